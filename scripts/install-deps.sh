@@ -1,0 +1,35 @@
+#!/bin/sh
+# Installs every Debian package needed to build, test and run the panel.
+# The only install step of the project; safe to run again.
+set -eu
+
+PACKAGES="
+  build-essential cmake ninja-build pkg-config git
+  qt6-base-dev libgl-dev
+  libfmt-dev nlohmann-json3-dev libcli11-dev
+  libusb-1.0-0-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  clang-format clang-tidy
+  xvfb xauth
+"
+
+missing=""
+for p in $PACKAGES; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing="$missing $p"
+  fi
+done
+
+if [ -z "$missing" ]; then
+  echo "install-deps: all packages present"
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+
+export DEBIAN_FRONTEND=noninteractive
+echo "install-deps: installing$missing"
+$SUDO apt-get update -q
+# shellcheck disable=SC2086
+$SUDO apt-get install -y -q --no-install-recommends $missing
