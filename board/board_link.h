@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "board/link_state.h"
+#include "board/operator_port.h"
+
+namespace kx::board {
+
+// The board as every panel operation reaches it: start-up, the two chip-access
+// routines and the data-less control-line requests. The routines are the same
+// for both link libraries; a subclass supplies the library's download and
+// request calls and its rule for a failed download.
+class BoardLink {
+ public:
+  BoardLink(OperatorPort& port, std::string program_folder);
+  virtual ~BoardLink() = default;
+  BoardLink(const BoardLink&) = delete;
+  BoardLink& operator=(const BoardLink&) = delete;
+
+  // Builds the firmware path, boots the board, tells the operator when that
+  // failed, and sends the post-boot request whatever happened.
+  void LoadUSB();
+
+  // One DAC command word to the group named by `code` (DacLowRequest or
+  // DacHighRequest); echoes the word on the status line.
+  void WriteDacWord(std::int16_t code, std::int32_t word);
+
+  // One ADC control word out, the 16-bit word the board clocked back in. The
+  // reply bytes are preset to 1, so a library that writes nothing gives 0x0101.
+  std::int32_t TransferAdcWord(std::int32_t word);
+
+  // CLR, LDAC and the LDAC pulse: no data, no echo on the status line.
+  void SendControlRequest(std::uint8_t code);
+
+  const LinkState& State() const { return state_; }
+
+ protected:
+  // Hands FirmwarePathBytes to the library and returns its status.
+  virtual std::int16_t DownloadFirmware() = 0;
+  virtual bool DownloadFailed(std::int16_t status) const = 0;
+  virtual std::int16_t Request(std::int16_t code, std::int32_t value, std::int32_t index,
+                               std::uint8_t direction, std::int16_t length,
+                               std::uint8_t* buffer) = 0;
+
+  LinkState state_;
+
+ private:
+  OperatorPort& port_;
+  std::string program_folder_;
+};
+
+}  // namespace kx::board

@@ -1,0 +1,301 @@
+#include "board/intel_hex.h"
+
+#include <array>
+#include <cstddef>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+#include <utility>
+
+namespace kx::board {
+namespace {
+
+// A real image for this board is a few hundred kilobytes of text; anything far
+// beyond that is the wrong file, and reading it whole would only waste memory.
+constexpr std::uintmax_t kMaxFileBytes = 4u * 1024u * 1024u;
+
+// Every record carries count, two address bytes, type and checksum besides its data.
+constexpr std::size_t kRecordOverhead = 5;
+
+enum RecordType : std::uint8_t {
+  kData = 0x00,
+  kEndOfFile = 0x01,
+  kExtendedSegmentAddress = 0x02,
+  kStartSegmentAddress = 0x03,
+  kExtendedLinearAddress = 0x04,
+  kStartLinearAddress = 0x05,
+};
+
+struct RecordShape {
+  std::uint8_t type;
+  const char* name;
+  std::size_t data_bytes;
+};
+
+// Data records may carry any count; the others have a fixed payload, and a
+// wrong count almost always means a corrupted or hand-edited file.
+constexpr std::array<RecordShape, 5> kFixedShapes = {{
+    {kEndOfFile, "end-of-file", 0},
+    {kExtendedSegmentAddress, "extended segment address", 2},
+    {kStartSegmentAddress, "start segment address", 4},
+    {kExtendedLinearAddress, "extended linear address", 2},
+    {kStartLinearAddress, "start linear address", 4},
+}};
+
+bool IsBlankChar(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
+
+bool IsBlank(std::string_view line) {
+  for (char c : line) {
+    if (!IsBlankChar(c)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Editors and transfer tools like to leave a '\r' or stray spaces at the end
+// of a line; they carry no meaning, so only the record itself is checked.
+std::string_view TrimTrailing(std::string_view line) {
+  while (!line.empty() && IsBlankChar(line.back())) {
+    line.remove_suffix(1);
+  }
+  return line;
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') {
+    return c - '0';
+  }
+  if (c >= 'A' && c <= 'F') {
+    return c - 'A' + 10;
+  }
+  if (c >= 'a' && c <= 'f') {
+    return c - 'a' + 10;
+  }
+  return -1;
+}
+
+std::string HexByte(std::uint8_t value) {
+  constexpr char kDigits[] = "0123456789ABCDEF";
+  return {kDigits[value >> 4], kDigits[value & 0x0F]};
+}
+
+std::string LinePrefix(std::size_t line_number) {
+  return "line " + std::to_string(line_number) + ": ";
+}
+
+HexParseResult Failure(std::string error) {
+  HexParseResult result;
+  result.error = std::move(error);
+  return result;
+}
+
+std::uint32_t BigEndian(const std::uint8_t* bytes, std::size_t count) {
+  std::uint32_t value = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    value = (value << 8) | bytes[i];
+  }
+  return value;
+}
+
+// Decodes the digits after ':' into bytes, or returns the reason they are not
+// a record (without the line prefix).
+std::string DecodeRecord(std::string_view digits, std::vector<std::uint8_t>& bytes) {
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (HexValue(digits[i]) < 0) {
+      return "not a hexadecimal digit at column " + std::to_string(i + 2);
+    }
+  }
+  if (digits.size() % 2 != 0) {
+    return "odd number of hex digits";
+  }
+  bytes.clear();
+  for (std::size_t i = 0; i < digits.size(); i += 2) {
+    bytes.push_back(static_cast<std::uint8_t>(HexValue(digits[i]) * 16 + HexValue(digits[i + 1])));
+  }
+  if (bytes.size() < kRecordOverhead) {
+    return "record is too short";
+  }
+  if (bytes.size() != kRecordOverhead + bytes[0]) {
+    return "record length does not match its byte count";
+  }
+  unsigned sum = 0;
+  for (std::uint8_t b : bytes) {
+    sum += b;
+  }
+  if ((sum & 0xFFu) != 0) {
+    return "checksum mismatch";
+  }
+  return {};
+}
+
+// Appends a data record, extending the last segment when the record picks up
+// exactly where it ended: images are usually one long run split into 16-byte
+// records, and keeping each as its own segment would multiply the bookkeeping.
+void AddData(HexImage& image, std::uint32_t address, const std::uint8_t* data, std::size_t count) {
+  if (count == 0) {
+    return;
+  }
+  if (!image.segments.empty()) {
+    HexSegment& last = image.segments.back();
+    if (std::uint64_t{last.address} + last.bytes.size() == address) {
+      last.bytes.insert(last.bytes.end(), data, data + count);
+      return;
+    }
+  }
+  image.segments.push_back(HexSegment{address, std::vector<std::uint8_t>(data, data + count)});
+}
+
+}  // namespace
+
+HexParseResult ParseIntelHex(std::string_view text) {
+  if (text.empty()) {
+    return Failure("empty text");
+  }
+
+  HexImage image;
+  std::uint32_t base = 0;
+  bool seen_end = false;
+  std::vector<std::uint8_t> bytes;
+
+  std::size_t line_number = 0;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    ++line_number;
+    std::size_t end = text.find('\n', pos);
+    if (end == std::string_view::npos) {
+      end = text.size();
+    }
+    const std::string_view raw = text.substr(pos, end - pos);
+    pos = end + 1;
+
+    if (IsBlank(raw)) {
+      continue;
+    }
+    const std::string prefix = LinePrefix(line_number);
+    if (seen_end) {
+      return Failure(prefix + "data after the end-of-file record");
+    }
+    const std::string_view line = TrimTrailing(raw);
+    if (line.front() != ':') {
+      return Failure(prefix + "record does not start with ':'");
+    }
+    if (std::string problem = DecodeRecord(line.substr(1), bytes); !problem.empty()) {
+      return Failure(prefix + problem);
+    }
+
+    const std::size_t count = bytes[0];
+    const std::uint32_t offset = BigEndian(&bytes[1], 2);
+    const std::uint8_t type = bytes[3];
+    const std::uint8_t* data = &bytes[4];
+
+    if (type == kData) {
+      const std::uint64_t address = std::uint64_t{base} + offset;
+      if (address + count > (std::uint64_t{1} << 32)) {
+        return Failure(prefix + "data runs past the 4 GiB address space");
+      }
+      AddData(image, static_cast<std::uint32_t>(address), data, count);
+      continue;
+    }
+
+    const RecordShape* shape = nullptr;
+    for (const RecordShape& candidate : kFixedShapes) {
+      if (candidate.type == type) {
+        shape = &candidate;
+      }
+    }
+    if (shape == nullptr) {
+      return Failure(prefix + "unknown record type " + HexByte(type));
+    }
+    if (count != shape->data_bytes) {
+      return Failure(prefix + shape->name + " record must have " +
+                     std::to_string(shape->data_bytes) + " data bytes, not " +
+                     std::to_string(count));
+    }
+
+    switch (type) {
+      case kEndOfFile:
+        seen_end = true;
+        break;
+      case kExtendedSegmentAddress:
+        base = BigEndian(data, 2) << 4;
+        break;
+      case kExtendedLinearAddress:
+        base = BigEndian(data, 2) << 16;
+        break;
+      case kStartSegmentAddress:
+      case kStartLinearAddress: {
+        // Two different entry points leave no right answer about where to start.
+        if (image.start_address) {
+          return Failure(prefix + "more than one start address record");
+        }
+        image.start_address = type == kStartLinearAddress
+                                  ? BigEndian(data, 4)
+                                  : (BigEndian(data, 2) << 4) + BigEndian(data + 2, 2);
+        break;
+      }
+      default:
+        break;
+    }
+  }
+
+  if (!seen_end) {
+    return Failure("no end-of-file record");
+  }
+  HexParseResult result;
+  result.image = std::move(image);
+  return result;
+}
+
+HexParseResult LoadIntelHexFile(const std::string& path) {
+  std::error_code ec;
+  const std::filesystem::file_status status = std::filesystem::status(path, ec);
+  // Opening a directory succeeds on Linux and only the first read fails, which
+  // would read as an I/O error rather than the plain mistake it is.
+  if (ec || std::filesystem::is_directory(status)) {
+    return Failure("cannot open " + path);
+  }
+  if (std::filesystem::is_regular_file(status)) {
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    if (ec) {
+      return Failure("cannot read " + path);
+    }
+    if (size > kMaxFileBytes) {
+      return Failure(path + " is larger than 4 MiB");
+    }
+  }
+
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    return Failure("cannot open " + path);
+  }
+
+  // The size check above cannot cover devices, pipes or a file that grows
+  // while we read it, so the read itself stops one byte past the limit.
+  std::string text;
+  std::array<char, 64 * 1024> chunk{};
+  while (text.size() <= kMaxFileBytes) {
+    in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+    const std::streamsize got = in.gcount();
+    text.append(chunk.data(), static_cast<std::size_t>(got));
+    if (!in) {
+      break;
+    }
+  }
+  if (in.bad()) {
+    return Failure("cannot read " + path);
+  }
+  if (text.size() > kMaxFileBytes) {
+    return Failure(path + " is larger than 4 MiB");
+  }
+
+  HexParseResult result = ParseIntelHex(text);
+  if (!result.image) {
+    result.error = path + ": " + result.error;
+  }
+  return result;
+}
+
+}  // namespace kx::board

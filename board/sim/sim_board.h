@@ -1,0 +1,103 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "board/cvn_cyusb_usb4.h"
+#include "board/sim/sim_adc.h"
+#include "board/sim/sim_dac_group.h"
+#include "board/sim/sim_settings.h"
+#include "board/usb_board_io.h"
+
+namespace kx::board::sim {
+
+// Statuses of the simulated board. Requests: 0 or more success, negative
+// failure. Download_Firmware: 0 success; LoadFirmWare: 0 or more success.
+inline constexpr std::int16_t kDownloadNoBoard = 1;
+inline constexpr std::int16_t kDownloadBadImage = 2;
+inline constexpr std::int16_t kDownloadBadHandle = 3;
+inline constexpr std::int16_t kLoadNoBoard = -1;
+inline constexpr std::int16_t kLoadBadImage = -2;
+inline constexpr std::int16_t kRequestNoBoard = -1;
+inline constexpr std::int16_t kRequestNotBooted = -2;
+inline constexpr std::int16_t kRequestBadHandle = -3;
+inline constexpr std::int16_t kRequestStalled = -4;  // unknown code or wrong direction
+
+// A model of the evaluation board: the USB controller that must be given its
+// firmware before it answers, the chip's two DAC groups and ADC, the CLR and
+// LDAC lines, and ADC inputs wired to the DAC outputs of the same number
+// unless the settings fix them. It answers through either link library.
+class SimBoard {
+ public:
+  explicit SimBoard(SimSettings settings = {});
+  // The two faces point back at the board, so it stays where it was made.
+  SimBoard(const SimBoard&) = delete;
+  SimBoard& operator=(const SimBoard&) = delete;
+
+  CvnCyusbUsb4& Cvn() { return cvn_; }
+  UsbBoardIo& Io() { return io_; }
+
+  const SimSettings& Settings() const { return settings_; }
+  bool FirmwareRunning() const { return firmware_running_; }
+  const std::string& LastFirmwareError() const { return last_firmware_error_; }
+  const DacGroup& Group(int group) const { return groups_[static_cast<std::size_t>(group)]; }
+  const Adc& Converter() const { return adc_; }
+  bool LdacLow() const { return ldac_low_; }
+  bool ClrLow() const { return clr_low_; }
+  int PostBootCount() const { return post_boot_count_; }
+
+  double DacOutputVolts(int channel) const;  // channel 0 to 15
+  double AdcInputVolts(int channel) const;   // channel 0 to 15
+
+ private:
+  // Shapes of the reply word on the two links.
+  enum class ReplyShape { AsConverted, ShiftedLeftOne };
+
+  class CvnFace final : public CvnCyusbUsb4 {
+   public:
+    explicit CvnFace(SimBoard& board) : board_(board) {}
+    std::int16_t Search_For_Boards(std::int32_t vendor, std::int32_t product,
+                                   std::int32_t& number, BoardList& list) override;
+    std::int16_t Connect(std::int32_t vendor, std::int32_t product, std::int32_t board,
+                         std::int32_t& handle) override;
+    std::int16_t Download_Firmware(std::int32_t handle, const char* path) override;
+    std::int16_t Vendor_Request(std::int32_t handle, std::uint8_t request, std::int32_t value,
+                                std::int32_t index, std::uint8_t direction, std::int32_t length,
+                                std::uint8_t* buffer) override;
+
+   private:
+    SimBoard& board_;
+  };
+
+  class IoFace final : public UsbBoardIo {
+   public:
+    explicit IoFace(SimBoard& board) : board_(board) {}
+    std::int16_t LoadFirmWare(const char* path) override;
+    std::int16_t VendorIORequest(std::int16_t request, std::int32_t value, std::int32_t index,
+                                 std::int16_t direction, std::int16_t length,
+                                 std::uint8_t* buffer) override;
+
+   private:
+    SimBoard& board_;
+  };
+
+  bool HandleIssued(std::int32_t handle) const { return handle >= 1 && handle < next_handle_; }
+  bool AcceptFirmware(const char* path);
+  std::int16_t Request(int code, std::int32_t value, std::int32_t index, int direction,
+                       int length, std::uint8_t* buffer, ReplyShape shape);
+
+  SimSettings settings_;
+  CvnFace cvn_{*this};
+  IoFace io_{*this};
+  std::array<DacGroup, 2> groups_{};
+  Adc adc_;
+  bool ldac_low_ = false;
+  bool clr_low_ = false;
+  bool firmware_running_ = false;
+  std::string last_firmware_error_;
+  std::int32_t next_handle_ = 1;
+  int post_boot_count_ = 0;
+};
+
+}  // namespace kx::board::sim

@@ -1,0 +1,216 @@
+#include "board/sim/sim_settings.h"
+
+#include <fmt/format.h>
+
+#include <cmath>
+#include <cstddef>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <utility>
+
+namespace kx::board::sim {
+namespace {
+
+// ordered_json keeps the document's key order, so "the first error" is the
+// first one a person reading the file top to bottom would run into.
+using Json = nlohmann::ordered_json;
+
+constexpr double kMaxVolts = 5.0;
+constexpr int kAdcChannels = 16;
+constexpr std::size_t kMaxFileBytes = std::size_t{1} << 20;
+
+SimSettingsResult Fail(std::string message) {
+  return SimSettingsResult{std::nullopt, std::move(message)};
+}
+
+// Keys come straight from the user's file; escape them so a quote or a
+// newline inside one cannot break the one-line message.
+std::string Escaped(const std::string& text) {
+  const std::string quoted = Json(text).dump(-1, ' ', false, Json::error_handler_t::replace);
+  return quoted.substr(1, quoted.size() - 2);
+}
+
+// nlohmann prefixes its messages with an internal tag such as
+// "[json.exception.parse_error.101] "; the rest (with line and column) is
+// what helps the person fixing the file.
+std::string_view WithoutTag(std::string_view what) {
+  if (!what.empty() && what.front() == '[') {
+    const std::size_t end = what.find("] ");
+    if (end != std::string_view::npos) {
+      what.remove_prefix(end + 2);
+    }
+  }
+  return what;
+}
+
+// Only the plain spelling counts ("3", not "03", "+3" or " 3"), so two keys
+// can never silently name the same channel.
+std::optional<int> ChannelFromKey(std::string_view key) {
+  if (key.empty() || key.size() > 2) {
+    return std::nullopt;
+  }
+  for (const char c : key) {
+    if (c < '0' || c > '9') {
+      return std::nullopt;
+    }
+  }
+  if (key.size() == 2 && key.front() == '0') {
+    return std::nullopt;
+  }
+  int channel = 0;
+  for (const char c : key) {
+    channel = channel * 10 + (c - '0');
+  }
+  if (channel >= kAdcChannels) {
+    return std::nullopt;
+  }
+  return channel;
+}
+
+// Booleans are not numbers in nlohmann, so true/false never sneak in as 1/0.
+std::optional<double> Volts(const Json& value) {
+  if (!value.is_number()) {
+    return std::nullopt;
+  }
+  const double volts = value.get<double>();
+  if (!std::isfinite(volts)) {
+    return std::nullopt;
+  }
+  return volts;
+}
+
+// A reference of 0 V would make every conversion divide by zero, hence the
+// open lower bound.
+std::optional<double> ReferenceVolts(const Json& value) {
+  const std::optional<double> volts = Volts(value);
+  if (!volts || !(*volts > 0.0) || *volts > kMaxVolts) {
+    return std::nullopt;
+  }
+  return volts;
+}
+
+std::optional<double> InputVolts(const Json& value) {
+  const std::optional<double> volts = Volts(value);
+  if (!volts || *volts < 0.0 || *volts > kMaxVolts) {
+    return std::nullopt;
+  }
+  return volts;
+}
+
+std::string ReadInputs(const Json& inputs, SimSettings& settings) {
+  if (!inputs.is_object()) {
+    return R"(settings: "inputs" must be an object mapping ADC channels to volts)";
+  }
+  for (const auto& [key, value] : inputs.items()) {
+    const std::optional<int> channel = ChannelFromKey(key);
+    if (!channel) {
+      return fmt::format(R"(settings: "inputs.{}" is not an ADC channel (0 to {}))", Escaped(key),
+                         kAdcChannels - 1);
+    }
+    const std::optional<double> volts = InputVolts(value);
+    if (!volts) {
+      return fmt::format(R"(settings: "inputs.{}" must be a number of volts from 0 to 5)",
+                         Escaped(key));
+    }
+    settings.inputs[*channel] = *volts;
+  }
+  return {};
+}
+
+std::string ReadDocument(const Json& doc, SimSettings& settings) {
+  if (!doc.is_object()) {
+    return "settings: expected a JSON object";
+  }
+  for (const auto& [key, value] : doc.items()) {
+    if (key == "present") {
+      if (!value.is_boolean()) {
+        return R"(settings: "present" must be true or false)";
+      }
+      settings.present = value.get<bool>();
+    } else if (key == "external_reference" || key == "adc_reference") {
+      const std::optional<double> volts = ReferenceVolts(value);
+      if (!volts) {
+        return fmt::format(R"(settings: "{}" must be a number of volts above 0 and at most 5)",
+                           key);
+      }
+      (key == "external_reference" ? settings.external_reference : settings.adc_reference) = *volts;
+    } else if (key == "inputs") {
+      std::string error = ReadInputs(value, settings);
+      if (!error.empty()) {
+        return error;
+      }
+    } else {
+      return fmt::format(R"(settings: unknown key "{}")", Escaped(key));
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+SimSettingsResult ParseSimSettings(std::string_view json_text) {
+  Json doc;
+  try {
+    doc = Json::parse(json_text.begin(), json_text.end());
+  } catch (const Json::exception& e) {
+    // Besides parse errors this also covers number overflow ("1e999").
+    return Fail(fmt::format("settings: not valid JSON: {}", WithoutTag(e.what())));
+  }
+
+  SimSettings settings;
+  std::string error = ReadDocument(doc, settings);
+  if (!error.empty()) {
+    return Fail(std::move(error));
+  }
+  return SimSettingsResult{std::move(settings), {}};
+}
+
+SimSettingsResult LoadSimSettingsFile(const std::string& path) {
+  const std::string unreadable = fmt::format("cannot read settings file {}", path);
+
+  // A directory opens fine as a stream on Linux and then just reads as
+  // empty, which would surface as a confusing JSON error.
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    return Fail(unreadable);
+  }
+
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    return Fail(unreadable);
+  }
+
+  // Read at most one byte past the limit rather than trusting the reported
+  // size, so pipes and device files cannot make us swallow unbounded input.
+  std::string text;
+  char buffer[4096];
+  while (text.size() <= kMaxFileBytes) {
+    in.read(buffer, sizeof buffer);
+    const std::streamsize got = in.gcount();
+    if (got > 0) {
+      text.append(buffer, static_cast<std::size_t>(got));
+    }
+    if (!in) {
+      break;
+    }
+  }
+  if (in.bad()) {
+    return Fail(unreadable);
+  }
+  if (text.size() > kMaxFileBytes) {
+    return Fail(fmt::format("{}: settings file is larger than 1 MiB", path));
+  }
+
+  SimSettingsResult result = ParseSimSettings(text);
+  if (!result.error.empty()) {
+    result.error = fmt::format("{}: {}", path, result.error);
+  }
+  return result;
+}
+
+}  // namespace kx::board::sim
