@@ -26,7 +26,9 @@ class QuietOperator final : public OperatorPort {
 };
 
 // The build puts the firmware image beside this binary.
-std::string ProgramFolderForBench() { return ProgramFolder(); }
+std::string ProgramFolderForBench() {
+  return ProgramFolder();
+}
 
 void ReadAllChannels(BoardLink& link) {
   link.TransferAdcWord(static_cast<std::int32_t>(0xFFFF8310U));
@@ -50,7 +52,7 @@ void BM_AdcReadDirect(benchmark::State& state) {
   QuietOperator port;
   CvnBoardLink link(board.Cvn(), port, ProgramFolderForBench());
   link.LoadUSB();
-  for (auto _ : state) {
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
     ReadAllChannels(link);
   }
 }
@@ -65,7 +67,7 @@ void BM_AdcReadTraced(benchmark::State& state) {
   trace::TracingCvnCyusbUsb4 tracer(board.Cvn(), sink);
   CvnBoardLink link(tracer, port, ProgramFolderForBench());
   link.LoadUSB();
-  for (auto _ : state) {
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
     ReadAllChannels(link);
   }
   file.close();
@@ -78,7 +80,7 @@ void BM_DacLoadDirect(benchmark::State& state) {
   QuietOperator port;
   CvnBoardLink link(board.Cvn(), port, ProgramFolderForBench());
   link.LoadUSB();
-  for (auto _ : state) {
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
     LoadSixteenChannels(link);
   }
 }

@@ -16,8 +16,8 @@ std::int16_t CvnBoardLink::FindAndBootBoard() {
   // Connect whatever the search found: an empty list leaves byte 0 at 0 and
   // the download below reports the failure.
   library_.Connect(BoardVendorId, BoardProductId, list[0], state_.BoardHandle);
-  return library_.Download_Firmware(
-      state_.BoardHandle, reinterpret_cast<const char*>(state_.FirmwarePathBytes.data()));
+  return library_.Download_Firmware(state_.BoardHandle,
+                                    reinterpret_cast<const char*>(state_.FirmwarePathBytes.data()));
 }
 
 std::int16_t CvnBoardLink::Request(std::int16_t code, std::int32_t value, std::int32_t index,

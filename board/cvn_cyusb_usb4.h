@@ -24,10 +24,9 @@ class CvnCyusbUsb4 {
   virtual std::int16_t Download_Firmware(std::int32_t handle, const char* path) = 0;
   // `buffer` holds at least max(length, 1) bytes; the library fills `length`
   // of them when direction is 1.
-  virtual std::int16_t Vendor_Request(std::int32_t handle, std::uint8_t request,
-                                      std::int32_t value, std::int32_t index,
-                                      std::uint8_t direction, std::int32_t length,
-                                      std::uint8_t* buffer) = 0;
+  virtual std::int16_t Vendor_Request(std::int32_t handle, std::uint8_t request, std::int32_t value,
+                                      std::int32_t index, std::uint8_t direction,
+                                      std::int32_t length, std::uint8_t* buffer) = 0;
 };
 
 }  // namespace kx::board

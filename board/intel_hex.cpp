@@ -2,17 +2,16 @@
 
 #include <array>
 #include <cstddef>
-#include <filesystem>
-#include <fstream>
-#include <system_error>
 #include <utility>
+
+#include "board/bounded_file.h"
 
 namespace kx::board {
 namespace {
 
 // A real image for this board is a few hundred kilobytes of text; anything far
 // beyond that is the wrong file, and reading it whole would only waste memory.
-constexpr std::uintmax_t kMaxFileBytes = 4u * 1024u * 1024u;
+constexpr std::size_t kMaxFileBytes = std::size_t{4} * 1024 * 1024;
 
 // Every record carries count, two address bytes, type and checksum besides its data.
 constexpr std::size_t kRecordOverhead = 5;
@@ -250,48 +249,18 @@ HexParseResult ParseIntelHex(std::string_view text) {
 }
 
 HexParseResult LoadIntelHexFile(const std::string& path) {
-  std::error_code ec;
-  const std::filesystem::file_status status = std::filesystem::status(path, ec);
-  // Opening a directory succeeds on Linux and only the first read fails, which
-  // would read as an I/O error rather than the plain mistake it is.
-  if (ec || std::filesystem::is_directory(status)) {
-    return Failure("cannot open " + path);
-  }
-  if (std::filesystem::is_regular_file(status)) {
-    const std::uintmax_t size = std::filesystem::file_size(path, ec);
-    if (ec) {
-      return Failure("cannot read " + path);
-    }
-    if (size > kMaxFileBytes) {
+  const BoundedFileText file = ReadFileAtMost(path, kMaxFileBytes);
+  switch (file.problem) {
+    case FileReadProblem::CannotOpen:
+      return Failure("cannot open " + path);
+    case FileReadProblem::TooLarge:
       return Failure(path + " is larger than 4 MiB");
-    }
-  }
-
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    return Failure("cannot open " + path);
-  }
-
-  // The size check above cannot cover devices, pipes or a file that grows
-  // while we read it, so the read itself stops one byte past the limit.
-  std::string text;
-  std::array<char, 64 * 1024> chunk{};
-  while (text.size() <= kMaxFileBytes) {
-    in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-    const std::streamsize got = in.gcount();
-    text.append(chunk.data(), static_cast<std::size_t>(got));
-    if (!in) {
+    case FileReadProblem::ReadError:
+      return Failure("cannot read " + path);
+    case FileReadProblem::None:
       break;
-    }
   }
-  if (in.bad()) {
-    return Failure("cannot read " + path);
-  }
-  if (text.size() > kMaxFileBytes) {
-    return Failure(path + " is larger than 4 MiB");
-  }
-
-  HexParseResult result = ParseIntelHex(text);
+  HexParseResult result = ParseIntelHex(file.text);
   if (!result.image) {
     result.error = path + ": " + result.error;
   }

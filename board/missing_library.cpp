@@ -30,7 +30,9 @@ std::int16_t MissingLinkLibrary::Connect(std::int32_t, std::int32_t, std::int32_
   return Fail();
 }
 
-std::int16_t MissingLinkLibrary::Download_Firmware(std::int32_t, const char*) { return Fail(); }
+std::int16_t MissingLinkLibrary::Download_Firmware(std::int32_t, const char*) {
+  return Fail();
+}
 
 std::int16_t MissingLinkLibrary::Vendor_Request(std::int32_t, std::uint8_t, std::int32_t,
                                                 std::int32_t, std::uint8_t, std::int32_t,
@@ -38,7 +40,9 @@ std::int16_t MissingLinkLibrary::Vendor_Request(std::int32_t, std::uint8_t, std:
   return Fail();
 }
 
-std::int16_t MissingLinkLibrary::LoadFirmWare(const char*) { return Fail(); }
+std::int16_t MissingLinkLibrary::LoadFirmWare(const char*) {
+  return Fail();
+}
 
 std::int16_t MissingLinkLibrary::VendorIORequest(std::int16_t, std::int32_t, std::int32_t,
                                                  std::int16_t, std::int16_t, std::uint8_t*) {

@@ -4,8 +4,7 @@
 
 namespace kx::board {
 
-UsbBoardIoLink::UsbBoardIoLink(UsbBoardIo& library, OperatorPort& port,
-                               std::string program_folder)
+UsbBoardIoLink::UsbBoardIoLink(UsbBoardIo& library, OperatorPort& port, std::string program_folder)
     : BoardLink(port, std::move(program_folder)), library_(library) {}
 
 std::int16_t UsbBoardIoLink::DownloadFirmware() {

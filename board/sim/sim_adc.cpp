@@ -17,8 +17,8 @@ std::uint16_t Adc::Convert(double volts, double reference) const {
 
 std::uint16_t Adc::Transfer(std::uint16_t word, double selected_input_volts, double reference) {
   const auto channel = static_cast<unsigned>(SelectedChannel());
-  const auto output = static_cast<std::uint16_t>((channel << 12) |
-                                                 Convert(selected_input_volts, reference));
+  const auto output =
+      static_cast<std::uint16_t>((channel << 12) | Convert(selected_input_volts, reference));
   if ((word & 0x8000U) != 0) {
     control_ = word;
   }

@@ -14,8 +14,10 @@ class Adc {
 
   int SelectedChannel() const { return static_cast<int>((control_ >> 10) & 0xFU); }
   bool Weak() const { return (control_ & 0x40U) != 0; }
-  bool HalfSpan() const { return (control_ & 0x20U) != 0; }        // Range 1: span = reference
-  bool StraightBinary() const { return (control_ & 0x10U) != 0; }  // Coding 1; 0 is two's complement
+  bool HalfSpan() const { return (control_ & 0x20U) != 0; }  // Range 1: span = reference
+  bool StraightBinary() const {
+    return (control_ & 0x10U) != 0;
+  }  // Coding 1; 0 is two's complement
   std::uint16_t ControlRegister() const { return control_; }
 
   // `selected_input_volts` is the analog input of SelectedChannel(). Returns

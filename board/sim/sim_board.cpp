@@ -84,8 +84,8 @@ std::int16_t SimBoard::Request(int code, std::int32_t value, std::int32_t index,
     case DacLowRequest:
     case DacHighRequest: {
       // The firmware takes the setup packet's 16-bit index as the high half.
-      const std::uint32_t word = (static_cast<std::uint32_t>(index) << 16) |
-                                 (static_cast<std::uint32_t>(value) & 0xFFFFU);
+      const std::uint32_t word =
+          (static_cast<std::uint32_t>(index) << 16) | (static_cast<std::uint32_t>(value) & 0xFFFFU);
       groups_[code == DacLowRequest ? 0 : 1].Write(word);
       break;
     }
@@ -178,8 +178,7 @@ std::int16_t SimBoard::IoFace::VendorIORequest(std::int16_t request, std::int32_
   if (!board_.settings_.present) {
     return kRequestNoBoard;
   }
-  return board_.Request(request, value, index, direction, length, buffer,
-                        ReplyShape::AsConverted);
+  return board_.Request(request, value, index, direction, length, buffer, ReplyShape::AsConverted);
 }
 
 }  // namespace kx::board::sim

@@ -57,8 +57,8 @@ class SimBoard {
   class CvnFace final : public CvnCyusbUsb4 {
    public:
     explicit CvnFace(SimBoard& board) : board_(board) {}
-    std::int16_t Search_For_Boards(std::int32_t vendor, std::int32_t product,
-                                   std::int32_t& number, BoardList& list) override;
+    std::int16_t Search_For_Boards(std::int32_t vendor, std::int32_t product, std::int32_t& number,
+                                   BoardList& list) override;
     std::int16_t Connect(std::int32_t vendor, std::int32_t product, std::int32_t board,
                          std::int32_t& handle) override;
     std::int16_t Download_Firmware(std::int32_t handle, const char* path) override;
@@ -84,8 +84,8 @@ class SimBoard {
 
   bool HandleIssued(std::int32_t handle) const { return handle >= 1 && handle < next_handle_; }
   bool AcceptFirmware(const char* path);
-  std::int16_t Request(int code, std::int32_t value, std::int32_t index, int direction,
-                       int length, std::uint8_t* buffer, ReplyShape shape);
+  std::int16_t Request(int code, std::int32_t value, std::int32_t index, int direction, int length,
+                       std::uint8_t* buffer, ReplyShape shape);
 
   SimSettings settings_;
   CvnFace cvn_{*this};

@@ -20,7 +20,9 @@ enum Command : unsigned {
   kReference = 8,
 };
 
-bool Addressable(int address) { return address < DacGroup::kChannels || address == kAllChannels; }
+bool Addressable(int address) {
+  return address < DacGroup::kChannels || address == kAllChannels;
+}
 
 }  // namespace
 
@@ -87,7 +89,9 @@ void DacGroup::Write(std::uint32_t word) {
   FollowTransparentChannels();
 }
 
-void DacGroup::PulseLdac() { CopyToDac(kAllChannels); }
+void DacGroup::PulseLdac() {
+  CopyToDac(kAllChannels);
+}
 
 void DacGroup::SetLdacLow(bool low) {
   ldac_low_ = low;

@@ -4,14 +4,13 @@
 
 #include <cmath>
 #include <cstddef>
-#include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <utility>
+
+#include "board/bounded_file.h"
 
 namespace kx::board::sim {
 namespace {
@@ -171,42 +170,17 @@ SimSettingsResult ParseSimSettings(std::string_view json_text) {
 }
 
 SimSettingsResult LoadSimSettingsFile(const std::string& path) {
-  const std::string unreadable = fmt::format("cannot read settings file {}", path);
-
-  // A directory opens fine as a stream on Linux and then just reads as
-  // empty, which would surface as a confusing JSON error.
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) {
-    return Fail(unreadable);
-  }
-
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    return Fail(unreadable);
-  }
-
-  // Read at most one byte past the limit rather than trusting the reported
-  // size, so pipes and device files cannot make us swallow unbounded input.
-  std::string text;
-  char buffer[4096];
-  while (text.size() <= kMaxFileBytes) {
-    in.read(buffer, sizeof buffer);
-    const std::streamsize got = in.gcount();
-    if (got > 0) {
-      text.append(buffer, static_cast<std::size_t>(got));
-    }
-    if (!in) {
+  const BoundedFileText file = ReadFileAtMost(path, kMaxFileBytes);
+  switch (file.problem) {
+    case FileReadProblem::CannotOpen:
+    case FileReadProblem::ReadError:
+      return Fail(fmt::format("cannot read settings file {}", path));
+    case FileReadProblem::TooLarge:
+      return Fail(fmt::format("{}: settings file is larger than 1 MiB", path));
+    case FileReadProblem::None:
       break;
-    }
   }
-  if (in.bad()) {
-    return Fail(unreadable);
-  }
-  if (text.size() > kMaxFileBytes) {
-    return Fail(fmt::format("{}: settings file is larger than 1 MiB", path));
-  }
-
-  SimSettingsResult result = ParseSimSettings(text);
+  SimSettingsResult result = ParseSimSettings(file.text);
   if (!result.error.empty()) {
     result.error = fmt::format("{}: {}", path, result.error);
   }

@@ -9,10 +9,10 @@ namespace kx::board::sim {
 
 // How the simulated board is wired up; read from a small JSON file.
 struct SimSettings {
-  bool present = true;             // false: no board answers at all
-  double external_reference = 2.5; // volts on the DAC's external reference pin
-  double adc_reference = 2.5;      // volts on the ADC's reference pin
-  std::map<int, double> inputs;    // ADC channel -> fixed input volts; others follow their DAC
+  bool present = true;              // false: no board answers at all
+  double external_reference = 2.5;  // volts on the DAC's external reference pin
+  double adc_reference = 2.5;       // volts on the ADC's reference pin
+  std::map<int, double> inputs;     // ADC channel -> fixed input volts; others follow their DAC
 };
 
 // Either settings or a one-line reason that names the offending key.

@@ -26,7 +26,9 @@ std::string RequestFields(unsigned code, std::int32_t value, std::int32_t index,
   return line;
 }
 
-std::string PathText(const char* path) { return path == nullptr ? std::string() : path; }
+std::string PathText(const char* path) {
+  return path == nullptr ? std::string() : path;
+}
 
 }  // namespace
 
@@ -59,8 +61,8 @@ std::int16_t TracingCvnCyusbUsb4::Connect(std::int32_t vendor, std::int32_t prod
 
 std::int16_t TracingCvnCyusbUsb4::Download_Firmware(std::int32_t handle, const char* path) {
   const std::int16_t status = inner_.Download_Firmware(handle, path);
-  sink_.WriteLine(fmt::format("download handle={} status={} path={}", handle, status,
-                              PathText(path)));
+  sink_.WriteLine(
+      fmt::format("download handle={} status={} path={}", handle, status, PathText(path)));
   return status;
 }
 
@@ -70,9 +72,9 @@ std::int16_t TracingCvnCyusbUsb4::Vendor_Request(std::int32_t handle, std::uint8
                                                  std::uint8_t* buffer) {
   const std::int16_t status =
       inner_.Vendor_Request(handle, request, value, index, direction, length, buffer);
-  sink_.WriteLine(fmt::format("request handle={} {}", handle,
-                              RequestFields(request, value, index, direction, length, buffer,
-                                            status)));
+  sink_.WriteLine(
+      fmt::format("request handle={} {}", handle,
+                  RequestFields(request, value, index, direction, length, buffer, status)));
   return status;
 }
 
@@ -87,9 +89,8 @@ std::int16_t TracingUsbBoardIo::VendorIORequest(std::int16_t request, std::int32
                                                 std::int16_t length, std::uint8_t* buffer) {
   const std::int16_t status =
       inner_.VendorIORequest(request, value, index, direction, length, buffer);
-  sink_.WriteLine(
-      "request " + RequestFields(static_cast<std::uint16_t>(request), value, index, direction,
-                                 length, buffer, status));
+  sink_.WriteLine("request " + RequestFields(static_cast<std::uint16_t>(request), value, index,
+                                             direction, length, buffer, status));
   return status;
 }
 

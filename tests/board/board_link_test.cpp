@@ -169,11 +169,10 @@ TEST(LoadUsbVersion2, AnyNonZeroDownloadStatusIsAFailure) {
 TEST(LoadUsbClassic, BootsThroughLoadFirmWareWithoutHandle) {
   ClassicRig rig;
   rig.link.LoadUSB();
-  EXPECT_EQ(Lines(rig.out),
-            (std::vector<std::string>{
-                "loadfirmware status=0 path=" + kFirmwareFolder + "/KX7312FW.hex",
-                "request code=0xE0 value=0x0000 index=0 dir=0 len=0 status=0",
-            }));
+  EXPECT_EQ(Lines(rig.out), (std::vector<std::string>{
+                                "loadfirmware status=0 path=" + kFirmwareFolder + "/KX7312FW.hex",
+                                "request code=0xE0 value=0x0000 index=0 dir=0 len=0 status=0",
+                            }));
   EXPECT_TRUE(rig.port.messages.empty());
 }
 
@@ -320,12 +319,13 @@ TEST(TransferAdcWord, ReplyShapeDiffersBetweenTheLinks) {
 TEST(SendControlRequest, SendsNoDataAndLeavesTheStatusLineAlone) {
   Version2Rig rig;
   rig.link.LoadUSB();
-  for (const std::uint8_t code : {ClrHighRequest, PulseLdacRequest, ClrLowRequest,
-                                  LdacHighRequest, LdacLowRequest}) {
+  for (const std::uint8_t code :
+       {ClrHighRequest, PulseLdacRequest, ClrLowRequest, LdacHighRequest, LdacLowRequest}) {
     rig.link.SendControlRequest(code);
-    EXPECT_EQ(Lines(rig.out).back(),
-              fmt::format("request handle=1 code=0x{:02X} value=0x0000 index=0 dir=0 len=0 status=0",
-                          code));
+    EXPECT_EQ(
+        Lines(rig.out).back(),
+        fmt::format("request handle=1 code=0x{:02X} value=0x0000 index=0 dir=0 len=0 status=0",
+                    code));
     EXPECT_EQ(rig.link.State().LinkStatus, 0);
   }
   EXPECT_TRUE(rig.port.status_lines.empty());

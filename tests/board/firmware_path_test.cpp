@@ -53,8 +53,8 @@ TEST(ProgramFolder, IsTheFolderThatHoldsTheFirmwareImage) {
   // The build puts the image beside every executable, the tests included.
   const std::string folder = ProgramFolder();
   EXPECT_TRUE(std::filesystem::exists(MakeFirmwarePath(folder))) << folder;
-  EXPECT_TRUE(std::filesystem::equivalent(folder,
-                                          std::filesystem::path(KX_TEST_FIRMWARE).parent_path()));
+  EXPECT_TRUE(
+      std::filesystem::equivalent(folder, std::filesystem::path(KX_TEST_FIRMWARE).parent_path()));
 }
 
 }  // namespace

@@ -104,8 +104,8 @@ TEST(IntelHexParseTest, AcceptsCommonLayouts) {
   std::vector<std::string> with_blanks = kGoodRecords;
   with_blanks.insert(with_blanks.begin() + 3, "   ");
   with_blanks.insert(with_blanks.begin(), "");
-  with_blanks.push_back("\t");
-  with_blanks.push_back("");
+  with_blanks.emplace_back("\t");
+  with_blanks.emplace_back("");
 
   const struct {
     const char* name;
@@ -303,7 +303,7 @@ TEST_F(IntelHexFileTest, GoodFileLoads) {
 }
 
 TEST_F(IntelHexFileTest, FourMiBIsTheLimit) {
-  constexpr std::size_t kLimit = 4u * 1024u * 1024u;
+  constexpr std::size_t kLimit = std::size_t{4} * 1024 * 1024;
   std::string text = kEnd + "\n";
   text.resize(kLimit, '\n');
 

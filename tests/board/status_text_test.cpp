@@ -40,8 +40,8 @@ TEST(WordSplit, LowHalfIsValueHighHalfIsSignedIndex) {
     std::int32_t index;
   };
   const Case cases[] = {
-      {0x08000001U, 0x0001, 0x0800}, {0xFFFF8390U, 0x8390, -1},    {0x0000FFFFU, 0xFFFF, 0},
-      {0x7FFFFFFFU, 0xFFFF, 32767},  {0x80000000U, 0, -32768},      {0x00000000U, 0, 0},
+      {0x08000001U, 0x0001, 0x0800}, {0xFFFF8390U, 0x8390, -1}, {0x0000FFFFU, 0xFFFF, 0},
+      {0x7FFFFFFFU, 0xFFFF, 32767},  {0x80000000U, 0, -32768},  {0x00000000U, 0, 0},
       {0x8234ABCDU, 0xABCD, -32204}, {0xFFFFFFFFU, 0xFFFF, -1},
   };
   for (const Case& c : cases) {

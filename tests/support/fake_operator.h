@@ -16,8 +16,7 @@ class FakeOperator final : public board::OperatorPort {
     board::MessageIcon icon;
   };
 
-  void ShowMessage(std::string_view text, std::string_view title,
-                   board::MessageIcon icon) override;
+  void ShowMessage(std::string_view text, std::string_view title, board::MessageIcon icon) override;
   void SetStatusLine(std::string_view text) override;
 
   std::vector<Message> messages;

@@ -97,8 +97,8 @@ TEST(SimBoardFirmware, RequestsFailUntilAGoodImageIsDownloaded) {
 
   const TempFile bad(":0100000041BF\n:00000001FF\n");  // wrong checksum
   const TempFile no_end(":0100000041BE\n");
-  for (const std::string& path : {bad.Path(), no_end.Path(), std::string("/nonexistent/x.hex"),
-                                  std::string()}) {
+  for (const std::string& path :
+       {bad.Path(), no_end.Path(), std::string("/nonexistent/x.hex"), std::string()}) {
     EXPECT_EQ(board.Cvn().Download_Firmware(handle, path.c_str()), kDownloadBadImage) << path;
     EXPECT_FALSE(board.LastFirmwareError().empty()) << path;
   }

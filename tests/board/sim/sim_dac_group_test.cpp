@@ -13,6 +13,7 @@ std::uint32_t Word(unsigned command, unsigned address, unsigned code, unsigned d
 
 std::vector<int> Inputs(const DacGroup& g) {
   std::vector<int> v;
+  v.reserve(DacGroup::kChannels);
   for (int c = 0; c < DacGroup::kChannels; ++c) {
     v.push_back(g.InputRegister(c));
   }
@@ -21,6 +22,7 @@ std::vector<int> Inputs(const DacGroup& g) {
 
 std::vector<int> Dacs(const DacGroup& g) {
   std::vector<int> v;
+  v.reserve(DacGroup::kChannels);
   for (int c = 0; c < DacGroup::kChannels; ++c) {
     v.push_back(g.DacRegister(c));
   }
@@ -36,24 +38,37 @@ TEST(SimDacGroup, RegisterCommands) {
   };
   const std::vector<Case> cases = {
       {"power-on", {}, {0, 0, 0, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0, 0, 0}},
-      {"write input only", {Word(0, 3, 0x7FF)}, {0, 0, 0, 0x7FF, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0, 0, 0}},
+      {"write input only",
+       {Word(0, 3, 0x7FF)},
+       {0, 0, 0, 0x7FF, 0, 0, 0, 0},
+       {0, 0, 0, 0, 0, 0, 0, 0}},
       {"update copies input, code field unused",
        {Word(0, 3, 0x7FF), Word(1, 3, 0x123)},
        {0, 0, 0, 0x7FF, 0, 0, 0, 0},
        {0, 0, 0, 0x7FF, 0, 0, 0, 0}},
-      {"write input to all", {Word(0, 15, 0xABC)}, std::vector<int>(8, 0xABC), std::vector<int>(8, 0)},
-      {"update all", {Word(0, 1, 5), Word(0, 6, 9), Word(1, 15, 0)}, {0, 5, 0, 0, 0, 0, 9, 0},
+      {"write input to all",
+       {Word(0, 15, 0xABC)},
+       std::vector<int>(8, 0xABC),
+       std::vector<int>(8, 0)},
+      {"update all",
+       {Word(0, 1, 5), Word(0, 6, 9), Word(1, 15, 0)},
+       {0, 5, 0, 0, 0, 0, 9, 0},
        {0, 5, 0, 0, 0, 0, 9, 0}},
       {"write input and update all",
        {Word(0, 0, 0x111), Word(2, 7, 0x777)},
        {0x111, 0, 0, 0, 0, 0, 0, 0x777},
        {0x111, 0, 0, 0, 0, 0, 0, 0x777}},
-      {"write both registers", {Word(3, 4, 0xFFF)}, {0, 0, 0, 0, 0xFFF, 0, 0, 0}, {0, 0, 0, 0, 0xFFF, 0, 0, 0}},
+      {"write both registers",
+       {Word(3, 4, 0xFFF)},
+       {0, 0, 0, 0, 0xFFF, 0, 0, 0},
+       {0, 0, 0, 0, 0xFFF, 0, 0, 0}},
       {"addresses 8 to 14 are ignored",
        {Word(3, 8, 1), Word(3, 14, 2), Word(0, 9, 3)},
        std::vector<int>(8, 0),
        std::vector<int>(8, 0)},
-      {"top bits ignored", {0xF0000000U | Word(3, 2, 0x222)}, {0, 0, 0x222, 0, 0, 0, 0, 0},
+      {"top bits ignored",
+       {0xF0000000U | Word(3, 2, 0x222)},
+       {0, 0, 0x222, 0, 0, 0, 0, 0},
        {0, 0, 0x222, 0, 0, 0, 0, 0}},
       {"unknown commands ignored",
        {Word(9, 1, 1), Word(0xA, 1, 1), Word(0xF, 15, 0xFFF, 0xFF)},
