@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 
 #include "board/cvn_board_link.h"
@@ -20,6 +21,9 @@ class QuietOperator final : public OperatorPort {
  public:
   void ShowMessage(std::string_view, std::string_view, MessageIcon) override {}
   void SetStatusLine(std::string_view text) override { last_ = text; }
+  std::optional<std::string> AskSavePath(std::string_view) override { return std::nullopt; }
+  void SetCaptureStatus(std::string_view) override {}
+  void SetCaptureProgress(int, int) override {}
 
  private:
   std::string last_;
