@@ -1,9 +1,8 @@
 #pragma once
 
-namespace kx {
+#include "board/link_kind.h"
 
-// Which link library a program binds.
-enum class LinkKind { CvnCyusbUsb4, UsbBoardIo };
+namespace kx {
 
 // The ADC word rules of the two programs. Version2: configuration word
 // 0x8380 + bits with the high half 0, channel words carry Range and Coding,

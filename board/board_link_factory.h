@@ -1,0 +1,24 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "board/board_link.h"
+#include "board/cvn_cyusb_usb4.h"
+#include "board/link_kind.h"
+#include "board/usb_board_io.h"
+
+namespace kx::board {
+
+// The link libraries a backend offers; a backend may offer both.
+struct LinkLibraries {
+  CvnCyusbUsb4* cvn = nullptr;
+  UsbBoardIo* io = nullptr;
+};
+
+// The board link of the given kind over the matching library, which must be
+// offered.
+std::unique_ptr<BoardLink> MakeBoardLink(LinkKind kind, const LinkLibraries& libraries,
+                                         OperatorPort& port, std::string program_folder);
+
+}  // namespace kx::board

@@ -1,0 +1,106 @@
+#include "panel/panel_operator_port.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QStringList>
+
+namespace kx::panel {
+
+namespace {
+
+QString ToQt(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QMessageBox::Icon ToQt(board::MessageIcon icon) {
+  switch (icon) {
+    case board::MessageIcon::Information:
+      return QMessageBox::Information;
+    case board::MessageIcon::Exclamation:
+      return QMessageBox::Warning;
+    case board::MessageIcon::Critical:
+      return QMessageBox::Critical;
+  }
+  return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+QString QtFileFilter(std::string_view filter) {
+  const QStringList parts = ToQt(filter).split(QLatin1Char('|'));
+  QStringList entries;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    // Qt reads an entry's patterns from its last parentheses.
+    const QString& name = parts[i];
+    const QString& pattern = parts[i + 1];
+    if (name.endsWith(QStringLiteral("(%1)").arg(pattern))) {
+      entries << name;
+    } else {
+      entries << QStringLiteral("%1 (%2)").arg(name, pattern);
+    }
+  }
+  return entries.join(QStringLiteral(";;"));
+}
+
+void PanelOperatorPort::Attach(QWidget* window, QLabel* status_line, QLabel* capture_status,
+                               QProgressBar* capture_progress) {
+  window_ = window;
+  status_line_ = status_line;
+  capture_status_ = capture_status;
+  capture_progress_ = capture_progress;
+}
+
+void PanelOperatorPort::ShowMessage(std::string_view text, std::string_view title,
+                                    board::MessageIcon icon) {
+  // Before the window is shown the box stands alone, as the start-up
+  // message must come up with no window on screen.
+  QWidget* parent = window_ != nullptr && window_->isVisible() ? window_.data() : nullptr;
+  QMessageBox box(ToQt(icon), ToQt(title), ToQt(text), QMessageBox::Ok, parent);
+  box.exec();
+}
+
+void PanelOperatorPort::SetStatusLine(std::string_view text) {
+  if (status_line_ != nullptr) {
+    status_line_->setText(ToQt(text));
+  }
+}
+
+std::optional<std::string> PanelOperatorPort::AskSavePath(std::string_view filter) {
+  // Qt's own dialog on every platform: it asks before replacing a file and
+  // behaves the same under test as in use.
+  const QString path =
+      QFileDialog::getSaveFileName(window_, QString(), QString(), QtFileFilter(filter), nullptr,
+                                   QFileDialog::DontUseNativeDialog);
+  if (path.isEmpty()) {
+    return std::nullopt;
+  }
+  return path.toStdString();
+}
+
+void PanelOperatorPort::SetCaptureStatus(std::string_view text) {
+  if (capture_status_ == nullptr) {
+    return;
+  }
+  capture_status_->setText(ToQt(text));
+  // Drawn now: the capture that follows keeps the event loop busy.
+  capture_status_->repaint();
+}
+
+void PanelOperatorPort::SetCaptureProgress(int done, int total) {
+  if (capture_progress_ == nullptr) {
+    return;
+  }
+  if (total <= 0) {
+    capture_progress_->hide();
+    return;
+  }
+  capture_progress_->setRange(0, total);
+  capture_progress_->setValue(done);
+  capture_progress_->show();
+  capture_progress_->repaint();
+}
+
+}  // namespace kx::panel

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <fstream>
+#include <memory>
+#include <string>
+#include <variant>
+
+#include "board/board_link_factory.h"
+#include "board/missing_library.h"
+#include "board/operator_port.h"
+#include "board/sim/sim_board.h"
+#include "board/trace/link_trace.h"
+#include "programs/edition.h"
+#include "programs/program_options.h"
+
+namespace kx::programs {
+
+// The link libraries a program runs on, as its options chose them: the
+// simulated board or the hardware backend, optionally behind the traffic
+// trace. Qt-free, shared by the panel programs and the command-line tool.
+class LinkBackend {
+ public:
+  // An error text (unreadable settings, a trace file that cannot be opened,
+  // bad USB options) means nothing may start.
+  static std::variant<std::unique_ptr<LinkBackend>, std::string> Create(
+      const Edition& edition, const ProgramOptions& options, board::OperatorPort& port);
+
+  board::LinkLibraries Libraries() const { return libraries_; }
+  board::sim::SimBoard* Simulated() const { return sim_.get(); }
+
+ private:
+  LinkBackend() = default;
+
+  std::unique_ptr<board::sim::SimBoard> sim_;
+  std::unique_ptr<board::MissingLinkLibrary> missing_;
+  std::unique_ptr<std::ofstream> trace_file_;
+  std::unique_ptr<board::trace::TraceSink> sink_;
+  std::unique_ptr<board::trace::TracingCvnCyusbUsb4> cvn_tracer_;
+  std::unique_ptr<board::trace::TracingUsbBoardIo> io_tracer_;
+  board::LinkLibraries libraries_;
+};
+
+}  // namespace kx::programs

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "programs/edition.h"
+
+namespace kx::programs {
+
+// Options of the two panel programs. Without any, a program behaves as the
+// original did: the board's link library, no trace.
+struct ProgramOptions {
+  bool simulate = false;
+  std::optional<std::string> sim_settings;
+  std::optional<std::string> trace;
+  std::optional<std::string> usb_id;
+  std::optional<std::string> usb_loader_id;
+  std::optional<std::string> usb_bus;
+};
+
+// What parsing decided: run with the options, or stop with `exit_code` after
+// printing `text` (help and version to standard output, errors to standard
+// error).
+struct ParsedOptions {
+  std::optional<ProgramOptions> options;
+  int exit_code = 0;
+  std::string text;
+  bool text_is_error = false;
+};
+
+// `args` excludes the program name and the window system's own options.
+ParsedOptions ParseProgramOptions(const Edition& edition, const std::vector<std::string>& args);
+
+// Splits a command line into the window system's options ("-platform
+// offscreen", "-style fusion", ...), which go to Qt, and the program's own.
+struct SplitArguments {
+  std::vector<std::string> qt;  // program name first
+  std::vector<std::string> own;
+};
+SplitArguments SplitCommandLine(int argc, const char* const* argv);
+
+}  // namespace kx::programs

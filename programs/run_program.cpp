@@ -1,0 +1,46 @@
+#include "programs/run_program.h"
+
+#include <QApplication>
+#include <iostream>
+#include <variant>
+
+#include "board/firmware_path.h"
+#include "panel/frm_startup.h"
+#include "panel/panel_operator_port.h"
+#include "programs/link_backend.h"
+#include "programs/program_options.h"
+
+namespace kx::programs {
+
+int RunProgram(int argc, char** argv, const Edition& edition) {
+  SplitArguments split = SplitCommandLine(argc, argv);
+  const ParsedOptions parsed = ParseProgramOptions(edition, split.own);
+  if (!parsed.options) {
+    (parsed.text_is_error ? std::cerr : std::cout) << parsed.text;
+    return parsed.exit_code;
+  }
+
+  // Everything that can refuse to start does so before a window exists.
+  panel::PanelOperatorPort port;
+  auto created = LinkBackend::Create(edition, *parsed.options, port);
+  if (const auto* error = std::get_if<std::string>(&created)) {
+    std::cerr << edition.program_name << ": " << *error << "\n";
+    return 2;
+  }
+  const std::unique_ptr<LinkBackend>& backend = std::get<std::unique_ptr<LinkBackend>>(created);
+
+  std::vector<char*> qt_argv;
+  for (std::string& arg : split.qt) {
+    qt_argv.push_back(arg.data());
+  }
+  int qt_argc = static_cast<int>(qt_argv.size());
+  qt_argv.push_back(nullptr);
+  QApplication app(qt_argc, qt_argv.data());
+
+  panel::FrmStartup window(edition, backend->Libraries(), port, board::ProgramFolder());
+  window.Form_Load();
+  window.show();
+  return QApplication::exec();
+}
+
+}  // namespace kx::programs
