@@ -10,7 +10,7 @@ PACKAGES="
   libusb-1.0-0-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang-format clang-tidy
-  xvfb xauth
+  xvfb xauth x11-utils
 "
 
 missing=""
