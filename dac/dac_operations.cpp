@@ -1,0 +1,130 @@
+#include "dac/dac_operations.h"
+
+#include <optional>
+#include <vector>
+
+#include "board/link_requests.h"
+#include "dac/dac_lists.h"
+#include "dac/dac_messages.h"
+#include "dac/hex_entry.h"
+
+namespace kx::dac {
+
+namespace {
+
+void SendGroup(board::BoardLink& link, std::uint8_t request,
+               const DacOperations::StoredWords& words) {
+  for (const std::int32_t word : words) {
+    link.WriteDacWord(request, word);
+  }
+}
+
+}  // namespace
+
+DacOperations::DacOperations(board::BoardLink& link, board::OperatorPort& port)
+    : link_(link), port_(port) {}
+
+bool DacOperations::LoadInputRegisters(const ChannelTicks& ticked, const ChannelTexts& texts,
+                                       bool auto_pulse) {
+  return LoadChannels(LoadInputRegister, ticked, texts, auto_pulse, input_reg_words_low_,
+                      input_reg_words_high_);
+}
+
+bool DacOperations::UpdateDacRegisters(const ChannelTicks& ticked, const ChannelTexts& texts,
+                                       bool auto_pulse) {
+  return LoadChannels(UpdateDacRegister, ticked, texts, auto_pulse, dac_reg_words_low_,
+                      dac_reg_words_high_);
+}
+
+bool DacOperations::LoadChannels(std::uint8_t command, const ChannelTicks& ticked,
+                                 const ChannelTexts& texts, bool auto_pulse, StoredWords& low,
+                                 StoredWords& high) {
+  // Every ticked code is read before anything is stored or sent, so a refused
+  // click leaves the stored words and the board as they were.
+  std::array<std::optional<std::uint16_t>, ChannelCount> codes{};
+  std::vector<OversizedCode> oversized;
+  for (std::size_t channel = 0; channel < ticked.size(); ++channel) {
+    if (!ticked[channel]) {
+      continue;
+    }
+    codes[channel] = ReadChannelCode(texts[channel]);
+    if (!codes[channel]) {
+      oversized.push_back({static_cast<int>(channel), texts[channel]});
+    }
+  }
+  if (!oversized.empty()) {
+    port_.ShowMessage(OversizedCodesMessage(oversized), DacErrorTitle,
+                      board::MessageIcon::Exclamation);
+    return false;
+  }
+
+  for (std::size_t channel = 0; channel < codes.size(); ++channel) {
+    if (!codes[channel]) {
+      continue;  // unticked: its slot keeps the word it last held
+    }
+    const auto address = static_cast<int>(channel % ChannelsPerGroup);
+    StoredWords& words = channel < ChannelsPerGroup ? low : high;
+    words[static_cast<std::size_t>(address)] = ChannelWord(command, address, *codes[channel]);
+  }
+
+  SendGroup(link_, board::DacLowRequest, low);
+  SendGroup(link_, board::DacHighRequest, high);
+  if (auto_pulse) {
+    PulseLdac();
+  }
+  return true;
+}
+
+bool DacOperations::RawWrite(int group, std::string_view text) {
+  const HexValue word = ParseHexValue(text);
+  if (!word.value) {
+    port_.ShowMessage(RawWriteRefusal(word.fault, text), DacErrorTitle,
+                      board::MessageIcon::Exclamation);
+    return false;
+  }
+  link_.WriteDacWord(GroupRequest(group), *word.value);
+  return true;
+}
+
+void DacOperations::ProgramPowerDown(int group, const GroupTicks& ticked, int list_index) {
+  const std::uint8_t mask = ChannelMask(ticked);
+  const int mode = PowerDownModeOf(list_index);
+  saved_power_down_mask_[static_cast<std::size_t>(mode)] = mask;
+  link_.WriteDacWord(GroupRequest(group), PowerDownWord(mode, mask));
+}
+
+GroupTicks DacOperations::PowerDownTicks(int list_index) const {
+  if (list_index < 0 || list_index >= static_cast<int>(saved_power_down_mask_.size())) {
+    return {};
+  }
+  return TicksOfMask(saved_power_down_mask_[static_cast<std::size_t>(list_index)]);
+}
+
+void DacOperations::ProgramLdac(int group, const GroupTicks& ticked) {
+  link_.WriteDacWord(GroupRequest(group), LdacWord(ChannelMask(ticked)));
+}
+
+void DacOperations::ChooseReference(int group, int list_index) {
+  // Every choice is sent, whatever was chosen in the power-down lists.
+  if (ReferenceChosen(list_index)) {
+    link_.WriteDacWord(GroupRequest(group), ReferenceWord(list_index));
+  }
+}
+
+void DacOperations::ChooseClearCode(int group, int list_index) {
+  link_.WriteDacWord(GroupRequest(group), ClearCodeWord(ClearCodeSelectOf(list_index)));
+}
+
+void DacOperations::ClrLine(int index) {
+  link_.SendControlRequest(index == 0 ? board::ClrHighRequest : board::ClrLowRequest);
+}
+
+void DacOperations::LdacLine(int index) {
+  link_.SendControlRequest(index == 0 ? board::LdacHighRequest : board::LdacLowRequest);
+}
+
+void DacOperations::PulseLdac() {
+  link_.SendControlRequest(board::PulseLdacRequest);
+}
+
+}  // namespace kx::dac
