@@ -1,0 +1,212 @@
+#include "adc/adc_operations.h"
+
+#include <fmt/format.h>
+
+#include <vector>
+
+#include "adc/adc_display.h"
+#include "adc/adc_reply.h"
+#include "adc/adc_write_entry.h"
+#include "adc/reference_entry.h"
+
+namespace kx::adc {
+
+namespace {
+
+using board::MessageIcon;
+
+// Sends a capture's words, reports its progress now and then, and notices
+// the first transfer the board did not answer.
+class CaptureRun {
+ public:
+  CaptureRun(board::BoardLink& link, board::OperatorPort& port, int total)
+      : link_(link), port_(port), total_(total) {
+    port_.SetCaptureProgress(0, total_);
+  }
+
+  // No value once the link reports a failure: the reply would only be the
+  // preset bytes, not a sample.
+  std::optional<std::int32_t> Transfer(std::int32_t word) {
+    const std::int32_t reply = link_.TransferAdcWord(word);
+    ++done_;
+    if (link_.State().LinkStatus < 0) {
+      failed_status_ = link_.State().LinkStatus;
+      return std::nullopt;
+    }
+    if (done_ % CaptureProgressStep == 0 || done_ == total_) {
+      port_.SetCaptureProgress(done_, total_);
+    }
+    return reply;
+  }
+
+  std::int16_t FailedStatus() const { return failed_status_; }
+
+ private:
+  board::BoardLink& link_;
+  board::OperatorPort& port_;
+  int total_;
+  int done_ = 0;
+  std::int16_t failed_status_ = 0;
+};
+
+}  // namespace
+
+std::string BoardNoAnswerText(std::int16_t status) {
+  return fmt::format("The board did not answer (status {}). No samples were saved.", status);
+}
+
+AdcOperations::AdcOperations(board::BoardLink& link, board::OperatorPort& port, AdcWordRules rules)
+    : link_(link), port_(port), rules_(rules) {
+  volt_texts_.fill(InitialVoltText);
+}
+
+void AdcOperations::ResetResults() {
+  results_.fill(0);
+}
+
+void AdcOperations::SendStartupWords() {
+  for (const std::int32_t word : StartupWords) {
+    link_.TransferAdcWord(word);
+  }
+}
+
+void AdcOperations::ChooseListEntry(const std::array<int, 3>& list_indexes) {
+  const auto bit_if_second = [](int index, std::int16_t bit) {
+    return index == 1 ? bit : std::int16_t{0};
+  };
+  config_.AdcRangeBit = bit_if_second(list_indexes[0], RangeField);
+  config_.AdcWeakTriBit = bit_if_second(list_indexes[1], WeakTriField);
+  config_.AdcCodingBit =
+      rules_ == AdcWordRules::Version2 ? bit_if_second(list_indexes[2], CodingField) : 0;
+  link_.TransferAdcWord(ConfigurationWord(rules_, config_));
+}
+
+std::optional<std::string> AdcOperations::WriteAdc(std::string_view text2) {
+  const AdcWriteEntry entry = ReadAdcWriteText(text2);
+  if (!entry.word) {
+    port_.ShowMessage(entry.error, AdcErrorTitle, MessageIcon::Exclamation);
+    return std::nullopt;
+  }
+  return WriteReplyText(link_.TransferAdcWord(*entry.word));
+}
+
+void AdcOperations::ReadAll(std::string_view reference_text) {
+  const bool with_volts = rules_ == AdcWordRules::Version2;
+  const float span =
+      with_volts ? FullScaleSpan(ReadReferenceNumber(reference_text), config_.AdcRangeBit) : 0.0F;
+
+  link_.TransferAdcWord(FirstReadWord(rules_, config_));
+  for (int channel = 1; channel < AdcChannels; ++channel) {
+    const std::int32_t reply = link_.TransferAdcWord(ChannelWord(rules_, config_, channel));
+    results_[static_cast<std::size_t>(channel - 1)] = ConversionCode(rules_, reply);
+  }
+  // Channel 15 once more, to clock out its own conversion.
+  const std::int32_t last = link_.TransferAdcWord(ChannelWord(rules_, config_, AdcChannels - 1));
+  results_[AdcChannels - 1] = ConversionCode(rules_, last);
+
+  if (with_volts) {
+    const bool straight_binary = config_.AdcCodingBit != 0;
+    for (std::size_t i = 0; i < results_.size(); ++i) {
+      volt_texts_[i] = VoltText(CodeVolts(results_[i], span, straight_binary));
+    }
+  }
+}
+
+std::array<std::string, AdcChannels> AdcOperations::CodeTexts(bool hex) const {
+  std::array<std::string, AdcChannels> texts;
+  for (std::size_t i = 0; i < results_.size(); ++i) {
+    texts[i] = hex ? CodeHexText(results_[i]) : CodeDecText(results_[i]);
+  }
+  return texts;
+}
+
+void AdcOperations::CaptureAllChannels() {
+  const std::optional<std::string> path = AskSampleFile();
+  if (!path) {
+    return;
+  }
+  port_.SetCaptureStatus(TakingSamplesText);
+
+  CaptureRun run(link_, port_, AllChannelsTransfers);
+  const auto take = [&](std::int32_t word, std::int32_t& code) {
+    const std::optional<std::int32_t> reply = run.Transfer(word);
+    if (reply) {
+      code = ConversionCode(rules_, *reply);
+    }
+    return reply.has_value();
+  };
+  std::vector<SampleSet> sets(AllChannelsSampleSets);
+  std::int32_t discarded = 0;
+  bool answered = take(CapturePrimingWord(rules_, config_), discarded);
+  for (std::size_t n = 0; answered && n < sets.size(); ++n) {
+    // Each word clocks out the channel the word before selected, so the set
+    // runs 1..15 and ends on channel 0's word to collect channel 15.
+    for (int channel = 1; answered && channel < AdcChannels; ++channel) {
+      answered = take(ChannelWord(rules_, config_, channel),
+                      sets[n][static_cast<std::size_t>(channel - 1)]);
+    }
+    answered = answered && take(ChannelWord(rules_, config_, 0), sets[n][AdcChannels - 1]);
+  }
+  if (!answered) {
+    EndCapture(true);
+    port_.ShowMessage(BoardNoAnswerText(run.FailedStatus()), AdcErrorTitle,
+                      MessageIcon::Exclamation);
+    return;
+  }
+  SaveSamples(*path, AllChannelsFileText(sets), true);
+}
+
+void AdcOperations::CaptureChannel0() {
+  const std::optional<std::string> path = AskSampleFile();
+  if (!path) {
+    return;
+  }
+
+  CaptureRun run(link_, port_, Channel0Transfers);
+  std::vector<std::int32_t> replies;
+  replies.reserve(Channel0Samples);
+  bool answered = run.Transfer(FixedChannel0Word).has_value();
+  while (answered && replies.size() < static_cast<std::size_t>(Channel0Samples)) {
+    const std::optional<std::int32_t> reply = run.Transfer(FixedChannel0Word);
+    answered = reply.has_value();
+    if (answered) {
+      replies.push_back(*reply);
+    }
+  }
+  if (!answered) {
+    EndCapture(false);
+    port_.ShowMessage(BoardNoAnswerText(run.FailedStatus()), AdcErrorTitle,
+                      MessageIcon::Exclamation);
+    return;
+  }
+  SaveSamples(*path, Channel0FileText(replies), false);
+}
+
+std::optional<std::string> AdcOperations::AskSampleFile() {
+  std::optional<std::string> path = port_.AskSavePath(SampleFileFilter);
+  // An empty name is a dialog closed without a choice.
+  if (path && path->empty()) {
+    return std::nullopt;
+  }
+  return path;
+}
+
+// The channel-0 capture never shows "Taking Samples", so it leaves Label1
+// alone.
+void AdcOperations::EndCapture(bool status_shown) {
+  if (status_shown) {
+    port_.SetCaptureStatus("");
+  }
+  port_.SetCaptureProgress(0, 0);
+}
+
+void AdcOperations::SaveSamples(const std::string& path, std::string_view contents,
+                                bool status_shown) {
+  const std::optional<std::string> failure = WriteFileReplacing(path, contents);
+  EndCapture(status_shown);
+  if (failure) {
+    port_.ShowMessage(*failure, AdcErrorTitle, MessageIcon::Exclamation);
+  }
+}
+
+}  // namespace kx::adc

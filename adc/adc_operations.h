@@ -1,0 +1,85 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "adc/adc_control_word.h"
+#include "adc/sample_file.h"
+#include "board/board_link.h"
+#include "board/operator_port.h"
+#include "programs/edition.h"
+
+namespace kx::adc {
+
+// The save dialog of both captures: "All Files (*.*)" and "DAT Files(*.dat)".
+inline constexpr const char* SampleFileFilter = "All Files (*.*)|*.*|DAT Files(*.dat)|*.dat";
+inline constexpr const char* TakingSamplesText = "Taking Samples";
+inline constexpr const char* AdcErrorTitle = "Error";
+// Transfers between two progress reports of a capture.
+inline constexpr int CaptureProgressStep = 128;
+// Each capture starts with one priming transfer whose reply is discarded.
+inline constexpr int AllChannelsTransfers = 1 + AllChannelsSampleSets * AdcChannels;
+inline constexpr int Channel0Transfers = 1 + Channel0Samples;
+
+// "The board did not answer (status -1). No samples were saved."
+std::string BoardNoAnswerText(std::int16_t status);
+
+// The ADC section of the panel: its configuration lists, "Write", "Read ADC"
+// and the two captures. The window reads its controls, calls one operation
+// and shows what comes back; everything that depends on the program comes
+// from the word rules given here.
+class AdcOperations {
+ public:
+  AdcOperations(board::BoardLink& link, board::OperatorPort& port, AdcWordRules rules);
+
+  // The window's load: AdcResults to 0, then the four start-up words.
+  void ResetResults();
+  void SendStartupWords();
+
+  // Combo1_Click: the chosen entry of each list ("Range", "Weak/Tri",
+  // "Coding"); -1 for none, which counts as entry 0. The classic program has
+  // no "Coding" list, so the third is ignored there. Sends one configuration
+  // word every time, also for the entry already chosen.
+  void ChooseListEntry(const std::array<int, 3>& list_indexes);
+
+  // "Write": sends the word typed in Text2 (high half 0) and returns Label8's
+  // text. A text that is not 1 to 4 hex digits gets a message instead, and
+  // nothing is sent.
+  std::optional<std::string> WriteAdc(std::string_view text2);
+
+  // "Read ADC": 17 transfers, the replies filed under the channel the word
+  // before selected. Volts use the reference, Range and Coding of this moment;
+  // the classic program has no reference and no volts.
+  void ReadAll(std::string_view reference_text);
+
+  // convert2hex / convert2dec of AdcResults.
+  std::array<std::string, AdcChannels> CodeTexts(bool hex) const;
+  // lblVolts as of the last read; "0.000V" before the first.
+  const std::array<std::string, AdcChannels>& VoltTexts() const { return volt_texts_; }
+
+  // "Read && Save ADC": 512 sets of all sixteen channels to a file named in
+  // the save dialog.
+  void CaptureAllChannels();
+  // "Channel 0 to File": 1024 whole replies of channel 0.
+  void CaptureChannel0();
+
+  const AdcConfiguration& Configuration() const { return config_; }
+  const std::array<std::int32_t, AdcChannels>& AdcResults() const { return results_; }
+
+ private:
+  std::optional<std::string> AskSampleFile();
+  void EndCapture(bool status_shown);
+  void SaveSamples(const std::string& path, std::string_view contents, bool status_shown);
+
+  board::BoardLink& link_;
+  board::OperatorPort& port_;
+  AdcWordRules rules_;
+  AdcConfiguration config_;
+  std::array<std::int32_t, AdcChannels> results_{};
+  std::array<std::string, AdcChannels> volt_texts_;
+};
+
+}  // namespace kx::adc

@@ -1,0 +1,46 @@
+#include "adc/adc_write_entry.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <charconv>
+
+namespace kx::adc {
+
+namespace {
+
+constexpr std::string_view Advice =
+    "Enter the word for the ADC as 1 to 4 hex digits (0000 to FFFF).";
+
+// A pasted novel is quoted by its start only.
+constexpr std::size_t QuotedLength = 16;
+
+bool IsHexDigit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+std::string Quoted(std::string_view text) {
+  if (text.size() <= QuotedLength) {
+    return fmt::format("\"{}\"", text);
+  }
+  return fmt::format("\"{}...\"", text.substr(0, QuotedLength));
+}
+
+}  // namespace
+
+AdcWriteEntry ReadAdcWriteText(std::string_view text2) {
+  if (text2.empty()) {
+    return {std::nullopt, std::string(Advice)};
+  }
+  if (!std::all_of(text2.begin(), text2.end(), IsHexDigit)) {
+    return {std::nullopt, fmt::format("{} is not a hex value. {}", Quoted(text2), Advice)};
+  }
+  if (text2.size() > AdcWriteDigits) {
+    return {std::nullopt, fmt::format("{} has more than 4 hex digits. {}", Quoted(text2), Advice)};
+  }
+  std::int32_t word = 0;
+  std::from_chars(text2.data(), text2.data() + text2.size(), word, 16);
+  return {word, {}};
+}
+
+}  // namespace kx::adc
