@@ -7,7 +7,7 @@ PACKAGES="
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev libgl-dev
   libfmt-dev nlohmann-json3-dev libcli11-dev
-  libusb-1.0-0-dev
+  libusb-1.0-0-dev libumockdev-dev umockdev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang-format clang-tidy
   xvfb xauth x11-utils

@@ -1,0 +1,292 @@
+#include "board/usb/usb_link_library.h"
+
+#include <fmt/format.h>
+#include <libusb.h>
+
+#include <algorithm>
+#include <chrono>
+#include <limits>
+#include <span>
+#include <thread>
+#include <utility>
+
+#include "board/intel_hex.h"
+#include "board/link_requests.h"
+#include "board/usb/access_message.h"
+#include "board/usb/firmware_chunks.h"
+#include "board/usb/firmware_loader.h"
+#include "board/usb/usb_status.h"
+#include "board/usb/vendor_control.h"
+
+namespace kx::board::usb {
+namespace {
+
+constexpr std::size_t kListHeader = 4;
+constexpr std::size_t kListEntry = 4;
+constexpr std::size_t kListEntries = (sizeof(BoardList) - kListHeader) / kListEntry;
+
+void FillList(const std::vector<FoundBoard>& boards, BoardList& list) {
+  list.fill(0);
+  const std::size_t described = std::min(boards.size(), kListEntries);
+  list[0] = boards.empty() ? 0 : 1;
+  list[1] = static_cast<std::uint8_t>(described);
+  for (std::size_t n = 1; n <= described; ++n) {
+    const FoundBoard& board = boards[n - 1];
+    list[n * kListEntry] = board.at.bus;
+    list[n * kListEntry + 1] = board.at.address;
+    list[n * kListEntry + 2] = static_cast<std::uint8_t>(board.state);
+  }
+}
+
+std::int16_t DownloadStatusFor(std::int16_t request_status) {
+  return request_status == RequestNoAccess ? DownloadNoAccess : DownloadNoBoard;
+}
+
+// The board that came back, not the one that is still leaving: a board that
+// was running already re-enumerates at a new address.
+bool IsReturned(const FoundBoard& candidate, const FoundBoard& before) {
+  if (candidate.state != BoardState::Running || candidate.place != before.place) {
+    return false;
+  }
+  return before.state != BoardState::Running || candidate.at != before.at;
+}
+
+}  // namespace
+
+UsbLinkLibrary::UsbLinkLibrary(std::unique_ptr<UsbContext> context, UsbOptions options,
+                               OperatorPort& port)
+    : context_(std::move(context)), options_(std::move(options)), port_(port) {}
+
+// The session and the devices found hold libusb objects, so they must go
+// before the context does.
+UsbLinkLibrary::~UsbLinkLibrary() {
+  session_ = Session{};
+  found_.clear();
+}
+
+std::int16_t UsbLinkLibrary::Search(std::int32_t& number, BoardList* list) {
+  BoardSearch search = FindBoards(context_->Get(), options_, followed_ ? &*followed_ : nullptr);
+  found_ = std::move(search.boards);
+  number = static_cast<std::int32_t>(found_.size());
+  if (list != nullptr) {
+    FillList(found_, *list);
+  }
+  if (search.libusb_error != 0) {
+    last_problem_ =
+        fmt::format("listing the USB devices failed: {}", libusb_strerror(search.libusb_error));
+    return RequestIoError;
+  }
+  last_problem_ = found_.empty() ? "no board found" : "";
+  return static_cast<std::int16_t>(
+      std::min<std::size_t>(found_.size(), std::numeric_limits<std::int16_t>::max()));
+}
+
+std::int16_t UsbLinkLibrary::Search_For_Boards(std::int32_t, std::int32_t, std::int32_t& number,
+                                               BoardList& list) {
+  return Search(number, &list);
+}
+
+std::int16_t UsbLinkLibrary::ConnectTo(std::int32_t board) {
+  current_handle_ = next_handle_;
+  next_handle_ = next_handle_ == std::numeric_limits<std::int32_t>::max() ? 1 : next_handle_ + 1;
+  session_ = Session{};
+  if (board < 1 || static_cast<std::size_t>(board) > found_.size()) {
+    session_.closed_reason = RequestNoBoard;
+    last_problem_ = fmt::format("no board number {} in the latest search", board);
+    return RequestNoBoard;
+  }
+  session_.board = found_[static_cast<std::size_t>(board) - 1];
+  return OpenSessionBoard();
+}
+
+std::int16_t UsbLinkLibrary::OpenSessionBoard() {
+  const int opened = OpenDevice::Open(session_.board->device, session_.device);
+  if (opened == LIBUSB_SUCCESS) {
+    session_.closed_reason = 0;
+    last_problem_.clear();
+    return 0;
+  }
+  session_.closed_reason = RequestStatusFromLibusb(opened);
+  last_problem_ = fmt::format("opening the board at {}:{} failed: {}", session_.board->at.bus,
+                              session_.board->at.address, libusb_strerror(opened));
+  if (session_.closed_reason == RequestNoAccess) {
+    TellNoAccess(session_.board->at);
+  }
+  return session_.closed_reason;
+}
+
+std::int16_t UsbLinkLibrary::Connect(std::int32_t, std::int32_t, std::int32_t board,
+                                     std::int32_t& handle) {
+  const std::int16_t status = ConnectTo(board);
+  handle = current_handle_;
+  return status;
+}
+
+std::int16_t UsbLinkLibrary::Download_Firmware(std::int32_t handle, const char* path) {
+  if (current_handle_ == 0 || handle != current_handle_) {
+    last_problem_ = fmt::format("handle {} was not handed out by the latest Connect", handle);
+    return DownloadBadHandle;
+  }
+  return Download(path);
+}
+
+std::int16_t UsbLinkLibrary::LoadFirmWare(const char* path) {
+  std::int32_t number = 0;
+  Search(number, nullptr);
+  if (found_.empty()) {
+    ConnectTo(0);
+    return LoadFirmWareStatus(DownloadNoBoard);
+  }
+  if (const std::int16_t connected = ConnectTo(1); connected < 0) {
+    return LoadFirmWareStatus(DownloadStatusFor(connected));
+  }
+  return LoadFirmWareStatus(Download(path));
+}
+
+std::int16_t UsbLinkLibrary::Download(const char* path) {
+  if (!session_.board) {
+    return DownloadNoBoard;
+  }
+  if (!session_.device) {
+    return DownloadStatusFor(session_.closed_reason);
+  }
+  // Everything about the image is checked before the board is touched.
+  const HexParseResult image = LoadIntelHexFile(path == nullptr ? std::string() : path);
+  if (!image.image) {
+    last_problem_ = image.error;
+    return DownloadBadImage;
+  }
+  FirmwareChunks chunks = SplitIntoChunks(*image.image);
+  if (!chunks.error.empty()) {
+    last_problem_ = fmt::format("{}: {}", path, chunks.error);
+    return DownloadBadImage;
+  }
+
+  const LoaderOutcome written =
+      WriteFirmware(session_.device.Get(), chunks.chunks, options_.timings);
+  if (written.status != DownloadOk) {
+    last_problem_ = written.problem;
+    if (written.status == DownloadNoBoard) {
+      DropDevice(RequestNoBoard);
+    }
+    return written.status;
+  }
+
+  // The old handle dies with the old device; the board comes back as a new
+  // device on the same port.
+  const FoundBoard before = *session_.board;
+  DropDevice(RequestNoBoard);
+  std::optional<FoundBoard> returned = AwaitReturn(before);
+  if (!returned) {
+    session_.board.reset();
+    last_problem_ = fmt::format("the board did not come back running its firmware within {} ms",
+                                options_.timings.return_wait.count());
+    return DownloadNoReturn;
+  }
+  session_.board = std::move(returned);
+  followed_ = before.place;
+  const std::int16_t reopened = OpenSessionBoard();
+  if (reopened == RequestNoAccess) {
+    return DownloadNoAccess;
+  }
+  return reopened < 0 ? DownloadReopenFailed : DownloadOk;
+}
+
+std::optional<FoundBoard> UsbLinkLibrary::AwaitReturn(const FoundBoard& before) {
+  const auto deadline = std::chrono::steady_clock::now() + options_.timings.return_wait;
+  // Looked for by place alone: the options' bus:address named the board as
+  // it was before it re-enumerated.
+  UsbOptions any_place = options_;
+  any_place.bus_address.reset();
+  while (true) {
+    BoardSearch search = FindBoards(context_->Get(), any_place, nullptr);
+    for (FoundBoard& candidate : search.boards) {
+      if (IsReturned(candidate, before)) {
+        return std::move(candidate);
+      }
+    }
+    if (std::chrono::steady_clock::now() >= deadline) {
+      return std::nullopt;
+    }
+    std::this_thread::sleep_for(options_.timings.poll_interval);
+  }
+}
+
+void UsbLinkLibrary::DropDevice(std::int16_t reason) {
+  session_.device = OpenDevice{};
+  session_.closed_reason = reason;
+}
+
+std::int16_t UsbLinkLibrary::Vendor_Request(std::int32_t handle, std::uint8_t request,
+                                            std::int32_t value, std::int32_t index,
+                                            std::uint8_t direction, std::int32_t length,
+                                            std::uint8_t* buffer) {
+  if (current_handle_ == 0 || handle != current_handle_) {
+    return RequestBadHandle;
+  }
+  return Request(request, value, index, direction, length, buffer);
+}
+
+std::int16_t UsbLinkLibrary::VendorIORequest(std::int16_t request, std::int32_t value,
+                                             std::int32_t index, std::int16_t direction,
+                                             std::int16_t length, std::uint8_t* buffer) {
+  if (current_handle_ == 0) {
+    return RequestNoBoard;
+  }
+  return Request(request, value, index, direction, length, buffer);
+}
+
+std::int16_t UsbLinkLibrary::Request(int request, std::int32_t value, std::int32_t index,
+                                     int direction, int length, std::uint8_t* buffer) {
+  const bool in = direction == DirectionIn;
+  if (request < 0 || request > 0xFF || (!in && direction != DirectionOut) ||
+      (in && (length < 0 || length > MaxRequestLength || (length > 0 && buffer == nullptr)))) {
+    return RequestBadArgument;
+  }
+  if (!session_.board) {
+    return RequestNoBoard;
+  }
+  if (!session_.device) {
+    return session_.closed_reason;
+  }
+  if (session_.board->state == BoardState::Loader) {
+    return RequestNotBooted;
+  }
+  // The setup packet carries the low halves; the board puts a DAC or ADC
+  // word back together from them.
+  const auto code = static_cast<std::uint8_t>(request);
+  const auto setup_value = static_cast<std::uint16_t>(value & 0xFFFF);
+  const auto setup_index = static_cast<std::uint16_t>(index & 0xFFFF);
+  const int result =
+      in ? VendorIn(session_.device.Get(), code, setup_value, setup_index,
+                    std::span<std::uint8_t>(buffer, static_cast<std::size_t>(length)),
+                    options_.timings.request_timeout)
+         : VendorOut(session_.device.Get(), code, setup_value, setup_index, {},
+                     options_.timings.request_timeout);
+  if (result == RequestNoBoard) {
+    // Unplugged: later requests fail at once instead of asking libusb again.
+    DropDevice(RequestNoBoard);
+  }
+  return static_cast<std::int16_t>(result);
+}
+
+void UsbLinkLibrary::TellNoAccess(const UsbBusAddress& at) {
+  if (access_told_) {
+    return;
+  }
+  access_told_ = true;
+  port_.ShowMessage(NoAccessMessage(at), NoAccessTitle, MessageIcon::Exclamation);
+}
+
+OpenedUsbLinkLibrary OpenUsbLinkLibrary(const UsbOptions& options, OperatorPort& port) {
+  UsbContext::Created created = UsbContext::Create();
+  OpenedUsbLinkLibrary opened;
+  if (!created.context) {
+    opened.error = std::move(created.error);
+    return opened;
+  }
+  opened.library = std::make_unique<UsbLinkLibrary>(std::move(created.context), options, port);
+  return opened;
+}
+
+}  // namespace kx::board::usb

@@ -1,0 +1,137 @@
+#include "board/usb/usb_options.h"
+
+#include <fmt/format.h>
+
+namespace kx::board::usb {
+namespace {
+
+constexpr std::string_view kIdForm = "VID:PID in hexadecimal, such as 1234:7312";
+constexpr std::string_view kBusForm = "BUS:ADDR in decimal, such as 1:5";
+
+constexpr int kMaxBus = 255;
+constexpr int kMaxAddress = 127;  // USB device addresses are 7 bits; 0 is never assigned
+constexpr std::size_t kMaxIdDigits = 4;
+
+template <typename T>
+UsbOptionParse<T> Failure(std::string_view option, std::string_view text, std::string_view reason,
+                          std::string_view form) {
+  UsbOptionParse<T> result;
+  result.error = fmt::format("invalid {} \"{}\": {} (expected {})", option, text, reason, form);
+  return result;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') {
+    return c - '0';
+  }
+  if (c >= 'a' && c <= 'f') {
+    return c - 'a' + 10;
+  }
+  if (c >= 'A' && c <= 'F') {
+    return c - 'A' + 10;
+  }
+  return -1;
+}
+
+// One half of VID:PID; an empty result is a number, otherwise the reason.
+std::string ParseIdHalf(std::string_view text, std::string_view what, std::uint16_t& out) {
+  if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    text.remove_prefix(2);
+  }
+  if (text.empty()) {
+    return fmt::format("the {} is empty", what);
+  }
+  unsigned value = 0;
+  for (char c : text) {
+    const int digit = HexDigit(c);
+    if (digit < 0) {
+      return fmt::format("the {} is not a hexadecimal number", what);
+    }
+    value = value * 16 + static_cast<unsigned>(digit);
+  }
+  if (text.size() > kMaxIdDigits) {
+    return fmt::format("the {} has more than 4 hexadecimal digits", what);
+  }
+  out = static_cast<std::uint16_t>(value);
+  return {};
+}
+
+std::string ParseDecimalHalf(std::string_view text, std::string_view what, int low, int high,
+                             int& out) {
+  if (text.empty()) {
+    return fmt::format("the {} is empty", what);
+  }
+  int value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') {
+      return fmt::format("the {} is not a decimal number", what);
+    }
+    if (value <= high) {  // stop growing once out of range, so long inputs cannot overflow
+      value = value * 10 + (c - '0');
+    }
+  }
+  if (value < low || value > high) {
+    return fmt::format("the {} must be {} to {}", what, low, high);
+  }
+  out = value;
+  return {};
+}
+
+}  // namespace
+
+UsbOptionParse<UsbId> ParseUsbId(std::string_view text, std::string_view option) {
+  const std::size_t colon = text.find(':');
+  if (colon == std::string_view::npos) {
+    return Failure<UsbId>(option, text, "missing ':' between vendor and product id", kIdForm);
+  }
+  UsbId id;
+  std::string problem = ParseIdHalf(text.substr(0, colon), "vendor id", id.vendor);
+  if (problem.empty()) {
+    problem = ParseIdHalf(text.substr(colon + 1), "product id", id.product);
+  }
+  if (!problem.empty()) {
+    return Failure<UsbId>(option, text, problem, kIdForm);
+  }
+  return {id, {}};
+}
+
+UsbOptionParse<UsbBusAddress> ParseUsbBusAddress(std::string_view text, std::string_view option) {
+  const std::size_t colon = text.find(':');
+  if (colon == std::string_view::npos) {
+    return Failure<UsbBusAddress>(option, text, "missing ':' between bus and address", kBusForm);
+  }
+  int bus = 0;
+  int address = 0;
+  std::string problem = ParseDecimalHalf(text.substr(0, colon), "bus number", 1, kMaxBus, bus);
+  if (problem.empty()) {
+    problem = ParseDecimalHalf(text.substr(colon + 1), "address", 1, kMaxAddress, address);
+  }
+  if (!problem.empty()) {
+    return Failure<UsbBusAddress>(option, text, problem, kBusForm);
+  }
+  return {UsbBusAddress{static_cast<std::uint8_t>(bus), static_cast<std::uint8_t>(address)}, {}};
+}
+
+bool IsUsbOption(std::string_view option) {
+  return option == UsbIdOption || option == UsbLoaderIdOption || option == UsbBusOption;
+}
+
+std::string ApplyUsbOption(UsbOptions& options, std::string_view option, std::string_view text) {
+  if (option == UsbIdOption || option == UsbLoaderIdOption) {
+    UsbOptionParse<UsbId> id = ParseUsbId(text, option);
+    if (id.value) {
+      (option == UsbIdOption ? options.running : options.loader) = *id.value;
+    }
+    return id.error;
+  }
+  if (option == UsbBusOption) {
+    UsbOptionParse<UsbBusAddress> place = ParseUsbBusAddress(text, option);
+    if (place.value) {
+      options.bus_address = place.value;
+    }
+    return place.error;
+  }
+  return fmt::format("unknown USB option {}", option);
+}
+
+}  // namespace kx::board::usb

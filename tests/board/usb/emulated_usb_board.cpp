@@ -1,0 +1,525 @@
+#include "emulated_usb_board.h"
+
+// clang-format off
+#include <sys/ioctl.h>  // before the usbfs header, whose ioctl numbers need it
+#include <linux/usbdevice_fs.h>
+// clang-format on
+#include <fmt/format.h>
+#include <sys/stat.h>
+#include <umockdev.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <thread>
+#include <utility>
+
+#include "usb_descriptors.h"
+
+namespace kx::testing {
+namespace {
+
+constexpr std::size_t kSetupBytes = 8;
+// Between the CPU's start and the board leaving the bus, and between leaving
+// and coming back: short, but long enough that the host sees both steps.
+constexpr std::chrono::milliseconds kDropOffDelay{1};
+constexpr std::chrono::milliseconds kReturnDelay{5};
+
+// umockdev points the whole process at one test bed at a time.
+std::atomic<int> boards_alive{0};
+
+std::uint16_t Little16(const std::uint8_t* bytes) {
+  return static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8));
+}
+
+// The test bed hands out data blocks with a reference the caller owns.
+struct DataRef {
+  UMockdevIoctlData* data = nullptr;
+  explicit DataRef(UMockdevIoctlData* taken) : data(taken) {}
+  ~DataRef() {
+    if (data != nullptr) {
+      g_object_unref(data);
+    }
+  }
+  DataRef(const DataRef&) = delete;
+  DataRef& operator=(const DataRef&) = delete;
+  UMockdevIoctlData* Release() { return std::exchange(data, nullptr); }
+};
+
+usbdevfs_urb& UrbOf(UMockdevIoctlData* data) {
+  return *reinterpret_cast<usbdevfs_urb*>(data->data);
+}
+
+}  // namespace
+
+class EmulatedUsbBoard::Impl {
+ public:
+  // One appearance of the board on the bus: its own device number and node,
+  // and the URBs submitted through that node.
+  struct Appearance {
+    Impl* owner = nullptr;
+    int number = 0;
+    std::string node;
+    UMockdevIoctlBase* handler = nullptr;
+    bool gone = false;
+    std::deque<UMockdevIoctlData*> done;      // ready to be reaped
+    std::vector<UMockdevIoctlData*> waiting;  // taken, never answered
+  };
+
+  explicit Impl(EmulatedBoardSetup setup);
+  ~Impl();
+  Impl(const Impl&) = delete;
+  Impl& operator=(const Impl&) = delete;
+
+  void Appear();
+  void Leave();
+  void DenyAccess(bool deny);
+  // Runs on umockdev's ioctl thread.
+  static gboolean OnIoctl(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, gpointer user);
+
+  EmulatedBoardSetup setup;
+  mutable std::mutex mutex;  // everything below up to the test bed; the ioctl thread takes it
+  BoardFront front;
+  std::vector<std::unique_ptr<Appearance>> appearances;  // kept for the handlers' lifetime
+  Appearance* current = nullptr;
+  int next_number = 0;
+  int appearance_count = 0;
+  bool unresponsive = false;
+  int answer_before_ignoring = 0;
+  int ignore_count = 0;
+  bool deny_access = false;
+  std::vector<ControlRecord> controls;
+
+ private:
+  gboolean Handle(Appearance& appearance, UMockdevIoctlClient* client);
+  void Submit(Appearance& appearance, UMockdevIoctlData* arg, UMockdevIoctlClient* client);
+  void Reap(Appearance& appearance, UMockdevIoctlData* arg, UMockdevIoctlClient* client);
+  void Discard(Appearance& appearance, UMockdevIoctlData* arg, UMockdevIoctlClient* client);
+  void HubLoop();
+  std::string SysPath() const;
+  void ApplyAccess(const std::string& node, bool deny) const;
+  std::filesystem::path InRoot(const std::string& path) const;
+
+  // Taken before `mutex`, around every change to the bus from the test
+  // thread or the hub thread; umockdev is never called with `mutex` held,
+  // since the ioctl thread may be waiting for it.
+  std::mutex testbed_mutex;
+  UMockdevTestbed* testbed = nullptr;
+  std::string root;
+
+  std::condition_variable hub_wake;
+  bool hub_stop = false;
+  bool hub_reenumerate = false;
+  std::thread hub;
+};
+
+EmulatedUsbBoard::Impl::Impl(EmulatedBoardSetup board_setup)
+    : setup(std::move(board_setup)),
+      front(setup.firmware, setup.starts_running),
+      next_number(setup.first_device_number),
+      testbed(umockdev_testbed_new()) {
+  gchar* dir = umockdev_testbed_get_root_dir(testbed);
+  root = dir;
+  g_free(dir);
+  hub = std::thread([this] { HubLoop(); });
+}
+
+EmulatedUsbBoard::Impl::~Impl() {
+  {
+    const std::lock_guard lock(mutex);
+    hub_stop = true;
+  }
+  hub_wake.notify_all();
+  hub.join();
+  for (const auto& appearance : appearances) {
+    g_object_unref(appearance->handler);
+  }
+  g_object_unref(testbed);
+  for (const auto& appearance : appearances) {
+    for (UMockdevIoctlData* data : appearance->done) {
+      g_object_unref(data);
+    }
+    for (UMockdevIoctlData* data : appearance->waiting) {
+      g_object_unref(data);
+    }
+  }
+}
+
+std::string EmulatedUsbBoard::Impl::SysPath() const {
+  return fmt::format("/sys/devices/usb{}/{}-{}", setup.bus, setup.bus, setup.port);
+}
+
+std::filesystem::path EmulatedUsbBoard::Impl::InRoot(const std::string& path) const {
+  return std::filesystem::path(root) / path.substr(1);
+}
+
+gboolean EmulatedUsbBoard::Impl::OnIoctl(UMockdevIoctlBase* /*handler*/,
+                                         UMockdevIoctlClient* client, gpointer user) {
+  auto* appearance = static_cast<Appearance*>(user);
+  return appearance->owner->Handle(*appearance, client);
+}
+
+void EmulatedUsbBoard::Impl::Appear() {
+  // Held throughout, so a test's Unplug never falls between the steps of
+  // the hub thread bringing the board back.
+  const std::lock_guard bed(testbed_mutex);
+  Appearance* appearance = nullptr;
+  board::usb::UsbId id;
+  bool deny = false;
+  {
+    const std::lock_guard lock(mutex);
+    auto owned = std::make_unique<Appearance>();
+    owned->owner = this;
+    owned->number = next_number++;
+    owned->node = fmt::format("/dev/bus/usb/{:03}/{:03}", setup.bus, owned->number);
+    appearance = owned.get();
+    appearances.push_back(std::move(owned));
+    // Counted before the host can see it, so a test never sees the host
+    // ahead of the count.
+    current = appearance;
+    ++appearance_count;
+    id = front.Running() ? setup.running : setup.loader;
+    deny = deny_access;
+  }
+  const std::string sys_path = SysPath();
+
+  // The descriptors and the node are in place before the device is added:
+  // libusb reads them as soon as the "add" event arrives, and umockdev would
+  // write them only after sending it.
+  const std::vector<std::uint8_t> descriptors = BoardDescriptors(id);
+  std::filesystem::create_directories(InRoot(sys_path));
+  std::ofstream(InRoot(sys_path) / "descriptors", std::ios::binary)
+      .write(reinterpret_cast<const char*>(descriptors.data()),
+             static_cast<std::streamsize>(descriptors.size()));
+  const std::filesystem::path node = InRoot(appearance->node);
+  std::filesystem::create_directories(node.parent_path());
+  std::ofstream{node};
+  ApplyAccess(appearance->node, deny);
+
+  appearance->handler = umockdev_ioctl_base_new();
+  g_signal_connect(appearance->handler, "handle-ioctl", G_CALLBACK(OnIoctl), appearance);
+
+  const std::string number = std::to_string(appearance->number);
+  const std::string number3 = fmt::format("{:03}", appearance->number);
+  const std::string bus3 = fmt::format("{:03}", setup.bus);
+  const std::string bus_text = std::to_string(setup.bus) + "\n";
+  const std::string number_text = number + "\n";
+  const std::string vendor = fmt::format("{:04x}\n", id.vendor);
+  const std::string product = fmt::format("{:04x}\n", id.product);
+  {
+    GError* error = nullptr;
+    if (!umockdev_testbed_attach_ioctl(testbed, appearance->node.c_str(), appearance->handler,
+                                       &error)) {
+      const std::string message = error != nullptr ? error->message : "unknown";
+      g_clear_error(&error);
+      throw std::runtime_error("cannot emulate " + appearance->node + ": " + message);
+    }
+    gchar* added = umockdev_testbed_add_device(
+        testbed, "usb", sys_path.substr(std::string_view("/sys/devices/").size()).c_str(), nullptr,
+        // sysfs attributes
+        "busnum", bus_text.c_str(), "devnum", number_text.c_str(), "speed", "480\n",
+        "bConfigurationValue", "1\n", "idVendor", vendor.c_str(), "idProduct", product.c_str(),
+        nullptr,
+        // udev properties
+        "DEVNAME", appearance->node.c_str(), "DEVTYPE", "usb_device", "DRIVER", "usb", "BUSNUM",
+        bus3.c_str(), "DEVNUM", number3.c_str(), nullptr);
+    g_free(added);
+  }
+}
+
+void EmulatedUsbBoard::Impl::Leave() {
+  const std::lock_guard bed(testbed_mutex);
+  {
+    const std::lock_guard lock(mutex);
+    if (current == nullptr) {
+      return;
+    }
+    current->gone = true;
+    // Whatever was still in flight ends the way the kernel ends it.
+    for (UMockdevIoctlData* data : current->waiting) {
+      UrbOf(data).status = -ESHUTDOWN;
+      current->done.push_back(data);
+    }
+    current->waiting.clear();
+    current = nullptr;
+  }
+  const std::string sys_path = SysPath();
+  // The event goes first: umockdev cannot send it for a device it has removed.
+  umockdev_testbed_uevent(testbed, sys_path.c_str(), "remove");
+  umockdev_testbed_remove_device(testbed, sys_path.c_str());
+}
+
+void EmulatedUsbBoard::Impl::DenyAccess(bool deny) {
+  std::string node;
+  {
+    const std::lock_guard lock(mutex);
+    deny_access = deny;
+    if (current != nullptr) {
+      node = current->node;
+    }
+  }
+  if (!node.empty()) {
+    ApplyAccess(node, deny);
+  }
+}
+
+void EmulatedUsbBoard::Impl::ApplyAccess(const std::string& node, bool deny) const {
+  using std::filesystem::perms;
+  std::filesystem::permissions(InRoot(node), deny ? perms::none
+                                                  : perms::owner_read | perms::owner_write |
+                                                        perms::group_read | perms::others_read);
+}
+
+void EmulatedUsbBoard::Impl::HubLoop() {
+  std::unique_lock lock(mutex);
+  while (true) {
+    hub_wake.wait(lock, [this] { return hub_stop || hub_reenumerate; });
+    if (hub_stop) {
+      return;
+    }
+    hub_reenumerate = false;
+    lock.unlock();
+    std::this_thread::sleep_for(kDropOffDelay);
+    Leave();
+    std::this_thread::sleep_for(kReturnDelay);
+    {
+      const std::lock_guard started(mutex);
+      front.StartCpu();
+    }
+    Appear();
+    lock.lock();
+  }
+}
+
+gboolean EmulatedUsbBoard::Impl::Handle(Appearance& appearance, UMockdevIoctlClient* client) {
+  const gulong request = umockdev_ioctl_client_get_request(client);
+  UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
+  const std::lock_guard lock(mutex);
+
+  // A device that left the bus still has its reaped results to give back;
+  // everything else fails as on an unplugged device.
+  const bool reap = request == USBDEVFS_REAPURB || request == USBDEVFS_REAPURBNDELAY;
+  if (appearance.gone && !(reap && !appearance.done.empty())) {
+    umockdev_ioctl_client_complete(client, -1, ENODEV);
+    return TRUE;
+  }
+  switch (request) {
+    case USBDEVFS_GET_CAPABILITIES: {
+      const DataRef caps(umockdev_ioctl_data_resolve(arg, 0, sizeof(guint32), nullptr));
+      const guint32 value = USBDEVFS_CAP_REAP_AFTER_DISCONNECT;
+      std::memcpy(caps.data->data, &value, sizeof(value));
+      umockdev_ioctl_client_complete(client, 0, 0);
+      return TRUE;
+    }
+    case USBDEVFS_CLAIMINTERFACE:
+    case USBDEVFS_RELEASEINTERFACE:
+    case USBDEVFS_DISCONNECT_CLAIM:
+      umockdev_ioctl_client_complete(client, 0, 0);
+      return TRUE;
+    case USBDEVFS_IOCTL:
+    case USBDEVFS_GETDRIVER:
+      // No kernel driver is bound to the board.
+      umockdev_ioctl_client_complete(client, -1, ENODATA);
+      return TRUE;
+    case USBDEVFS_SUBMITURB:
+      Submit(appearance, arg, client);
+      return TRUE;
+    case USBDEVFS_REAPURB:
+    case USBDEVFS_REAPURBNDELAY:
+      Reap(appearance, arg, client);
+      return TRUE;
+    case USBDEVFS_DISCARDURB:
+      Discard(appearance, arg, client);
+      return TRUE;
+    default:
+      umockdev_ioctl_client_complete(client, -1, ENOTTY);
+      return TRUE;
+  }
+}
+
+void EmulatedUsbBoard::Impl::Submit(Appearance& appearance, UMockdevIoctlData* arg,
+                                    UMockdevIoctlClient* client) {
+  DataRef urb_data(umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_urb), nullptr));
+  usbdevfs_urb& urb = UrbOf(urb_data.data);
+  if (urb.type != USBDEVFS_URB_TYPE_CONTROL || urb.buffer_length < static_cast<int>(kSetupBytes)) {
+    umockdev_ioctl_client_complete(client, -1, EINVAL);
+    return;
+  }
+  const DataRef buffer(umockdev_ioctl_data_resolve(urb_data.data, offsetof(usbdevfs_urb, buffer),
+                                                   static_cast<gsize>(urb.buffer_length), nullptr));
+  std::uint8_t* bytes = buffer.data->data;
+  SetupPacket packet{bytes[0], bytes[1], Little16(bytes + 2), Little16(bytes + 4),
+                     Little16(bytes + 6)};
+  packet.length = static_cast<std::uint16_t>(
+      std::min<int>(packet.length, urb.buffer_length - static_cast<int>(kSetupBytes)));
+  std::uint8_t* stage = bytes + kSetupBytes;
+
+  ControlRecord record{appearance.number, packet, {}};
+  if ((packet.request_type & 0x80) == 0) {
+    record.data.assign(stage, stage + packet.length);
+  }
+  controls.push_back(std::move(record));
+
+  bool ignore = unresponsive;
+  if (!ignore && ignore_count > 0) {
+    if (answer_before_ignoring > 0) {
+      --answer_before_ignoring;
+    } else {
+      --ignore_count;
+      ignore = true;
+    }
+  }
+  if (ignore) {
+    appearance.waiting.push_back(urb_data.Release());
+    umockdev_ioctl_client_complete(client, 0, 0);
+    return;
+  }
+  const ControlOutcome outcome = front.Control(packet, stage);
+  urb.status = outcome.stall ? -EPIPE : 0;
+  urb.actual_length = outcome.stall ? 0 : outcome.actual_length;
+  appearance.done.push_back(urb_data.Release());
+  umockdev_ioctl_client_complete(client, 0, 0);
+  if (outcome.drop_off) {
+    hub_reenumerate = true;
+    hub_wake.notify_all();
+  }
+}
+
+void EmulatedUsbBoard::Impl::Reap(Appearance& appearance, UMockdevIoctlData* arg,
+                                  UMockdevIoctlClient* client) {
+  if (appearance.done.empty()) {
+    umockdev_ioctl_client_complete(client, -1, EAGAIN);
+    return;
+  }
+  DataRef urb_data(appearance.done.front());
+  appearance.done.pop_front();
+  const DataRef pointer(umockdev_ioctl_data_resolve(arg, 0, sizeof(gpointer), nullptr));
+  umockdev_ioctl_data_set_ptr(pointer.data, 0, urb_data.data);
+  umockdev_ioctl_client_complete(client, 0, 0);
+}
+
+void EmulatedUsbBoard::Impl::Discard(Appearance& appearance, UMockdevIoctlData* arg,
+                                     UMockdevIoctlClient* client) {
+  gulong address = 0;
+  std::memcpy(&address, arg->data, sizeof(address));
+  const auto found = std::find_if(
+      appearance.waiting.begin(), appearance.waiting.end(),
+      [address](const UMockdevIoctlData* data) { return data->client_addr == address; });
+  if (found == appearance.waiting.end()) {
+    umockdev_ioctl_client_complete(client, -1, EINVAL);
+    return;
+  }
+  UrbOf(*found).status = -ENOENT;
+  appearance.done.push_back(*found);
+  appearance.waiting.erase(found);
+  umockdev_ioctl_client_complete(client, 0, 0);
+}
+
+EmulatedUsbBoard::EmulatedUsbBoard(EmulatedBoardSetup setup) {
+  if (boards_alive.fetch_add(1) != 0) {
+    boards_alive.fetch_sub(1);
+    throw std::logic_error("one emulated USB board at a time: umockdev has one test bed");
+  }
+  impl_ = std::make_unique<Impl>(std::move(setup));
+}
+
+EmulatedUsbBoard::~EmulatedUsbBoard() {
+  impl_.reset();
+  boards_alive.fetch_sub(1);
+}
+
+bool EmulatedUsbBoard::InMockEnvironment() {
+  // Whether umockdev's preload library is mapped into this process: its own
+  // test only looks for a path form of LD_PRELOAD that the wrapper does not use.
+  std::ifstream maps("/proc/self/maps");
+  for (std::string line; std::getline(maps, line);) {
+    if (line.find("libumockdev-preload.so") != std::string::npos) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void EmulatedUsbBoard::PlugIn() {
+  impl_->Appear();
+}
+
+void EmulatedUsbBoard::Unplug() {
+  impl_->Leave();
+}
+
+void EmulatedUsbBoard::DenyAccess(bool deny) {
+  impl_->DenyAccess(deny);
+}
+
+void EmulatedUsbBoard::SetUnresponsive(bool unresponsive) {
+  const std::lock_guard lock(impl_->mutex);
+  impl_->unresponsive = unresponsive;
+}
+
+void EmulatedUsbBoard::IgnoreRequests(int answered, int count) {
+  const std::lock_guard lock(impl_->mutex);
+  impl_->answer_before_ignoring = answered;
+  impl_->ignore_count = count;
+}
+
+bool EmulatedUsbBoard::Present() const {
+  const std::lock_guard lock(impl_->mutex);
+  return impl_->current != nullptr;
+}
+
+board::usb::UsbBusAddress EmulatedUsbBoard::Address() const {
+  const std::lock_guard lock(impl_->mutex);
+  if (impl_->current == nullptr) {
+    return {};
+  }
+  return {impl_->setup.bus, static_cast<std::uint8_t>(impl_->current->number)};
+}
+
+int EmulatedUsbBoard::Appearances() const {
+  const std::lock_guard lock(impl_->mutex);
+  return impl_->appearance_count;
+}
+
+bool EmulatedUsbBoard::Running() const {
+  const std::lock_guard lock(impl_->mutex);
+  return impl_->front.Running();
+}
+
+bool EmulatedUsbBoard::CpuHeld() const {
+  const std::lock_guard lock(impl_->mutex);
+  return impl_->front.CpuHeld();
+}
+
+std::vector<std::uint8_t> EmulatedUsbBoard::Memory(std::uint16_t address, std::size_t count) const {
+  const std::lock_guard lock(impl_->mutex);
+  return impl_->front.Memory(address, count);
+}
+
+std::vector<ControlRecord> EmulatedUsbBoard::Controls() const {
+  const std::lock_guard lock(impl_->mutex);
+  return impl_->controls;
+}
+
+void EmulatedUsbBoard::ClearControls() {
+  const std::lock_guard lock(impl_->mutex);
+  impl_->controls.clear();
+}
+
+std::mutex& EmulatedUsbBoard::StateMutex() const {
+  return impl_->mutex;
+}
+
+const BoardFront& EmulatedUsbBoard::Front() const {
+  return impl_->front;
+}
+
+}  // namespace kx::testing

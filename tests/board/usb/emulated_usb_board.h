@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "board/usb/usb_options.h"
+#include "board_front.h"
+
+namespace kx::testing {
+
+struct ControlRecord {
+  int device_number = 0;  // the board's address on the bus when it saw the request
+  SetupPacket setup;
+  std::vector<std::uint8_t> data;  // data stage of a host-to-device request
+};
+
+struct EmulatedBoardSetup {
+  board::usb::UsbId loader = board::usb::DefaultLoaderId;
+  board::usb::UsbId running = board::usb::DefaultRunningId;
+  std::string firmware;  // the board's own image
+  bool starts_running = false;
+  std::uint8_t bus = 1;
+  std::uint8_t port = 2;
+  int first_device_number = 5;
+};
+
+// The evaluation board on an emulated USB bus: umockdev shows it to an
+// unmodified libusb (sysfs entries with its descriptors, a device node) and
+// this class answers the usbfs calls made on the node. Every appearance on
+// the bus gets the next device number, as a real hub gives the next address;
+// releasing the CPU after the board's own image was loaded makes it leave
+// the bus and come back running the firmware. A test must run under
+// umockdev-wrapper.
+class EmulatedUsbBoard {
+ public:
+  explicit EmulatedUsbBoard(EmulatedBoardSetup setup);
+  ~EmulatedUsbBoard();
+  EmulatedUsbBoard(const EmulatedUsbBoard&) = delete;
+  EmulatedUsbBoard& operator=(const EmulatedUsbBoard&) = delete;
+
+  // True under umockdev's preload library; elsewhere libusb would see the
+  // machine's real bus instead.
+  static bool InMockEnvironment();
+
+  void PlugIn();
+  void Unplug();
+  // Its device nodes, present and future, may not be opened by a thread
+  // without the file-access override (see file_access.h).
+  void DenyAccess(bool deny);
+  // Takes every request and answers none, like a board whose firmware hangs.
+  void SetUnresponsive(bool unresponsive);
+  // Answers the next `answered` requests, then takes `count` without answer.
+  void IgnoreRequests(int answered, int count);
+
+  bool Present() const;
+  board::usb::UsbBusAddress Address() const;  // 0:0 while off the bus
+  int Appearances() const;
+  bool Running() const;
+  bool CpuHeld() const;
+  std::vector<std::uint8_t> Memory(std::uint16_t address, std::size_t count) const;
+  std::vector<ControlRecord> Controls() const;
+  void ClearControls();
+
+  template <typename Inspect>
+  auto InspectChip(Inspect&& inspect) const {
+    const std::lock_guard lock(StateMutex());
+    return inspect(Front().Chip());
+  }
+
+ private:
+  class Impl;
+  std::mutex& StateMutex() const;
+  const BoardFront& Front() const;
+
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace kx::testing
