@@ -11,6 +11,8 @@
 #include <QTabWidget>
 #include <utility>
 
+#include "adc/reference_entry.h"
+#include "dac/hex_entry.h"
 #include "panel/panel_operator_port.h"
 #include "panel/text_box.h"
 #include "panel/window_placement.h"
@@ -22,6 +24,7 @@ namespace {
 constexpr int kTwipsPerPixel = 15;
 constexpr int kClientWidthTwips = 12990;
 constexpr int kTabHeight = 236;
+constexpr std::int16_t kEnterKey = 13;
 
 }  // namespace
 
@@ -29,7 +32,9 @@ FrmStartup::FrmStartup(const Edition& edition, const board::LinkLibraries& libra
                        PanelOperatorPort& port, std::string program_folder)
     : edition_(edition),
       port_(port),
-      link_(board::MakeBoardLink(edition.link, libraries, port, std::move(program_folder))) {
+      link_(board::MakeBoardLink(edition.link, libraries, port, std::move(program_folder))),
+      dac_(*link_, port),
+      adc_(*link_, port, edition.adc_rules) {
   setObjectName(QStringLiteral("frmStartup"));
   setWindowTitle(QStringLiteral("KX7312 Evaluation Software"));
   BuildMenu();
@@ -75,11 +80,8 @@ void FrmStartup::Form_Load() {
   }
   link_->LoadUSB();
   SSTab1->setCurrentIndex(0);
-  adc_results_.fill(0);
-  link_->TransferAdcWord(0xFFFF);
-  link_->TransferAdcWord(0xFFFF);
-  link_->TransferAdcWord(static_cast<std::int32_t>(0xFFFF8390U));
-  link_->TransferAdcWord(0xFFFF);
+  adc_.ResetResults();
+  adc_.SendStartupWords();
   port_.SetStatusLine("");
 }
 
@@ -99,17 +101,112 @@ void FrmStartup::txtDAC_GotFocus(std::int16_t index) {
   txtDAC[static_cast<std::size_t>(index)]->setSelection(0, 3);
 }
 
-void FrmStartup::txtDAC_KeyPress(std::int16_t /*index*/, std::int16_t& /*key*/) {}
-void FrmStartup::txtDAC_LostFocus(std::int16_t /*index*/) {}
-void FrmStartup::Text1_KeyPress(std::int16_t& /*key*/) {}
-void FrmStartup::Text2_KeyPress(std::int16_t& /*key*/) {}
-void FrmStartup::Text3_KeyPress(std::int16_t& /*key*/) {}
-void FrmStartup::Text3_LostFocus() {}
-void FrmStartup::cmdLoadInputReg_Click() {}
-void FrmStartup::cmdLoadDACReg_Click() {}
-void FrmStartup::cmdDACwrite_Click() {}
-void FrmStartup::cmdProgram_Click(std::int16_t /*index*/) {}
-void FrmStartup::cboPowerDown_Click(std::int16_t /*index*/) {}
+void FrmStartup::txtDAC_KeyPress(std::int16_t index, std::int16_t& key) {
+  if (key == kEnterKey) {
+    CheckDacText(index, false);
+  }
+}
+
+void FrmStartup::txtDAC_LostFocus(std::int16_t index) {
+  // The check runs before the control that took the focus acts, so a button
+  // clicked away from a bad text already reads "000".
+  CheckDacText(index, true);
+  TextBox* box = txtDAC[static_cast<std::size_t>(index)];
+  box->setText(QString::fromStdString(dac::UpperCaseText(box->text().toStdString())));
+}
+
+void FrmStartup::CheckDacText(std::int16_t index, bool defer_message) {
+  TextBox* box = txtDAC[static_cast<std::size_t>(index)];
+  if (dac::IsHexValue(box->text().toStdString())) {
+    return;
+  }
+  box->setText(QString::fromUtf8(dac::RejectedDacText));
+  auto tell = [this, box] {
+    port_.ShowMessage(dac::InvalidHexMessage, dac::InvalidHexTitle,
+                      board::MessageIcon::Exclamation);
+    box->setFocus(Qt::OtherFocusReason);
+  };
+  if (defer_message) {
+    // A modal box in the middle of a focus change would swallow the mouse
+    // release of the click that moved the focus.
+    QMetaObject::invokeMethod(this, tell, Qt::QueuedConnection);
+  } else {
+    tell();
+  }
+}
+
+void FrmStartup::Text1_KeyPress(std::int16_t& key) {
+  key = dac::FilterHexKey(key);
+}
+
+void FrmStartup::Text2_KeyPress(std::int16_t& key) {
+  key = dac::FilterHexKey(key);
+}
+
+void FrmStartup::Text3_KeyPress(std::int16_t& key) {
+  if (key == kEnterKey) {
+    Text3_LostFocus();
+  }
+}
+
+void FrmStartup::Text3_LostFocus() {
+  Text3->setText(QString::fromStdString(adc::NormaliseReferenceText(Text3->text().toStdString())));
+}
+
+dac::DacOperations::ChannelTicks FrmStartup::Ticks(const std::array<QCheckBox*, 16>& boxes) const {
+  dac::DacOperations::ChannelTicks ticked{};
+  for (std::size_t i = 0; i < boxes.size(); ++i) {
+    ticked[i] = boxes[i]->isChecked();
+  }
+  return ticked;
+}
+
+dac::GroupTicks FrmStartup::GroupTicksOf(const std::array<QCheckBox*, 16>& boxes, int group) const {
+  dac::GroupTicks ticked{};
+  for (std::size_t d = 0; d < ticked.size(); ++d) {
+    ticked[d] = boxes[static_cast<std::size_t>(group) * ticked.size() + d]->isChecked();
+  }
+  return ticked;
+}
+
+namespace {
+
+dac::DacOperations::ChannelTexts Texts(const std::array<TextBox*, 16>& boxes) {
+  dac::DacOperations::ChannelTexts texts;
+  for (std::size_t i = 0; i < boxes.size(); ++i) {
+    texts[i] = boxes[i]->text().toStdString();
+  }
+  return texts;
+}
+
+}  // namespace
+
+void FrmStartup::cmdLoadInputReg_Click() {
+  dac_.LoadInputRegisters(Ticks(chkINPUTREG), Texts(txtDAC), mnuAutoLDAC->isChecked());
+}
+
+void FrmStartup::cmdLoadDACReg_Click() {
+  dac_.UpdateDacRegisters(Ticks(chkDACREG), Texts(txtDAC), mnuAutoLDAC->isChecked());
+}
+
+void FrmStartup::cmdDACwrite_Click() {
+  dac_.RawWrite(optDAC[0]->isChecked() ? 0 : 1, Text1->text().toStdString());
+}
+
+void FrmStartup::cmdProgram_Click(std::int16_t index) {
+  const auto g = static_cast<std::size_t>(index);
+  dac_.ProgramPowerDown(index, GroupTicksOf(chkPoweredDown, index),
+                        cboPowerDown[g]->currentIndex());
+}
+
+void FrmStartup::cboPowerDown_Click(std::int16_t index) {
+  const auto g = static_cast<std::size_t>(index);
+  const dac::GroupTicks ticked = dac_.PowerDownTicks(cboPowerDown[g]->currentIndex());
+  for (std::size_t d = 0; d < ticked.size(); ++d) {
+    chkPoweredDown[g * ticked.size() + d]->setChecked(ticked[d]);
+  }
+  LF();
+}
 
 // Nothing can be typed into a list: items are chosen from it only.
 void FrmStartup::cboPowerDown_KeyPress(std::int16_t /*index*/, std::int16_t& key) {
@@ -125,25 +222,96 @@ void FrmStartup::Combo1_KeyPress(std::int16_t /*index*/, std::int16_t& key) {
   key = 0;
 }
 
+// Ticking a box only prepares the next "Program".
 void FrmStartup::chkPoweredDown_Click(std::int16_t /*index*/) {}
-void FrmStartup::cmdProgramLDAC_Click(std::int16_t /*index*/) {}
 void FrmStartup::chkLDAC_Click(std::int16_t /*index*/) {}
-void FrmStartup::cboREFERENCE_Click(std::int16_t /*index*/) {}
-void FrmStartup::cboClearCode_Click(std::int16_t /*index*/) {}
-void FrmStartup::cmdCLR_Click(std::int16_t /*index*/) {}
-void FrmStartup::cmdLDAC_Click(std::int16_t /*index*/) {}
-void FrmStartup::cmdPulseLDAC_Click() {}
-void FrmStartup::Combo1_Click(std::int16_t /*index*/) {}
-void FrmStartup::cmdWriteADC_Click() {}
-void FrmStartup::cmdReadADC_Click() {}
-void FrmStartup::optFORMAT_Click(std::int16_t /*index*/) {}
-void FrmStartup::Command4_Click() {}
-void FrmStartup::Command3_Click() {}
+
+void FrmStartup::cmdProgramLDAC_Click(std::int16_t index) {
+  dac_.ProgramLdac(index, GroupTicksOf(chkLDAC, index));
+}
+
+void FrmStartup::cboREFERENCE_Click(std::int16_t index) {
+  dac_.ChooseReference(index, cboREFERENCE[static_cast<std::size_t>(index)]->currentIndex());
+}
+
+void FrmStartup::cboClearCode_Click(std::int16_t index) {
+  dac_.ChooseClearCode(index, cboClearCode[static_cast<std::size_t>(index)]->currentIndex());
+  LF();
+}
+
+void FrmStartup::cmdCLR_Click(std::int16_t index) {
+  dac_.ClrLine(index);
+}
+void FrmStartup::cmdLDAC_Click(std::int16_t index) {
+  dac_.LdacLine(index);
+}
+void FrmStartup::cmdPulseLDAC_Click() {
+  dac_.PulseLdac();
+}
+
+void FrmStartup::Combo1_Click(std::int16_t /*index*/) {
+  std::array<int, 3> chosen{-1, -1, -1};
+  for (std::size_t i = 0; i < Combo1.size(); ++i) {
+    if (Combo1[i] != nullptr) {
+      chosen[i] = Combo1[i]->currentIndex();
+    }
+  }
+  adc_.ChooseListEntry(chosen);
+}
+
+void FrmStartup::cmdWriteADC_Click() {
+  if (const std::optional<std::string> reply = adc_.WriteAdc(Text2->text().toStdString())) {
+    Label8->setText(QString::fromStdString(*reply));
+  }
+}
+
+void FrmStartup::cmdReadADC_Click() {
+  adc_.ReadAll(Text3 != nullptr ? Text3->text().toStdString() : std::string());
+  if (optFORMAT[0]->isChecked()) {
+    convert2hex();
+  } else {
+    convert2dec();
+  }
+  if (edition_.adc_voltages) {
+    const auto& volts = adc_.VoltTexts();
+    for (std::size_t i = 0; i < lblVolts.size(); ++i) {
+      lblVolts[i]->setText(QString::fromStdString(volts[i]));
+    }
+  }
+}
+
+void FrmStartup::optFORMAT_Click(std::int16_t index) {
+  if (index == 0) {
+    convert2hex();
+  } else {
+    convert2dec();
+  }
+}
+
+void FrmStartup::Command4_Click() {
+  adc_.CaptureAllChannels();
+}
+
+void FrmStartup::Command3_Click() {
+  adc_.CaptureChannel0();
+}
 
 void FrmStartup::LF() {
   Picture1->setFocus();
 }
-void FrmStartup::convert2hex() {}
-void FrmStartup::convert2dec() {}
+void FrmStartup::convert2hex() {
+  ShowCodes(true);
+}
+
+void FrmStartup::convert2dec() {
+  ShowCodes(false);
+}
+
+void FrmStartup::ShowCodes(bool hex) {
+  const auto texts = adc_.CodeTexts(hex);
+  for (std::size_t i = 0; i < lblADC.size(); ++i) {
+    lblADC[i]->setText(QString::fromStdString(texts[i]));
+  }
+}
 
 }  // namespace kx::panel

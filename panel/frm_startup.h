@@ -6,8 +6,10 @@
 #include <memory>
 #include <string>
 
+#include "adc/adc_operations.h"
 #include "board/board_link.h"
 #include "board/board_link_factory.h"
+#include "dac/dac_operations.h"
 #include "programs/edition.h"
 
 class QAction;
@@ -40,7 +42,9 @@ class FrmStartup final : public QMainWindow {
 
   const Edition& edition() const { return edition_; }
   board::BoardLink& link() { return *link_; }
-  const std::array<std::int32_t, 16>& AdcResults() const { return adc_results_; }
+  const dac::DacOperations& Dac() const { return dac_; }
+  const adc::AdcOperations& Adc() const { return adc_; }
+  const std::array<std::int32_t, 16>& AdcResults() const { return adc_.AdcResults(); }
 
   // Handlers, named after the control and event that run them.
   void Command2_Click();
@@ -93,11 +97,19 @@ class FrmStartup final : public QMainWindow {
   void BuildMiscPage(QWidget* page);
   void BuildBottomStrip(QWidget* client, int tab_bottom);
   void SetFocusOrder();
+  // The hex value check of a DAC box. A bad text becomes "000" at once; the
+  // message, and the focus given back, come now or once the event that took
+  // the focus away has been handled.
+  void CheckDacText(std::int16_t index, bool defer_message);
+  void ShowCodes(bool hex);
+  dac::DacOperations::ChannelTicks Ticks(const std::array<QCheckBox*, 16>& boxes) const;
+  dac::GroupTicks GroupTicksOf(const std::array<QCheckBox*, 16>& boxes, int group) const;
 
   const Edition& edition_;
   PanelOperatorPort& port_;
   std::unique_ptr<board::BoardLink> link_;
-  std::array<std::int32_t, 16> adc_results_{};
+  dac::DacOperations dac_;
+  adc::AdcOperations adc_;
 
  public:
   // The controls, public for the tests that drive them.
