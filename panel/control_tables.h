@@ -18,12 +18,6 @@ inline constexpr const char* kReadAdcTooltip = "Read the selected channels";
 inline constexpr const char* kReadSaveTooltip =
     "Clicking this button will read and save 512 samples from each of the selected channels";
 
-inline constexpr std::array<const char*, 4> kPowerDownItems = {"Normal Mode", "1K to GND",
-                                                               "100K to GND", "Three-state"};
-inline constexpr std::array<const char*, 2> kReferenceItems = {"External Reference",
-                                                               "Internal Reference"};
-inline constexpr std::array<const char*, 3> kClearCodeItems = {"0x0000", "0x0800", "0x0FFF"};
-
 inline constexpr std::array<const char*, 4> kTabCaptions = {"DAC0 to DAC7", "DAC8 to DAC15", "ADC",
                                                             "Misc"};
 

@@ -13,6 +13,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 
+#include "dac/dac_lists.h"
 #include "panel/control_tables.h"
 #include "panel/frm_startup.h"
 #include "panel/text_box.h"
@@ -240,8 +241,8 @@ void FrmStartup::BuildDacPage(QWidget* page, int group) {
 
   QGroupBox* power =
       Frame(page, Indexed("Frame2", frames.power_down_frame), "Power Down Modes", {6, 4, 336, 96});
-  cboPowerDown[g] = DropDown(power, Indexed("cboPowerDown", group), kPowerDownItems[0],
-                             kPowerDownItems, {8, 20, 140, 24});
+  cboPowerDown[g] = DropDown(power, Indexed("cboPowerDown", group), dac::PowerDownItems[0],
+                             dac::PowerDownItems, {8, 20, 140, 24});
   cboPowerDown[g]->setAccessibleName(QStringLiteral("Power Down Modes") + suffix);
   cmdProgram[g] = Button(power, Indexed("cmdProgram", group), "Program", {258, 20, 70, 24});
   cmdProgram[g]->setAccessibleName(QStringLiteral("Program Power Down Modes") + suffix);
@@ -256,14 +257,14 @@ void FrmStartup::BuildDacPage(QWidget* page, int group) {
 
   QGroupBox* reference = Frame(page, Indexed("Frame3", frames.reference_frame),
                                "Reference Selection", {350, 4, 200, 58});
-  cboREFERENCE[g] = DropDown(reference, Indexed("cboREFERENCE", group), kReferenceItems[0],
-                             kReferenceItems, {8, 22, 184, 24});
+  cboREFERENCE[g] = DropDown(reference, Indexed("cboREFERENCE", group), dac::ReferenceItems[0],
+                             dac::ReferenceItems, {8, 22, 184, 24});
   cboREFERENCE[g]->setAccessibleName(QStringLiteral("Reference Selection") + suffix);
 
   QGroupBox* clear =
       Frame(page, Indexed("Frame4", frames.clear_code_frame), "Clear to Code", {350, 66, 200, 58});
-  cboClearCode[g] = DropDown(clear, Indexed("cboClearCode", group), kClearCodeItems[0],
-                             kClearCodeItems, {8, 22, 184, 24});
+  cboClearCode[g] = DropDown(clear, Indexed("cboClearCode", group), dac::ClearCodeItems[0],
+                             dac::ClearCodeItems, {8, 22, 184, 24});
   cboClearCode[g]->setAccessibleName(QStringLiteral("Clear to Code") + suffix);
 
   connect(cmdProgram[g], &QPushButton::clicked, this, [this, index] { cmdProgram_Click(index); });

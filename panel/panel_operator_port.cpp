@@ -60,6 +60,11 @@ void PanelOperatorPort::ShowMessage(std::string_view text, std::string_view titl
   QWidget* parent = window_ != nullptr && window_->isVisible() ? window_.data() : nullptr;
   QMessageBox box(ToQt(icon), ToQt(title), ToQt(text), QMessageBox::Ok, parent);
   box.exec();
+  // The panel is the window the operator goes back to, whatever the window
+  // system picks once the box is gone; its focus widget follows.
+  if (parent != nullptr) {
+    parent->activateWindow();
+  }
 }
 
 void PanelOperatorPort::SetStatusLine(std::string_view text) {

@@ -3,9 +3,12 @@
 #include <QMessageBox>
 #include <QObject>
 #include <QTimer>
+#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
+
+class QFileDialog;
 
 namespace kx::testing {
 
@@ -23,10 +26,22 @@ class ModalWatcher final : public QObject {
 
   explicit ModalWatcher(std::function<bool()> visible_window = {});
 
+  // Answers for the save dialogs still to come, in order: a path is typed
+  // into the dialog's name box and confirmed with Enter; an empty answer
+  // presses Cancel. With no answer left a dialog is cancelled.
+  std::deque<std::string> save_answers;
+  // How a question with Yes and No (the dialog's "replace the file?") is
+  // answered.
+  bool answer_yes = true;
+
   std::vector<Box> boxes;
+  std::vector<std::string> questions;  // texts of the Yes/No boxes
+  int save_dialogs = 0;
+  std::vector<std::string> save_filters;  // name filters of each save dialog
 
  private:
   void Poll();
+  void AnswerSaveDialog(QFileDialog* dialog);
 
   QTimer timer_;
   std::function<bool()> visible_window_;

@@ -14,6 +14,7 @@
 #include <QTest>
 #include <map>
 
+#include "panel/panel_actions.h"
 #include "panel/panel_rig.h"
 #include "panel/text_box.h"
 
@@ -41,12 +42,6 @@ std::map<std::string, std::string> Snapshot(QWidget* window) {
     }
   }
   return state;
-}
-
-void ClickTab(panel::FrmStartup& window, int page) {
-  QTabBar* bar = window.SSTab1->tabBar();
-  QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(page).center());
-  QApplication::processEvents();
 }
 
 TEST(WindowOpens, OnTheFirstPageWithDac0FocusedAndItsCodeSelected) {

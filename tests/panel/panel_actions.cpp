@@ -1,0 +1,121 @@
+#include "panel/panel_actions.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+#include <sstream>
+
+#include "board/link_requests.h"
+
+namespace kx::testing {
+
+void Settle() {
+  for (int round = 0; round < 3; ++round) {
+    QApplication::processEvents();
+  }
+}
+
+void ClickTab(panel::FrmStartup& window, int page) {
+  QTabBar* bar = window.SSTab1->tabBar();
+  QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(page).center());
+  QApplication::processEvents();
+}
+
+void ShowPageOf(panel::FrmStartup& window, QWidget* control) {
+  for (QWidget* w = control; w != nullptr; w = w->parentWidget()) {
+    const int page = window.SSTab1->indexOf(w);
+    if (page >= 0) {
+      if (window.SSTab1->currentIndex() != page) {
+        ClickTab(window, page);
+      }
+      return;
+    }
+  }
+}
+
+void Click(panel::FrmStartup& window, QAbstractButton* control) {
+  ShowPageOf(window, control);
+  QTest::mouseClick(control, Qt::LeftButton, {}, control->rect().center());
+  Settle();
+}
+
+void Retype(panel::FrmStartup& window, QLineEdit* box, const QString& text) {
+  ShowPageOf(window, box);
+  QTest::mouseClick(box, Qt::LeftButton, {}, box->rect().center());
+  QTest::keyClick(box, Qt::Key_End);
+  for (qsizetype i = box->text().size(); i > 0; --i) {
+    QTest::keyClick(box, Qt::Key_Backspace);
+  }
+  QTest::keyClicks(box, text);
+}
+
+void ChooseItem(panel::FrmStartup& window, QComboBox* combo, int index) {
+  ShowPageOf(window, combo);
+  // The list is opened from the keyboard: one opened by a mouse press takes
+  // its first release for the end of that press.
+  combo->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(combo, Qt::Key_F4);
+  Settle();
+  QAbstractItemView* view = combo->view();
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                    view->visualRect(view->model()->index(index, 0)).center());
+  Settle();
+}
+
+namespace {
+
+// The number after `key=` in a trace line, or -1 when the line has none.
+long Field(const std::string& line, const std::string& key, int base) {
+  const std::size_t at = line.find(" " + key + "=");
+  if (at == std::string::npos) {
+    return -1;
+  }
+  return std::stol(line.substr(at + key.size() + 2), nullptr, base);
+}
+
+}  // namespace
+
+std::vector<SentRequest> Requests(const std::vector<std::string>& trace_lines) {
+  std::vector<SentRequest> requests;
+  for (const std::string& line : trace_lines) {
+    if (line.rfind("request ", 0) != 0) {
+      continue;
+    }
+    SentRequest r;
+    r.code = static_cast<int>(Field(line, "code", 16));
+    r.value = static_cast<int>(Field(line, "value", 16));
+    r.index = static_cast<int>(Field(line, "index", 10));
+    r.dir = static_cast<int>(Field(line, "dir", 10));
+    r.len = static_cast<int>(Field(line, "len", 10));
+    r.word = (static_cast<std::uint32_t>(r.index) << 16) | (static_cast<std::uint32_t>(r.value));
+    if (const std::size_t at = line.find(" data="); at != std::string::npos) {
+      r.data = line.substr(at + 6);
+    }
+    requests.push_back(r);
+  }
+  return requests;
+}
+
+std::vector<DacSent> DacWords(const std::vector<SentRequest>& requests) {
+  std::vector<DacSent> words;
+  for (const SentRequest& r : requests) {
+    if (r.code == board::DacLowRequest || r.code == board::DacHighRequest) {
+      words.push_back({r.code, r.word});
+    }
+  }
+  return words;
+}
+
+std::vector<std::uint32_t> AdcWords(const std::vector<SentRequest>& requests) {
+  std::vector<std::uint32_t> words;
+  for (const SentRequest& r : requests) {
+    if (r.code == board::AdcTransferRequest) {
+      words.push_back(r.word);
+    }
+  }
+  return words;
+}
+
+}  // namespace kx::testing
