@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <ranges>
 #include <cmath>
 #include <string_view>
 
@@ -18,12 +19,12 @@ constexpr std::int32_t TwosComplementMagnitude = 0x7FF;
 
 // Adds one to a string of decimal digits, growing it on a carry out.
 void IncrementDigits(std::string& digits) {
-  for (auto it = digits.rbegin(); it != digits.rend(); ++it) {
-    if (*it != '9') {
-      ++*it;
+  for (char& digit : std::ranges::reverse_view(digits)) {
+    if (digit != '9') {
+      ++digit;
       return;
     }
-    *it = '0';
+    digit = '0';
   }
   digits.insert(digits.begin(), '1');
 }

@@ -137,7 +137,7 @@ void FrmStartup::BuildDacValues(QWidget* client) {
     lblDAC[slot] = Label(frame, Indexed("lblDAC", i), Channel(i), {x, 18, kColumnWidth, 16});
     lblDAC[slot]->setAlignment(Qt::AlignCenter);
 
-    TextBox* box = Make<TextBox>(frame, Indexed("txtDAC", i), {x, 36, kColumnWidth, 22});
+    auto* box = Make<TextBox>(frame, Indexed("txtDAC", i), {x, 36, kColumnWidth, 22});
     box->setText(QString::fromUtf8(kInitialDacTexts[slot]));
     box->setAccessibleName(Channel(i));
     lblDAC[slot]->setBuddy(box);

@@ -35,7 +35,7 @@ TEST_P(AdcCaptureTest, CancelSendsNothingWritesNothingSaysNothing) {
   TempFolder folder;
   AdcRig rig(GetParam());
   rig.ops.CaptureAllChannels();
-  rig.port.save_answers.push_back(std::string());  // a dialog closed without a name
+  rig.port.save_answers.emplace_back(std::string());  // a dialog closed without a name
   rig.ops.CaptureChannel0();
   EXPECT_EQ(rig.port.save_filters, (std::vector<std::string>{kFilter, kFilter}));
   EXPECT_TRUE(rig.TakeLines().empty());
@@ -51,7 +51,7 @@ TEST_P(AdcCaptureTest, AllChannelsSends8193WordsInSetsOfSixteen) {
   AdcRig rig(GetParam());
   rig.ops.ChooseListEntry({1, 1, 1});
   rig.TakeAdcWords();
-  rig.port.save_answers.push_back(folder.File("s.dat"));
+  rig.port.save_answers.emplace_back(folder.File("s.dat"));
   rig.ops.CaptureAllChannels();
 
   const bool version2 = GetParam() == AdcWordRules::Version2;
@@ -78,7 +78,7 @@ TEST_P(AdcCaptureTest, AllChannelsFileHoldsEachChannelInItsColumn) {
   TempFolder folder;
   AdcRig rig(GetParam(), testing::StaircaseInputs());
   const std::string path = folder.File("staircase.dat");
-  rig.port.save_answers.push_back(path);
+  rig.port.save_answers.emplace_back(path);
   rig.ops.CaptureAllChannels();
 
   // Without a Coding bit the converter answers in two's complement, so
@@ -101,7 +101,7 @@ TEST(AdcCaptureFile, Version2StraightBinaryGivesTheStaircaseItself) {
   TempFolder folder;
   AdcRig rig(AdcWordRules::Version2, testing::StaircaseInputs());
   rig.ops.ChooseListEntry({-1, -1, 1});
-  rig.port.save_answers.push_back(folder.File("s.dat"));
+  rig.port.save_answers.emplace_back(folder.File("s.dat"));
   rig.ops.CaptureAllChannels();
   const std::vector<std::string> lines = CrLfLines(ReadBytes(folder.File("s.dat")));
   ASSERT_EQ(lines.size(), 512U);
@@ -117,7 +117,7 @@ TEST_P(AdcCaptureTest, Channel0Sends1025FixedWordsAndWritesWholeReplies) {
   rig.ops.ChooseListEntry({1, 1, 1});  // ignored by this capture
   rig.TakeAdcWords();
   const std::string path = folder.File("ch0");
-  rig.port.save_answers.push_back(path);
+  rig.port.save_answers.emplace_back(path);
   rig.ops.CaptureChannel0();
 
   EXPECT_EQ(rig.TakeAdcWords(), Words(1025, 0xFFFF8310U));
@@ -145,7 +145,7 @@ TEST(AdcCaptureFile, Channel0WritesWholeRepliesNotCodes) {
     settings.inputs[0] = 1.25;
     TempFolder folder;
     AdcRig rig(rules, settings);
-    rig.port.save_answers.push_back(folder.File("c"));
+    rig.port.save_answers.emplace_back(folder.File("c"));
     rig.ops.CaptureChannel0();
     const std::vector<std::string> lines = CrLfLines(ReadBytes(folder.File("c")));
     ASSERT_EQ(lines.size(), 1024U);
@@ -161,7 +161,7 @@ TEST(AdcCaptureFile, Channel0KeepsTheTopBitsAndBit0OfAReply) {
   board::CvnBoardLink link(library, port, ".");
   AdcOperations ops(link, port, AdcWordRules::Version2);
   TempFolder folder;
-  port.save_answers.push_back(folder.File("raw.dat"));
+  port.save_answers.emplace_back(folder.File("raw.dat"));
   ops.CaptureChannel0();
   std::string expected;
   for (int k = 0; k < 1024; ++k) {
@@ -170,7 +170,7 @@ TEST(AdcCaptureFile, Channel0KeepsTheTopBitsAndBit0OfAReply) {
   EXPECT_EQ(ReadBytes(folder.File("raw.dat")), expected);
 
   library.reply = {0x34, 0x12, 0x00};
-  port.save_answers.push_back(folder.File("raw.dat"));
+  port.save_answers.emplace_back(folder.File("raw.dat"));
   ops.CaptureChannel0();
   EXPECT_EQ(CrLfLines(ReadBytes(folder.File("raw.dat")))[0], " 4660 ");
 }
@@ -178,11 +178,11 @@ TEST(AdcCaptureFile, Channel0KeepsTheTopBitsAndBit0OfAReply) {
 TEST_P(AdcCaptureTest, ProgressIsReportedNowAndThenAndHiddenAtTheEnd) {
   TempFolder folder;
   AdcRig rig(GetParam());
-  rig.port.save_answers.push_back(folder.File("a"));
+  rig.port.save_answers.emplace_back(folder.File("a"));
   rig.ops.CaptureAllChannels();
   const auto all = rig.port.progress;
   rig.port.progress.clear();
-  rig.port.save_answers.push_back(folder.File("b"));
+  rig.port.save_answers.emplace_back(folder.File("b"));
   rig.ops.CaptureChannel0();
   const auto channel0 = rig.port.progress;
 
@@ -205,12 +205,12 @@ TEST_P(AdcCaptureTest, AnExistingFileIsReplacedWhole) {
   const std::string path = folder.File("old.dat");
   WriteBytes(path, std::string(200000, 'z'));
   AdcRig rig(GetParam());
-  rig.port.save_answers.push_back(path);
+  rig.port.save_answers.emplace_back(path);
   rig.ops.CaptureChannel0();
   const std::string bytes = ReadBytes(path);
   EXPECT_EQ(bytes.find('z'), std::string::npos);
   EXPECT_EQ(CrLfLines(bytes).size(), 1024U);
-  rig.port.save_answers.push_back(path);
+  rig.port.save_answers.emplace_back(path);
   rig.ops.CaptureAllChannels();
   EXPECT_EQ(CrLfLines(ReadBytes(path)).size(), 512U);
   EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"old.dat"}));
@@ -223,7 +223,7 @@ TEST_P(AdcCaptureTest, AFileThatCannotBeWrittenIsReportedAndTheOldOneKept) {
   const std::string no_folder = folder.File("gone/s.dat");
   AdcRig rig(GetParam());
 
-  rig.port.save_answers.push_back(into_folder);
+  rig.port.save_answers.emplace_back(into_folder);
   rig.ops.CaptureAllChannels();
   EXPECT_EQ(rig.TakeAdcWords().size(), 8193U);  // the samples were taken first
   ASSERT_EQ(rig.port.messages.size(), 1U);
@@ -235,7 +235,7 @@ TEST_P(AdcCaptureTest, AFileThatCannotBeWrittenIsReportedAndTheOldOneKept) {
   EXPECT_EQ(rig.port.progress.back(), (std::pair{0, 0}));
   EXPECT_TRUE(std::filesystem::is_directory(into_folder));
 
-  rig.port.save_answers.push_back(no_folder);
+  rig.port.save_answers.emplace_back(no_folder);
   rig.ops.CaptureChannel0();
   ASSERT_EQ(rig.port.messages.size(), 2U);
   EXPECT_EQ(rig.port.messages[1].text, "Cannot save the samples to \"" + no_folder +
@@ -251,7 +251,7 @@ TEST_P(AdcCaptureTest, AnAbsentBoardStopsTheCaptureAtTheFirstTransfer) {
   WriteBytes(path, "earlier samples\r\n");
   AdcRig rig(GetParam(), testing::AbsentBoard());
 
-  rig.port.save_answers.push_back(path);
+  rig.port.save_answers.emplace_back(path);
   rig.ops.CaptureAllChannels();
   EXPECT_EQ(rig.TakeAdcWords().size(), 1U);
   ASSERT_EQ(rig.port.messages.size(), 1U);
@@ -262,7 +262,7 @@ TEST_P(AdcCaptureTest, AnAbsentBoardStopsTheCaptureAtTheFirstTransfer) {
   EXPECT_EQ(rig.port.capture_statuses, (std::vector<std::string>{"Taking Samples", ""}));
   EXPECT_EQ(rig.port.progress.back(), (std::pair{0, 0}));
 
-  rig.port.save_answers.push_back(path);
+  rig.port.save_answers.emplace_back(path);
   rig.ops.CaptureChannel0();
   EXPECT_EQ(rig.TakeAdcWords().size(), 1U);
   ASSERT_EQ(rig.port.messages.size(), 2U);
@@ -284,7 +284,7 @@ TEST_P(AdcCaptureTest, ABoardLostMidwayStopsAtOnceAndWritesNothing) {
     TempFolder folder;
     AdcRig rig(GetParam());
     rig.unplugging.answers_left = c.answered;
-    rig.port.save_answers.push_back(folder.File("s.dat"));
+    rig.port.save_answers.emplace_back(folder.File("s.dat"));
     if (c.all_channels) {
       rig.ops.CaptureAllChannels();
     } else {

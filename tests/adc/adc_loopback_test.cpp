@@ -80,7 +80,7 @@ TEST_P(AdcLoopbackTest, CaptureFileHoldsTheSameCodesAsARead) {
   LoadDacs(*rig.link);
   rig.ops.ChooseListEntry({c.range, -1, c.coding});
   rig.ops.ReadAll("2.50");
-  rig.port.save_answers.push_back(folder.File("loop.dat"));
+  rig.port.save_answers.emplace_back(folder.File("loop.dat"));
   rig.ops.CaptureAllChannels();
 
   std::string line;

@@ -29,6 +29,7 @@ std::vector<std::uint32_t> AdcWordsAfter(const PanelRig& rig, std::size_t skip) 
 
 std::vector<std::string> Captions(const std::array<QLabel*, 16>& labels) {
   std::vector<std::string> texts;
+  texts.reserve(labels.size());
   for (const QLabel* label : labels) {
     texts.push_back(label->text().toStdString());
   }
@@ -263,7 +264,7 @@ TEST(AdcCapture, CancellingTheDialogSendsNothingAndWritesNothing) {
   SampleFolder folder;
   PanelRig rig;
   PaintedTexts label1(rig.window->Label1);
-  rig.watcher->save_answers.push_back("");
+  rig.watcher->save_answers.emplace_back("");
   const std::size_t skip = rig.Lines().size();
   Click(*rig.window, rig.window->Command4);
   EXPECT_EQ(rig.watcher->save_dialogs, 1);

@@ -28,6 +28,7 @@ std::vector<SentRequest> RequestsAfter(const PanelRig& rig, std::size_t skip) {
 
 std::vector<int> Codes(const std::vector<SentRequest>& requests) {
   std::vector<int> codes;
+  codes.reserve(requests.size());
   for (const SentRequest& r : requests) {
     codes.push_back(r.code);
   }
@@ -37,6 +38,7 @@ std::vector<int> Codes(const std::vector<SentRequest>& requests) {
 // The sixteen words of one load: eight to each group, DAC0 to DAC7 first.
 std::vector<DacSent> LoadWords(const std::array<std::uint32_t, 16>& words) {
   std::vector<DacSent> sent;
+  sent.reserve(words.size());
   for (int i = 0; i < 16; ++i) {
     sent.push_back({i < 8 ? kLow : kHigh, words[At(i)]});
   }

@@ -174,8 +174,9 @@ TEST(TabPages, DigitsReadSevenToZeroFromLeftToRight) {
   PanelRig rig;
   for (int first : {0, 8, 16, 24}) {
     for (int d = 0; d < 7; ++d) {
-      QLabel* right = rig.window->Label3[static_cast<std::size_t>(first + d)];
-      QLabel* left = rig.window->Label3[static_cast<std::size_t>(first + d + 1)];
+      const auto at = static_cast<std::size_t>(first + d);
+      QLabel* right = rig.window->Label3[at];
+      QLabel* left = rig.window->Label3[at + 1];
       EXPECT_LT(left->x(), right->x()) << first + d;
     }
   }

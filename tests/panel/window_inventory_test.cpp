@@ -213,6 +213,7 @@ TEST_P(Inventory, TabPagesAndListItems) {
     auto* combo = rig.window->findChild<QComboBox*>(QString::fromStdString(list.name));
     ASSERT_NE(combo, nullptr) << list.name;
     std::vector<std::string> items;
+    items.reserve(static_cast<std::size_t>(combo->count()));
     for (int i = 0; i < combo->count(); ++i) {
       items.push_back(combo->itemText(i).toStdString());
     }
