@@ -8,6 +8,13 @@
 #include <iterator>
 #include <system_error>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <share.h>
+#include <sys/stat.h>
+#endif
+
 namespace kx::adc {
 
 namespace {
@@ -33,6 +40,29 @@ struct TemporaryFile {
   std::FILE* file = nullptr;
 };
 
+// Opens a new file for writing; fails with EEXIST when the name is taken.
+std::FILE* OpenNewFile(const fs::path& path) {
+#ifdef _WIN32
+  // The C library that mingw-w64 programs use has no "x" mode: it would
+  // silently truncate a file that is already there.
+  int descriptor = -1;
+  if (const errno_t failure =
+          _wsopen_s(&descriptor, path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
+                    _SH_DENYNO, _S_IREAD | _S_IWRITE)) {
+    errno = failure;
+    return nullptr;
+  }
+  std::FILE* file = _fdopen(descriptor, "wb");
+  if (file == nullptr) {
+    _close(descriptor);
+  }
+  return file;
+#else
+  // "x": fail rather than open a file someone else is writing.
+  return std::fopen(path.string().c_str(), "wbx");
+#endif
+}
+
 // Creates a file that did not exist before, in the target's own folder so
 // that the final rename never crosses file systems.
 std::optional<TemporaryFile> CreateTemporary(const fs::path& target, std::error_code& error) {
@@ -40,8 +70,7 @@ std::optional<TemporaryFile> CreateTemporary(const fs::path& target, std::error_
     fs::path candidate = target;
     candidate += fmt::format(".{}.part", attempt);
     errno = 0;
-    // "x": fail rather than open a file someone else is writing.
-    std::FILE* file = std::fopen(candidate.string().c_str(), "wbx");
+    std::FILE* file = OpenNewFile(candidate);
     if (file != nullptr) {
       return TemporaryFile{candidate, file};
     }

@@ -6,9 +6,33 @@
 
 #include "board/link_requests.h"
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
+
 namespace kx::board {
 
 std::string ProgramFolder() {
+#ifdef _WIN32
+  // The executable's path in the ANSI code page, the text the link library
+  // is given; a root keeps its separator ("C:\").
+  std::string exe(MAX_PATH, '\0');
+  DWORD length = 0;
+  while ((length = GetModuleFileNameA(nullptr, exe.data(), static_cast<DWORD>(exe.size()))) ==
+         exe.size()) {
+    exe.resize(exe.size() * 2);
+  }
+  exe.resize(length);
+  const std::size_t separator = exe.find_last_of('\\');
+  if (separator != std::string::npos) {
+    const bool at_root = separator == 2 && exe[1] == ':';
+    exe.erase(at_root ? separator + 1 : separator);
+  }
+  return exe;
+#else
   std::error_code error;
   // Linux names the running executable here; elsewhere fall back to the
   // working folder, which is where a program started by hand usually lives.
@@ -17,6 +41,7 @@ std::string ProgramFolder() {
     return exe.parent_path().string();
   }
   return std::filesystem::current_path(error).string();
+#endif
 }
 
 std::string MakeFirmwarePath(std::string_view folder, char separator) {

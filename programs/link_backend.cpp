@@ -5,15 +5,108 @@
 
 #include "board/sim/sim_settings.h"
 
+// The one place that knows which hardware backend this build has; the build
+// sets KX_HAVE_USB_BACKEND to 1 or 0.
+#if KX_HAVE_USB_BACKEND
+
+#include <array>
+#include <string_view>
+#include <utility>
+
+#include "board/usb/usb_link_library.h"
+#include "board/usb/usb_options.h"
+
 namespace kx::programs {
 
-namespace {
-
-const char* LibraryName(const Edition& edition) {
-  return edition.link == LinkKind::CvnCyusbUsb4 ? "CVN_CYUSB_USB4" : "UsbBoardIo";
+bool LinkBackend::HasUsbBackend() {
+  return true;
 }
 
-}  // namespace
+std::string LinkBackend::OpenHardware(const Edition& /*edition*/, const ProgramOptions& options,
+                                      board::OperatorPort& port) {
+  // Every option is checked before libusb is touched.
+  namespace usb = board::usb;
+  usb::UsbOptions usb_options;
+  const std::array<std::pair<std::string_view, const std::optional<std::string>*>, 3> given = {{
+      {usb::UsbIdOption, &options.usb_id},
+      {usb::UsbLoaderIdOption, &options.usb_loader_id},
+      {usb::UsbBusOption, &options.usb_bus},
+  }};
+  for (const auto& [option, text] : given) {
+    if (*text) {
+      if (std::string error = usb::ApplyUsbOption(usb_options, option, **text); !error.empty()) {
+        return error;
+      }
+    }
+  }
+
+  usb::OpenedUsbLinkLibrary opened = usb::OpenUsbLinkLibrary(usb_options, port);
+  if (!opened.library) {
+    missing_ = std::make_unique<board::MissingLinkLibrary>(usb::UsbLibraryName,
+                                                           std::move(opened.error), port);
+    libraries_ = {missing_.get(), missing_.get()};
+    return {};
+  }
+  usb::UsbLinkLibrary* library = opened.library.get();
+  libraries_ = {library, library};
+  last_problem_ = [library] { return library->LastProblem(); };
+  hardware_ = std::move(opened.library);
+  return {};
+}
+
+}  // namespace kx::programs
+
+#elif defined(_WIN32)
+
+#include <utility>
+
+#include "board/win/win_link_libraries.h"
+
+namespace kx::programs {
+
+bool LinkBackend::HasUsbBackend() {
+  return false;
+}
+
+// Windows: the vendor's own link libraries, each loaded at its first call.
+std::string LinkBackend::OpenHardware(const Edition& /*edition*/, const ProgramOptions& options,
+                                      board::OperatorPort& port) {
+  if (options.usb_id || options.usb_loader_id || options.usb_bus) {
+    return "the USB options are for the libusb backend; on Windows the board is reached "
+           "through the vendor's link library";
+  }
+  auto libraries = std::make_shared<board::win::WinLinkLibraries>(port);
+  libraries_ = libraries->Libraries();
+  hardware_ = std::move(libraries);
+  return {};
+}
+
+}  // namespace kx::programs
+
+#else
+
+namespace kx::programs {
+
+bool LinkBackend::HasUsbBackend() {
+  return false;
+}
+
+std::string LinkBackend::OpenHardware(const Edition& edition, const ProgramOptions& /*options*/,
+                                      board::OperatorPort& port) {
+  missing_ = std::make_unique<board::MissingLinkLibrary>(
+      edition.link == LinkKind::CvnCyusbUsb4 ? "CVN_CYUSB_USB4" : "UsbBoardIo",
+      "this build has no backend for a real board on this system; start the program with "
+      "--simulate to use the simulated board",
+      port);
+  libraries_ = {missing_.get(), missing_.get()};
+  return {};
+}
+
+}  // namespace kx::programs
+
+#endif
+
+namespace kx::programs {
 
 std::variant<std::unique_ptr<LinkBackend>, std::string> LinkBackend::Create(
     const Edition& edition, const ProgramOptions& options, board::OperatorPort& port) {
@@ -30,13 +123,8 @@ std::variant<std::unique_ptr<LinkBackend>, std::string> LinkBackend::Create(
     }
     backend->sim_ = std::make_unique<board::sim::SimBoard>(settings);
     backend->libraries_ = {&backend->sim_->Cvn(), &backend->sim_->Io()};
-  } else {
-    backend->missing_ = std::make_unique<board::MissingLinkLibrary>(
-        LibraryName(edition),
-        "this build has no backend for a real board on this system; start the program with "
-        "--simulate to use the simulated board",
-        port);
-    backend->libraries_ = {backend->missing_.get(), backend->missing_.get()};
+  } else if (std::string error = backend->OpenHardware(edition, options, port); !error.empty()) {
+    return error;
   }
 
   if (options.trace) {

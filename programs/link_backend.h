@@ -1,6 +1,7 @@
 #pragma once
 
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <variant>
@@ -28,11 +29,25 @@ class LinkBackend {
   board::LinkLibraries Libraries() const { return libraries_; }
   board::sim::SimBoard* Simulated() const { return sim_.get(); }
 
+  // Whether this build reaches a real board through libusb.
+  static bool HasUsbBackend();
+
+  // Why the hardware backend's latest search, connect or download failed, in
+  // one line; empty when it did not, and always for the simulated board.
+  std::string LastProblem() const { return last_problem_ ? last_problem_() : std::string(); }
+
  private:
   LinkBackend() = default;
 
+  // Without --simulate: the platform's backend, or MissingLinkLibrary where
+  // it cannot start. Returns an error text for options it refuses.
+  std::string OpenHardware(const Edition& edition, const ProgramOptions& options,
+                           board::OperatorPort& port);
+
   std::unique_ptr<board::sim::SimBoard> sim_;
   std::unique_ptr<board::MissingLinkLibrary> missing_;
+  std::shared_ptr<void> hardware_;  // whichever libraries the platform's backend made
+  std::function<std::string()> last_problem_;
   std::unique_ptr<std::ofstream> trace_file_;
   std::unique_ptr<board::trace::TraceSink> sink_;
   std::unique_ptr<board::trace::TracingCvnCyusbUsb4> cvn_tracer_;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "board/cvn_board_link.h"
+#include "board/firmware_path.h"
 #include "board/link_requests.h"
 #include "board/sim/sim_board.h"
 #include "board/trace/link_trace.h"
@@ -26,6 +27,8 @@ using testing::FakeOperator;
 using testing::ScriptedLibrary;
 
 const std::string kFirmwareFolder = std::filesystem::path(KX_TEST_FIRMWARE).parent_path().string();
+// The separator and file name that the program folder is followed by.
+const std::string kFirmwareName = PathSeparator + std::string("KX7312FW.hex");
 
 std::vector<std::string> Lines(const std::ostringstream& out) {
   std::vector<std::string> lines;
@@ -70,7 +73,7 @@ TEST(LoadUsbVersion2, BootsTheBoardQuietlyAndSendsPostBoot) {
   Version2Rig rig;
   rig.link.LoadUSB();
 
-  const std::string path = kFirmwareFolder + "/KX7312FW.hex";
+  const std::string path = kFirmwareFolder + kFirmwareName;
   EXPECT_EQ(Lines(rig.out),
             (std::vector<std::string>{
                 "search vendor=0x1234 product=0x7312 found=1",
@@ -135,10 +138,12 @@ TEST(LoadUsbVersion2, ReloadDownloadsAgainOnANewHandle) {
 }
 
 TEST(LoadUsbVersion2, DriveRootGivesADoubledSeparatorThatReachesTheLibrary) {
-  Version2Rig rig({}, "/");
+  const std::string root = PathSeparator == '/' ? "/" : "C:\\";
+  Version2Rig rig({}, root);
   rig.link.LoadUSB();
-  EXPECT_EQ(rig.link.State().FirmwarePath, "//KX7312FW.hex");
-  EXPECT_EQ(Lines(rig.out)[2].substr(Lines(rig.out)[2].find("path=")), "path=//KX7312FW.hex");
+  EXPECT_EQ(rig.link.State().FirmwarePath, root + kFirmwareName);
+  EXPECT_EQ(Lines(rig.out)[2].substr(Lines(rig.out)[2].find("path=")),
+            "path=" + root + kFirmwareName);
 }
 
 TEST(LoadUsbVersion2, LongProgramFolderReachesTheLibraryWhole) {
@@ -149,7 +154,7 @@ TEST(LoadUsbVersion2, LongProgramFolderReachesTheLibraryWhole) {
   link.LoadUSB();
 
   ASSERT_EQ(library.paths.size(), 1U);
-  EXPECT_EQ(library.paths[0], folder + "/KX7312FW.hex");
+  EXPECT_EQ(library.paths[0], folder + kFirmwareName);
   EXPECT_EQ(link.State().FirmwarePathBytes.size(), folder.size() + 14);
   EXPECT_EQ(link.State().FirmwarePathBytes.back(), 0);
 }
@@ -170,7 +175,7 @@ TEST(LoadUsbClassic, BootsThroughLoadFirmWareWithoutHandle) {
   ClassicRig rig;
   rig.link.LoadUSB();
   EXPECT_EQ(Lines(rig.out), (std::vector<std::string>{
-                                "loadfirmware status=0 path=" + kFirmwareFolder + "/KX7312FW.hex",
+                                "loadfirmware status=0 path=" + kFirmwareFolder + kFirmwareName,
                                 "request code=0xE0 value=0x0000 index=0 dir=0 len=0 status=0",
                             }));
   EXPECT_TRUE(rig.port.messages.empty());

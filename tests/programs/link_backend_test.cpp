@@ -4,7 +4,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "board/cvn_board_link.h"
 #include "support/fake_operator.h"
@@ -80,6 +83,54 @@ TEST_F(LinkBackendTest, RefusesWhatCannotBeRead) {
     EXPECT_NE(std::get<std::string>(created).find(c.mentions), std::string::npos)
         << std::get<std::string>(created);
   }
+}
+
+TEST_F(LinkBackendTest, BadUsbOptionsStopTheStartNamingOptionAndText) {
+  if (!LinkBackend::HasUsbBackend()) {
+    GTEST_SKIP() << "this build has no USB backend";
+  }
+  struct Case {
+    std::optional<std::string> ProgramOptions::*field;
+    std::string text;
+    std::string mentions;
+  };
+  const std::vector<Case> cases = {
+      {&ProgramOptions::usb_id, "12345:7312", "invalid --usb-id \"12345:7312\""},
+      {&ProgramOptions::usb_id, "1234", "invalid --usb-id \"1234\""},
+      {&ProgramOptions::usb_loader_id, "1234:zz", "invalid --usb-loader-id \"1234:zz\""},
+      {&ProgramOptions::usb_bus, "0:5", "invalid --usb-bus \"0:5\""},
+      {&ProgramOptions::usb_bus, "1:128", "invalid --usb-bus \"1:128\""},
+  };
+  for (const Case& c : cases) {
+    ProgramOptions options;
+    options.usb_id = "1234:7312";
+    options.trace = (folder_ / "trace.txt").string();
+    options.*c.field = c.text;
+    auto created = LinkBackend::Create(Version2Edition, options, port_);
+    ASSERT_TRUE(std::holds_alternative<std::string>(created)) << c.text;
+    EXPECT_NE(std::get<std::string>(created).find(c.mentions), std::string::npos)
+        << std::get<std::string>(created);
+    // Refused before anything started: no trace file, nothing told.
+    EXPECT_FALSE(fs::exists(folder_ / "trace.txt")) << c.text;
+  }
+  EXPECT_TRUE(port_.messages.empty());
+}
+
+TEST_F(LinkBackendTest, WithoutAUsbBackendTheLibraryIsReportedMissing) {
+  if (LinkBackend::HasUsbBackend()) {
+    GTEST_SKIP() << "this build has the USB backend (tested under umockdev)";
+  }
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows binds the vendor's link libraries (tested in tests/win)";
+#endif
+  auto created = LinkBackend::Create(ClassicEdition, ProgramOptions{}, port_);
+  ASSERT_TRUE(std::holds_alternative<std::unique_ptr<LinkBackend>>(created));
+  auto& backend = std::get<std::unique_ptr<LinkBackend>>(created);
+  EXPECT_EQ(backend->Simulated(), nullptr);
+  EXPECT_EQ(backend->Libraries().io->LoadFirmWare("KX7312FW.hex"), board::LibraryMissingStatus);
+  ASSERT_EQ(port_.messages.size(), 1U);
+  EXPECT_NE(port_.messages[0].text.find("UsbBoardIo"), std::string::npos);
+  EXPECT_NE(port_.messages[0].text.find("--simulate"), std::string::npos);
 }
 
 }  // namespace

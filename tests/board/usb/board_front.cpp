@@ -20,8 +20,8 @@ constexpr std::uint8_t kCpuResetBit = 0x01;
 
 }  // namespace
 
-BoardFront::BoardFront(std::string firmware_path, bool starts_running)
-    : firmware_path_(std::move(firmware_path)) {
+BoardFront::BoardFront(std::string firmware_path, bool starts_running, AdcReplyShape replies)
+    : firmware_path_(std::move(firmware_path)), replies_(replies) {
   board::HexParseResult parsed = board::LoadIntelHexFile(firmware_path_);
   if (!parsed.image) {
     throw std::runtime_error("emulated board without a usable image: " + parsed.error);
@@ -53,6 +53,11 @@ ControlOutcome BoardFront::Control(const SetupPacket& setup, std::uint8_t* data)
       setup.length > 0 ? data : &unused);
   if (status < 0) {
     return {.stall = true};
+  }
+  if (in && replies_ == AdcReplyShape::ShiftedLeftOne && setup.length >= 2) {
+    const auto word = static_cast<std::uint16_t>((data[0] | (data[1] << 8)) << 1);
+    data[0] = static_cast<std::uint8_t>(word & 0xFFU);
+    data[1] = static_cast<std::uint8_t>(word >> 8);
   }
   return {.actual_length = in ? std::min<int>(setup.length, kAdcReplyBytes) : 0};
 }

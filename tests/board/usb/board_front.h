@@ -18,6 +18,11 @@ struct SetupPacket {
   std::uint16_t length = 0;
 };
 
+// How the firmware hands over the converter's 16-bit word: as converted
+// (code in bits 11-0, what KX7312 reads), or shifted left one bit (code in
+// bits 12-1, what KX7312(version2) reads).
+enum class AdcReplyShape { AsConverted, ShiftedLeftOne };
+
 struct ControlOutcome {
   bool stall = false;
   int actual_length = 0;
@@ -32,7 +37,8 @@ class BoardFront {
  public:
   // `firmware_path`: the image this board accepts as its own firmware; it
   // starts only when memory holds exactly that image's bytes.
-  BoardFront(std::string firmware_path, bool starts_running);
+  BoardFront(std::string firmware_path, bool starts_running,
+             AdcReplyShape replies = AdcReplyShape::AsConverted);
 
   // One control transfer; `data` holds the data stage, `setup.length` bytes,
   // read for host to device and written for device to host.
@@ -56,6 +62,7 @@ class BoardFront {
   std::vector<std::uint8_t> memory_ = std::vector<std::uint8_t>(0x10000, 0);
   bool cpu_held_ = false;
   bool running_ = false;
+  AdcReplyShape replies_;
   board::sim::SimBoard chip_;
 };
 

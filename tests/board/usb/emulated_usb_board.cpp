@@ -95,6 +95,7 @@ class EmulatedUsbBoard::Impl {
   bool unresponsive = false;
   int answer_before_ignoring = 0;
   int ignore_count = 0;
+  int pull_cable_after = -1;  // requests still answered before the cable is pulled; -1: never
   bool deny_access = false;
   std::vector<ControlRecord> controls;
 
@@ -118,12 +119,13 @@ class EmulatedUsbBoard::Impl {
   std::condition_variable hub_wake;
   bool hub_stop = false;
   bool hub_reenumerate = false;
+  bool hub_unplug = false;
   std::thread hub;
 };
 
 EmulatedUsbBoard::Impl::Impl(EmulatedBoardSetup board_setup)
     : setup(std::move(board_setup)),
-      front(setup.firmware, setup.starts_running),
+      front(setup.firmware, setup.starts_running, setup.replies),
       next_number(setup.first_device_number),
       testbed(umockdev_testbed_new()) {
   gchar* dir = umockdev_testbed_get_root_dir(testbed);
@@ -281,9 +283,15 @@ void EmulatedUsbBoard::Impl::ApplyAccess(const std::string& node, bool deny) con
 void EmulatedUsbBoard::Impl::HubLoop() {
   std::unique_lock lock(mutex);
   while (true) {
-    hub_wake.wait(lock, [this] { return hub_stop || hub_reenumerate; });
+    hub_wake.wait(lock, [this] { return hub_stop || hub_reenumerate || hub_unplug; });
     if (hub_stop) {
       return;
+    }
+    if (std::exchange(hub_unplug, false)) {
+      lock.unlock();
+      Leave();
+      lock.lock();
+      continue;
     }
     hub_reenumerate = false;
     lock.unlock();
@@ -368,7 +376,12 @@ void EmulatedUsbBoard::Impl::Submit(Appearance& appearance, UMockdevIoctlData* a
   }
   controls.push_back(std::move(record));
 
-  bool ignore = unresponsive;
+  // The request in flight as the cable comes out never gets its answer.
+  const bool pull = pull_cable_after == 0;
+  if (pull_cable_after >= 0) {
+    --pull_cable_after;
+  }
+  bool ignore = unresponsive || pull;
   if (!ignore && ignore_count > 0) {
     if (answer_before_ignoring > 0) {
       --answer_before_ignoring;
@@ -380,6 +393,10 @@ void EmulatedUsbBoard::Impl::Submit(Appearance& appearance, UMockdevIoctlData* a
   if (ignore) {
     appearance.waiting.push_back(urb_data.Release());
     umockdev_ioctl_client_complete(client, 0, 0);
+    if (pull) {
+      hub_unplug = true;
+      hub_wake.notify_all();
+    }
     return;
   }
   const ControlOutcome outcome = front.Control(packet, stage);
@@ -463,6 +480,11 @@ void EmulatedUsbBoard::DenyAccess(bool deny) {
 void EmulatedUsbBoard::SetUnresponsive(bool unresponsive) {
   const std::lock_guard lock(impl_->mutex);
   impl_->unresponsive = unresponsive;
+}
+
+void EmulatedUsbBoard::PullCableAfter(int answered) {
+  const std::lock_guard lock(impl_->mutex);
+  impl_->pull_cable_after = answered;
 }
 
 void EmulatedUsbBoard::IgnoreRequests(int answered, int count) {

@@ -22,6 +22,7 @@ struct EmulatedBoardSetup {
   board::usb::UsbId running = board::usb::DefaultRunningId;
   std::string firmware;  // the board's own image
   bool starts_running = false;
+  AdcReplyShape replies = AdcReplyShape::AsConverted;
   std::uint8_t bus = 1;
   std::uint8_t port = 2;
   int first_device_number = 5;
@@ -54,6 +55,9 @@ class EmulatedUsbBoard {
   void SetUnresponsive(bool unresponsive);
   // Answers the next `answered` requests, then takes `count` without answer.
   void IgnoreRequests(int answered, int count);
+  // Answers the next `answered` requests; the one after is taken, and the
+  // board leaves the bus with it unanswered, as when its cable is pulled.
+  void PullCableAfter(int answered);
 
   bool Present() const;
   board::usb::UsbBusAddress Address() const;  // 0:0 while off the bus

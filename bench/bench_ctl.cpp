@@ -1,0 +1,101 @@
+// How long kx7312ctl takes as a whole process on the simulated board: one
+// `adc read` (start-up included), and a 10,000-line script on one start-up.
+// The same script run in this process shows what the process itself costs.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "board/firmware_path.h"
+#include "board/sim/sim_board.h"
+#include "ctl/run_ctl.h"
+#include "ctl/script.h"
+
+namespace {
+
+using namespace kx;
+
+#ifdef _WIN32
+constexpr const char* kNowhere = "NUL";
+#else
+constexpr const char* kNowhere = "/dev/null";
+#endif
+
+constexpr int kScriptLines = 10000;
+
+// A characterisation loop: load a code, read every channel back, write one
+// ADC word, pulse LDAC; 2,500 times.
+std::string LongScript() {
+  std::ostringstream script;
+  script << "# " << kScriptLines << " lines\n";
+  for (int i = 0; i < kScriptLines / 4; ++i) {
+    script << "dac load " << i % 16 << '=' << std::hex << (i * 7) % 0x1000 << std::dec << '\n'
+           << "adc read --format volts\n"
+           << "adc write 8310\n"
+           << "line pulse-ldac\n";
+  }
+  return script.str();
+}
+
+std::string ScriptFile() {
+  static const std::string path = [] {
+    const std::filesystem::path file =
+        std::filesystem::temp_directory_path() / "kx_bench_ctl_script.txt";
+    std::ofstream(file, std::ios::binary) << LongScript();
+    return file.string();
+  }();
+  return path;
+}
+
+void RunTool(benchmark::State& state, const std::string& args) {
+  const std::string command = std::string("\"") + KX7312CTL + "\" " + args + " >" + kNowhere;
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
+    if (std::system(command.c_str()) != 0) {
+      state.SkipWithError("kx7312ctl failed");
+      return;
+    }
+  }
+}
+
+void BM_ProcessAdcRead(benchmark::State& state) {
+  RunTool(state, "--simulate adc read");
+}
+BENCHMARK(BM_ProcessAdcRead)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_ProcessScript10000Lines(benchmark::State& state) {
+  RunTool(state, "--simulate script \"" + ScriptFile() + "\"");
+}
+BENCHMARK(BM_ProcessScript10000Lines)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_InProcessScript10000Lines(benchmark::State& state) {
+  const ctl::CommandList list = ctl::ParseScript(LongScript(), "bench", Version2Edition);
+  if (!list.error.empty()) {
+    state.SkipWithError(list.error.c_str());
+    return;
+  }
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
+    board::sim::SimBoard board;
+    ctl::ConsolePort port;
+    ctl::LinkSetup link{{&board.Cvn(), &board.Io()}, port, board::ProgramFolder(), {}};
+    std::ostringstream out;
+    std::ostringstream err;
+    benchmark::DoNotOptimize(
+        ctl::RunCommands(Version2Edition, link, list.commands, false, out, err));
+  }
+}
+BENCHMARK(BM_InProcessScript10000Lines)->Unit(benchmark::kMillisecond);
+
+void BM_ParseScript10000Lines(benchmark::State& state) {
+  const std::string text = LongScript();
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
+    benchmark::DoNotOptimize(ctl::ParseScript(text, "bench", Version2Edition));
+  }
+}
+BENCHMARK(BM_ParseScript10000Lines)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,113 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace kx::ctl {
+
+// Where a command was written: on the command line (line 0) or on a line of a
+// script, so that every message can point at it.
+struct Source {
+  std::string name;  // the script's path, "<stdin>" for "script -"; empty: the command line
+  int line = 0;
+};
+
+// "command line", "run.txt:12".
+std::string SourceText(const Source& source);
+
+// The two DAC groups by the index the panel's per-group controls use.
+inline constexpr int LowGroup = 0;   // DAC0 to DAC7
+inline constexpr int HighGroup = 1;  // DAC8 to DAC15
+
+struct ChannelCode {
+  int channel;  // 0 to 15
+  std::uint16_t code;
+};
+
+// dac load CH=CODE ... [--update] [--no-pulse]
+struct DacLoad {
+  bool update = false;  // "Update DAC Register" instead of "Load Input Register"
+  bool pulse = true;    // the automatic LDAC pulse after the sixteen words
+  std::vector<ChannelCode> codes;
+};
+
+// dac write low|high WORD
+struct DacWrite {
+  int group;
+  std::string text;  // as typed: the raw write reads it as the panel's Text1
+  std::int32_t word;
+};
+
+// dac power-down low|high MODE [CH ...]
+struct DacPowerDown {
+  int group;
+  int mode;                   // 0 normal, 1 1k, 2 100k, 3 three-state: the list index
+  std::vector<int> channels;  // channel numbers of the group
+};
+
+// dac ldac-register low|high [CH ...]
+struct DacLdacRegister {
+  int group;
+  std::vector<int> channels;
+};
+
+// dac reference low|high internal|external
+struct DacReference {
+  int group;
+  bool internal;
+};
+
+// dac clear-code low|high 0x0000|0x0800|0x0FFF
+struct DacClearCode {
+  int group;
+  int select;  // the list index: 0 for 0x0000, 1 for 0x0800, 2 for 0x0FFF
+};
+
+enum class Line { ClrHigh, ClrLow, LdacHigh, LdacLow, PulseLdac };
+
+// line clr-high|clr-low|ldac-high|ldac-low|pulse-ldac
+struct LineRequest {
+  Line line;
+};
+
+// adc configure [--range 2xvref|vref] [--weak] [--coding twos|binary]: every
+// list is set, an option left out takes the list's first entry.
+struct AdcConfigure {
+  bool vref_range = false;       // "0V to VREFA" rather than "0V to 2xVREFA"
+  bool weak = false;             // "Weak" rather than "Three-State"
+  bool straight_binary = false;  // "Straight Binary" rather than "2's Compliment"
+};
+
+enum class ReadFormat { Hex, Dec, Volts };
+
+// adc read [--reference VOLTS] [--format hex|dec|volts]
+struct AdcRead {
+  std::string reference = "2.50";  // the "ADC Reference" box's text, two decimals
+  ReadFormat format = ReadFormat::Hex;
+};
+
+// adc write WORD
+struct AdcWrite {
+  std::string text;  // as typed: the write reads it as the panel's Text2
+  std::int32_t word;
+};
+
+// adc capture FILE ("Read && Save ADC") and adc capture-channel0 FILE.
+struct AdcCapture {
+  std::string file;
+  bool channel0 = false;
+};
+
+using Action = std::variant<DacLoad, DacWrite, DacPowerDown, DacLdacRegister, DacReference,
+                            DacClearCode, LineRequest, AdcConfigure, AdcRead, AdcWrite, AdcCapture>;
+
+// One checked command, ready to run: nothing in it can be refused any more.
+struct Command {
+  std::string name;  // "dac load", "line pulse-ldac", "adc read", ...
+  Action action;
+  Source source;
+};
+
+}  // namespace kx::ctl

@@ -1,0 +1,117 @@
+#include "ctl/ctl_options.h"
+
+#include <CLI/CLI.hpp>
+
+#include "ctl/exit_status.h"
+
+namespace kx::ctl {
+
+namespace {
+
+constexpr const char* kCommands = R"(Commands (CH: channel 0-15; CODE, WORD: hex without prefix):
+  dac load CH=CODE ... [--update] [--no-pulse]
+  dac write low|high WORD
+  dac power-down low|high normal|1k|100k|three-state [CH ...]
+  dac ldac-register low|high [CH ...]
+  dac reference low|high internal|external
+  dac clear-code low|high 0x0000|0x0800|0x0FFF
+  line clr-high|clr-low|ldac-high|ldac-low|pulse-ldac
+  adc configure [--range 2xvref|vref] [--weak] [--coding twos|binary]
+  adc read [--reference VOLTS] [--format hex|dec|volts]
+  adc write WORD
+  adc capture FILE
+  adc capture-channel0 FILE
+  script FILE|-          one command per line, # comments
+
+One start-up per call, then the commands in order; several may follow one
+another on the command line. Exit status: 0 success, 1 the board, the link
+or a capture file failed (the tool stops at the first failure), 2 bad usage
+or input (nothing is sent).
+)";
+
+}  // namespace
+
+ParsedCtlOptions ParseCtlOptions(const std::vector<std::string>& args) {
+  CLI::App app{
+      "kx7312ctl: every panel operation of the KX7312 evaluation board from the command "
+      "line",
+      "kx7312ctl"};
+  app.prefix_command();
+  app.footer(kCommands);
+
+  CtlOptions options;
+  std::string edition = "version2";
+  std::string sim_settings;
+  std::string trace;
+  std::string usb_id;
+  std::string usb_loader_id;
+  std::string usb_bus;
+
+  app.set_version_flag("--version", std::string("kx7312ctl ") + CtlVersion);
+  app.add_option("--edition", edition,
+                 "version2 (default) or classic: the link library, reply decoding and ADC word "
+                 "rules of KX7312(version2) or KX7312")
+      ->check(CLI::IsMember({"version2", "classic"}));
+  CLI::Option* simulate = app.add_flag("--simulate", options.link.simulate,
+                                       "Run on the simulated board instead of USB");
+  app.add_option("--sim-settings", sim_settings,
+                 "JSON settings of the simulated board: present, external_reference, "
+                 "adc_reference, inputs")
+      ->type_name("FILE")
+      ->needs(simulate);
+  app.add_option("--trace", trace, "Append every link-library call to FILE, one line each")
+      ->type_name("FILE");
+  app.add_option("--usb-id", usb_id, "USB identifier of the board running its firmware")
+      ->type_name("VID:PID")
+      ->excludes(simulate);
+  app.add_option("--usb-loader-id", usb_loader_id,
+                 "USB identifier of a board still waiting for its firmware")
+      ->type_name("VID:PID")
+      ->excludes(simulate);
+  app.add_option("--usb-bus", usb_bus, "Use the board at this bus and device address")
+      ->type_name("BUS:ADDR")
+      ->excludes(simulate);
+  app.add_flag("--json", options.json, "One JSON object per command instead of plain lines");
+
+  // CLI11 wants the arguments last to first.
+  std::vector<std::string> reversed(args.rbegin(), args.rend());
+  ParsedCtlOptions parsed;
+  try {
+    app.parse(reversed);
+  } catch (const CLI::CallForHelp&) {
+    parsed.text = app.help();
+    return parsed;
+  } catch (const CLI::CallForVersion&) {
+    parsed.text = std::string("kx7312ctl ") + CtlVersion + "\n";
+    return parsed;
+  } catch (const CLI::ParseError& error) {
+    parsed.exit_code = ExitUsage;
+    parsed.text_is_error = true;
+    parsed.text = std::string("kx7312ctl: ") + error.what() + "\nRun with --help for the usage.\n";
+    return parsed;
+  }
+
+  options.edition = edition == "classic" ? &ClassicEdition : &Version2Edition;
+  auto given = [&app](const char* name, const std::string& value) {
+    return app.count(name) > 0 ? std::optional<std::string>(value) : std::nullopt;
+  };
+  options.link.sim_settings = given("--sim-settings", sim_settings);
+  options.link.trace = given("--trace", trace);
+  options.link.usb_id = given("--usb-id", usb_id);
+  options.link.usb_loader_id = given("--usb-loader-id", usb_loader_id);
+  options.link.usb_bus = given("--usb-bus", usb_bus);
+  options.words = app.remaining();
+  if (!options.words.empty() && options.words.front() == "--") {
+    options.words.erase(options.words.begin());
+  }
+  if (options.words.empty()) {
+    parsed.exit_code = ExitUsage;
+    parsed.text_is_error = true;
+    parsed.text = "kx7312ctl: no command given\nRun with --help for the usage.\n";
+    return parsed;
+  }
+  parsed.options = std::move(options);
+  return parsed;
+}
+
+}  // namespace kx::ctl

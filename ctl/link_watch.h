@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "board/board_link_factory.h"
+#include "board/cvn_cyusb_usb4.h"
+#include "board/usb_board_io.h"
+
+namespace kx::ctl {
+
+// One vendor request as it went to the board.
+struct LinkRecord {
+  std::uint8_t code;
+  std::int32_t word;  // the request's index and value put back together
+  bool reads;         // direction 1: an ADC transfer with its reply
+  std::int16_t status;
+  std::int32_t reply;  // the 16-bit word read back; 0 for requests that read nothing
+};
+
+// The first call the board failed: a firmware download or a vendor request.
+struct LinkFailure {
+  bool download;
+  std::int16_t status;
+  std::uint8_t code = 0;  // the request's, when not a download
+  std::int32_t word = 0;
+};
+
+// Stands between the board link and the link library of either program. It
+// records every vendor request for the tool's output, and it is the fuse
+// that keeps a script from going on believing a board answered: from the
+// first failed download or request on, no call reaches the library any more
+// and each one fails with a negative status, so the operation running at the
+// time ends without touching the board, and the tool stops.
+class LinkWatch final : public board::CvnCyusbUsb4, public board::UsbBoardIo {
+ public:
+  explicit LinkWatch(board::LinkLibraries inner) : inner_(inner) {}
+
+  board::LinkLibraries Libraries() { return {this, this}; }
+
+  const std::optional<LinkFailure>& Failure() const { return failure_; }
+  // The requests made since the last call.
+  std::vector<LinkRecord> TakeRecords();
+
+  std::int16_t Search_For_Boards(std::int32_t vendor, std::int32_t product, std::int32_t& number,
+                                 board::BoardList& list) override;
+  std::int16_t Connect(std::int32_t vendor, std::int32_t product, std::int32_t board,
+                       std::int32_t& handle) override;
+  std::int16_t Download_Firmware(std::int32_t handle, const char* path) override;
+  std::int16_t Vendor_Request(std::int32_t handle, std::uint8_t request, std::int32_t value,
+                              std::int32_t index, std::uint8_t direction, std::int32_t length,
+                              std::uint8_t* buffer) override;
+
+  std::int16_t LoadFirmWare(const char* path) override;
+  std::int16_t VendorIORequest(std::int16_t request, std::int32_t value, std::int32_t index,
+                               std::int16_t direction, std::int16_t length,
+                               std::uint8_t* buffer) override;
+
+ private:
+  std::int16_t BlockedStatus() const;
+  std::int16_t Downloaded(std::int16_t status, bool failed);
+  std::int16_t Requested(std::uint8_t code, std::int32_t value, std::int32_t index, bool reads,
+                         std::int16_t status, const std::uint8_t* buffer);
+
+  board::LinkLibraries inner_;
+  std::optional<LinkFailure> failure_;
+  std::vector<LinkRecord> records_;
+};
+
+}  // namespace kx::ctl

@@ -1,0 +1,286 @@
+#include "ctl/output.h"
+
+#include <fmt/format.h>
+
+#include <charconv>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "adc/adc_display.h"
+#include "board/link_requests.h"
+#include "board/status_text.h"
+#include "ctl/command_parser.h"
+#include "ctl/overloaded.h"
+
+namespace kx::ctl {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+constexpr const char* kProgram = "kx7312ctl: ";
+
+std::string Word32(std::int32_t word) {
+  return fmt::format("0x{:08X}", static_cast<std::uint32_t>(word));
+}
+
+std::string Word16(std::int32_t word) {
+  return fmt::format("0x{:04X}", static_cast<std::uint32_t>(word) & 0xFFFFU);
+}
+
+const char* GroupWord(int group) {
+  return group == LowGroup ? "low" : "high";
+}
+
+// A number as the panel's texts show it: "2.50", "-1.250".
+double Number(std::string_view text) {
+  double value = 0;
+  std::from_chars(text.data(), text.data() + text.size(), value);
+  return value;
+}
+
+// --- plain lines --------------------------------------------------------------
+
+// The control-line requests by the panel's button captions.
+const char* Caption(std::uint8_t code) {
+  switch (code) {
+    case board::ClrHighRequest:
+      return "CLR High";
+    case board::ClrLowRequest:
+      return "CLR Low";
+    case board::LdacHighRequest:
+      return "LDAC High";
+    case board::LdacLowRequest:
+      return "LDAC Low";
+    case board::PulseLdacRequest:
+      return "Pulse LDAC";
+    default:
+      return nullptr;
+  }
+}
+
+// DAC words one line per run of the same group, control lines by caption:
+//   DAC0-7: 0x0001FF00 0x0012FF00 ...
+//   Pulse LDAC
+void PlainRequests(std::ostream& out, const std::vector<LinkRecord>& requests) {
+  std::uint8_t open_group = 0;
+  for (const LinkRecord& request : requests) {
+    const bool dac = request.code == board::DacLowRequest || request.code == board::DacHighRequest;
+    if (dac && request.code == open_group) {
+      out << ' ' << Word32(request.word);
+      continue;
+    }
+    if (open_group != 0) {
+      out << '\n';
+      open_group = 0;
+    }
+    if (dac) {
+      out << (request.code == board::DacLowRequest ? "DAC0-7: " : "DAC8-15: ")
+          << Word32(request.word);
+      open_group = request.code;
+    } else if (const char* caption = Caption(request.code)) {
+      out << caption << '\n';
+    } else {
+      out << RequestName(request.code) << ' ' << Word32(request.word) << '\n';
+    }
+  }
+  if (open_group != 0) {
+    out << '\n';
+  }
+}
+
+void PlainConfiguration(std::ostream& out, const Outcome& outcome, bool coding) {
+  const adc::AdcConfiguration& config = outcome.configuration;
+  out << "ADC configuration "
+      << board::HexWithoutLeadingZeros(outcome.requests.empty() ? 0 : outcome.requests.back().word)
+      << ": " << (config.AdcRangeBit != 0 ? "0V to VREFA" : "0V to 2xVREFA") << ", "
+      << (config.AdcWeakTriBit != 0 ? "Weak" : "Three-State");
+  if (coding) {
+    out << ", " << (config.AdcCodingBit != 0 ? "Straight Binary" : "2's Compliment");
+  }
+  out << '\n';
+}
+
+void PlainRead(std::ostream& out, const AdcRead& read, const Outcome& outcome) {
+  for (std::size_t channel = 0; channel < outcome.codes.size(); ++channel) {
+    const std::int32_t code = outcome.codes[channel];
+    std::string value;
+    switch (read.format) {
+      case ReadFormat::Hex:
+        value = adc::CodeHexText(code);
+        break;
+      case ReadFormat::Dec:
+        value = adc::CodeDecText(code);
+        break;
+      case ReadFormat::Volts:
+        value = outcome.volts ? (*outcome.volts)[channel] : "";
+        break;
+    }
+    out << "ADC" << channel << ' ' << value << '\n';
+  }
+}
+
+std::int32_t LastReply(const Outcome& outcome) {
+  return outcome.requests.empty() ? 0 : outcome.requests.back().reply;
+}
+
+void Plain(std::ostream& out, const Command& command, const Outcome& outcome,
+           const Edition& edition) {
+  std::visit(
+      Overloaded{
+          [&](const AdcConfigure&) { PlainConfiguration(out, outcome, edition.adc_voltages); },
+          [&](const AdcRead& read) { PlainRead(out, read, outcome); },
+          [&](const AdcWrite&) { out << adc::WriteReplyText(LastReply(outcome)) << '\n'; },
+          [&](const AdcCapture& capture) {
+            out << (capture.channel0 ? "Saved 1024 replies of ADC channel 0 to "
+                                     : "Saved 512 sample sets of ADC0 to ADC15 to ")
+                << capture.file << '\n';
+          },
+          [&](const auto&) { PlainRequests(out, outcome.requests); },
+      },
+      command.action);
+}
+
+// --- JSON -----------------------------------------------------------------------
+
+Json SentJson(const std::vector<LinkRecord>& requests) {
+  Json sent = Json::array();
+  for (const LinkRecord& request : requests) {
+    Json entry = {{"request", fmt::format("0x{:02X}", request.code)},
+                  {"name", RequestName(request.code)},
+                  {"word", Word32(request.word)},
+                  {"status", request.status}};
+    if (request.reads) {
+      entry["reply"] = Word16(request.reply);
+    }
+    sent.push_back(std::move(entry));
+  }
+  return sent;
+}
+
+void AddCommandKeys(Json& object, const Command& command, const Outcome& outcome,
+                    const Edition& edition) {
+  std::visit(
+      Overloaded{
+          [&](const DacLoad& load) {
+            object["register"] = load.update ? "dac" : "input";
+            Json loaded = Json::array();
+            for (const ChannelCode& code : load.codes) {
+              loaded.push_back({{"channel", code.channel}, {"code", code.code}});
+            }
+            object["loaded"] = std::move(loaded);
+            object["pulse"] = load.pulse;
+          },
+          [&](const DacWrite& write) {
+            object["group"] = GroupWord(write.group);
+            object["word"] = Word32(write.word);
+          },
+          [&](const DacPowerDown& power_down) {
+            constexpr std::array<const char*, 4> kModes = {"normal", "1k", "100k", "three-state"};
+            object["group"] = GroupWord(power_down.group);
+            object["mode"] = kModes[static_cast<std::size_t>(power_down.mode)];
+            object["channels"] = power_down.channels;
+            object["saved_masks"] = outcome.saved_masks;
+          },
+          [&](const DacLdacRegister& ldac) {
+            object["group"] = GroupWord(ldac.group);
+            object["channels"] = ldac.channels;
+          },
+          [&](const DacReference& reference) {
+            object["group"] = GroupWord(reference.group);
+            object["reference"] = reference.internal ? "internal" : "external";
+          },
+          [&](const DacClearCode& clear) {
+            constexpr std::array<const char*, 3> kCodes = {"0x0000", "0x0800", "0x0FFF"};
+            object["group"] = GroupWord(clear.group);
+            object["clear_code"] = kCodes[static_cast<std::size_t>(clear.select)];
+          },
+          [&](const LineRequest&) {},
+          [&](const AdcConfigure&) {
+            const adc::AdcConfiguration& config = outcome.configuration;
+            object["word"] = Word32(outcome.requests.empty() ? 0 : outcome.requests.back().word);
+            object["range"] = config.AdcRangeBit != 0 ? "vref" : "2xvref";
+            object["weak"] = config.AdcWeakTriBit != 0;
+            object["coding"] = !edition.adc_voltages      ? Json(nullptr)
+                               : config.AdcCodingBit != 0 ? Json("binary")
+                                                          : Json("twos");
+          },
+          [&](const AdcRead& read) {
+            object["reference_volts"] =
+                outcome.volts ? Json(Number(read.reference)) : Json(nullptr);
+            object["codes"] = outcome.codes;
+            if (outcome.volts) {
+              Json volts = Json::array();
+              for (const std::string& text : *outcome.volts) {
+                volts.push_back(Number(text));
+              }
+              object["volts"] = std::move(volts);
+            } else {
+              object["volts"] = nullptr;
+            }
+          },
+          [&](const AdcWrite& write) {
+            object["word"] = Word16(write.word);
+            object["reply"] = Word16(LastReply(outcome));
+          },
+          [&](const AdcCapture& capture) {
+            object["file"] = capture.file;
+            object["transfers"] = outcome.requests.size();
+          },
+      },
+      command.action);
+}
+
+}  // namespace
+
+void Output::CommandDone(const Command& command, const Outcome& outcome) {
+  if (json_) {
+    Json object = {{"command", command.name},
+                   {"source", SourceText(command.source)},
+                   {"ok", outcome.Succeeded()}};
+    AddCommandKeys(object, command, outcome, edition_);
+    object["requests"] = outcome.requests.size();
+    if (!std::holds_alternative<AdcCapture>(command.action)) {
+      object["sent"] = SentJson(outcome.requests);
+    }
+    if (!outcome.Succeeded()) {
+      object["error"] = outcome.error;
+      object["status"] = outcome.status ? Json(*outcome.status) : Json(nullptr);
+      object["messages"] = outcome.messages;
+    }
+    out_ << object.dump(-1, ' ', false, Json::error_handler_t::replace) << '\n';
+  } else if (outcome.Succeeded()) {
+    Plain(out_, command, outcome, edition_);
+  }
+  out_.flush();
+  if (!outcome.Succeeded()) {
+    Failure(command.source, command.name, outcome);
+  }
+}
+
+void Output::StartUpFailed(const Outcome& outcome) {
+  if (json_) {
+    const Json object = {{"command", "start-up"},
+                         {"ok", false},
+                         {"requests", outcome.requests.size()},
+                         {"sent", SentJson(outcome.requests)},
+                         {"error", outcome.error},
+                         {"status", outcome.status ? Json(*outcome.status) : Json(nullptr)},
+                         {"messages", outcome.messages}};
+    out_ << object.dump(-1, ' ', false, Json::error_handler_t::replace) << '\n';
+    out_.flush();
+  }
+  Failure(Source{}, "start-up", outcome);
+}
+
+void Output::Failure(const Source& source, const std::string& name, const Outcome& outcome) {
+  for (const std::string& message : outcome.messages) {
+    err_ << kProgram << message << '\n';
+  }
+  err_ << kProgram << UsageMessage(source, name, outcome.error) << '\n'
+       << kProgram << "stopped; nothing more was sent\n";
+}
+
+}  // namespace kx::ctl

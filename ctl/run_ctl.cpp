@@ -1,0 +1,67 @@
+#include "ctl/run_ctl.h"
+
+#include <memory>
+#include <variant>
+
+#include "board/firmware_path.h"
+#include "ctl/ctl_options.h"
+#include "ctl/output.h"
+#include "ctl/script.h"
+#include "ctl/session.h"
+#include "programs/link_backend.h"
+
+namespace kx::ctl {
+
+int RunCommands(const Edition& edition, const LinkSetup& link, const std::vector<Command>& commands,
+                bool json, std::ostream& out, std::ostream& err) {
+  Output output(out, err, json, edition);
+  Session session(edition, link.libraries, link.port, link.program_folder, link.link_problem);
+  const Outcome started = session.StartUp();
+  if (!started.Succeeded()) {
+    output.StartUpFailed(started);
+    return ExitFailure;
+  }
+  for (const Command& command : commands) {
+    const Outcome outcome = session.Run(command);
+    output.CommandDone(command, outcome);
+    if (!outcome.Succeeded()) {
+      return ExitFailure;
+    }
+  }
+  if (!out.flush()) {
+    err << "kx7312ctl: the output could not be written\n";
+    return ExitFailure;
+  }
+  return ExitSuccess;
+}
+
+int RunCtl(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+           std::ostream& err) {
+  const ParsedCtlOptions parsed = ParseCtlOptions(args);
+  if (!parsed.options) {
+    (parsed.text_is_error ? err : out) << parsed.text;
+    return parsed.exit_code;
+  }
+  const CtlOptions& options = *parsed.options;
+
+  // Every command and every script line is checked before the board hears
+  // a word.
+  const CommandList commands = ReadCommands(options.words, *options.edition, in);
+  if (!commands.error.empty()) {
+    err << "kx7312ctl: " << commands.error << "\n";
+    return ExitUsage;
+  }
+
+  ConsolePort port;
+  auto created = programs::LinkBackend::Create(*options.edition, options.link, port);
+  if (const auto* error = std::get_if<std::string>(&created)) {
+    err << "kx7312ctl: " << *error << "\n";
+    return ExitUsage;
+  }
+  const programs::LinkBackend& backend = *std::get<std::unique_ptr<programs::LinkBackend>>(created);
+  LinkSetup link{backend.Libraries(), port, board::ProgramFolder(),
+                 [&backend] { return backend.LastProblem(); }};
+  return RunCommands(*options.edition, link, commands.commands, options.json, out, err);
+}
+
+}  // namespace kx::ctl

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <functional>
+#include <istream>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "board/board_link_factory.h"
+#include "ctl/command.h"
+#include "ctl/console_port.h"
+#include "ctl/exit_status.h"
+#include "programs/edition.h"
+
+namespace kx::ctl {
+
+// One whole call of the tool: options, commands and scripts checked, link
+// backend made, start-up, every command. Returns the exit status.
+int RunCtl(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+           std::ostream& err);
+
+// Where RunCommands runs: the link libraries, the port they report to (if
+// any), the folder holding the firmware image, and optionally the backend's
+// own account of why a board could not be reached.
+struct LinkSetup {
+  board::LinkLibraries libraries;
+  ConsolePort& port;
+  std::string program_folder;
+  std::function<std::string()> link_problem;
+};
+
+// Start-up and the commands, stopping at the first failure.
+int RunCommands(const Edition& edition, const LinkSetup& link, const std::vector<Command>& commands,
+                bool json, std::ostream& out, std::ostream& err);
+
+}  // namespace kx::ctl

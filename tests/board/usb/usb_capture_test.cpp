@@ -1,0 +1,104 @@
+// A board pulled off the bus while a capture runs: the capture stops at the
+// transfer that got no answer, says so, saves nothing, and the panel can go
+// on once the board is back.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "adc/adc_operations.h"
+#include "board/usb/usb_status.h"
+#include "usb_rig.h"
+
+namespace kx::testing {
+namespace {
+
+namespace usb = board::usb;
+
+std::string ReadText(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::size_t CountLines(const std::string& text) {
+  std::size_t lines = 0;
+  for (const char c : text) {
+    lines += c == '\n' ? 1 : 0;
+  }
+  return lines;
+}
+
+class UsbCapture : public UsbBackendTest {};
+
+TEST_F(UsbCapture, BoardUnpluggedMidCaptureStopsItAndSavesNothing) {
+  struct Case {
+    const char* what;
+    bool classic;
+    bool all_channels;
+    int answered;  // transfers the board answers before its cable comes out
+  };
+  const std::vector<Case> cases = {
+      {"version2, all channels", false, true, 300},
+      {"classic, all channels", true, true, 1000},
+      {"version2, channel 0", false, false, 500},
+      {"classic, channel 0", true, false, 1},
+  };
+  for (const Case& c : cases) {
+    UsbRig rig;
+    rig.board.PlugIn();
+    board::BoardLink& link = c.classic ? static_cast<board::BoardLink&>(rig.classic) : rig.version2;
+    link.LoadUSB();
+    adc::AdcOperations ops(link, rig.port,
+                           c.classic ? AdcWordRules::Classic : AdcWordRules::Version2);
+    ScratchFolder folder;
+    const std::filesystem::path file = folder.Path() / "samples.dat";
+    std::ofstream(file, std::ios::binary) << "an earlier capture\r\n";
+    rig.port.save_answers.push_back(file.string());
+    rig.board.ClearControls();
+
+    rig.board.PullCableAfter(c.answered);
+    if (c.all_channels) {
+      ops.CaptureAllChannels();
+    } else {
+      ops.CaptureChannel0();
+    }
+
+    ASSERT_EQ(rig.port.messages.size(), 1U) << c.what;
+    EXPECT_EQ(rig.port.messages[0].text,
+              "The board did not answer (status -1). No samples were saved.")
+        << c.what;
+    EXPECT_EQ(rig.port.messages[0].title, "Error") << c.what;
+    EXPECT_EQ(link.State().LinkStatus, usb::RequestNoBoard) << c.what;
+    EXPECT_FALSE(rig.board.Present()) << c.what;
+    // The transfer the cable took was the last to reach the bus.
+    EXPECT_EQ(rig.board.Controls().size(), static_cast<std::size_t>(c.answered) + 1) << c.what;
+    // The earlier file is as it was, and nothing else was left in the folder.
+    EXPECT_EQ(ReadText(file), "an earlier capture\r\n") << c.what;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()),
+                            std::filesystem::directory_iterator()),
+              1)
+        << c.what;
+    ASSERT_FALSE(rig.port.progress.empty()) << c.what;
+    EXPECT_EQ(rig.port.progress.back(), (std::pair<int, int>{0, 0})) << c.what;
+    if (c.all_channels) {
+      ASSERT_FALSE(rig.port.capture_statuses.empty()) << c.what;
+      EXPECT_EQ(rig.port.capture_statuses.back(), "") << c.what;
+    }
+
+    // Plugged in again, "Reload USB" boots it and a capture succeeds.
+    rig.board.PlugIn();
+    link.LoadUSB();
+    EXPECT_EQ(rig.port.messages.size(), 1U) << c.what;
+    rig.port.save_answers.push_back(file.string());
+    ops.CaptureChannel0();
+    EXPECT_EQ(rig.port.messages.size(), 1U) << c.what;
+    EXPECT_EQ(CountLines(ReadText(file)), 1024U) << c.what;
+  }
+}
+
+}  // namespace
+}  // namespace kx::testing

@@ -1,0 +1,230 @@
+// Commands as written, checked before anything is sent: what each one means,
+// and the message that names the word a refused one got wrong.
+#include "ctl/command_parser.h"
+
+#include <gtest/gtest.h>
+
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "ctl_rig.h"
+
+namespace kx::ctl {
+namespace {
+
+std::vector<std::string> Words(const std::string& text) {
+  std::istringstream in(text);
+  return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
+}
+
+ParseResult Parse(const std::string& text, const Edition& edition = Version2Edition) {
+  return ParseCommands(Words(text), Source{}, edition);
+}
+
+template <class Action>
+Action Only(const std::string& text, const Edition& edition = Version2Edition) {
+  const ParseResult result = Parse(text, edition);
+  EXPECT_EQ(result.error, "") << text;
+  EXPECT_EQ(result.items.size(), 1U) << text;
+  if (result.items.size() != 1 || !std::holds_alternative<Command>(result.items[0])) {
+    ADD_FAILURE() << "no single command in " << text;
+    return {};
+  }
+  const auto& command = std::get<Command>(result.items[0]);
+  if (!std::holds_alternative<Action>(command.action)) {
+    ADD_FAILURE() << "another action for " << text;
+    return {};
+  }
+  return std::get<Action>(command.action);
+}
+
+TEST(CommandParserTest, DacLoadTakesChannelCodePairsAndItsOptions) {
+  const auto load = Only<DacLoad>("dac load 0=1ff 15=FFF 7=000000000800 --update --no-pulse");
+  EXPECT_TRUE(load.update);
+  EXPECT_FALSE(load.pulse);
+  ASSERT_EQ(load.codes.size(), 3U);
+  EXPECT_EQ(load.codes[0].channel, 0);
+  EXPECT_EQ(load.codes[0].code, 0x1FF);
+  EXPECT_EQ(load.codes[1].channel, 15);
+  EXPECT_EQ(load.codes[1].code, 0xFFF);
+  EXPECT_EQ(load.codes[2].code, 0x800);  // leading zeros are no digits of the value
+
+  const auto plain = Only<DacLoad>("dac load");
+  EXPECT_FALSE(plain.update);
+  EXPECT_TRUE(plain.pulse);
+  EXPECT_TRUE(plain.codes.empty());  // like a click with no box ticked
+}
+
+TEST(CommandParserTest, DacRegisterCommandsTakeTheirGroupAndChannels) {
+  const auto write = Only<DacWrite>("dac write high 8000ABCD");
+  EXPECT_EQ(write.group, HighGroup);
+  EXPECT_EQ(static_cast<std::uint32_t>(write.word), 0x8000ABCDU);
+  EXPECT_EQ(write.text, "8000ABCD");
+
+  const auto power_down = Only<DacPowerDown>("dac power-down high three-state 15 8");
+  EXPECT_EQ(power_down.group, HighGroup);
+  EXPECT_EQ(power_down.mode, 3);
+  EXPECT_EQ(power_down.channels, (std::vector<int>{15, 8}));
+
+  EXPECT_EQ(Only<DacLdacRegister>("dac ldac-register low 0 7").channels, (std::vector<int>{0, 7}));
+  EXPECT_TRUE(Only<DacReference>("dac reference low internal").internal);
+  EXPECT_FALSE(Only<DacReference>("dac reference high external").internal);
+  EXPECT_EQ(Only<DacClearCode>("dac clear-code low 0x0fff").select, 2);
+  EXPECT_EQ(Only<LineRequest>("line ldac-low").line, Line::LdacLow);
+}
+
+TEST(CommandParserTest, AdcCommandsTakeTheirOptionsInEitherForm) {
+  const auto configure = Only<AdcConfigure>("adc configure --coding=binary --range vref");
+  EXPECT_TRUE(configure.vref_range);
+  EXPECT_FALSE(configure.weak);
+  EXPECT_TRUE(configure.straight_binary);
+
+  const auto read = Only<AdcRead>("adc read --reference +3.3 --format=volts");
+  EXPECT_EQ(read.reference, "3.30");  // as the box shows it once left
+  EXPECT_EQ(read.format, ReadFormat::Volts);
+  EXPECT_EQ(Only<AdcRead>("adc read").reference, "2.50");  // the box's initial text
+  EXPECT_EQ(Only<AdcRead>("adc read --reference -1e-3").reference, "0.00");
+  EXPECT_EQ(Only<AdcRead>("adc read --reference 2.048").reference, "2.05");
+
+  EXPECT_EQ(Only<AdcWrite>("adc write 8a").word, 0x8A);
+  testing::TempFolder folder;
+  const auto capture = Only<AdcCapture>("adc capture-channel0 " + folder.File("adc"));
+  EXPECT_TRUE(capture.channel0);
+  EXPECT_EQ(capture.file, folder.File("adc"));  // a file may be called adc
+}
+
+TEST(CommandParserTest, SeveralCommandsFollowOneAnotherEachFromItsGroupWord) {
+  testing::TempFolder folder;
+  const ParseResult result = Parse("dac load 1=1 line pulse-ldac adc capture " +
+                                   folder.File("dac") + " adc read script - dac write low 0");
+  ASSERT_EQ(result.error, "");
+  ASSERT_EQ(result.items.size(), 6U);
+  std::vector<std::string> names;
+  for (const ParsedItem& item : result.items) {
+    names.push_back(std::holds_alternative<Command>(item)
+                        ? std::get<Command>(item).name
+                        : "script " + std::get<ScriptCall>(item).path);
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"dac load", "line pulse-ldac", "adc capture",
+                                             "adc read", "script -", "dac write"}));
+}
+
+struct Refusal {
+  const char* text;
+  const char* message;
+};
+
+class CommandRefusalTest : public ::testing::TestWithParam<Refusal> {};
+
+TEST_P(CommandRefusalTest, NamesWhatWasWrongAndKeepsNothing) {
+  const ParseResult result = Parse(GetParam().text);
+  EXPECT_EQ(result.error, GetParam().message);
+  EXPECT_TRUE(result.items.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BadInput, CommandRefusalTest,
+    ::testing::Values(
+        Refusal{"dac load 3=1000", R"(dac load: "3=1000": code 1000 is above FFF)"},
+        Refusal{"dac load 3=123456789", R"(dac load: "3=123456789": code 123456789 is above FFF)"},
+        Refusal{"dac load 3=0x7FF",
+                R"(dac load: "3=0x7FF": "0x7FF" is not a hex code (0 to FFF, no prefix))"},
+        Refusal{"dac load 3=-1",
+                R"(dac load: "3=-1": "-1" is not a hex code (0 to FFF, no prefix))"},
+        Refusal{"dac load 3=", R"(dac load: "3=" has no code after "=")"},
+        Refusal{"dac load 16=1", R"(dac load: "16" is not a channel number 0-15)"},
+        Refusal{"dac load -1=1", R"(dac load: "-1" is not a channel number 0-15)"},
+        Refusal{"dac load x=1", R"(dac load: "x" is not a channel number 0-15)"},
+        Refusal{"dac load 3:7FF", R"(dac load: "3:7FF" is not CH=CODE)"},
+        Refusal{"dac load 3=1 03=2", R"(dac load: "03=2": channel 3 is given twice)"},
+        Refusal{"dac load --pulse", R"(dac load: unknown option "--pulse")"},
+        Refusal{"dac load --update=yes", "dac load: --update takes no value"},
+        Refusal{"dac write", "dac write: missing the group: low or high"},
+        Refusal{"dac write middle 1", R"(dac write: "middle" is not a DAC group: low or high)"},
+        Refusal{"dac write low", "dac write: missing the WORD: up to 8 hex digits"},
+        Refusal{"dac write low 123456789", R"(dac write: "123456789" has more than 8 hex digits)"},
+        Refusal{"dac write low G00",
+                R"(dac write: "G00" is not a hex word (up to 8 digits, no prefix))"},
+        Refusal{"dac power-down low",
+                "dac power-down: missing the MODE: normal, 1k, 100k or three-state"},
+        Refusal{
+            "dac power-down low 10k",
+            R"(dac power-down: "10k" is not a power-down mode: normal, 1k, 100k or three-state)"},
+        Refusal{"dac power-down low 1k 8",
+                "dac power-down: channel 8 is not in the low (DAC0 to DAC7) group"},
+        Refusal{"dac ldac-register high 7",
+                "dac ldac-register: channel 7 is not in the high (DAC8 to DAC15) group"},
+        Refusal{"dac ldac-register high --all", R"(dac ldac-register: unknown option "--all")"},
+        Refusal{"dac reference low on",
+                R"(dac reference: "on" is not a reference: external or internal)"},
+        Refusal{"dac clear-code low 0x0801",
+                R"(dac clear-code: "0x0801" is not a clear code: 0x0000, 0x0800 or 0x0FFF)"},
+        Refusal{"dac clear-code low 0800",
+                R"(dac clear-code: "0800" is not a clear code: 0x0000, 0x0800 or 0x0FFF)"},
+        Refusal{
+            "dac blink",
+            R"(dac: "blink" is not a dac command: load, write, power-down, ldac-register, reference or clear-code)"},
+        Refusal{"line",
+                "line: missing what to do: clr-high, clr-low, ldac-high, ldac-low or pulse-ldac"},
+        Refusal{"line pulse-ldac twice", R"(line pulse-ldac: unexpected "twice")"},
+        Refusal{"adc configure --range 3xvref",
+                R"(adc configure: "3xvref" is not a range: 2xvref or vref)"},
+        Refusal{"adc configure --coding",
+                "adc configure: missing the value of --coding: twos or binary"},
+        Refusal{"adc configure --weak=1", "adc configure: --weak takes no value"},
+        Refusal{"adc read --reference 2,5", R"(adc read: "2,5" is not a number of volts)"},
+        Refusal{"adc read --reference 2.5V", R"(adc read: "2.5V" is not a number of volts)"},
+        Refusal{"adc read --reference nan",
+                R"(adc read: "nan" volts is not a finite reference the panel can hold)"},
+        Refusal{"adc read --reference 1e39",
+                R"(adc read: "1e39" volts is not a finite reference the panel can hold)"},
+        Refusal{"adc read --reference +-1", R"(adc read: "+-1" is not a number of volts)"},
+        Refusal{"adc read --format bin", R"(adc read: "bin" is not a format: hex, dec or volts)"},
+        Refusal{"adc read --json",
+                R"(adc read: "--json" is an option of the tool: put it before the first command)"},
+        Refusal{"adc write 12345",
+                R"(adc write: "12345" is not an ADC word: 1 to 4 hex digits, no prefix)"},
+        Refusal{"adc write 0x12",
+                R"(adc write: "0x12" is not an ADC word: 1 to 4 hex digits, no prefix)"},
+        Refusal{"adc capture", "adc capture: missing the FILE to save the samples to"},
+        Refusal{"script", "script: missing the FILE, or - for standard input"},
+        Refusal{"read adc",
+                R"(unknown command "read": a command starts with dac, line, adc or script)"},
+        Refusal{"--quiet adc read", R"(unknown option "--quiet"; run with --help for the options)"},
+        // The mistake is found even after good commands: nothing of the line is kept.
+        Refusal{"line pulse-ldac adc write 10000",
+                R"(adc write: "10000" is not an ADC word: 1 to 4 hex digits, no prefix)"}));
+
+TEST(CommandParserTest, ClassicHasNoCodingNoReferenceAndNoVolts) {
+  EXPECT_EQ(Parse("adc configure --coding twos", ClassicEdition).error,
+            "adc configure: KX7312 has no Coding list: leave out --coding");
+  EXPECT_EQ(Parse("adc read --reference 2.5", ClassicEdition).error,
+            "adc read: KX7312 has no ADC reference: leave out --reference");
+  EXPECT_EQ(Parse("adc read --format volts", ClassicEdition).error,
+            "adc read: KX7312 shows no ADC voltages: use --format hex or dec");
+  EXPECT_EQ(Parse("adc configure --range vref --weak adc read --format dec", ClassicEdition).error,
+            "");
+}
+
+TEST(CommandParserTest, CaptureFilesMustBeCreatableWhereTheyAreNamed) {
+  testing::TempFolder folder;
+  EXPECT_EQ(Parse("adc capture " + folder.File("samples.dat")).error, "");
+  EXPECT_EQ(Parse("adc capture " + folder.File("none/samples.dat")).error,
+            "adc capture: \"" + folder.File("none/samples.dat") + "\": the folder \"" +
+                folder.File("none") + "\" does not exist");
+  EXPECT_EQ(Parse("adc capture-channel0 " + folder.Path().string()).error,
+            "adc capture-channel0: \"" + folder.Path().string() + "\" is a folder, not a file");
+}
+
+TEST(CommandParserTest, ScriptLinesAreNamedInMessages) {
+  const ParseResult result =
+      ParseCommands(Words("dac load 3=FFFF"), Source{"run.txt", 12}, Version2Edition);
+  EXPECT_EQ(result.error, R"(run.txt:12: dac load: "3=FFFF": code FFFF is above FFF)");
+  EXPECT_EQ(SourceText(Source{}), "command line");
+}
+
+}  // namespace
+}  // namespace kx::ctl

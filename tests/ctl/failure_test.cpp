@@ -1,0 +1,127 @@
+// The tool stops at the first request the board fails: nothing more reaches
+// the board, the message names the command, and the exit status is 1.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "ctl/exit_status.h"
+#include "ctl_rig.h"
+
+namespace kx::ctl {
+namespace {
+
+using testing::CtlRig;
+using Words = std::vector<std::string>;
+
+constexpr int kStartUpRequests = 5;
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+TEST(CtlFailureTest, AnAbsentBoardStopsTheCallAtItsStartUp) {
+  CtlRig rig(Version2Edition, testing::AbsentBoard());
+  EXPECT_EQ(rig.Run("dac load 3=7FF adc read"), ExitFailure);
+  EXPECT_EQ(rig.out, "");
+  EXPECT_TRUE(Contains(rig.err, "start-up: No Evaluation Board Found")) << rig.err;
+  EXPECT_TRUE(Contains(rig.err, "status 1")) << rig.err;
+  // The failed download is the last call that reached the library.
+  const Words lines = rig.TraceLines();
+  ASSERT_FALSE(lines.empty());
+  EXPECT_TRUE(lines.back().starts_with("download ")) << lines.back();
+}
+
+TEST(CtlFailureTest, TheClassicLibrarysNegativeLoadStatusIsAFailureToo) {
+  CtlRig rig(ClassicEdition, testing::AbsentBoard());
+  EXPECT_EQ(rig.Run("line pulse-ldac"), ExitFailure);
+  EXPECT_TRUE(Contains(rig.err, "status -1")) << rig.err;
+  EXPECT_TRUE(rig.TraceLines().back().starts_with("loadfirmware ")) << rig.TraceLines().back();
+}
+
+TEST(CtlFailureTest, AFailedRequestInTheMiddleOfAReadEndsTheCallThere) {
+  CtlRig rig;
+  rig.cut_off.answers_left = kStartUpRequests + 3;  // the pulse and two ADC words
+  EXPECT_EQ(rig.Run("line pulse-ldac adc read line clr-low"), ExitFailure);
+  EXPECT_EQ(rig.Requests(),
+            (Words{"0xDE 0x00000000", "0xE4 0xFFFF8300", "0xE4 0x00008700", "0xE4 0x00008B00"}));
+  EXPECT_EQ(rig.cut_off.requests_failed, 1);
+  EXPECT_EQ(rig.out, "Pulse LDAC\n");  // no codes of a read that did not finish
+  EXPECT_TRUE(Contains(rig.err,
+                       "adc read: the board did not answer AdcTransferRequest with "
+                       "0x00008B00: status -5"))
+      << rig.err;
+}
+
+TEST(CtlFailureTest, AFailedDacWordStopsTheLoadBeforeItsPulse) {
+  CtlRig rig;
+  rig.cut_off.answers_left = kStartUpRequests + 9;
+  EXPECT_EQ(rig.Run("dac load 0=1 dac write low 1"), ExitFailure);
+  const Words requests = rig.Requests();
+  ASSERT_EQ(requests.size(), 10U);
+  EXPECT_EQ(requests.back(), "0xDA 0x00000000");
+  EXPECT_TRUE(Contains(rig.err, "dac load: the board did not answer DacHighRequest")) << rig.err;
+}
+
+TEST(CtlFailureTest, AScriptFailureNamesTheScriptLine) {
+  CtlRig rig;
+  rig.cut_off.answers_left = kStartUpRequests + 1;
+  EXPECT_EQ(rig.Run("script -", false, "# two lines\nline pulse-ldac\n\nline clr-high\n"),
+            ExitFailure);
+  EXPECT_TRUE(Contains(rig.err,
+                       "<stdin>:4: line clr-high: the board did not answer "
+                       "ClrHighRequest"))
+      << rig.err;
+}
+
+TEST(CtlFailureTest, JsonReportsTheFailedCommandWithWhatItSent) {
+  CtlRig rig;
+  rig.cut_off.answers_left = kStartUpRequests;
+  EXPECT_EQ(rig.Run("adc write 1234", true), ExitFailure);
+  const nlohmann::json object = nlohmann::json::parse(rig.out);
+  EXPECT_EQ(object["command"], "adc write");
+  EXPECT_EQ(object["ok"], false);
+  EXPECT_EQ(object["status"], -5);
+  EXPECT_EQ(object["requests"], 1);
+  EXPECT_EQ(object["sent"][0]["status"], -5);
+  EXPECT_EQ(object["sent"][0]["reply"], "0x0101");  // the preset bytes, never a sample
+  EXPECT_TRUE(Contains(object["error"].get<std::string>(), "status -5"));
+}
+
+TEST(CtlFailureTest, JsonReportsAFailedStartUp) {
+  CtlRig rig(Version2Edition, testing::AbsentBoard());
+  EXPECT_EQ(rig.Run("adc read", true), ExitFailure);
+  const nlohmann::json object = nlohmann::json::parse(rig.out);
+  EXPECT_EQ(object["command"], "start-up");
+  EXPECT_EQ(object["ok"], false);
+  EXPECT_EQ(object["status"], 1);
+  EXPECT_EQ(object["requests"], 0);
+}
+
+TEST(CtlFailureTest, ACaptureCutShortSavesNothing) {
+  testing::TempFolder folder;
+  CtlRig rig;
+  rig.cut_off.answers_left = kStartUpRequests + 100;
+  EXPECT_EQ(rig.Run("adc capture " + folder.File("samples.txt")), ExitFailure);
+  EXPECT_FALSE(std::filesystem::exists(folder.File("samples.txt")));
+  EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
+  EXPECT_EQ(rig.Requests().size(), 101U);
+  EXPECT_TRUE(Contains(rig.err, "adc capture: the board did not answer")) << rig.err;
+}
+
+TEST(CtlFailureTest, ACaptureFileThatCannotBeWrittenIsAFailure) {
+  testing::TempFolder folder;
+  // Made by hand: the parser would refuse the missing folder before any
+  // sample is taken.
+  const std::string file = folder.File("gone/samples.txt");
+  CtlRig rig;
+  EXPECT_EQ(rig.Run({Command{"adc capture-channel0", AdcCapture{file, true}, Source{}}}),
+            ExitFailure);
+  EXPECT_EQ(rig.Requests().size(), 1025U);
+  EXPECT_TRUE(Contains(rig.err, "adc capture-channel0: Cannot save the samples")) << rig.err;
+}
+
+}  // namespace
+}  // namespace kx::ctl

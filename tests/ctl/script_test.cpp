@@ -1,0 +1,130 @@
+// Scripts: one command per line, comments, quotes, and every line checked
+// before the call starts.
+#include "ctl/script.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "ctl_rig.h"
+
+namespace kx::ctl {
+namespace {
+
+using Words = std::vector<std::string>;
+
+struct SplitCase {
+  const char* line;
+  Words words;
+  const char* error;
+};
+
+class ScriptLineTest : public ::testing::TestWithParam<SplitCase> {};
+
+TEST_P(ScriptLineTest, SplitsAtBlanksKeepsQuotedBlanksAndDropsComments) {
+  const LineWords split = SplitScriptLine(GetParam().line);
+  EXPECT_EQ(split.words, GetParam().words);
+  EXPECT_EQ(split.error, GetParam().error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, ScriptLineTest,
+    ::testing::Values(
+        SplitCase{"dac load 3=7FF", {"dac", "load", "3=7FF"}, ""},
+        SplitCase{"  \tadc   read\r", {"adc", "read"}, ""}, SplitCase{"# a comment", {}, ""},
+        SplitCase{"", {}, ""}, SplitCase{"adc read # volts next", {"adc", "read"}, ""},
+        SplitCase{"adc capture C:#1.txt", {"adc", "capture", "C:#1.txt"}, ""},
+        SplitCase{"adc capture \"my samples.txt\"", {"adc", "capture", "my samples.txt"}, ""},
+        SplitCase{"adc capture \"\"", {"adc", "capture", ""}, ""},
+        SplitCase{"adc capture \"my samples.txt", {}, "a quote is not closed"},
+        SplitCase{"adc capture \"a\"b", {}, "a closing quote must end its word"},
+        SplitCase{"adc capture a\"b\"", {}, "a quote must start its word"}));
+
+Words Names(const CommandList& list) {
+  Words names;
+  for (const Command& command : list.commands) {
+    names.push_back(command.name + "@" + SourceText(command.source));
+  }
+  return names;
+}
+
+TEST(ScriptTest, EveryLineIsOneCommandNamedByItsLine) {
+  const CommandList list = ParseScript(
+      "\xEF\xBB\xBF# staircase\r\ndac load 0=100\r\n\r\n  adc read --format dec # codes\r\n"
+      "line pulse-ldac",
+      "run.txt", Version2Edition);
+  EXPECT_EQ(list.error, "");
+  EXPECT_EQ(Names(list),
+            (Words{"dac load@run.txt:2", "adc read@run.txt:4", "line pulse-ldac@run.txt:5"}));
+}
+
+TEST(ScriptTest, AMistakeAnywhereRefusesTheWholeScript) {
+  std::string text;
+  for (int i = 0; i < 99; ++i) {
+    text += "adc read\n";
+  }
+  text += "adc read --format oct\n";
+  const CommandList list = ParseScript(text, "long.txt", Version2Edition);
+  EXPECT_EQ(list.error, R"(long.txt:100: adc read: "oct" is not a format: hex, dec or volts)");
+  EXPECT_TRUE(list.commands.empty());
+}
+
+struct ScriptRefusal {
+  const char* text;
+  const char* error;
+};
+
+class ScriptRefusalTest : public ::testing::TestWithParam<ScriptRefusal> {};
+
+TEST_P(ScriptRefusalTest, NamesTheLine) {
+  EXPECT_EQ(ParseScript(GetParam().text, "s.txt", Version2Edition).error, GetParam().error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, ScriptRefusalTest,
+    ::testing::Values(
+        ScriptRefusal{"adc read\nline pulse-ldac adc read\n",
+                      R"(s.txt:2: one command per line; "adc read" starts a second)"},
+        ScriptRefusal{"script other.txt\n", "s.txt:1: script: a script cannot run another script"},
+        ScriptRefusal{"\n\nadc capture \"x\n", "s.txt:3: a quote is not closed"},
+        ScriptRefusal{"--json adc read\n",
+                      R"(s.txt:1: unknown option "--json"; run with --help for the options)"}));
+
+TEST(ReadCommandsTest, ExpandsScriptsInPlaceBetweenTheCommandLinesOwn) {
+  testing::TempFolder folder;
+  const std::string file = folder.File("a.txt");
+  testing::WriteBytes(file, "line clr-low\nline clr-high\n");
+  std::istringstream input("adc read\n");
+  const CommandList expanded = ReadCommands(
+      {"line", "pulse-ldac", "script", file, "script", "-", "dac", "write", "low", "1"},
+      Version2Edition, input);
+  EXPECT_EQ(expanded.error, "");
+  EXPECT_EQ(Names(expanded), (Words{"line pulse-ldac@command line", "line clr-low@" + file + ":1",
+                                    "line clr-high@" + file + ":2", "adc read@<stdin>:1",
+                                    "dac write@command line"}));
+}
+
+TEST(ReadCommandsTest, RefusesWhatItCannotRead) {
+  testing::TempFolder folder;
+  std::istringstream input("adc read\n");
+  EXPECT_EQ(ReadCommands({"script", folder.File("none.txt")}, Version2Edition, input).error,
+            "script: cannot open \"" + folder.File("none.txt") + "\"");
+  EXPECT_EQ(ReadCommands({"script", folder.Path().string()}, Version2Edition, input).error,
+            "script: cannot open \"" + folder.Path().string() + "\"");
+  EXPECT_EQ(ReadCommands({"script", "-", "script", "-"}, Version2Edition, input).error,
+            "script: standard input can be read only once");
+  EXPECT_EQ(ReadCommands({"script", ""}, Version2Edition, input).error,
+            "script: the FILE name is empty");
+}
+
+TEST(ReadCommandsTest, AnEmptyScriptHasNoCommands) {
+  std::istringstream input("# nothing to do\n\n");
+  const CommandList list = ReadCommands({"script", "-"}, Version2Edition, input);
+  EXPECT_EQ(list.error, "");
+  EXPECT_TRUE(list.commands.empty());
+}
+
+}  // namespace
+}  // namespace kx::ctl
