@@ -1,6 +1,8 @@
 #!/bin/sh
 # Installs every Debian package needed to build, test and run the panel.
 # The only install step of the project; safe to run again.
+# Usage: scripts/install-deps.sh [windows]   (windows: also the mingw-w64
+# cross compilers and Wine, for scripts/test-windows.sh)
 set -eu
 
 PACKAGES="
@@ -12,6 +14,9 @@ PACKAGES="
   clang-format clang-tidy
   xvfb xauth x11-utils
 "
+if [ "${1:-}" = "windows" ]; then
+  PACKAGES="$PACKAGES g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 wine32:i386"
+fi
 
 missing=""
 for p in $PACKAGES; do
@@ -30,6 +35,12 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 
 export DEBIAN_FRONTEND=noninteractive
 echo "install-deps: installing$missing"
+# Wine's 32-bit half, for the 32-bit Windows build, comes from the i386 side.
+case "$missing" in
+  *:i386*)
+    dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386
+    ;;
+esac
 $SUDO apt-get update -q
 # shellcheck disable=SC2086
 $SUDO apt-get install -y -q --no-install-recommends $missing

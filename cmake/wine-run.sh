@@ -1,0 +1,67 @@
+#!/bin/sh
+# Runs a Windows program under Wine in the build folder's own Wine prefix:
+#   wine-run.sh PREFIX PROGRAM.exe [ARGUMENTS...]
+#   wine-run.sh PREFIX --start    create the prefix, start a lasting Wine server
+#   wine-run.sh PREFIX --stop     stop the Wine server of the prefix
+# The Wine server and Wine's own background programs (services, devices) are
+# always started apart, with their standard streams away from the caller:
+# started by the program under test they would inherit its pipes and keep
+# CTest waiting until they end.
+set -eu
+
+prefix=$1
+shift
+
+WINEPREFIX=$prefix
+WINEDEBUG=${KX_WINEDEBUG:--all}
+# No Mono or Gecko installer dialogs in a fresh prefix, and no display at all.
+WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
+unset DISPLAY WAYLAND_DISPLAY
+
+log=$prefix.log
+
+# prepare LINGER: the prefix exists and a server runs that stays LINGER seconds
+# after its last program (empty: until stopped), with the background programs
+# up. Several tests may start at once: one prepares, the others wait.
+prepare() {
+  mkdir -p "$(dirname "$prefix")"
+  exec 9>"$prefix.lock"
+  flock 9
+  # The lock's descriptor must not outlive this function in a server.
+  if wineserver "-p$1" </dev/null >>"$log" 2>&1 9>&-; then
+    if [ ! -f "$prefix/system.reg" ]; then
+      if ! wineboot -i </dev/null >>"$log" 2>&1 9>&- || [ ! -d "$prefix/drive_c/windows" ]; then
+        echo "wine-run: cannot create the Wine prefix $prefix; see $log" >&2
+        exit 1
+      fi
+    fi
+    # A new server: bring up the background programs here, not in the test.
+    wine cmd.exe /c exit </dev/null >>"$log" 2>&1 9>&-
+  fi
+  flock -u 9
+  exec 9>&-
+}
+
+case "${1:-}" in
+  --start)
+    # Replace a short-lived server (started by test discovery) by a lasting one.
+    wineserver -k </dev/null >/dev/null 2>&1 || true
+    wineserver -w </dev/null >/dev/null 2>&1 || true
+    prepare ""
+    echo "wine-run: prefix $prefix ready, $(wine --version 2>/dev/null) server running"
+    ;;
+  --stop)
+    wineserver -k </dev/null >/dev/null 2>&1 || true
+    wineserver -w </dev/null >/dev/null 2>&1 || true
+    echo "wine-run: server of $prefix stopped"
+    ;;
+  "")
+    echo "usage: wine-run.sh PREFIX PROGRAM.exe [ARGUMENTS...] | --start | --stop" >&2
+    exit 2
+    ;;
+  *)
+    prepare 30
+    exec wine "$@"
+    ;;
+esac
