@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <ranges>
 #include <cmath>
+#include <ranges>
 #include <string_view>
 
 namespace kx::adc {
