@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include "ctl/exit_status.h"
+#include "programs/link_options.h"
 
 namespace kx::ctl {
 
@@ -41,36 +42,12 @@ ParsedCtlOptions ParseCtlOptions(const std::vector<std::string>& args) {
 
   CtlOptions options;
   std::string edition = "version2";
-  std::string sim_settings;
-  std::string trace;
-  std::string usb_id;
-  std::string usb_loader_id;
-  std::string usb_bus;
-
   app.set_version_flag("--version", std::string("kx7312ctl ") + CtlVersion);
   app.add_option("--edition", edition,
                  "version2 (default) or classic: the link library, reply decoding and ADC word "
                  "rules of KX7312(version2) or KX7312")
       ->check(CLI::IsMember({"version2", "classic"}));
-  CLI::Option* simulate = app.add_flag("--simulate", options.link.simulate,
-                                       "Run on the simulated board instead of USB");
-  app.add_option("--sim-settings", sim_settings,
-                 "JSON settings of the simulated board: present, external_reference, "
-                 "adc_reference, inputs")
-      ->type_name("FILE")
-      ->needs(simulate);
-  app.add_option("--trace", trace, "Append every link-library call to FILE, one line each")
-      ->type_name("FILE");
-  app.add_option("--usb-id", usb_id, "USB identifier of the board running its firmware")
-      ->type_name("VID:PID")
-      ->excludes(simulate);
-  app.add_option("--usb-loader-id", usb_loader_id,
-                 "USB identifier of a board still waiting for its firmware")
-      ->type_name("VID:PID")
-      ->excludes(simulate);
-  app.add_option("--usb-bus", usb_bus, "Use the board at this bus and device address")
-      ->type_name("BUS:ADDR")
-      ->excludes(simulate);
+  const programs::LinkOptionReader link(app);
   app.add_flag("--json", options.json, "One JSON object per command instead of plain lines");
 
   // CLI11 wants the arguments last to first.
@@ -92,14 +69,7 @@ ParsedCtlOptions ParseCtlOptions(const std::vector<std::string>& args) {
   }
 
   options.edition = edition == "classic" ? &ClassicEdition : &Version2Edition;
-  auto given = [&app](const char* name, const std::string& value) {
-    return app.count(name) > 0 ? std::optional<std::string>(value) : std::nullopt;
-  };
-  options.link.sim_settings = given("--sim-settings", sim_settings);
-  options.link.trace = given("--trace", trace);
-  options.link.usb_id = given("--usb-id", usb_id);
-  options.link.usb_loader_id = given("--usb-loader-id", usb_loader_id);
-  options.link.usb_bus = given("--usb-bus", usb_bus);
+  link.Apply(options.link);
   options.words = app.remaining();
   if (!options.words.empty() && options.words.front() == "--") {
     options.words.erase(options.words.begin());

@@ -5,6 +5,8 @@
 #include <array>
 #include <string_view>
 
+#include "programs/link_options.h"
+
 namespace kx::programs {
 
 namespace {
@@ -56,33 +58,8 @@ ParsedOptions ParseProgramOptions(const Edition& edition, const std::vector<std:
   CLI::App app{
       std::string(edition.program_name) + ": control panel for the KX7312 evaluation board",
       edition.program_name};
-  ProgramOptions options;
-  std::string sim_settings;
-  std::string trace;
-  std::string usb_id;
-  std::string usb_loader_id;
-  std::string usb_bus;
-
+  const LinkOptionReader link(app);
   app.set_version_flag("--version", std::string(edition.program_name) + " " + edition.version_text);
-  CLI::Option* simulate =
-      app.add_flag("--simulate", options.simulate, "Run on the simulated board instead of USB");
-  app.add_option("--sim-settings", sim_settings,
-                 "JSON settings of the simulated board: present, external_reference, "
-                 "adc_reference, inputs")
-      ->type_name("FILE")
-      ->needs(simulate);
-  app.add_option("--trace", trace, "Append every link-library call to FILE, one line each")
-      ->type_name("FILE");
-  app.add_option("--usb-id", usb_id, "USB identifier of the board running its firmware")
-      ->type_name("VID:PID")
-      ->excludes(simulate);
-  app.add_option("--usb-loader-id", usb_loader_id,
-                 "USB identifier of a board still waiting for its firmware")
-      ->type_name("VID:PID")
-      ->excludes(simulate);
-  app.add_option("--usb-bus", usb_bus, "Use the board at this bus and device address")
-      ->type_name("BUS:ADDR")
-      ->excludes(simulate);
 
   // CLI11 wants the arguments last to first.
   std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -102,14 +79,8 @@ ParsedOptions ParseProgramOptions(const Edition& edition, const std::vector<std:
                   "\nRun with --help for the options.\n";
     return parsed;
   }
-  auto given = [&app](const char* name, const std::string& value) {
-    return app.count(name) > 0 ? std::optional<std::string>(value) : std::nullopt;
-  };
-  options.sim_settings = given("--sim-settings", sim_settings);
-  options.trace = given("--trace", trace);
-  options.usb_id = given("--usb-id", usb_id);
-  options.usb_loader_id = given("--usb-loader-id", usb_loader_id);
-  options.usb_bus = given("--usb-bus", usb_bus);
+  ProgramOptions options;
+  link.Apply(options);
   parsed.options = options;
   return parsed;
 }

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <string>
+
+#include "programs/program_options.h"
+
+namespace kx::programs {
+
+// The options that choose the board and watch its link: --simulate,
+// --sim-settings, --trace and the USB options. The panel programs and
+// kx7312ctl declare them alike, so both accept the same words.
+class LinkOptionReader {
+ public:
+  // Declares the options on `app`, which keeps pointers into this reader:
+  // the reader must outlive the parse.
+  explicit LinkOptionReader(CLI::App& app);
+  LinkOptionReader(const LinkOptionReader&) = delete;
+  LinkOptionReader& operator=(const LinkOptionReader&) = delete;
+
+  // After a successful parse: the options given, into `options`.
+  void Apply(ProgramOptions& options) const;
+
+ private:
+  CLI::App& app_;
+  bool simulate_ = false;
+  std::string sim_settings_;
+  std::string trace_;
+  std::string usb_id_;
+  std::string usb_loader_id_;
+  std::string usb_bus_;
+};
+
+}  // namespace kx::programs
