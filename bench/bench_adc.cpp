@@ -43,7 +43,8 @@ void BM_TransferAdcWord(benchmark::State& state) {
   BenchOperator port;
   board::CvnBoardLink link(board.Cvn(), port, board::ProgramFolder());
   link.LoadUSB();
-  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)  //
+                          // NOLINT(clang-analyzer-deadcode.DeadStores)
     benchmark::DoNotOptimize(link.TransferAdcWord(0x8B30));
   }
 }
@@ -56,7 +57,8 @@ void BM_ReadAllWithTexts(benchmark::State& state) {
   link.LoadUSB();
   adc::AdcOperations ops(link, port, AdcWordRules::Version2);
   ops.ChooseListEntry({1, 0, 1});
-  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)  //
+                          // NOLINT(clang-analyzer-deadcode.DeadStores)
     ops.ReadAll("2.50");
     benchmark::DoNotOptimize(ops.CodeTexts(true));
     benchmark::DoNotOptimize(ops.VoltTexts().data());
@@ -73,7 +75,8 @@ void BM_CaptureAllChannels(benchmark::State& state) {
   board::CvnBoardLink link(board.Cvn(), port, board::ProgramFolder());
   link.LoadUSB();
   adc::AdcOperations ops(link, port, AdcWordRules::Version2);
-  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)  //
+                          // NOLINT(clang-analyzer-deadcode.DeadStores)
     ops.CaptureAllChannels();
   }
   if (!port.LastMessage().empty()) {

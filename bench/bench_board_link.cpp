@@ -56,7 +56,8 @@ void BM_AdcReadDirect(benchmark::State& state) {
   QuietOperator port;
   CvnBoardLink link(board.Cvn(), port, ProgramFolderForBench());
   link.LoadUSB();
-  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)  //
+                          // NOLINT(clang-analyzer-deadcode.DeadStores)
     ReadAllChannels(link);
   }
 }
@@ -71,7 +72,8 @@ void BM_AdcReadTraced(benchmark::State& state) {
   trace::TracingCvnCyusbUsb4 tracer(board.Cvn(), sink);
   CvnBoardLink link(tracer, port, ProgramFolderForBench());
   link.LoadUSB();
-  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)  //
+                          // NOLINT(clang-analyzer-deadcode.DeadStores)
     ReadAllChannels(link);
   }
   file.close();
@@ -84,7 +86,8 @@ void BM_DacLoadDirect(benchmark::State& state) {
   QuietOperator port;
   CvnBoardLink link(board.Cvn(), port, ProgramFolderForBench());
   link.LoadUSB();
-  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)  //
+                          // NOLINT(clang-analyzer-deadcode.DeadStores)
     LoadSixteenChannels(link);
   }
 }

@@ -52,7 +52,8 @@ std::string ScriptFile() {
 
 void RunTool(benchmark::State& state, const std::string& args) {
   const std::string command = std::string("\"") + KX7312CTL + "\" " + args + " >" + kNowhere;
-  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)  //
+                          // NOLINT(clang-analyzer-deadcode.DeadStores)
     if (std::system(command.c_str()) != 0) {
       state.SkipWithError("kx7312ctl failed");
       return;
@@ -76,7 +77,8 @@ void BM_InProcessScript10000Lines(benchmark::State& state) {
     state.SkipWithError(list.error.c_str());
     return;
   }
-  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)  //
+                          // NOLINT(clang-analyzer-deadcode.DeadStores)
     board::sim::SimBoard board;
     ctl::ConsolePort port;
     ctl::LinkSetup link{{&board.Cvn(), &board.Io()}, port, board::ProgramFolder(), {}};
@@ -90,7 +92,8 @@ BENCHMARK(BM_InProcessScript10000Lines)->Unit(benchmark::kMillisecond);
 
 void BM_ParseScript10000Lines(benchmark::State& state) {
   const std::string text = LongScript();
-  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)  //
+                          // NOLINT(clang-analyzer-deadcode.DeadStores)
     benchmark::DoNotOptimize(ctl::ParseScript(text, "bench", Version2Edition));
   }
 }

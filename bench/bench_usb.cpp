@@ -69,7 +69,7 @@ void BM_AdcTransfer(benchmark::State& state) {
   BootedBoard board(classic);
   kx::board::BoardLink& link = board.Link(classic);
   std::int64_t done = 0;
-  for (auto _ : state) {
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
     benchmark::DoNotOptimize(link.TransferAdcWord(0x8330));
     if (++done % 4096 == 0) {
       board.rig.board.ClearControls();
@@ -89,7 +89,7 @@ void BM_DacWrite(benchmark::State& state) {
   }
   BootedBoard board(false);
   std::int64_t done = 0;
-  for (auto _ : state) {
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
     board.version2.WriteDacWord(kx::board::DacLowRequest, 0x0357FF00);
     if (++done % 4096 == 0) {
       board.rig.board.ClearControls();
@@ -128,7 +128,7 @@ void BM_LoaderWrite(benchmark::State& state) {
     chunks.push_back(
         {static_cast<std::uint16_t>(at), std::vector<std::uint8_t>(usb::MaxChunkBytes, 0x5A)});
   }
-  for (auto _ : state) {
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
     const usb::LoaderOutcome outcome = usb::WriteFirmware(device.Get(), chunks, options.timings);
     if (outcome.status != usb::DownloadOk) {
       state.SkipWithError(outcome.problem.c_str());
@@ -138,7 +138,7 @@ void BM_LoaderWrite(benchmark::State& state) {
   }
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes));
 }
-BENCHMARK(BM_LoaderWrite)->Arg(16 * 1024)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoaderWrite)->Arg(16384)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 // firmware/KX7312FW.hex from the first loader request to the board reopened
 // at its new address, running: the programs' fixed waits, and the emulated
@@ -157,7 +157,7 @@ void BM_FirmwareDownload(benchmark::State& state) {
     state.SkipWithError("no emulated board to connect to");
     return;
   }
-  for (auto _ : state) {
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
     const std::int16_t status = rig.library->Download_Firmware(handle, kImage.c_str());
     if (status != usb::DownloadOk) {
       state.SkipWithError(rig.library->LastProblem().c_str());

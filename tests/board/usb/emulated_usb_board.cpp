@@ -203,7 +203,7 @@ void EmulatedUsbBoard::Impl::Appear() {
              static_cast<std::streamsize>(descriptors.size()));
   const std::filesystem::path node = InRoot(appearance->node);
   std::filesystem::create_directories(node.parent_path());
-  std::ofstream{node};
+  std::ofstream created(node);  // an empty device node
   ApplyAccess(appearance->node, deny);
 
   appearance->handler = umockdev_ioctl_base_new();
