@@ -2,6 +2,8 @@
 
 #include <fmt/format.h>
 
+#include <charconv>
+
 namespace kx::board::usb {
 namespace {
 
@@ -20,19 +22,6 @@ UsbOptionParse<T> Failure(std::string_view option, std::string_view text, std::s
   return result;
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') {
-    return c - '0';
-  }
-  if (c >= 'a' && c <= 'f') {
-    return c - 'a' + 10;
-  }
-  if (c >= 'A' && c <= 'F') {
-    return c - 'A' + 10;
-  }
-  return -1;
-}
-
 // One half of VID:PID; an empty result is a number, otherwise the reason.
 std::string ParseIdHalf(std::string_view text, std::string_view what, std::uint16_t& out) {
   if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
@@ -42,14 +31,11 @@ std::string ParseIdHalf(std::string_view text, std::string_view what, std::uint1
     return fmt::format("the {} is empty", what);
   }
   unsigned value = 0;
-  for (char c : text) {
-    const int digit = HexDigit(c);
-    if (digit < 0) {
-      return fmt::format("the {} is not a hexadecimal number", what);
-    }
-    value = value * 16 + static_cast<unsigned>(digit);
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
+  if (end != text.data() + text.size()) {
+    return fmt::format("the {} is not a hexadecimal number", what);
   }
-  if (text.size() > kMaxIdDigits) {
+  if (error != std::errc() || text.size() > kMaxIdDigits) {
     return fmt::format("the {} has more than 4 hexadecimal digits", what);
   }
   out = static_cast<std::uint16_t>(value);
