@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <charconv>
 
+#include "board/quoted_text.h"
+
 namespace kx::adc {
 
 namespace {
@@ -20,10 +22,7 @@ bool IsHexDigit(char c) {
 }
 
 std::string Quoted(std::string_view text) {
-  if (text.size() <= QuotedLength) {
-    return fmt::format("\"{}\"", text);
-  }
-  return fmt::format("\"{}...\"", text.substr(0, QuotedLength));
+  return board::QuotedStart(text, QuotedLength);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <fmt/format.h>
 
+#include "board/quoted_text.h"
+
 namespace kx::dac {
 
 namespace {
@@ -10,15 +12,7 @@ namespace {
 constexpr std::size_t kLongestQuote = 24;
 
 std::string Quote(std::string_view text) {
-  if (text.size() > kLongestQuote) {
-    std::size_t cut = kLongestQuote;
-    // Never split a UTF-8 sequence: back off over continuation bytes.
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0U) == 0x80U) {
-      --cut;
-    }
-    return fmt::format("\"{}...\"", text.substr(0, cut));
-  }
-  return fmt::format("\"{}\"", text);
+  return board::QuotedStart(text, kLongestQuote);
 }
 
 }  // namespace
