@@ -4,46 +4,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
 #include <iterator>
-#include <random>
 
 #include "ctl/run_ctl.h"
 #include "ctl/script.h"
+#include "support/trace_requests.h"
 
 namespace kx::ctl::testing {
 
 namespace {
 
-// "... code=0xD9 value=0x0001 index=2048 ..." -> "0xD9 0x08000001".
-std::optional<std::string> RequestOfLine(const std::string& line) {
-  if (!line.starts_with("request ")) {
-    return std::nullopt;
-  }
-  const std::size_t code_at = line.find("code=0x");
-  const std::size_t value_at = line.find("value=0x");
-  const std::size_t index_at = line.find("index=");
-  const auto code = static_cast<std::uint8_t>(std::stoul(line.substr(code_at + 7), nullptr, 16));
-  const auto value = static_cast<std::uint32_t>(std::stoul(line.substr(value_at + 8), nullptr, 16));
-  const int index = std::stoi(line.substr(index_at + 6));
-  return RequestText(code, (static_cast<std::uint32_t>(index) << 16U) | value);
-}
-
 // Requests of a start-up: the post-boot request and the four ADC words.
 constexpr std::size_t kStartUpRequests = 5;
 
 }  // namespace
-
-bool CutOff::CutNow() {
-  if (!answers_left) {
-    return false;
-  }
-  if (*answers_left == 0) {
-    return true;
-  }
-  --*answers_left;
-  return false;
-}
 
 std::string RequestText(std::uint8_t code, std::uint32_t word) {
   return fmt::format("0x{:02X} 0x{:08X}", code, word);
@@ -85,44 +59,13 @@ std::vector<std::string> CtlRig::TraceLines() const {
 std::vector<std::string> CtlRig::Requests() const {
   std::vector<std::string> requests;
   for (const std::string& line : TraceLines()) {
-    if (std::optional<std::string> request = RequestOfLine(line)) {
-      requests.push_back(*request);
+    if (const auto request = kx::testing::RequestOfLine(line)) {
+      requests.push_back(RequestText(static_cast<std::uint8_t>(request->code), request->word));
     }
   }
   requests.erase(requests.begin(), requests.begin() + static_cast<std::ptrdiff_t>(std::min(
                                                           kStartUpRequests, requests.size())));
   return requests;
-}
-
-board::sim::SimSettings AbsentBoard() {
-  board::sim::SimSettings settings;
-  settings.present = false;
-  return settings;
-}
-
-TempFolder::TempFolder() {
-  // Random, so that test programs running side by side never share a folder.
-  std::random_device random;
-  const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-  std::string name = test != nullptr ? test->name() : "test";
-  std::replace(name.begin(), name.end(), '/', '_');  // parameterised tests
-  path_ = std::filesystem::temp_directory_path() / fmt::format("kx_ctl_{}_{:08x}", name, random());
-  std::filesystem::remove_all(path_);
-  std::filesystem::create_directories(path_);
-}
-
-TempFolder::~TempFolder() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
-
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
 }
 
 std::vector<std::string> SplitLines(const std::string& text) {

@@ -2,19 +2,17 @@
 // with both formats and the volts, the reference box, and both captures
 // through the real save dialog.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QEvent>
 #include <QTest>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "board/link_requests.h"
 #include "panel/panel_actions.h"
 #include "panel/panel_rig.h"
 #include "panel/text_box.h"
+#include "support/temp_folder.h"
 
 namespace kx::testing {
 namespace {
@@ -35,25 +33,6 @@ std::vector<std::string> Captions(const std::array<QLabel*, 16>& labels) {
   }
   return texts;
 }
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// A folder of its own for each test's sample files.
-struct SampleFolder {
-  SampleFolder() {
-    path = std::filesystem::temp_directory_path() /
-           ("kx-panel-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(path);
-    std::filesystem::create_directories(path);
-  }
-  ~SampleFolder() { std::filesystem::remove_all(path); }
-  std::string File(const std::string& name) const { return (path / name).string(); }
-  std::filesystem::path path;
-};
 
 // Every text Label1 was drawn with, in order.
 class PaintedTexts final : public QObject {
@@ -225,7 +204,7 @@ TEST(AdcReference, EnterAndLeavingWriteTheNumberBackWithTwoDecimals) {
 }
 
 TEST(AdcCapture, ReadAndSaveWritesFiveHundredTwelveLinesThroughTheSaveDialog) {
-  SampleFolder folder;
+  TempFolder folder;
   PanelRig rig;
   PaintedTexts label1(rig.window->Label1);
   const std::string path = folder.File("samples");  // no extension added
@@ -243,7 +222,7 @@ TEST(AdcCapture, ReadAndSaveWritesFiveHundredTwelveLinesThroughTheSaveDialog) {
   EXPECT_EQ(words[1], 0x8720U);
   EXPECT_EQ(words[16], 0x8320U);
 
-  const std::string text = ReadFile(path);
+  const std::string text = ReadBytes(path);
   std::size_t lines = 0;
   for (std::size_t at = 0; (at = text.find("\t\r\n", at)) != std::string::npos; at += 3) {
     ++lines;
@@ -251,7 +230,7 @@ TEST(AdcCapture, ReadAndSaveWritesFiveHundredTwelveLinesThroughTheSaveDialog) {
   EXPECT_EQ(lines, 512U);
   EXPECT_EQ(std::count(text.begin(), text.end(), '\t'), 512 * 16);
   EXPECT_EQ(text.substr(text.size() - 3), "\t\r\n");
-  EXPECT_EQ(std::filesystem::directory_iterator(folder.path)->path().string(), path);
+  EXPECT_EQ(std::filesystem::directory_iterator(folder.Path())->path().string(), path);
 
   EXPECT_EQ(label1.texts, (std::vector<std::string>{"Taking Samples", ""}));
   EXPECT_EQ(rig.window->Label1->text().toStdString(), "");
@@ -261,7 +240,7 @@ TEST(AdcCapture, ReadAndSaveWritesFiveHundredTwelveLinesThroughTheSaveDialog) {
 }
 
 TEST(AdcCapture, CancellingTheDialogSendsNothingAndWritesNothing) {
-  SampleFolder folder;
+  TempFolder folder;
   PanelRig rig;
   PaintedTexts label1(rig.window->Label1);
   rig.watcher->save_answers.emplace_back("");
@@ -270,14 +249,14 @@ TEST(AdcCapture, CancellingTheDialogSendsNothingAndWritesNothing) {
   EXPECT_EQ(rig.watcher->save_dialogs, 1);
   EXPECT_TRUE(rig.LinesAfter(skip).empty());
   EXPECT_TRUE(label1.texts.empty());
-  EXPECT_TRUE(std::filesystem::is_empty(folder.path));
+  EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
   EXPECT_TRUE(rig.watcher->boxes.empty());
 }
 
 TEST(AdcCapture, AnExistingFileIsReplacedOnlyWhenTheOperatorSaysSo) {
-  SampleFolder folder;
+  TempFolder folder;
   const std::string path = folder.File("old.dat");
-  std::ofstream(path, std::ios::binary) << "earlier samples\r\n";
+  WriteBytes(path, "earlier samples\r\n");
 
   PanelRig rig;
   rig.watcher->answer_yes = false;
@@ -286,7 +265,7 @@ TEST(AdcCapture, AnExistingFileIsReplacedOnlyWhenTheOperatorSaysSo) {
   Click(*rig.window, rig.window->Command4);
   ASSERT_EQ(rig.watcher->questions.size(), 1U);
   EXPECT_TRUE(rig.LinesAfter(skip).empty());
-  EXPECT_EQ(ReadFile(path), "earlier samples\r\n");
+  EXPECT_EQ(ReadBytes(path), "earlier samples\r\n");
 
   rig.watcher->answer_yes = true;
   rig.watcher->save_answers.push_back(path);
@@ -294,13 +273,13 @@ TEST(AdcCapture, AnExistingFileIsReplacedOnlyWhenTheOperatorSaysSo) {
   Click(*rig.window, rig.window->Command4);
   EXPECT_EQ(rig.watcher->questions.size(), 2U);
   EXPECT_EQ(AdcWordsAfter(rig, skip).size(), 8193U);
-  const std::string text = ReadFile(path);
+  const std::string text = ReadBytes(path);
   EXPECT_EQ(text.find("earlier"), std::string::npos);
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 512);
 }
 
 TEST(AdcCapture, TheEarlierProgramsWordsCarryWeakTriAndItsCodesTheLowTwelveBits) {
-  SampleFolder folder;
+  TempFolder folder;
   PanelRig rig(ClassicEdition);
   ChooseItem(*rig.window, rig.window->Combo1[1], 1);  // "Weak"
   rig.watcher->save_answers.push_back(folder.File("classic.dat"));
@@ -310,13 +289,13 @@ TEST(AdcCapture, TheEarlierProgramsWordsCarryWeakTriAndItsCodesTheLowTwelveBits)
   ASSERT_EQ(words.size(), 8193U);
   EXPECT_EQ(words[0], 0xFFFF8340U);
   EXPECT_EQ(words[5], 0x9740U);
-  const std::string text = ReadFile(folder.File("classic.dat"));
+  const std::string text = ReadBytes(folder.File("classic.dat"));
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 512);
 }
 
 TEST(AdcCapture, ChannelZeroToFileWritesTheWholeReplies) {
   // The button is never shown; its handler still works when called.
-  SampleFolder folder;
+  TempFolder folder;
   PanelRig rig;
   PaintedTexts label1(rig.window->Label1);
   rig.watcher->save_answers.push_back(folder.File("ch0"));
@@ -326,7 +305,7 @@ TEST(AdcCapture, ChannelZeroToFileWritesTheWholeReplies) {
   const auto words = AdcWordsAfter(rig, skip);
   ASSERT_EQ(words.size(), 1025U);
   EXPECT_EQ(std::count(words.begin(), words.end(), 0xFFFF8310U), 1025);
-  const std::string text = ReadFile(folder.File("ch0"));
+  const std::string text = ReadBytes(folder.File("ch0"));
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1024);
   EXPECT_EQ(text.substr(0, 1), " ");
   EXPECT_EQ(text.substr(text.size() - 3), " \r\n");

@@ -5,7 +5,6 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
-#include <sstream>
 
 #include "board/link_requests.h"
 
@@ -62,40 +61,6 @@ void ChooseItem(panel::FrmStartup& window, QComboBox* combo, int index) {
   QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
                     view->visualRect(view->model()->index(index, 0)).center());
   Settle();
-}
-
-namespace {
-
-// The number after `key=` in a trace line, or -1 when the line has none.
-long Field(const std::string& line, const std::string& key, int base) {
-  const std::size_t at = line.find(" " + key + "=");
-  if (at == std::string::npos) {
-    return -1;
-  }
-  return std::stol(line.substr(at + key.size() + 2), nullptr, base);
-}
-
-}  // namespace
-
-std::vector<SentRequest> Requests(const std::vector<std::string>& trace_lines) {
-  std::vector<SentRequest> requests;
-  for (const std::string& line : trace_lines) {
-    if (line.rfind("request ", 0) != 0) {
-      continue;
-    }
-    SentRequest r;
-    r.code = static_cast<int>(Field(line, "code", 16));
-    r.value = static_cast<int>(Field(line, "value", 16));
-    r.index = static_cast<int>(Field(line, "index", 10));
-    r.dir = static_cast<int>(Field(line, "dir", 10));
-    r.len = static_cast<int>(Field(line, "len", 10));
-    r.word = (static_cast<std::uint32_t>(r.index) << 16) | (static_cast<std::uint32_t>(r.value));
-    if (const std::size_t at = line.find(" data="); at != std::string::npos) {
-      r.data = line.substr(at + 6);
-    }
-    requests.push_back(r);
-  }
-  return requests;
 }
 
 std::vector<DacSent> DacWords(const std::vector<SentRequest>& requests) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "panel/frm_startup.h"
+#include "support/trace_requests.h"
 
 namespace kx::testing {
 
@@ -31,20 +32,6 @@ void Retype(panel::FrmStartup& window, QLineEdit* box, const QString& text);
 
 // Opens the list with the mouse and clicks its item `index`.
 void ChooseItem(panel::FrmStartup& window, QComboBox* combo, int index);
-
-// One vendor request of the trace, with the chip word it carried (index as
-// the high half, value as the low half).
-struct SentRequest {
-  int code = 0;
-  std::uint32_t word = 0;
-  int value = 0;
-  int index = 0;
-  int dir = 0;
-  int len = 0;
-  std::string data;
-};
-
-std::vector<SentRequest> Requests(const std::vector<std::string>& trace_lines);
 
 // The words of the DAC requests (0xD9 and 0xDA), with their codes.
 struct DacSent {
