@@ -6,7 +6,6 @@
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <ranges>
 #include <string_view>
 
 namespace kx::adc {
@@ -19,12 +18,14 @@ constexpr std::int32_t TwosComplementMagnitude = 0x7FF;
 
 // Adds one to a string of decimal digits, growing it on a carry out.
 void IncrementDigits(std::string& digits) {
-  for (char& digit : std::ranges::reverse_view(digits)) {
-    if (digit != '9') {
-      ++digit;
+  // Reverse iterators rather than a reversed range view: clang 14 cannot
+  // compile the ranges views of this standard library.
+  for (auto digit = digits.rbegin(); digit != digits.rend(); ++digit) {
+    if (*digit != '9') {
+      ++*digit;
       return;
     }
-    digit = '0';
+    *digit = '0';
   }
   digits.insert(digits.begin(), '1');
 }
