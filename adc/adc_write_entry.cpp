@@ -34,11 +34,14 @@ AdcWriteEntry ReadAdcWriteText(std::string_view text2) {
   if (!std::all_of(text2.begin(), text2.end(), IsHexDigit)) {
     return {std::nullopt, fmt::format("{} is not a hex value. {}", Quoted(text2), Advice)};
   }
-  if (text2.size() > AdcWriteDigits) {
+  // Judged by value, as Text1 is: leading zeros carry no digit of the word.
+  const std::size_t first = std::min(text2.find_first_not_of('0'), text2.size());
+  const std::string_view significant = text2.substr(first);
+  if (significant.size() > AdcWriteDigits) {
     return {std::nullopt, fmt::format("{} has more than 4 hex digits. {}", Quoted(text2), Advice)};
   }
   std::int32_t word = 0;
-  std::from_chars(text2.data(), text2.data() + text2.size(), word, 16);
+  std::from_chars(significant.data(), significant.data() + significant.size(), word, 16);
   return {word, {}};
 }
 

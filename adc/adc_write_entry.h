@@ -16,7 +16,8 @@ struct AdcWriteEntry {
   std::string error;
 };
 
-// One to four hex digits in either case, nothing else. The key filter keeps
+// Hex digits in either case, nothing else, worth at most four digits (any
+// number of leading zeros is fine). The key filter keeps
 // other characters out while typing, but a paste can still bring them in.
 AdcWriteEntry ReadAdcWriteText(std::string_view text2);
 

@@ -6,7 +6,7 @@
 
 namespace kx::board {
 
-enum class MessageIcon { Information, Exclamation, Critical };
+enum class MessageIcon { None, Information, Exclamation, Critical };
 
 // What the core may ask of the person at the panel. The window implements it
 // with message boxes, the save dialog and labels; tests use a scripted fake

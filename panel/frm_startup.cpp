@@ -13,6 +13,7 @@
 
 #include "adc/reference_entry.h"
 #include "dac/hex_entry.h"
+#include "panel/held_click.h"
 #include "panel/panel_operator_port.h"
 #include "panel/text_box.h"
 #include "panel/window_placement.h"
@@ -34,7 +35,8 @@ FrmStartup::FrmStartup(const Edition& edition, const board::LinkLibraries& libra
       port_(port),
       link_(board::MakeBoardLink(edition.link, libraries, port, std::move(program_folder))),
       dac_(*link_, port),
-      adc_(*link_, port, edition.adc_rules) {
+      adc_(*link_, port, edition.adc_rules),
+      held_click_(new HeldClick(this)) {
   setObjectName(QStringLiteral("frmStartup"));
   setWindowTitle(QStringLiteral("KX7312 Evaluation Software"));
   BuildMenu();
@@ -71,18 +73,28 @@ FrmStartup::~FrmStartup() = default;
 
 void FrmStartup::Form_Load() {
   if (edition_.centre_window) {
-    const QScreen* screen =
-        this->screen() != nullptr ? this->screen() : QApplication::primaryScreen();
-    if (screen != nullptr) {
-      // The full screen, not the work area, and the window's outer size.
-      move(CentredTopLeft(screen->geometry().size(), frameGeometry().size()));
-    }
+    // The fixed size only takes effect once the layout has run, and the
+    // frame is known only once there is a native window: before either, Qt
+    // reports a default size.
+    layout()->activate();
+    winId();
+    Centre();
   }
   link_->LoadUSB();
   SSTab1->setCurrentIndex(0);
   adc_.ResetResults();
   adc_.SendStartupWords();
   port_.SetStatusLine("");
+}
+
+void FrmStartup::Centre() {
+  const QScreen* screen =
+      this->screen() != nullptr ? this->screen() : QApplication::primaryScreen();
+  if (screen == nullptr) {
+    return;
+  }
+  // The full screen, not the work area, and the window's outer size.
+  move(CentredTopLeft(screen->geometry().size(), frameGeometry().size()));
 }
 
 void FrmStartup::Command2_Click() {
@@ -121,18 +133,27 @@ void FrmStartup::CheckDacText(std::int16_t index, bool defer_message) {
     return;
   }
   box->setText(QString::fromUtf8(dac::RejectedDacText));
-  auto tell = [this, box] {
-    port_.ShowMessage(dac::InvalidHexMessage, dac::InvalidHexTitle,
-                      board::MessageIcon::Exclamation);
-    box->setFocus(Qt::OtherFocusReason);
-  };
-  if (defer_message) {
-    // A modal box in the middle of a focus change would swallow the mouse
-    // release of the click that moved the focus.
-    QMetaObject::invokeMethod(this, tell, Qt::QueuedConnection);
-  } else {
-    tell();
+  if (!defer_message) {
+    Tell(box);
+    return;
   }
+  // A modal box in the middle of a focus change would swallow the mouse
+  // release of the click that moved the focus. The box comes once the focus
+  // change is done, and the click waits for it: nothing the operator did
+  // after leaving the box acts before the message has been answered.
+  held_click_->Hold();
+  QMetaObject::invokeMethod(
+      this,
+      [this, box] {
+        Tell(box);
+        held_click_->Release();
+      },
+      Qt::QueuedConnection);
+}
+
+void FrmStartup::Tell(TextBox* box) {
+  port_.ShowMessage(dac::InvalidHexMessage, dac::InvalidHexTitle, board::MessageIcon::None);
+  box->setFocus(Qt::OtherFocusReason);
 }
 
 void FrmStartup::Text1_KeyPress(std::int16_t& key) {

@@ -24,6 +24,7 @@ class QTabWidget;
 
 namespace kx::panel {
 
+class HeldClick;
 class PanelOperatorPort;
 class TextBox;
 
@@ -97,10 +98,13 @@ class FrmStartup final : public QMainWindow {
   void BuildMiscPage(QWidget* page);
   void BuildBottomStrip(QWidget* client, int tab_bottom);
   void SetFocusOrder();
+  // Places the window's outer frame in the middle of the full screen.
+  void Centre();
   // The hex value check of a DAC box. A bad text becomes "000" at once; the
   // message, and the focus given back, come now or once the event that took
-  // the focus away has been handled.
+  // the focus away has been handled, before the click that took it acts.
   void CheckDacText(std::int16_t index, bool defer_message);
+  void Tell(TextBox* box);
   void ShowCodes(bool hex);
   dac::DacOperations::ChannelTicks Ticks(const std::array<QCheckBox*, 16>& boxes) const;
   dac::GroupTicks GroupTicksOf(const std::array<QCheckBox*, 16>& boxes, int group) const;
@@ -110,6 +114,7 @@ class FrmStartup final : public QMainWindow {
   std::unique_ptr<board::BoardLink> link_;
   dac::DacOperations dac_;
   adc::AdcOperations adc_;
+  HeldClick* held_click_;
 
  public:
   // The controls, public for the tests that drive them.

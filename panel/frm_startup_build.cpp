@@ -16,6 +16,7 @@
 #include "dac/dac_lists.h"
 #include "panel/control_tables.h"
 #include "panel/frm_startup.h"
+#include "panel/label_name.h"
 #include "panel/text_box.h"
 
 namespace kx::panel {
@@ -171,15 +172,23 @@ void FrmStartup::BuildAdcValues(QWidget* client) {
   }
   QGroupBox* format = Frame(frame, QStringLiteral("Frame7"), "Numeric Format", {716, 10, 134, 42});
   for (int i = 0; i < 2; ++i) {
-    const auto index = static_cast<std::int16_t>(i);
     optFORMAT[static_cast<std::size_t>(i)] =
         Make<QRadioButton>(format, Indexed("optFORMAT", i), {8 + i * 62, 18, 58, 20});
     optFORMAT[static_cast<std::size_t>(i)]->setText(i == 0 ? QStringLiteral("Hex")
                                                            : QStringLiteral("Dec"));
-    connect(optFORMAT[static_cast<std::size_t>(i)], &QRadioButton::clicked, this,
-            [this, index] { optFORMAT_Click(index); });
   }
   optFORMAT[0]->setChecked(true);
+  // Whenever an option becomes the selected one, by mouse, arrow keys or an
+  // assistive tool's toggle action alike.
+  for (int i = 0; i < 2; ++i) {
+    const auto index = static_cast<std::int16_t>(i);
+    connect(optFORMAT[static_cast<std::size_t>(i)], &QRadioButton::toggled, this,
+            [this, index](bool selected) {
+              if (selected) {
+                optFORMAT_Click(index);
+              }
+            });
+  }
 
   cmdReadADC =
       Button(frame, QStringLiteral("cmdReadADC"), edition_.read_adc_caption, {8, 50, 110, 28});
@@ -198,6 +207,7 @@ void FrmStartup::BuildAdcValues(QWidget* client) {
   red.setColor(QPalette::WindowText, Qt::red);
   Label1->setPalette(red);
   Label1->setAccessibleDescription(QStringLiteral("Capture status"));
+  NameWhileEmpty(Label1, QStringLiteral("Capture status"));
 
   captureProgress =
       Make<QProgressBar>(frame, QStringLiteral("captureProgress"), {552, 54, 150, 18});
@@ -389,6 +399,7 @@ void FrmStartup::BuildBottomStrip(QWidget* client, int tab_bottom) {
 
   Label2 = ValueField(client, QStringLiteral("Label2"), QString(), {404, tab_bottom + 6, 300, 22});
   Label2->setAccessibleDescription(QStringLiteral("Status line"));
+  NameWhileEmpty(Label2, QStringLiteral("Status line"));
 
   // Below the client area's bottom edge in an edition that hides it.
   const int client_height = edition_.client_height_twips / kTwipsPerPixel;

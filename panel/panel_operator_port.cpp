@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -17,6 +18,8 @@ QString ToQt(std::string_view text) {
 
 QMessageBox::Icon ToQt(board::MessageIcon icon) {
   switch (icon) {
+    case board::MessageIcon::None:
+      return QMessageBox::NoIcon;
     case board::MessageIcon::Information:
       return QMessageBox::Information;
     case board::MessageIcon::Exclamation:
@@ -25,6 +28,39 @@ QMessageBox::Icon ToQt(board::MessageIcon icon) {
       return QMessageBox::Critical;
   }
   return QMessageBox::NoIcon;
+}
+
+// The pattern that means every file on the platform the filters were written
+// for, with or without a dot in the name.
+constexpr std::string_view kEveryFilePattern = "*.*";
+
+// The dialog's entries whose pattern is kEveryFilePattern.
+QStringList EveryFileEntries(std::string_view filter) {
+  const QStringList dialog_entries = QtFileFilter(filter).split(QStringLiteral(";;"));
+  const QStringList parts = ToQt(filter).split(QLatin1Char('|'));
+  QStringList every;
+  for (qsizetype i = 1; i < parts.size() && i / 2 < dialog_entries.size(); i += 2) {
+    if (parts[i] == ToQt(kEveryFilePattern)) {
+      every << dialog_entries[i / 2];
+    }
+  }
+  return every;
+}
+
+// Qt takes "*.*" literally and hides names without a dot. While such an entry
+// is chosen, the dialog lists every file; the entry's caption stays.
+void ListEveryFile(QFileDialog& dialog, const QStringList& every_file_entries) {
+  auto* files = dialog.findChild<QFileSystemModel*>();
+  if (files == nullptr) {
+    return;
+  }
+  auto apply = [files, every_file_entries](const QString& entry) {
+    if (every_file_entries.contains(entry)) {
+      files->setNameFilters({QStringLiteral("*")});
+    }
+  };
+  QObject::connect(&dialog, &QFileDialog::filterSelected, files, apply);
+  apply(dialog.selectedNameFilter());
 }
 
 }  // namespace
@@ -76,9 +112,16 @@ void PanelOperatorPort::SetStatusLine(std::string_view text) {
 std::optional<std::string> PanelOperatorPort::AskSavePath(std::string_view filter) {
   // Qt's own dialog on every platform: it asks before replacing a file and
   // behaves the same under test as in use.
-  const QString path =
-      QFileDialog::getSaveFileName(window_, QString(), QString(), QtFileFilter(filter), nullptr,
-                                   QFileDialog::DontUseNativeDialog);
+  QFileDialog dialog(window_);
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilters(QtFileFilter(filter).split(QStringLiteral(";;")));
+  ListEveryFile(dialog, EveryFileEntries(filter));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+    return std::nullopt;
+  }
+  const QString path = dialog.selectedFiles().constFirst();
   if (path.isEmpty()) {
     return std::nullopt;
   }

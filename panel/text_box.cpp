@@ -78,7 +78,12 @@ bool KeyPressGuard::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() != QEvent::KeyPress) {
     return false;
   }
-  const std::int16_t typed = TypedCharacter(static_cast<QKeyEvent*>(event));
+  const auto* key_event = static_cast<QKeyEvent*>(event);
+  // Tab and Shift+Tab move the focus on; they are not typed into the list.
+  if (key_event->key() == Qt::Key_Tab || key_event->key() == Qt::Key_Backtab) {
+    return false;
+  }
+  const std::int16_t typed = TypedCharacter(key_event);
   if (typed == 0) {
     return false;
   }

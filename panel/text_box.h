@@ -33,7 +33,8 @@ class TextBox final : public QLineEdit {
 // swallow it, so that nothing typed (keyboard search included) can change the
 // box's choice; items are chosen from the list only. Watching the open list
 // too, it swallows printable characters there and leaves Enter, Escape and
-// the arrows to pick or dismiss an item.
+// the arrows to pick or dismiss an item. Tab and Shift+Tab are no typed
+// characters: they move the focus on as from any other control.
 class KeyPressGuard final : public QObject {
  public:
   KeyPressGuard(QObject* parent, std::function<void(std::int16_t& key)> handler)

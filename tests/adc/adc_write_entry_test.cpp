@@ -13,8 +13,18 @@ TEST(AdcWriteEntry, OneToFourHexDigitsGiveAWordWithHighHalfZero) {
     std::int32_t word;
   };
   const Case cases[] = {
-      {"0000", 0x0000}, {"8310", 0x8310}, {"ffff", 0xFFFF}, {"FFFF", 0xFFFF},
-      {"a", 0x000A},    {"83c0", 0x83C0}, {"0", 0},         {"7FF", 0x07FF},
+      {"0000", 0x0000},
+      {"8310", 0x8310},
+      {"ffff", 0xFFFF},
+      {"FFFF", 0xFFFF},
+      {"a", 0x000A},
+      {"83c0", 0x83C0},
+      {"0", 0},
+      {"7FF", 0x07FF},
+      // Judged by value: leading zeros carry no digit of the word.
+      {"00008310", 0x8310},
+      {"00000", 0},
+      {"000000000000FFFF", 0xFFFF},
   };
   for (const Case& c : cases) {
     const AdcWriteEntry entry = ReadAdcWriteText(c.text);
@@ -33,7 +43,7 @@ TEST(AdcWriteEntry, AnythingElseGetsAMessageAndNoWord) {
   const Case cases[] = {
       {"", advice},
       {"12345", "\"12345\" has more than 4 hex digits. " + advice},
-      {"00000", "\"00000\" has more than 4 hex digits. " + advice},
+      {"000012345", "\"000012345\" has more than 4 hex digits. " + advice},
       {"12G4", "\"12G4\" is not a hex value. " + advice},
       {" 831", "\" 831\" is not a hex value. " + advice},
       {"0x83", "\"0x83\" is not a hex value. " + advice},
