@@ -1,8 +1,10 @@
 #!/bin/sh
 # Installs every Debian package needed to build, test and run the panel.
 # The only install step of the project; safe to run again.
-# Usage: scripts/install-deps.sh [windows]   (windows: also the mingw-w64
-# cross compilers and Wine, for scripts/test-windows.sh)
+# Usage: scripts/install-deps.sh [windows] [fuzz]
+#   windows: also the mingw-w64 cross compilers and Wine, for scripts/test-windows.sh
+#   fuzz:    also clang 14 and its runtime libraries (libFuzzer, the
+#            sanitizers), for scripts/fuzz.sh
 set -eu
 
 PACKAGES="
@@ -14,9 +16,22 @@ PACKAGES="
   clang-format clang-tidy
   xvfb xauth x11-utils
 "
-if [ "${1:-}" = "windows" ]; then
-  PACKAGES="$PACKAGES g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 wine32:i386"
-fi
+for set in "$@"; do
+  case "$set" in
+    windows)
+      PACKAGES="$PACKAGES g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 wine32:i386"
+      ;;
+    fuzz)
+      # libclang_rt.fuzzer-x86_64.a and the sanitizer runtimes of clang 14
+      # live in libclang-rt-14-dev.
+      PACKAGES="$PACKAGES clang-14 libclang-rt-14-dev"
+      ;;
+    *)
+      echo "install-deps: unknown package set '$set' (windows, fuzz)" >&2
+      exit 2
+      ;;
+  esac
+done
 
 missing=""
 for p in $PACKAGES; do

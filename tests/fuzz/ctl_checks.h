@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+#include "ctl/command.h"
+#include "programs/edition.h"
+
+namespace kx::fuzz {
+
+// What the parser promises about every command it lets through: "nothing in
+// it can be refused any more". Numbers are in their ranges, words agree with
+// the texts they came from, the edition's missing controls stay unused, and
+// capture file names hold no control characters.
+void CheckCommand(const ctl::Command& command, const Edition& edition);
+
+// Everything a command carries, as one text, to compare two parses.
+std::string Describe(const ctl::Command& command);
+
+// "2.50", "-0.13": the reference box's two-decimal form.
+bool IsTwoDecimalText(const std::string& text);
+
+}  // namespace kx::fuzz

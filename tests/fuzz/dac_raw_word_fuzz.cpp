@@ -1,0 +1,76 @@
+// The raw write of "Write Value to DAC Section": the input's first byte
+// picks the group, the rest is the "32 Bit Hex Value" text.
+//
+// Promises checked on every input:
+//  - the write goes out exactly when the box's value check passes the text;
+//  - then it is one request to the group's DAC request, nothing read back,
+//    carrying all 32 bits of the text's value, and the status line shows it;
+//  - otherwise nothing at all is sent, and one warning tells the operator;
+//  - no stored channel word changes either way.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "board/link_requests.h"
+#include "board/status_text.h"
+#include "dac/dac_operations.h"
+#include "dac/hex_entry.h"
+#include "fuzz_check.h"
+#include "recording_link.h"
+
+namespace {
+
+using kx::fuzz::Require;
+
+bool AllZero(const kx::dac::DacOperations::StoredWords& words) {
+  for (const std::int32_t word : words) {
+    if (word != 0) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) {
+    return 0;
+  }
+  // Any index but 0 is the high group, as the option pair gives it.
+  const int group = static_cast<std::int8_t>(data[0]);
+  const std::string_view text = kx::fuzz::AsText(data + 1, size - 1);
+
+  kx::fuzz::RecordingPort port;
+  kx::fuzz::RecordingLink link(port);
+  kx::dac::DacOperations operations(link, port);
+  const bool sent = operations.RawWrite(group, text);
+  const kx::dac::HexValue value = kx::dac::ParseHexValue(text);
+
+  Require(sent == value.value.has_value(), "the write goes out exactly when the text passes");
+  if (sent) {
+    Require(link.sent.size() == 1, "one request per write");
+    const auto& request = link.sent.front();
+    const std::int16_t expected_code =
+        group == 0 ? kx::board::DacLowRequest : kx::board::DacHighRequest;
+    Require(request.code == expected_code, "the write goes to the group's request");
+    Require(request.direction == kx::board::DirectionOut && request.length == 0,
+            "the write reads nothing back");
+    Require(request.value >= 0 && request.value <= 0xFFFF, "the value field is the low half");
+    const auto word = static_cast<std::int32_t>(static_cast<std::uint32_t>(request.value) |
+                                                (static_cast<std::uint32_t>(request.index) << 16U));
+    Require(word == *value.value, "the request carries all 32 bits of the text's value");
+    Require(port.status_line == kx::board::DacWriteStatus(*value.value),
+            "the status line shows the word sent");
+    Require(port.messages.empty(), "an accepted write says nothing");
+  } else {
+    Require(link.sent.empty(), "a refused write sends nothing");
+    Require(port.messages.size() == 1 && !port.messages.front().text.empty() &&
+                port.messages.front().icon == kx::board::MessageIcon::Exclamation,
+            "a refused write warns once");
+  }
+  Require(AllZero(operations.InputRegWordsLow()) && AllZero(operations.InputRegWordsHigh()) &&
+              AllZero(operations.DacRegWordsLow()) && AllZero(operations.DacRegWordsHigh()),
+          "a raw write leaves the stored channel words alone");
+  return 0;
+}
