@@ -1,43 +1,159 @@
 #include "board/bounded_file.h"
 
 #include <array>
-#include <filesystem>
-#include <fstream>
+#include <cerrno>
 #include <system_error>
 
-namespace kx::board {
+#ifdef _WIN32
+#include <filesystem>
+#include <fstream>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
-BoundedFileText ReadFileAtMost(const std::string& path, std::size_t limit) {
+namespace kx::board {
+namespace {
+
+constexpr std::size_t kChunkBytes = std::size_t{64} * 1024;
+
+std::string ErrnoText(int error) {
+  return std::generic_category().message(error);
+}
+
+BoundedFileText Refused(FileReadProblem problem, std::string reason) {
   BoundedFileText result;
+  result.problem = problem;
+  result.reason = std::move(reason);
+  return result;
+}
+
+// Reads up to one byte past `limit`, then sorts out what it got.
+template <typename ReadSome>
+BoundedFileText ReadBounded(std::size_t limit, ReadSome read_some) {
+  BoundedFileText result;
+  std::array<char, kChunkBytes> chunk{};
+  while (result.text.size() <= limit) {
+    std::size_t got = 0;
+    if (int error = read_some(chunk.data(), chunk.size(), got); error != 0) {
+      return Refused(FileReadProblem::ReadError, ErrnoText(error));
+    }
+    if (got == 0) {
+      return result;
+    }
+    result.text.append(chunk.data(), got);
+  }
+  result.text.clear();
+  result.problem = FileReadProblem::TooLarge;
+  return result;
+}
+
+#ifdef _WIN32
+
+// Windows has no FIFOs in the file system; its devices (CON, NUL, COM1) and
+// pipes are no regular files either, and the check before the open is the
+// one the platform offers.
+BoundedFileText ReadRegularFile(const std::string& path, std::size_t limit) {
+  namespace fs = std::filesystem;
   std::error_code ec;
-  // Opening a directory succeeds on Linux and only the first read fails, which
-  // would look like an I/O error rather than the plain mistake it is.
-  if (std::filesystem::is_directory(path, ec)) {
-    result.problem = FileReadProblem::CannotOpen;
-    return result;
+  const fs::file_status status = fs::status(path, ec);
+  if (ec) {
+    return Refused(FileReadProblem::CannotOpen, ec.message());
+  }
+  if (status.type() == fs::file_type::directory) {
+    return Refused(FileReadProblem::CannotOpen, "it is a folder, not a regular file");
+  }
+  if (status.type() != fs::file_type::regular) {
+    return Refused(FileReadProblem::CannotOpen, "it is not a regular file");
   }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
-    result.problem = FileReadProblem::CannotOpen;
-    return result;
+    return Refused(FileReadProblem::CannotOpen, ErrnoText(errno != 0 ? errno : EIO));
   }
-  std::array<char, std::size_t{64} * 1024> chunk{};
-  while (result.text.size() <= limit) {
-    in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-    result.text.append(chunk.data(), static_cast<std::size_t>(in.gcount()));
-    if (!in) {
-      break;
+  return ReadBounded(limit, [&in](char* data, std::size_t size, std::size_t& got) {
+    in.read(data, static_cast<std::streamsize>(size));
+    got = static_cast<std::size_t>(in.gcount());
+    return in.bad() ? EIO : 0;
+  });
+}
+
+#else
+
+std::string NotRegular(mode_t mode) {
+  const char* kind = "a socket";
+  if (S_ISDIR(mode)) {
+    kind = "a folder";
+  } else if (S_ISFIFO(mode)) {
+    kind = "a FIFO";
+  } else if (S_ISCHR(mode) || S_ISBLK(mode)) {
+    kind = "a device";
+  }
+  return std::string("it is ") + kind + ", not a regular file";
+}
+
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) {
+      ::close(fd_);
     }
   }
-  if (in.bad()) {
-    result.problem = FileReadProblem::ReadError;
-  } else if (result.text.size() > limit) {
-    result.problem = FileReadProblem::TooLarge;
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int Get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+BoundedFileText ReadRegularFile(const std::string& path, std::size_t limit) {
+  // Looked at first, so that no device is ever opened (opening one may
+  // already do something, as a serial line raising its control lines).
+  struct stat before {};
+  if (::stat(path.c_str(), &before) != 0) {
+    return Refused(FileReadProblem::CannotOpen, ErrnoText(errno));
   }
-  if (result.problem != FileReadProblem::None) {
-    result.text.clear();
+  if (!S_ISREG(before.st_mode)) {
+    return Refused(FileReadProblem::CannotOpen, NotRegular(before.st_mode));
   }
-  return result;
+  // O_NONBLOCK in case a FIFO took the file's place since: open() then
+  // returns at once instead of waiting for a writer. A regular file ignores it.
+  const Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (file.Get() < 0) {
+    return Refused(FileReadProblem::CannotOpen, ErrnoText(errno));
+  }
+  struct stat opened {};
+  if (::fstat(file.Get(), &opened) != 0) {
+    return Refused(FileReadProblem::CannotOpen, ErrnoText(errno));
+  }
+  if (!S_ISREG(opened.st_mode)) {
+    return Refused(FileReadProblem::CannotOpen, NotRegular(opened.st_mode));
+  }
+  return ReadBounded(limit, [&file](char* data, std::size_t size, std::size_t& got) {
+    while (true) {
+      const ssize_t count = ::read(file.Get(), data, size);
+      if (count >= 0) {
+        got = static_cast<std::size_t>(count);
+        return 0;
+      }
+      if (errno != EINTR) {
+        return errno;
+      }
+    }
+  });
+}
+
+#endif
+
+}  // namespace
+
+BoundedFileText ReadFileAtMost(const std::string& path, std::size_t limit) {
+  if (path.empty()) {
+    return Refused(FileReadProblem::CannotOpen, ErrnoText(ENOENT));
+  }
+  return ReadRegularFile(path, limit);
 }
 
 }  // namespace kx::board

@@ -10,11 +10,18 @@ enum class FileReadProblem { None, CannotOpen, TooLarge, ReadError };
 struct BoundedFileText {
   std::string text;
   FileReadProblem problem = FileReadProblem::None;
+  // Why, in a few words, for CannotOpen and ReadError: the system's text
+  // ("No such file or directory") or what the path is instead of a regular
+  // file ("it is a FIFO, not a regular file").
+  std::string reason;
 };
 
-// Reads a whole file of at most `limit` bytes. A directory cannot be opened;
-// the read stops one byte past the limit, so a device, a pipe or a file that
-// grows while it is read can never make us swallow unbounded input.
+// Reads a whole regular file of at most `limit` bytes. Anything else named
+// by the path (a folder, a FIFO, a device, a socket) is refused before it is
+// opened, and the file is opened so that nothing swapped in meanwhile can
+// block the program: a FIFO would wait in open() for a writer that never
+// comes, and a device could feed us for ever. The read stops one byte past
+// the limit, so a file that grows while it is read is refused too.
 BoundedFileText ReadFileAtMost(const std::string& path, std::size_t limit);
 
 }  // namespace kx::board

@@ -1,7 +1,11 @@
 #include "board/intel_hex.h"
 
+#include <fmt/format.h>
+
 #include <array>
 #include <cstddef>
+#include <iterator>
+#include <map>
 #include <utility>
 
 #include "board/bounded_file.h"
@@ -147,6 +151,41 @@ void AddData(HexImage& image, std::uint32_t address, const std::uint8_t* data, s
   image.segments.push_back(HexSegment{address, std::vector<std::uint8_t>(data, data + count)});
 }
 
+// The address ranges of the data records so far, each with its line. A file
+// that gives an address twice has no single right content for it: which
+// record wins would depend on the order the loader writes them.
+class ClaimedRanges {
+ public:
+  struct Overlap {
+    std::uint64_t address;  // the first address given twice
+    std::size_t line;       // the earlier record that gave it
+  };
+
+  // Claims [start, end) for `line`, or names the lowest address in it that an
+  // earlier record already gave.
+  std::optional<Overlap> Claim(std::uint64_t start, std::uint64_t end, std::size_t line) {
+    auto after = ranges_.upper_bound(start);
+    if (after != ranges_.begin()) {
+      const auto before = std::prev(after);
+      if (before->second.end > start) {
+        return Overlap{start, before->second.line};
+      }
+    }
+    if (after != ranges_.end() && after->first < end) {
+      return Overlap{after->first, after->second.line};
+    }
+    ranges_.emplace_hint(after, start, Range{end, line});
+    return std::nullopt;
+  }
+
+ private:
+  struct Range {
+    std::uint64_t end;
+    std::size_t line;
+  };
+  std::map<std::uint64_t, Range> ranges_;  // by start; never overlapping
+};
+
 }  // namespace
 
 HexParseResult ParseIntelHex(std::string_view text) {
@@ -155,6 +194,7 @@ HexParseResult ParseIntelHex(std::string_view text) {
   }
 
   HexImage image;
+  ClaimedRanges claimed;
   std::uint32_t base = 0;
   bool seen_end = false;
   std::vector<std::uint8_t> bytes;
@@ -194,6 +234,20 @@ HexParseResult ParseIntelHex(std::string_view text) {
       const std::uint64_t address = std::uint64_t{base} + offset;
       if (address + count > (std::uint64_t{1} << 32)) {
         return Failure(prefix + "data runs past the 4 GiB address space");
+      }
+      if (count == 0) {
+        continue;
+      }
+      const std::uint64_t record_end = address + count;
+      if (address <= LoaderCpuControlRegister && LoaderCpuControlRegister < record_end) {
+        return Failure(prefix + fmt::format("data at 0x{:04X} to 0x{:04X} would write the "
+                                            "loader's CPU control register 0x{:04X}, which "
+                                            "starts the CPU before the image is loaded",
+                                            address, record_end - 1, LoaderCpuControlRegister));
+      }
+      if (const auto overlap = claimed.Claim(address, record_end, line_number)) {
+        return Failure(prefix + fmt::format("address 0x{:04X} was already given on line {}",
+                                            overlap->address, overlap->line));
       }
       AddData(image, static_cast<std::uint32_t>(address), data, count);
       continue;
@@ -252,11 +306,11 @@ HexParseResult LoadIntelHexFile(const std::string& path) {
   const BoundedFileText file = ReadFileAtMost(path, kMaxFileBytes);
   switch (file.problem) {
     case FileReadProblem::CannotOpen:
-      return Failure("cannot open " + path);
+      return Failure("cannot open " + path + ": " + file.reason);
     case FileReadProblem::TooLarge:
       return Failure(path + " is larger than 4 MiB");
     case FileReadProblem::ReadError:
-      return Failure("cannot read " + path);
+      return Failure("cannot read " + path + ": " + file.reason);
     case FileReadProblem::None:
       break;
   }

@@ -8,8 +8,14 @@
 
 namespace kx::board {
 
+// The board's loader starts or holds its CPU through a register in the same
+// address space as the image. Data there would start the CPU half-way
+// through the download, so no image may hold a byte at this address.
+inline constexpr std::uint32_t LoaderCpuControlRegister = 0xE600;
+
 // A firmware image read from an Intel HEX file: the data records, with the
-// extended address records already applied, in file order.
+// extended address records already applied, in file order. No two segments
+// share an address.
 struct HexSegment {
   std::uint32_t address = 0;
   std::vector<std::uint8_t> bytes;
@@ -28,7 +34,9 @@ struct HexParseResult {
 
 // Parses the text of an Intel HEX file strictly: every line a record
 // (":" count address type data checksum, hexadecimal), valid checksums, an
-// end-of-file record, nothing but blank lines after it.
+// end-of-file record, nothing but blank lines after it. Every address is
+// given once: a record that repeats or overlaps an earlier one is refused, as
+// is data at LoaderCpuControlRegister.
 HexParseResult ParseIntelHex(std::string_view text);
 
 // Reads and parses a file; a missing, unreadable or oversized file is an error.

@@ -47,13 +47,13 @@ ScriptText ReadScriptFile(const std::string& path) {
     case board::FileReadProblem::None:
       return {file.text, {}};
     case board::FileReadProblem::CannotOpen:
-      return {{}, fmt::format("cannot open \"{}\"", path)};
+      return {{}, fmt::format("cannot open \"{}\": {}", path, file.reason)};
     case board::FileReadProblem::TooLarge:
       return {{}, fmt::format("\"{}\" is larger than {} bytes", path, LargestScript)};
     case board::FileReadProblem::ReadError:
       break;
   }
-  return {{}, fmt::format("\"{}\" cannot be read", path)};
+  return {{}, fmt::format("\"{}\" cannot be read: {}", path, file.reason)};
 }
 
 }  // namespace

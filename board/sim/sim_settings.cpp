@@ -174,7 +174,7 @@ SimSettingsResult LoadSimSettingsFile(const std::string& path) {
   switch (file.problem) {
     case FileReadProblem::CannotOpen:
     case FileReadProblem::ReadError:
-      return Fail(fmt::format("cannot read settings file {}", path));
+      return Fail(fmt::format("cannot read settings file {}: {}", path, file.reason));
     case FileReadProblem::TooLarge:
       return Fail(fmt::format("{}: settings file is larger than 1 MiB", path));
     case FileReadProblem::None:

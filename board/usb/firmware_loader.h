@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "board/intel_hex.h"
 #include "board/usb/firmware_chunks.h"
 #include "board/usb/usb_options.h"
 
@@ -16,7 +17,7 @@ namespace kx::board::usb {
 // not firmware runs, and writing the CPU control register stops or starts
 // the CPU.
 inline constexpr std::uint8_t LoaderRequest = 0xA0;
-inline constexpr std::uint16_t CpuControlRegister = 0xE600;
+inline constexpr std::uint16_t CpuControlRegister = LoaderCpuControlRegister;
 inline constexpr std::uint8_t CpuHoldInReset = 0x01;
 inline constexpr std::uint8_t CpuRun = 0x00;
 

@@ -7,7 +7,9 @@
 namespace kx::board::usb {
 
 // Statuses of Vendor_Request and VendorIORequest: the number of bytes the
-// board answered with (0 for direction 0) on success, negative on failure.
+// board answered with (0 for direction 0) on success, negative on failure. A
+// request that reads succeeds only with every byte it asked for: the rest of
+// the caller's buffer would otherwise pass for the board's answer.
 // Connect and Search_For_Boards use the same failures.
 inline constexpr std::int16_t RequestNoBoard = -1;    // never found, unplugged, or gone
 inline constexpr std::int16_t RequestNotBooted = -2;  // still waiting for firmware: not sent
@@ -17,6 +19,7 @@ inline constexpr std::int16_t RequestTimedOut = -5;   // no answer within the re
 inline constexpr std::int16_t RequestNoAccess = -6;   // found, but this user may not open it
 inline constexpr std::int16_t RequestIoError = -7;    // any other transfer failure
 inline constexpr std::int16_t RequestBadArgument = -8;  // direction, length, code or buffer
+inline constexpr std::int16_t RequestShortReply = -9;   // fewer bytes came back than were asked for
 
 // Statuses of Download_Firmware: 0 success, positive failure. LoadFirmWare
 // returns the same numbers negated (LoadFirmWareStatus).
@@ -40,7 +43,7 @@ struct StatusMeaning {
   std::string_view meaning;
 };
 
-inline constexpr std::array<StatusMeaning, 8> RequestStatusMeanings = {{
+inline constexpr std::array<StatusMeaning, 9> RequestStatusMeanings = {{
     {RequestNoBoard, "no board", "no board is open: none was found, or it was unplugged"},
     {RequestNotBooted, "not booted", "the board still waits for its firmware"},
     {RequestBadHandle, "bad handle", "the handle was not handed out by the latest Connect"},
@@ -49,6 +52,7 @@ inline constexpr std::array<StatusMeaning, 8> RequestStatusMeanings = {{
     {RequestNoAccess, "no access", "the board was found, but this user may not open it"},
     {RequestIoError, "I/O error", "the transfer failed"},
     {RequestBadArgument, "bad argument", "direction, length, request code or buffer out of range"},
+    {RequestShortReply, "short reply", "the board answered with fewer bytes than were asked for"},
 }};
 
 inline constexpr std::array<StatusMeaning, 9> DownloadStatusMeanings = {{

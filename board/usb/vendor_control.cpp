@@ -63,6 +63,11 @@ int VendorIn(libusb_device_handle* handle, std::uint8_t request, std::uint16_t v
   if (result < 0) {
     return RequestStatusFromLibusb(result);
   }
+  // libusb takes a short answer as a good one; the reply's missing bytes
+  // would then be whatever the caller left in its buffer.
+  if (static_cast<std::size_t>(result) < reply.size()) {
+    return RequestShortReply;
+  }
   std::copy_n(stage.begin(), result, reply.begin());
   return result;
 }

@@ -20,8 +20,9 @@ int VendorOut(libusb_device_handle* handle, std::uint8_t request, std::uint16_t 
               std::chrono::milliseconds timeout);
 
 // One vendor request to the device itself, device to host, of `reply.size()`
-// bytes. Returns the bytes received, or a negative request status; `reply`
-// is written only on success.
+// bytes. Returns the bytes received, which is all of them, or a negative
+// request status (RequestShortReply when the device sent fewer); `reply` is
+// written only on success.
 int VendorIn(libusb_device_handle* handle, std::uint8_t request, std::uint16_t value,
              std::uint16_t index, std::span<std::uint8_t> reply, std::chrono::milliseconds timeout);
 

@@ -11,6 +11,7 @@
 #include <ostream>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #ifndef KX_TEST_FIRMWARE
@@ -161,6 +162,30 @@ TEST(IntelHexParseTest, MergesOnlyIntoTheMostRecentSegment) {
   EXPECT_EQ(result.image->segments[2].bytes, (Bytes{0xCC}));
 }
 
+// Records may come in any order and touch one another, as long as no
+// address is given twice; the bytes around the CPU control register are
+// ordinary memory.
+TEST(IntelHexParseTest, AcceptsTouchingRecordsInAnyOrder) {
+  const HexParseResult result = ParseIntelHex(Lines({
+      Record(0x00, 0x0020, {3, 4}),
+      Record(0x00, 0x0010, {1, 2}),
+      Record(0x00, 0x0012, Bytes(14, 0)),
+      Record(0x00, 0x0022, {5}),
+      Record(0x00, 0xE5FF, {0xE5}),
+      Record(0x00, 0xE601, {0xE6}),
+      Record(0x00, 0x0000, {}),
+      Record(0x00, 0x0000, {}),
+      kEnd,
+  }));
+  ASSERT_TRUE(result.image.has_value()) << result.error;
+  std::vector<std::pair<std::uint32_t, std::size_t>> runs;
+  for (const HexSegment& segment : result.image->segments) {
+    runs.emplace_back(segment.address, segment.bytes.size());
+  }
+  EXPECT_EQ(runs, (std::vector<std::pair<std::uint32_t, std::size_t>>{
+                      {0x20, 2}, {0x10, 16}, {0x22, 1}, {0xE5FF, 1}, {0xE601, 1}}));
+}
+
 TEST(IntelHexParseTest, StartAddressComesFromType03Or05) {
   const struct {
     const char* name;
@@ -195,7 +220,7 @@ std::vector<MalformedCase> MalformedCases() {
   return {
       {"EmptyText", "", "empty text"},
       {"OnlyBlankLines", "\n  \r\n\t\n", "no end-of-file record"},
-      {"NoEndRecord", Lines({data, data}), "no end-of-file record"},
+      {"NoEndRecord", Lines({data, Record(0x00, 1, {0x22})}), "no end-of-file record"},
       {"MissingColon", Lines({data, "00000001FF"}), "line 2: record does not start with ':'"},
       {"LeadingSpace", Lines({" " + kEnd}), "line 1: record does not start with ':'"},
       {"BadHexDigit", Lines({":00000001FG"}), "line 1: not a hexadecimal digit"},
@@ -231,6 +256,29 @@ std::vector<MalformedCase> MalformedCases() {
       {"DataPastFourGiB",
        Lines({Record(0x04, 0, {0xFF, 0xFF}), Record(0x00, 0xFFFF, {1, 2}), kEnd}),
        "line 2: data runs past the 4 GiB address space"},
+      // An address given twice has no one right content.
+      {"RepeatedRecord", Lines({Record(0x00, 0x10, {1, 2}), Record(0x00, 0x10, {1, 2}), kEnd}),
+       "line 2: address 0x0010 was already given on line 1"},
+      {"OverlapsTheEndOfAnEarlierRecord",
+       Lines({Record(0x00, 0x10, {1, 2, 3, 4}), Record(0x00, 0x20, {9}), Record(0x00, 0x13, {5, 6}),
+              kEnd}),
+       "line 3: address 0x0013 was already given on line 1"},
+      {"RunsIntoALaterAddress",
+       Lines({Record(0x00, 0x10, {1}), Record(0x00, 0x0E, {7, 8, 9}), kEnd}),
+       "line 2: address 0x0010 was already given on line 1"},
+      {"SameAddressThroughAnotherBase",
+       Lines({Record(0x02, 0, {0x00, 0x01}), Record(0x00, 0x0000, {1}), Record(0x04, 0, {0, 0}),
+              Record(0x00, 0x0010, {2}), kEnd}),
+       "line 4: address 0x0010 was already given on line 2"},
+      {"OverlapAfterABlankLine",
+       Lines({Record(0x00, 0x40, {1, 2}), "", Record(0x00, 0x41, {3}), kEnd}),
+       "line 3: address 0x0041 was already given on line 1"},
+      // The loader's CPU control register starts the CPU when written.
+      {"CpuControlRegister", Lines({Record(0x00, 0xE600, {0x00}), kEnd}),
+       "line 1: data at 0xE600 to 0xE600 would write the loader's CPU control register 0xE600"},
+      {"RecordAcrossCpuControlRegister",
+       Lines({Record(0x00, 0, {1}), Record(0x00, 0xE5F8, Bytes(16, 0xAB)), kEnd}),
+       "line 2: data at 0xE5F8 to 0xE607 would write the loader's CPU control register"},
   };
 }
 
@@ -281,14 +329,14 @@ TEST_F(IntelHexFileTest, MissingFileCannotBeOpened) {
   const std::string path = (dir_ / "absent.hex").string();
   const HexParseResult result = LoadIntelHexFile(path);
   EXPECT_FALSE(result.image.has_value());
-  EXPECT_EQ(result.error, "cannot open " + path);
+  EXPECT_EQ(result.error, "cannot open " + path + ": No such file or directory");
 }
 
 TEST_F(IntelHexFileTest, DirectoryCannotBeOpened) {
   const std::string path = dir_.string();
   const HexParseResult result = LoadIntelHexFile(path);
   EXPECT_FALSE(result.image.has_value());
-  EXPECT_EQ(result.error, "cannot open " + path);
+  EXPECT_EQ(result.error, "cannot open " + path + ": it is a folder, not a regular file");
 }
 
 TEST_F(IntelHexFileTest, ParseErrorNamesTheFile) {

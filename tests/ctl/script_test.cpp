@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ctl_rig.h"
+#include "support/fifo_guard.h"
 
 namespace kx::ctl {
 namespace {
@@ -110,14 +111,42 @@ TEST(ReadCommandsTest, RefusesWhatItCannotRead) {
   testing::TempFolder folder;
   std::istringstream input("adc read\n");
   EXPECT_EQ(ReadCommands({"script", folder.File("none.txt")}, Version2Edition, input).error,
-            "script: cannot open \"" + folder.File("none.txt") + "\"");
-  EXPECT_EQ(ReadCommands({"script", folder.Path().string()}, Version2Edition, input).error,
-            "script: cannot open \"" + folder.Path().string() + "\"");
+            "script: cannot open \"" + folder.File("none.txt") + "\": No such file or directory");
+  EXPECT_EQ(
+      ReadCommands({"script", folder.Path().string()}, Version2Edition, input).error,
+      "script: cannot open \"" + folder.Path().string() + "\": it is a folder, not a regular file");
   EXPECT_EQ(ReadCommands({"script", "-", "script", "-"}, Version2Edition, input).error,
             "script: standard input can be read only once");
   EXPECT_EQ(ReadCommands({"script", ""}, Version2Edition, input).error,
             "script: the FILE name is empty");
 }
+
+#ifndef _WIN32
+
+// A FIFO would hold the tool in open() until something writes to it; a
+// device could feed it for ever. Standard input stays the way to pipe a
+// script in.
+TEST(ReadCommandsTest, RefusesFifosAndDevicesWithoutBlocking) {
+  testing::TempFolder folder;
+  const std::string fifo = folder.File("script.txt");
+  ASSERT_TRUE(kx::testing::MakeFifo(fifo));
+  struct Case {
+    std::string path;
+    std::string reason;
+  };
+  for (const Case& c : {Case{fifo, "it is a FIFO, not a regular file"},
+                        Case{"/dev/zero", "it is a device, not a regular file"}}) {
+    std::istringstream input("adc read\n");
+    CommandList list;
+    ASSERT_TRUE(kx::testing::ReturnsWithoutAWriter(fifo, [&] {
+      list = ReadCommands({"line", "pulse-ldac", "script", c.path}, Version2Edition, input);
+    })) << c.path;
+    EXPECT_EQ(list.error, "script: cannot open \"" + c.path + "\": " + c.reason);
+    EXPECT_TRUE(list.commands.empty());
+  }
+}
+
+#endif
 
 TEST(ReadCommandsTest, AnEmptyScriptHasNoCommands) {
   std::istringstream input("# nothing to do\n\n");

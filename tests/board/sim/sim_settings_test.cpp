@@ -270,7 +270,7 @@ TEST_F(SimSettingsFile, MissingFileCannotBeRead) {
   const std::string path = (dir_ / "nope.json").string();
   const SimSettingsResult result = LoadSimSettingsFile(path);
   ExpectRefused(result);
-  EXPECT_EQ(result.error, "cannot read settings file " + path);
+  EXPECT_EQ(result.error, "cannot read settings file " + path + ": No such file or directory");
 }
 
 TEST_F(SimSettingsFile, DirectoryCannotBeRead) {
@@ -278,7 +278,8 @@ TEST_F(SimSettingsFile, DirectoryCannotBeRead) {
   ASSERT_TRUE(fs::create_directory(sub));
   const SimSettingsResult result = LoadSimSettingsFile(sub.string());
   ExpectRefused(result);
-  EXPECT_EQ(result.error, "cannot read settings file " + sub.string());
+  EXPECT_EQ(result.error,
+            "cannot read settings file " + sub.string() + ": it is a folder, not a regular file");
 }
 
 TEST_F(SimSettingsFile, GoodFileIsRead) {

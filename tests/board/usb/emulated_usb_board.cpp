@@ -95,7 +95,9 @@ class EmulatedUsbBoard::Impl {
   bool unresponsive = false;
   int answer_before_ignoring = 0;
   int ignore_count = 0;
-  int pull_cable_after = -1;  // requests still answered before the cable is pulled; -1: never
+  int pull_cable_after = -1;   // requests still answered before the cable is pulled; -1: never
+  int full_replies_left = 0;   // device-to-host answers still given in full
+  int short_reply_bytes = -1;  // the most data an answer carries after those; -1: all of it
   bool deny_access = false;
   std::vector<ControlRecord> controls;
 
@@ -402,6 +404,13 @@ void EmulatedUsbBoard::Impl::Submit(Appearance& appearance, UMockdevIoctlData* a
   const ControlOutcome outcome = front.Control(packet, stage);
   urb.status = outcome.stall ? -EPIPE : 0;
   urb.actual_length = outcome.stall ? 0 : outcome.actual_length;
+  if (!outcome.stall && (packet.request_type & 0x80) != 0 && short_reply_bytes >= 0) {
+    if (full_replies_left > 0) {
+      --full_replies_left;
+    } else {
+      urb.actual_length = std::min(urb.actual_length, short_reply_bytes);
+    }
+  }
   appearance.done.push_back(urb_data.Release());
   umockdev_ioctl_client_complete(client, 0, 0);
   if (outcome.drop_off) {
@@ -485,6 +494,12 @@ void EmulatedUsbBoard::SetUnresponsive(bool unresponsive) {
 void EmulatedUsbBoard::PullCableAfter(int answered) {
   const std::lock_guard lock(impl_->mutex);
   impl_->pull_cable_after = answered;
+}
+
+void EmulatedUsbBoard::ShortenReplies(int answered, int bytes) {
+  const std::lock_guard lock(impl_->mutex);
+  impl_->full_replies_left = answered;
+  impl_->short_reply_bytes = bytes;
 }
 
 void EmulatedUsbBoard::IgnoreRequests(int answered, int count) {

@@ -58,6 +58,11 @@ class EmulatedUsbBoard {
   // Answers the next `answered` requests; the one after is taken, and the
   // board leaves the bus with it unanswered, as when its cable is pulled.
   void PullCableAfter(int answered);
+  // Answers the next `answered` device-to-host requests in full; every one
+  // after carries at most `bytes` bytes of data, though it asked for more,
+  // as a firmware that cuts its answers short. A negative `bytes` answers in
+  // full again.
+  void ShortenReplies(int answered, int bytes);
 
   bool Present() const;
   board::usb::UsbBusAddress Address() const;  // 0:0 while off the bus

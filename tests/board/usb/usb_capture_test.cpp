@@ -1,6 +1,6 @@
-// A board pulled off the bus while a capture runs: the capture stops at the
-// transfer that got no answer, says so, saves nothing, and the panel can go
-// on once the board is back.
+// A board pulled off the bus, or one that answers short, while a capture
+// runs: the capture stops at the transfer that failed, says so, saves
+// nothing, and the panel can go on once the board answers again.
 
 #include <gtest/gtest.h>
 
@@ -97,6 +97,61 @@ TEST_F(UsbCapture, BoardUnpluggedMidCaptureStopsItAndSavesNothing) {
     ops.CaptureChannel0();
     EXPECT_EQ(rig.port.messages.size(), 1U) << c.what;
     EXPECT_EQ(CountLines(ReadText(file)), 1024U) << c.what;
+  }
+}
+
+// A short answer is a failed transfer like any other: the capture stops at
+// it, and no sample built from the buffer's old bytes reaches a file.
+TEST_F(UsbCapture, ShortReplyMidCaptureStopsItAndSavesNothing) {
+  struct Case {
+    const char* what;
+    bool classic;
+    bool all_channels;
+    int answered;  // transfers answered in full before the short one
+    int bytes;     // of the three asked for
+  };
+  const std::vector<Case> cases = {
+      {"version2, all channels", false, true, 200, 1},
+      {"classic, channel 0", true, false, 700, 0},
+      {"version2, channel 0", false, false, 3, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    UsbRig rig;
+    rig.board.PlugIn();
+    board::BoardLink& link = c.classic ? static_cast<board::BoardLink&>(rig.classic) : rig.version2;
+    link.LoadUSB();
+    adc::AdcOperations ops(link, rig.port,
+                           c.classic ? AdcWordRules::Classic : AdcWordRules::Version2);
+    ScratchFolder folder;
+    const std::filesystem::path file = folder.Path() / "samples.dat";
+    std::ofstream(file, std::ios::binary) << "an earlier capture\r\n";
+    rig.port.save_answers.push_back(file.string());
+    rig.board.ClearControls();
+
+    rig.board.ShortenReplies(c.answered, c.bytes);
+    if (c.all_channels) {
+      ops.CaptureAllChannels();
+    } else {
+      ops.CaptureChannel0();
+    }
+
+    ASSERT_EQ(rig.port.messages.size(), 1U);
+    EXPECT_NE(rig.port.messages[0].text.find("(status -9)"), std::string::npos)
+        << rig.port.messages[0].text;
+    EXPECT_NE(rig.port.messages[0].text.find("No samples were saved."), std::string::npos)
+        << rig.port.messages[0].text;
+    EXPECT_EQ(link.State().LinkStatus, usb::RequestShortReply);
+    // Nothing went out after the short answer, and the board is still there.
+    EXPECT_EQ(rig.board.Controls().size(), static_cast<std::size_t>(c.answered) + 1);
+    EXPECT_TRUE(rig.board.Present());
+    EXPECT_EQ(ReadText(file), "an earlier capture\r\n");
+
+    rig.board.ShortenReplies(0, -1);
+    rig.port.save_answers.push_back(file.string());
+    ops.CaptureChannel0();
+    EXPECT_EQ(rig.port.messages.size(), 1U);
+    EXPECT_EQ(CountLines(ReadText(file)), 1024U);
   }
 }
 

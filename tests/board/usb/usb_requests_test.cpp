@@ -151,6 +151,34 @@ TEST_F(UsbRequests, StalledRequestFailsAndLeavesTheBufferAlone) {
   }
 }
 
+// libusb reports a short answer as a success with fewer bytes; the reply
+// would then be built from whatever the buffer held before.
+TEST_F(UsbRequests, ShortAdcReplyFailsAndLeavesTheBufferAlone) {
+  for (const bool classic : {false, true}) {
+    std::unique_ptr<UsbRig> rig = Started(classic);
+    BoardLink& link = Link(*rig, classic);
+    for (const int bytes : {0, 1, 2}) {
+      SCOPED_TRACE(::testing::Message()
+                   << (classic ? "classic" : "version2") << ", " << bytes << " of 3 bytes");
+      rig->board.ShortenReplies(1, bytes);
+      link.TransferAdcWord(0x8300);
+      EXPECT_EQ(link.State().LinkStatus, 3);
+
+      EXPECT_EQ(link.TransferAdcWord(0x8300), 257);
+      EXPECT_EQ(link.State().LinkStatus, usb::RequestShortReply);
+      EXPECT_EQ(link.State().AdcReplyBytes, (std::array<std::uint8_t, 3>{1, 1, 1}));
+      EXPECT_EQ(rig->LastTraceLine(),
+                std::string("request ") + (classic ? "" : "handle=1 ") +
+                    "code=0xE4 value=0x8300 index=0 dir=1 len=3 status=-9 data=010101");
+
+      // The answer is short on the bus, not lost: the next full one is right.
+      rig->board.ShortenReplies(0, -1);
+      link.TransferAdcWord(0x8300);
+      EXPECT_EQ(link.State().LinkStatus, 3);
+    }
+  }
+}
+
 TEST_F(UsbRequests, RequestWithoutAnswerTimesOut) {
   usb::UsbOptions options;
   options.timings.request_timeout = std::chrono::milliseconds(200);
