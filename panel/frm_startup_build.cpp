@@ -206,8 +206,8 @@ void FrmStartup::BuildAdcValues(QWidget* client) {
   QPalette red = Label1->palette();
   red.setColor(QPalette::WindowText, Qt::red);
   Label1->setPalette(red);
-  Label1->setAccessibleDescription(QStringLiteral("Capture status"));
   NameWhileEmpty(Label1, QStringLiteral("Capture status"));
+  Label1->setAccessibleDescription(QStringLiteral("Capture status"));
 
   captureProgress =
       Make<QProgressBar>(frame, QStringLiteral("captureProgress"), {552, 54, 150, 18});
@@ -398,8 +398,8 @@ void FrmStartup::BuildBottomStrip(QWidget* client, int tab_bottom) {
   connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
 
   Label2 = ValueField(client, QStringLiteral("Label2"), QString(), {404, tab_bottom + 6, 300, 22});
-  Label2->setAccessibleDescription(QStringLiteral("Status line"));
   NameWhileEmpty(Label2, QStringLiteral("Status line"));
+  Label2->setAccessibleDescription(QStringLiteral("Status line"));
 
   // Below the client area's bottom edge in an edition that hides it.
   const int client_height = edition_.client_height_twips / kTwipsPerPixel;

@@ -85,6 +85,20 @@ TEST(Accessibility, ValueLabelsAreDescribedAndNamedByTheirValue) {
   EXPECT_EQ(Read(Find(rig, "Label8"), QAccessible::Name), "0000");
 }
 
+TEST(Accessibility, AnEmptyValueLabelHasANameOfItsOwnNotItsGroupsCaption) {
+  PanelRig rig;
+  // Both are empty once the window is up.
+  ASSERT_TRUE(rig.window->Label1->text().isEmpty());
+  ASSERT_TRUE(rig.window->Label2->text().isEmpty());
+  EXPECT_EQ(Read(rig.window->Label1, QAccessible::Name), "Capture status");
+  EXPECT_EQ(Read(rig.window->Label2, QAccessible::Name), "Status line");
+  // Showing a value, a label is named by it again.
+  rig.port.SetStatusLine("ADC Write: 0x8390");
+  EXPECT_EQ(Read(rig.window->Label2, QAccessible::Name), "ADC Write: 0x8390");
+  rig.port.SetStatusLine("");
+  EXPECT_EQ(Read(rig.window->Label2, QAccessible::Name), "Status line");
+}
+
 TEST(Accessibility, DacBoxesAreLabelledByTheirCaptions) {
   PanelRig rig;
   for (int i = 0; i < 16; ++i) {

@@ -3,10 +3,17 @@
 // through the real save dialog.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
+#include <QComboBox>
 #include <QEvent>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QTest>
+#include <QTimer>
+#include <algorithm>
 #include <filesystem>
+#include <map>
 
 #include "board/link_requests.h"
 #include "panel/panel_actions.h"
@@ -201,6 +208,85 @@ TEST(AdcReference, EnterAndLeavingWriteTheNumberBackWithTwoDecimals) {
     }
     EXPECT_TRUE(rig.watcher->boxes.empty());
   }
+}
+
+TEST(AdcRead, DecSelectedThroughTheAccessibleToggleShowsDecimalCodes) {
+  PanelRig rig;
+  Click(*rig.window, rig.window->cmdReadADC);
+  const std::string hex = rig.window->lblADC[1]->text().toStdString();
+  ASSERT_EQ(hex.rfind("0x", 0), 0U) << hex;
+  const int code = std::stoi(hex.substr(2), nullptr, 16);
+  ASSERT_NE(code, 0) << "a code that reads the same in both formats proves nothing";
+
+  for (const auto& [option, shown] : {std::pair{1, std::to_string(code)}, std::pair{0, hex}}) {
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(
+        rig.window->optFORMAT[static_cast<std::size_t>(option)]);
+    ASSERT_NE(face, nullptr);
+    ASSERT_NE(face->actionInterface(), nullptr);
+    face->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    Settle();
+    EXPECT_TRUE(rig.window->optFORMAT[static_cast<std::size_t>(option)]->isChecked());
+    EXPECT_EQ(rig.window->lblADC[1]->text().toStdString(), shown) << option;
+  }
+}
+
+TEST(AdcCapture, AllFilesListsNamesWithAndWithoutADot) {
+  TempFolder folder;
+  for (const char* name : {"capture", "capture2.dat", "notes.txt"}) {
+    WriteBytes(folder.File(name), "x");
+  }
+  PanelRig rig;
+  // Looks at the dialog the way the operator would, then cancels it.
+  rig.watcher.reset();
+  std::map<std::string, std::vector<std::string>> listed;
+  QTimer poll;
+  int ticks = 0;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (dialog == nullptr) {
+      return;
+    }
+    if (!dialog->property("kx_opened").toBool()) {
+      dialog->setProperty("kx_opened", true);
+      dialog->setDirectory(QString::fromStdString(folder.Path().string()));
+      return;
+    }
+    auto* files = dialog->findChild<QFileSystemModel*>();
+    auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    if (files == nullptr || types == nullptr) {
+      dialog->reject();
+      return;
+    }
+    const QModelIndex root = files->index(QString::fromStdString(folder.Path().string()));
+    // The folder is read on a thread of the dialog's; give it time.
+    if (files->rowCount(root) == 0 && ++ticks < 200) {
+      return;
+    }
+    std::vector<std::string> names;
+    for (int row = 0; row < files->rowCount(root); ++row) {
+      const QModelIndex entry = files->index(row, 0, root);
+      // Names the filter does not match are dropped or shown disabled.
+      if ((files->flags(entry) & Qt::ItemIsEnabled) != 0) {
+        names.push_back(entry.data().toString().toStdString());
+      }
+    }
+    std::sort(names.begin(), names.end());
+    listed[types->currentText().toStdString()] = names;
+    if (types->currentIndex() == 0) {
+      types->setCurrentIndex(1);
+      emit types->activated(1);
+      ticks = 0;
+      return;
+    }
+    dialog->reject();
+  });
+  poll.start(10);
+  Click(*rig.window, rig.window->Command4);
+  poll.stop();
+
+  EXPECT_EQ(listed["All Files (*.*)"],
+            (std::vector<std::string>{"capture", "capture2.dat", "notes.txt"}));
+  EXPECT_EQ(listed["DAT Files(*.dat)"], (std::vector<std::string>{"capture2.dat"}));
 }
 
 TEST(AdcCapture, ReadAndSaveWritesFiveHundredTwelveLinesThroughTheSaveDialog) {

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QTest>
+#include <optional>
 
 #include "board/link_requests.h"
 #include "panel/panel_actions.h"
@@ -173,6 +174,41 @@ TEST(DacRawWrite, SendsAllThirtyTwoBitsToTheChosenGroupWithoutAPulse) {
   EXPECT_EQ(Codes(sent), std::vector<int>{kHigh});
   EXPECT_EQ(DacWords(sent), (std::vector<DacSent>{{kHigh, 0x1234ABCD}}));
   EXPECT_EQ(rig.window->Label2->text().toStdString(), "DAC Write: 0x1234ABCD");
+}
+
+// Both raw-word boxes judge a text by its value: leading zeros are fine, a
+// value too big for the box's word is refused as before.
+TEST(RawWords, LeadingZerosAreFineInBothBoxes) {
+  struct Case {
+    bool dac;  // Text1 and "Write" of the DAC section, else Text2 and the ADC's
+    const char* typed;
+    std::optional<std::uint32_t> word;
+  };
+  const Case cases[] = {
+      {true, "000000000001", 0x1U},           {true, "000012345678", 0x12345678U},
+      {true, "100000000", std::nullopt},      {false, "00008310", 0x8310U},
+      {false, "000000000000", 0x0U},          {false, "18310", std::nullopt},
+      {false, "0000000018310", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    PanelRig rig;
+    Retype(*rig.window, c.dac ? rig.window->Text1 : rig.window->Text2, c.typed);
+    const std::size_t skip = rig.Lines().size();
+    Click(*rig.window, c.dac ? rig.window->cmdDACwrite : rig.window->cmdWriteADC);
+    const auto sent = RequestsAfter(rig, skip);
+    if (c.word) {
+      ASSERT_EQ(sent.size(), 1U) << c.typed;
+      EXPECT_EQ(sent[0].code, c.dac ? kLow : board::AdcTransferRequest) << c.typed;
+      EXPECT_EQ(sent[0].word, *c.word) << c.typed;
+      EXPECT_TRUE(rig.watcher->boxes.empty()) << c.typed;
+    } else {
+      EXPECT_TRUE(sent.empty()) << c.typed;
+      ASSERT_EQ(rig.watcher->boxes.size(), 1U) << c.typed;
+      EXPECT_NE(rig.watcher->boxes[0].text.find(c.dac ? "more than eight" : "more than 4"),
+                std::string::npos)
+          << rig.watcher->boxes[0].text;
+    }
+  }
 }
 
 TEST(DacRawWrite, NoWordMeansAMessageAndNothingSent) {

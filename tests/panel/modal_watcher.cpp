@@ -15,6 +15,22 @@ ModalWatcher::ModalWatcher(std::function<bool()> visible_window)
     : visible_window_(std::move(visible_window)) {
   connect(&timer_, &QTimer::timeout, this, [this] { Poll(); });
   timer_.start(5);
+  qApp->installEventFilter(this);
+}
+
+ModalWatcher::~ModalWatcher() {
+  qApp->removeEventFilter(this);
+}
+
+bool ModalWatcher::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Show) {
+    if (auto* box = qobject_cast<QMessageBox*>(watched)) {
+      order.push_back("message: " + box->text().toStdString());
+    } else if (qobject_cast<QFileDialog*>(watched) != nullptr) {
+      order.emplace_back("save dialog");
+    }
+  }
+  return false;
 }
 
 void ModalWatcher::Poll() {
@@ -41,7 +57,11 @@ void ModalWatcher::Poll() {
     return;
   }
   boxes.push_back({box->text().toStdString(), box->windowTitle().toStdString(), box->icon(),
-                   visible_window_ ? visible_window_() : false});
+                   visible_window_ ? visible_window_() : false,
+                   static_cast<int>(box->buttons().size())});
+  if (on_box) {
+    on_box();
+  }
   QAbstractButton* ok = box->button(QMessageBox::Ok);
   if (ok != nullptr) {
     ok->click();

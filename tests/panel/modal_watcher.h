@@ -22,9 +22,11 @@ class ModalWatcher final : public QObject {
     std::string title;
     QMessageBox::Icon icon;
     bool window_visible;
+    int buttons;  // how many buttons the box offers
   };
 
   explicit ModalWatcher(std::function<bool()> visible_window = {});
+  ~ModalWatcher() override;
 
   // Answers for the save dialogs still to come, in order: a path is typed
   // into the dialog's name box and confirmed with Enter; an empty answer
@@ -34,10 +36,20 @@ class ModalWatcher final : public QObject {
   // answered.
   bool answer_yes = true;
 
+  // Called as each message box is read, before it is answered: a test looks
+  // at what has happened so far while the box is still up.
+  std::function<void()> on_box;
+
   std::vector<Box> boxes;
+  // Every box and dialog in the order they came up on screen (not the order
+  // they were answered in): "message: TEXT" or "save dialog".
+  std::vector<std::string> order;
   std::vector<std::string> questions;  // texts of the Yes/No boxes
   int save_dialogs = 0;
   std::vector<std::string> save_filters;  // name filters of each save dialog
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void Poll();

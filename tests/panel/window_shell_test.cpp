@@ -3,6 +3,7 @@
 
 #include <QAccessible>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 
 #include "panel/panel_rig.h"
@@ -139,6 +140,38 @@ TEST(Centring, HalfScreenLessHalfWindowNotClamped) {
   for (const Case& c : cases) {
     EXPECT_EQ(panel::CentredTopLeft(c.screen, c.window), c.top_left);
   }
+}
+
+// The real placement of the shown window, on whatever screen the test runs
+// (offscreen, and Xvfb at more than one size: see the CMake file).
+TEST(Placement, TheShownWindowIsCentredOnTheFullScreenWithItsOuterSize) {
+  PanelRig rig(Version2Edition, {}, false);
+  panel::FrmStartup& w = *rig.window;
+  const QPoint before = w.pos();
+  w.Form_Load();
+  w.show();
+  const QRect screen = w.screen()->geometry();
+  const QRect frame = w.frameGeometry();
+  // The fixed size, not Qt's default for a window not yet laid out.
+  EXPECT_EQ(w.size(), w.minimumSize());
+  EXPECT_EQ(w.centralWidget()->width(), 12990 / 15);
+  // Centred to the pixel by plain arithmetic, whatever the helper does.
+  for (int round = 0; round < 50 && w.frameGeometry().topLeft() == before; ++round) {
+    QTest::qWait(20);
+  }
+  const QPoint at = w.frameGeometry().topLeft();
+  EXPECT_LE(std::abs(2 * at.x() - (screen.width() - frame.width())), 1)
+      << at.x() << " on a screen " << screen.width() << " wide, window " << frame.width();
+  EXPECT_LE(std::abs(2 * at.y() - (screen.height() - frame.height())), 1)
+      << at.y() << " on a screen " << screen.height() << " high, window " << frame.height();
+  EXPECT_EQ(at, panel::CentredTopLeft(screen.size(), frame.size()));
+}
+
+TEST(Placement, TheEarlierProgramIsLeftWhereThePlatformPutsIt) {
+  PanelRig rig(ClassicEdition, {}, false);
+  const QPoint before = rig.window->pos();
+  rig.window->Form_Load();
+  EXPECT_EQ(rig.window->pos(), before);
 }
 
 }  // namespace
