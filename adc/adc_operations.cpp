@@ -125,6 +125,10 @@ void AdcOperations::CaptureAllChannels() {
   if (!path) {
     return;
   }
+  SampleFileWriter file(*path);
+  if (!PrepareSampleFile(file)) {
+    return;
+  }
   port_.SetCaptureStatus(TakingSamplesText);
 
   CaptureRun run(link_, port_, AllChannelsTransfers);
@@ -153,12 +157,16 @@ void AdcOperations::CaptureAllChannels() {
                       MessageIcon::Exclamation);
     return;
   }
-  SaveSamples(*path, AllChannelsFileText(sets), true);
+  SaveSamples(file, AllChannelsFileText(sets), true);
 }
 
 void AdcOperations::CaptureChannel0() {
   const std::optional<std::string> path = AskSampleFile();
   if (!path) {
+    return;
+  }
+  SampleFileWriter file(*path);
+  if (!PrepareSampleFile(file)) {
     return;
   }
 
@@ -179,7 +187,7 @@ void AdcOperations::CaptureChannel0() {
                       MessageIcon::Exclamation);
     return;
   }
-  SaveSamples(*path, Channel0FileText(replies), false);
+  SaveSamples(file, Channel0FileText(replies), false);
 }
 
 std::optional<std::string> AdcOperations::AskSampleFile() {
@@ -200,9 +208,20 @@ void AdcOperations::EndCapture(bool status_shown) {
   port_.SetCaptureProgress(0, 0);
 }
 
-void AdcOperations::SaveSamples(const std::string& path, std::string_view contents,
+// A file that cannot be saved is found before the first transfer: the
+// board's time and the operator's wait are not spent on samples that would
+// only be thrown away.
+bool AdcOperations::PrepareSampleFile(SampleFileWriter& file) {
+  const std::optional<std::string> failure = file.Prepare();
+  if (failure) {
+    port_.ShowMessage(*failure, AdcErrorTitle, MessageIcon::Exclamation);
+  }
+  return !failure;
+}
+
+void AdcOperations::SaveSamples(SampleFileWriter& file, std::string_view contents,
                                 bool status_shown) {
-  const std::optional<std::string> failure = WriteFileReplacing(path, contents);
+  const std::optional<std::string> failure = file.Save(contents);
   EndCapture(status_shown);
   if (failure) {
     port_.ShowMessage(*failure, AdcErrorTitle, MessageIcon::Exclamation);

@@ -61,7 +61,8 @@ class AdcOperations {
   const std::array<std::string, AdcChannels>& VoltTexts() const { return volt_texts_; }
 
   // "Read && Save ADC": 512 sets of all sixteen channels to a file named in
-  // the save dialog.
+  // the save dialog. Both captures check that the file can be saved before
+  // the first transfer (see SampleFileWriter) and tell the operator why not.
   void CaptureAllChannels();
   // "Channel 0 to File": 1024 whole replies of channel 0.
   void CaptureChannel0();
@@ -72,7 +73,8 @@ class AdcOperations {
  private:
   std::optional<std::string> AskSampleFile();
   void EndCapture(bool status_shown);
-  void SaveSamples(const std::string& path, std::string_view contents, bool status_shown);
+  bool PrepareSampleFile(SampleFileWriter& file);
+  void SaveSamples(SampleFileWriter& file, std::string_view contents, bool status_shown);
 
   board::BoardLink& link_;
   board::OperatorPort& port_;

@@ -2,18 +2,13 @@
 
 #include <fmt/format.h>
 
-#include <cerrno>
-#include <cstdio>
-#include <filesystem>
+#include <array>
+#include <chrono>
+#include <cstdint>
 #include <iterator>
+#include <random>
 #include <system_error>
-
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#include <share.h>
-#include <sys/stat.h>
-#endif
+#include <utility>
 
 namespace kx::adc {
 
@@ -21,65 +16,75 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// How many temporary names to try when earlier captures' are taken.
-constexpr int TemporaryNameAttempts = 100;
+// Enough for any chain of links a person makes; the kernel's own limit.
+constexpr int LargestLinkChain = 40;
+// Random names collide only with one another's leftovers, and a second try
+// practically never collides again; this only bounds a broken random source.
+constexpr int TemporaryNameAttempts = 64;
+constexpr std::string_view TemporaryPrefix = ".kx7312-";
+constexpr int TemporaryRandomLetters = 6;
 
-std::string FailureText(const std::string& path, const std::error_code& reason) {
-  return fmt::format(
-      "Cannot save the samples to \"{}\": {}. Any existing file of that name is "
-      "unchanged.",
-      path, reason.message());
+std::string Message(std::error_code error) {
+  return error.message();
 }
 
-std::error_code LastError() {
-  return {errno, std::generic_category()};
-}
-
-struct TemporaryFile {
-  fs::path path;
-  std::FILE* file = nullptr;
-};
-
-// Opens a new file for writing; fails with EEXIST when the name is taken.
-std::FILE* OpenNewFile(const fs::path& path) {
-#ifdef _WIN32
-  // The C library that mingw-w64 programs use has no "x" mode: it would
-  // silently truncate a file that is already there.
-  int descriptor = -1;
-  if (const errno_t failure =
-          _wsopen_s(&descriptor, path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
-                    _SH_DENYNO, _S_IREAD | _S_IWRITE)) {
-    errno = failure;
-    return nullptr;
+// The file a path names once every symbolic link on its end is followed.
+// A link to a file that does not exist yet names the file to create.
+fs::path FollowLinks(const fs::path& path, std::error_code& error) {
+  fs::path target = path;
+  for (int hop = 0; hop < LargestLinkChain; ++hop) {
+    const fs::file_status status = fs::symlink_status(target, error);
+    if (status.type() == fs::file_type::not_found) {
+      error.clear();
+      return target;
+    }
+    if (error || !fs::is_symlink(status)) {
+      return target;
+    }
+    fs::path next = fs::read_symlink(target, error);
+    if (error) {
+      return target;
+    }
+    target = next.is_absolute() ? std::move(next) : target.parent_path() / next;
   }
-  std::FILE* file = _fdopen(descriptor, "wb");
-  if (file == nullptr) {
-    _close(descriptor);
-  }
-  return file;
-#else
-  // "x": fail rather than open a file someone else is writing.
-  return std::fopen(path.string().c_str(), "wbx");
-#endif
+  error = std::make_error_code(std::errc::too_many_symbolic_link_levels);
+  return target;
 }
 
-// Creates a file that did not exist before, in the target's own folder so
-// that the final rename never crosses file systems.
-std::optional<TemporaryFile> CreateTemporary(const fs::path& target, std::error_code& error) {
+// ".kx7312-" and six random letters: short, so that it fits beside a name
+// of any legal length, and random, so that what a killed capture left
+// behind never stands in the way of the next one.
+std::string TemporaryName() {
+  constexpr std::string_view kLetters =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  thread_local std::mt19937_64 generator = [] {
+    std::random_device device;
+    std::seed_seq seed{
+        device(), device(),
+        static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count())};
+    return std::mt19937_64(seed);
+  }();
+  std::uniform_int_distribution<std::size_t> pick(0, kLetters.size() - 1);
+  std::string name(TemporaryPrefix);
+  for (int i = 0; i < TemporaryRandomLetters; ++i) {
+    name += kLetters[pick(generator)];
+  }
+  return name;
+}
+
+int CreateTemporary(const fs::path& folder, fs::path& temporary, std::error_code& error) {
   for (int attempt = 0; attempt < TemporaryNameAttempts; ++attempt) {
-    fs::path candidate = target;
-    candidate += fmt::format(".{}.part", attempt);
-    errno = 0;
-    std::FILE* file = OpenNewFile(candidate);
-    if (file != nullptr) {
-      return TemporaryFile{candidate, file};
-    }
-    error = LastError();
-    if (error != std::errc::file_exists) {
-      return std::nullopt;
+    temporary = folder / TemporaryName();
+    const int descriptor = platform::CreateNew(temporary, error);
+    if (descriptor >= 0 || error != std::errc::file_exists) {
+      return descriptor;
     }
   }
-  return std::nullopt;
+  return -1;
+}
+
+bool MayNotCreate(std::error_code error) {
+  return error == std::errc::permission_denied || error == std::errc::operation_not_permitted;
 }
 
 }  // namespace
@@ -105,47 +110,116 @@ std::string Channel0FileText(std::span<const std::int32_t> replies) {
   return text;
 }
 
-std::optional<std::string> WriteFileReplacing(const std::string& path, std::string_view contents) {
-  if (path.empty()) {
-    return FailureText(path, std::make_error_code(std::errc::no_such_file_or_directory));
-  }
-  const fs::path target(path);
-  std::error_code error;
-  std::optional<TemporaryFile> temporary = CreateTemporary(target, error);
-  if (!temporary) {
-    return FailureText(path, error);
-  }
+SampleFileWriter::SampleFileWriter(std::string path) : path_(std::move(path)) {}
 
-  errno = 0;
-  const bool written =
-      std::fwrite(contents.data(), 1, contents.size(), temporary->file) == contents.size() &&
-      std::fflush(temporary->file) == 0;
-  if (!written) {
-    error = LastError();
+SampleFileWriter::~SampleFileWriter() {
+  if (descriptor_ >= 0) {
+    platform::Close(descriptor_);
   }
-  errno = 0;
-  const bool closed = std::fclose(temporary->file) == 0;
-  if (written && !closed) {
-    error = LastError();
-  }
-  if (!written || !closed) {
+  if (!temporary_.empty()) {
     std::error_code ignored;
-    fs::remove(temporary->path, ignored);
-    return FailureText(path, error ? error : std::make_error_code(std::errc::io_error));
+    fs::remove(temporary_, ignored);
+  }
+}
+
+std::string SampleFileWriter::Failure(const std::string& reason) const {
+  const std::string link = !target_.empty() && target_ != fs::path(path_)
+                               ? fmt::format(" (a link to \"{}\")", target_.string())
+                               : std::string();
+  return fmt::format(
+      "Cannot save the samples to \"{}\"{}: {}. Any existing file of that name is "
+      "unchanged.",
+      path_, link, reason);
+}
+
+std::optional<std::string> SampleFileWriter::Prepare() {
+  if (path_.empty()) {
+    return Failure(Message(std::make_error_code(std::errc::no_such_file_or_directory)));
+  }
+  std::error_code error;
+  target_ = FollowLinks(fs::path(path_), error);
+  if (!error) {
+    error = platform::Inspect(target_, existing_);
+  }
+  if (error) {
+    return Failure(Message(error));
+  }
+  if (existing_.directory) {
+    return Failure(Message(std::make_error_code(std::errc::is_a_directory)));
+  }
+  // Renaming over a device or a pipe would put a plain file in its place.
+  if (existing_.exists && !existing_.regular) {
+    return Failure("it is not a regular file");
+  }
+  if (existing_.exists && !existing_.writable) {
+    return Failure("the file is read-only");
   }
 
-  // A replaced file keeps the permissions it had.
-  std::error_code ignored;
-  const fs::file_status existing = fs::status(target, ignored);
-  if (fs::is_regular_file(existing)) {
-    fs::permissions(temporary->path, existing.permissions(), ignored);
+  const fs::path folder = target_.parent_path();
+  descriptor_ = CreateTemporary(folder, temporary_, error);
+  if (descriptor_ < 0) {
+    temporary_.clear();
+    if (!existing_.exists || !MayNotCreate(error)) {
+      return Failure(Message(error));
+    }
+    descriptor_ = platform::OpenExisting(target_, error);
+    if (descriptor_ < 0) {
+      return Failure(Message(error));
+    }
   }
-  fs::rename(temporary->path, target, error);
+  prepared_ = true;
+  return std::nullopt;
+}
+
+std::optional<std::string> SampleFileWriter::Save(std::string_view contents) {
+  if (!prepared_) {
+    return Failure(Message(std::make_error_code(std::errc::bad_file_descriptor)));
+  }
+  prepared_ = false;
+  const bool in_place = temporary_.empty();
+  std::error_code error;
+  if (in_place) {
+    error = platform::TruncateToZero(descriptor_);
+  } else if (existing_.exists) {
+    error = platform::KeepOwnerAndMode(descriptor_, existing_);
+  }
+  if (!error) {
+    error = platform::WriteAll(descriptor_, contents);
+  }
+  // The data must be on the disk before the name points at it.
+  if (!error) {
+    error = platform::SyncFile(descriptor_);
+  }
+  const std::error_code closed = platform::Close(descriptor_);
+  descriptor_ = -1;
+  if (!error) {
+    error = closed;
+  }
+  if (!error && !in_place) {
+    error = platform::RenameOver(temporary_, target_);
+  }
   if (error) {
-    fs::remove(temporary->path, ignored);
-    return FailureText(path, error);
+    if (in_place) {
+      return fmt::format(
+          "Cannot save the samples to \"{}\": {}. Its folder takes no new files, so it was "
+          "being written in place and may now be incomplete.",
+          path_, Message(error));
+    }
+    return Failure(Message(error));  // the destructor removes the temporary file
+  }
+  if (!in_place) {
+    temporary_.clear();
+    platform::SyncFolder(target_.parent_path().empty() ? fs::path(".") : target_.parent_path());
   }
   return std::nullopt;
+}
+
+std::optional<std::string> WriteFileReplacing(const std::string& path, std::string_view contents) {
+  SampleFileWriter writer(path);
+  if (std::optional<std::string> failure = writer.Prepare()) {
+    return failure;
+  }
+  return writer.Save(contents);
 }
 
 }  // namespace kx::adc

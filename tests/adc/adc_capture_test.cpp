@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -216,33 +217,77 @@ TEST_P(AdcCaptureTest, AnExistingFileIsReplacedWhole) {
   EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"old.dat"}));
 }
 
-TEST_P(AdcCaptureTest, AFileThatCannotBeWrittenIsReportedAndTheOldOneKept) {
+// The board is not asked for a single sample when they could not be saved:
+// the operator learns it at once, not after the capture's wait.
+TEST_P(AdcCaptureTest, AFileThatCannotBeSavedIsReportedBeforeTheFirstTransfer) {
+  struct Case {
+    const char* name;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"a folder", "Is a directory"},
+      {"gone/s.dat", "No such file or directory"},
+      {"read-only.dat", "the file is read-only"},
+  };
+  for (const bool all_channels : {true, false}) {
+    for (const Case& c : cases) {
+      TempFolder folder;
+      std::filesystem::create_directories(folder.Path() / "a folder");
+      WriteBytes(folder.File("read-only.dat"), "earlier samples\r\n");
+      std::filesystem::permissions(folder.File("read-only.dat"),
+                                   std::filesystem::perms::owner_read);
+      const std::string path = folder.File(c.name);
+      AdcRig rig(GetParam());
+      rig.port.save_answers.emplace_back(path);
+      if (all_channels) {
+        rig.ops.CaptureAllChannels();
+      } else {
+        rig.ops.CaptureChannel0();
+      }
+      EXPECT_TRUE(rig.TakeAdcWords().empty()) << c.name;
+      ASSERT_EQ(rig.port.messages.size(), 1U) << c.name;
+      EXPECT_EQ(rig.port.messages[0].text, "Cannot save the samples to \"" + path +
+                                               "\": " + c.reason +
+                                               ". Any existing file of that name is unchanged.");
+      EXPECT_EQ(rig.port.messages[0].title, "Error");
+      EXPECT_EQ(rig.port.messages[0].icon, board::MessageIcon::Exclamation);
+      // Neither "Taking Samples" nor any progress: no capture began.
+      EXPECT_TRUE(rig.port.capture_statuses.empty()) << c.name;
+      EXPECT_TRUE(rig.port.progress.empty()) << c.name;
+      std::filesystem::permissions(folder.File("read-only.dat"), std::filesystem::perms::owner_all);
+      EXPECT_EQ(ReadBytes(folder.File("read-only.dat")), "earlier samples\r\n");
+      EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"a folder", "read-only.dat"}));
+    }
+  }
+}
+
+TEST_P(AdcCaptureTest, ALinkIsFollowedAndATemporaryFileNeverLeftBehind) {
+#ifdef _WIN32
+  GTEST_SKIP() << "links need privileges on Windows";
+#else
   TempFolder folder;
-  std::filesystem::create_directories(folder.Path() / "a folder");
-  const std::string into_folder = folder.File("a folder");
-  const std::string no_folder = folder.File("gone/s.dat");
+  std::filesystem::create_directories(folder.Path() / "real");
+  const std::string target = folder.File("real/samples.dat");
+  WriteBytes(target, "earlier samples\r\n");
+  std::filesystem::create_symlink("real/samples.dat", folder.Path() / "latest.dat");
   AdcRig rig(GetParam());
-
-  rig.port.save_answers.emplace_back(into_folder);
-  rig.ops.CaptureAllChannels();
-  EXPECT_EQ(rig.TakeAdcWords().size(), 8193U);  // the samples were taken first
-  ASSERT_EQ(rig.port.messages.size(), 1U);
-  EXPECT_EQ(rig.port.messages[0].text, "Cannot save the samples to \"" + into_folder +
-                                           "\": Is a directory. Any existing file of that "
-                                           "name is unchanged.");
-  EXPECT_EQ(rig.port.messages[0].title, "Error");
-  EXPECT_EQ(rig.port.capture_statuses, (std::vector<std::string>{"Taking Samples", ""}));
-  EXPECT_EQ(rig.port.progress.back(), (std::pair{0, 0}));
-  EXPECT_TRUE(std::filesystem::is_directory(into_folder));
-
-  rig.port.save_answers.emplace_back(no_folder);
+  rig.port.save_answers.emplace_back(folder.File("latest.dat"));
   rig.ops.CaptureChannel0();
-  ASSERT_EQ(rig.port.messages.size(), 2U);
-  EXPECT_EQ(rig.port.messages[1].text, "Cannot save the samples to \"" + no_folder +
-                                           "\": No such file or directory. Any existing file "
-                                           "of that name is unchanged.");
-  EXPECT_EQ(rig.port.progress.back(), (std::pair{0, 0}));
-  EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"a folder"}));
+  EXPECT_TRUE(rig.port.messages.empty());
+  EXPECT_TRUE(std::filesystem::is_symlink(folder.File("latest.dat")));
+  EXPECT_EQ(CrLfLines(ReadBytes(target)).size(), 1024U);
+
+  // A board lost during the capture: the file prepared for it goes again.
+  rig.unplugging.answers_left = 10;
+  rig.port.save_answers.emplace_back(folder.File("latest.dat"));
+  rig.ops.CaptureAllChannels();
+  ASSERT_EQ(rig.port.messages.size(), 1U);
+  EXPECT_EQ(CrLfLines(ReadBytes(target)).size(), 1024U);
+  EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"latest.dat", "real"}));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path() / "real"),
+                          std::filesystem::directory_iterator()),
+            1);
+#endif
 }
 
 TEST_P(AdcCaptureTest, AnAbsentBoardStopsTheCaptureAtTheFirstTransfer) {
