@@ -1,6 +1,7 @@
 #include "ctl/run_ctl.h"
 
 #include <memory>
+#include <string>
 #include <variant>
 
 #include "board/firmware_path.h"
@@ -61,7 +62,14 @@ int RunCtl(const std::vector<std::string>& args, std::istream& in, std::ostream&
   const programs::LinkBackend& backend = *std::get<std::unique_ptr<programs::LinkBackend>>(created);
   LinkSetup link{backend.Libraries(), port, board::ProgramFolder(),
                  [&backend] { return backend.LastProblem(); }};
-  return RunCommands(*options.edition, link, commands.commands, options.json, out, err);
+  const int status = RunCommands(*options.edition, link, commands.commands, options.json, out, err);
+  // Said once, at the end: the link went on without its trace, but a trace
+  // that silently misses calls would mislead whoever reads it.
+  if (const std::string trace = backend.TraceProblem(); !trace.empty()) {
+    err << "kx7312ctl: " << trace << "\n";
+    return ExitFailure;
+  }
+  return status;
 }
 
 }  // namespace kx::ctl

@@ -1,7 +1,6 @@
 #include "programs/link_backend.h"
 
-#include <cerrno>
-#include <cstring>
+#include <utility>
 
 #include "board/sim/sim_settings.h"
 
@@ -123,15 +122,21 @@ std::variant<std::unique_ptr<LinkBackend>, std::string> LinkBackend::Create(
     }
     backend->sim_ = std::make_unique<board::sim::SimBoard>(settings);
     backend->libraries_ = {&backend->sim_->Cvn(), &backend->sim_->Io()};
+    // A bad image is named with its reason on the simulated board as on a
+    // real one.
+    backend->last_problem_ = [sim = backend->sim_.get()] { return sim->LastFirmwareError(); };
   } else if (std::string error = backend->OpenHardware(edition, options, port); !error.empty()) {
     return error;
   }
 
   if (options.trace) {
-    backend->trace_file_ = std::make_unique<std::ofstream>(*options.trace, std::ios::app);
-    if (!*backend->trace_file_) {
-      return "cannot open trace file " + *options.trace + ": " + std::strerror(errno);
+    auto opened = board::trace::FileTraceWriter::Open(*options.trace);
+    if (const auto* error = std::get_if<std::string>(&opened)) {
+      return "cannot open trace file " + *options.trace + ": " + *error;
     }
+    backend->trace_path_ = *options.trace;
+    backend->trace_file_ =
+        std::move(std::get<std::unique_ptr<board::trace::FileTraceWriter>>(opened));
     backend->sink_ = std::make_unique<board::trace::TraceSink>(*backend->trace_file_);
     backend->cvn_tracer_ = std::make_unique<board::trace::TracingCvnCyusbUsb4>(
         *backend->libraries_.cvn, *backend->sink_);
@@ -140,6 +145,22 @@ std::variant<std::unique_ptr<LinkBackend>, std::string> LinkBackend::Create(
     backend->libraries_ = {backend->cvn_tracer_.get(), backend->io_tracer_.get()};
   }
   return backend;
+}
+
+std::string LinkBackend::TraceProblem() const {
+  if (!sink_ || !sink_->Failed()) {
+    return {};
+  }
+  return "the trace file " + trace_path_ + " could not be written (" + sink_->Problem() +
+         "): it ends before the first call it could not record";
+}
+
+void LinkBackend::OnTraceFailure(std::function<void(const std::string&)> report) {
+  if (!sink_) {
+    return;
+  }
+  sink_->OnFailure(
+      [this, report = std::move(report)](const std::string&) { report(TraceProblem()); });
 }
 
 }  // namespace kx::programs

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -32,9 +31,16 @@ class LinkBackend {
   // Whether this build reaches a real board through libusb.
   static bool HasUsbBackend();
 
-  // Why the hardware backend's latest search, connect or download failed, in
-  // one line; empty when it did not, and always for the simulated board.
+  // Why the latest search, connect or download failed, in one line (for the
+  // simulated board: why it refused the firmware image); empty when it did not.
   std::string LastProblem() const { return last_problem_ ? last_problem_() : std::string(); }
+
+  // Why the trace file stopped being written, naming the file; empty while
+  // it is written, and without a trace. Tracing stops at the first failure;
+  // the link goes on.
+  std::string TraceProblem() const;
+  // Called once, as the trace first fails, with TraceProblem()'s text.
+  void OnTraceFailure(std::function<void(const std::string&)> report);
 
  private:
   LinkBackend() = default;
@@ -48,7 +54,8 @@ class LinkBackend {
   std::unique_ptr<board::MissingLinkLibrary> missing_;
   std::shared_ptr<void> hardware_;  // whichever libraries the platform's backend made
   std::function<std::string()> last_problem_;
-  std::unique_ptr<std::ofstream> trace_file_;
+  std::string trace_path_;
+  std::unique_ptr<board::trace::FileTraceWriter> trace_file_;
   std::unique_ptr<board::trace::TraceSink> sink_;
   std::unique_ptr<board::trace::TracingCvnCyusbUsb4> cvn_tracer_;
   std::unique_ptr<board::trace::TracingUsbBoardIo> io_tracer_;

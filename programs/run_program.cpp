@@ -7,6 +7,7 @@
 #include "board/firmware_path.h"
 #include "panel/frm_startup.h"
 #include "panel/panel_operator_port.h"
+#include "panel/trace_notice.h"
 #include "programs/link_backend.h"
 #include "programs/program_options.h"
 
@@ -36,6 +37,9 @@ int RunProgram(int argc, char** argv, const Edition& edition) {
   int qt_argc = static_cast<int>(qt_argv.size());
   qt_argv.push_back(nullptr);
   QApplication app(qt_argc, qt_argv.data());
+  panel::TraceNotice trace_notice(port);
+  backend->OnTraceFailure(
+      [&trace_notice](const std::string& problem) { trace_notice.Report(problem); });
 
   panel::FrmStartup window(edition, backend->Libraries(), port, board::ProgramFolder());
   window.Form_Load();

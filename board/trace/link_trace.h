@@ -1,27 +1,90 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <ostream>
+#include <string>
 #include <string_view>
+#include <variant>
 
 #include "board/cvn_cyusb_usb4.h"
 #include "board/usb_board_io.h"
 
 namespace kx::board::trace {
 
-// Where trace lines go: one line per link call, flushed at once so that a
-// trace survives a crash or a killed program up to the last call.
-class TraceSink {
+// Where the trace's bytes go.
+class TraceWriter {
  public:
-  explicit TraceSink(std::ostream& out) : out_(out) {}
-  void WriteLine(std::string_view line);
-  // True once a write has failed (disk full, closed pipe); the link itself is
-  // never held up by its trace.
-  bool Failed() const { return failed_; }
+  struct Written {
+    std::size_t count = 0;  // bytes that went out, also when some did not
+    std::string error;      // why not all of them did; empty when they all did
+  };
+
+  virtual ~TraceWriter() = default;
+  virtual Written Write(std::string_view bytes) = 0;
+  // Takes back the last `count` bytes written, where the output allows it (a
+  // regular file); false where it does not (a pipe, a device, a stream).
+  virtual bool Unwrite(std::size_t count) = 0;
+};
+
+// Appends to a file, each Write going straight to the system, so that a
+// trace survives a crash or a killed program up to the last call.
+class FileTraceWriter final : public TraceWriter {
+ public:
+  // The writer, or why the file cannot be opened for appending (created
+  // when it does not exist).
+  static std::variant<std::unique_ptr<FileTraceWriter>, std::string> Open(const std::string& path);
+  ~FileTraceWriter() override;
+  FileTraceWriter(const FileTraceWriter&) = delete;
+  FileTraceWriter& operator=(const FileTraceWriter&) = delete;
+
+  Written Write(std::string_view bytes) override;
+  bool Unwrite(std::size_t count) override;
+
+ private:
+  explicit FileTraceWriter(int descriptor) : descriptor_(descriptor) {}
+  int descriptor_;
+};
+
+// Writes to a stream, as tests and tools collect a trace in memory.
+class StreamTraceWriter final : public TraceWriter {
+ public:
+  explicit StreamTraceWriter(std::ostream& out) : out_(out) {}
+  Written Write(std::string_view bytes) override;
+  bool Unwrite(std::size_t /*count*/) override { return false; }
 
  private:
   std::ostream& out_;
+};
+
+// One line per link call. A trace is a side matter to the link: a write that
+// fails (a full disk, a closed pipe) never holds the link up. The sink then
+// stops writing, takes back the part of the line that went out, or else
+// ends it, so that no cut line ("request han") passes for a whole one, and
+// tells the program once, so the operator learns that the trace is
+// incomplete.
+class TraceSink {
+ public:
+  explicit TraceSink(TraceWriter& out) : out_(out) {}
+  explicit TraceSink(std::ostream& out)
+      : owned_(std::make_unique<StreamTraceWriter>(out)), out_(*owned_) {}
+
+  void WriteLine(std::string_view line);
+  bool Failed() const { return failed_; }
+  // Why the first failed write failed ("No space left on device"); empty
+  // while none did.
+  const std::string& Problem() const { return problem_; }
+  // Called once, at the first failure, with Problem().
+  void OnFailure(std::function<void(const std::string&)> report) { report_ = std::move(report); }
+
+ private:
+  std::unique_ptr<TraceWriter> owned_;
+  TraceWriter& out_;
   bool failed_ = false;
+  std::string problem_;
+  std::function<void(const std::string&)> report_;
 };
 
 // Records every call of a CVN_CYUSB_USB4 library and passes it on unchanged:

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <iterator>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -108,6 +109,22 @@ TEST(CtlProcessTest, AnAbsentBoardIsStatusOneWithAMessage) {
   EXPECT_NE(run.err.find("No Evaluation Board Found"), std::string::npos) << run.err;
   const Lines trace = testing::SplitLines(testing::ReadBytes(folder.File("trace.txt")));
   EXPECT_EQ(Count(trace, "request "), 0U);
+}
+
+// The commands run to their end without the trace; the call then says, once,
+// that the trace is incomplete, and does not pass for a clean run.
+TEST(CtlProcessTest, ATraceThatCannotBeWrittenIsStatusOneWithTheReasonAtTheEnd) {
+  if (!std::filesystem::exists("/dev/full")) {
+    GTEST_SKIP() << "no /dev/full here";
+  }
+  testing::TempFolder folder;
+  const ToolRun run =
+      RunTool({"--simulate", "--trace", "/dev/full", "adc", "write", "8310"}, folder.Path());
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(testing::SplitLines(run.out).size(), 1U) << run.out;
+  EXPECT_EQ(run.err,
+            "kx7312ctl: the trace file /dev/full could not be written (No space left on device): "
+            "it ends before the first call it could not record\n");
 }
 
 TEST(CtlProcessTest, BadUsageIsStatusTwoNamingTheWordAndSendsNothing) {

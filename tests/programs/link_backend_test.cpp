@@ -51,6 +51,51 @@ TEST_F(LinkBackendTest, SimulatedBoardBehindATraceFile) {
   EXPECT_NE(text.str().find("code=0xE0"), std::string::npos);
 }
 
+// The simulated board says why it refused an image, as the USB backend does.
+TEST_F(LinkBackendTest, SimulatedBoardNamesTheImageItCannotRead) {
+  ProgramOptions options;
+  options.simulate = true;
+  auto created = LinkBackend::Create(Version2Edition, options, port_);
+  ASSERT_TRUE(std::holds_alternative<std::unique_ptr<LinkBackend>>(created));
+  auto& backend = std::get<std::unique_ptr<LinkBackend>>(created);
+  board::CvnBoardLink link(*backend->Libraries().cvn, port_, folder_.string());
+  link.LoadUSB();
+  const std::string image = (folder_ / "KX7312FW.hex").string();
+  EXPECT_EQ(backend->LastProblem(), "cannot open " + image + ": No such file or directory");
+
+  board::CvnBoardLink good(*backend->Libraries().cvn, port_,
+                           fs::path(KX_TEST_FIRMWARE).parent_path().string());
+  good.LoadUSB();
+  EXPECT_EQ(backend->LastProblem(), "");
+}
+
+TEST_F(LinkBackendTest, ATraceThatCannotBeWrittenIsToldOnceAndTheLinkGoesOn) {
+  if (!fs::exists("/dev/full")) {
+    GTEST_SKIP() << "no /dev/full here";
+  }
+  ProgramOptions options;
+  options.simulate = true;
+  options.trace = "/dev/full";
+  auto created = LinkBackend::Create(Version2Edition, options, port_);
+  ASSERT_TRUE(std::holds_alternative<std::unique_ptr<LinkBackend>>(created));
+  auto& backend = std::get<std::unique_ptr<LinkBackend>>(created);
+  std::vector<std::string> reports;
+  backend->OnTraceFailure([&reports](const std::string& problem) { reports.push_back(problem); });
+  EXPECT_EQ(backend->TraceProblem(), "");
+
+  board::CvnBoardLink link(*backend->Libraries().cvn, port_,
+                           fs::path(KX_TEST_FIRMWARE).parent_path().string());
+  link.LoadUSB();
+  link.TransferAdcWord(0x8300);
+  EXPECT_EQ(link.State().LinkStatus, 0);
+  EXPECT_TRUE(port_.messages.empty());
+  const std::string expected =
+      "the trace file /dev/full could not be written (No space left on device): it ends before "
+      "the first call it could not record";
+  EXPECT_EQ(backend->TraceProblem(), expected);
+  EXPECT_EQ(reports, std::vector<std::string>{expected});
+}
+
 TEST_F(LinkBackendTest, SettingsFileReachesTheBoard) {
   const fs::path settings = folder_ / "absent.json";
   std::ofstream(settings) << R"({"present": false})";
