@@ -43,7 +43,6 @@ std::error_code Inspect(const std::filesystem::path& path, FileFacts& facts) {
 }
 
 int CreateNew(const std::filesystem::path& path, std::error_code& error) {
-  // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): open(2) is variadic
   const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   error = descriptor < 0 ? LastError() : std::error_code{};
   return descriptor;
@@ -52,7 +51,6 @@ int CreateNew(const std::filesystem::path& path, std::error_code& error) {
 int OpenExisting(const std::filesystem::path& path, std::error_code& error) {
   // No O_CREAT: only the file that was checked, never a new one, and no
   // O_TRUNC: nothing changes until the samples are there to be written.
-  // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): open(2) is variadic
   const int descriptor = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
   error = descriptor < 0 ? LastError() : std::error_code{};
   return descriptor;
@@ -105,7 +103,6 @@ void SyncFolder(const std::filesystem::path& folder) {
   // A rename lives in the folder: without this the new name may not survive
   // a power cut even though the data did. Some file systems cannot sync a
   // folder; the samples are in place all the same, so nothing is reported.
-  // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): open(2) is variadic
   const int descriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (descriptor >= 0) {
     ::fsync(descriptor);

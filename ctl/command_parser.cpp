@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
+#include <iterator>
 #include <optional>
 #include <span>
 #include <stdexcept>
@@ -30,13 +31,32 @@ class UsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+bool IsControl(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte < 0x20 || byte == 0x7F;
+}
+
+// Control characters as \xNN: a message must not ring, erase or end a line
+// on the terminal, nor hide what the word really holds.
+std::string Visible(std::string_view word) {
+  std::string shown;
+  for (const char c : word) {
+    if (IsControl(c)) {
+      fmt::format_to(std::back_inserter(shown), "\\x{:02X}", static_cast<unsigned char>(c));
+    } else {
+      shown += c;
+    }
+  }
+  return shown;
+}
+
 // A pasted novel is cut short in a message.
 std::string Capped(std::string_view word) {
   constexpr std::size_t kLongest = 40;
   if (word.size() > kLongest) {
-    return fmt::format("{}...", word.substr(0, kLongest));
+    return fmt::format("{}...", Visible(word.substr(0, kLongest)));
   }
-  return std::string(word);
+  return Visible(word);
 }
 
 // A word as messages quote it.
@@ -46,7 +66,7 @@ std::string Quote(std::string_view word) {
 
 // Paths are quoted whole: a cut one would not say which file was meant.
 std::string QuotePath(std::string_view path) {
-  return fmt::format("\"{}\"", path);
+  return fmt::format("\"{}\"", Visible(path));
 }
 
 [[noreturn]] void Refuse(const std::string& detail) {
@@ -59,7 +79,10 @@ bool IsGroupWord(std::string_view word) {
 
 class Cursor {
  public:
-  explicit Cursor(const std::vector<std::string>& tokens) : tokens_(tokens) {}
+  Cursor(const std::vector<std::string>& tokens, FileChecks checks)
+      : tokens_(tokens), checks_(checks) {}
+
+  FileChecks Checks() const { return checks_; }
 
   bool AtEnd() const { return pos_ == tokens_.size(); }
   // The words of a command end where the next command's group word stands.
@@ -76,6 +99,7 @@ class Cursor {
 
  private:
   const std::vector<std::string>& tokens_;
+  FileChecks checks_;
   std::size_t pos_ = 0;
 };
 
@@ -235,12 +259,28 @@ void CheckVolts(const std::string& word) {
   }
 }
 
-// A capture must be able to create its file; a missing folder is found now,
-// before a single sample is taken.
-void CheckCaptureFile(const std::string& file) {
-  namespace fs = std::filesystem;
+// A file name is passed to the system as it is: a NUL would cut it short
+// ("out\0put.txt" names "out") and the other control characters are never
+// meant in a name. Refused wherever a script or the command line names a
+// file.
+void CheckFileName(const std::string& file) {
   if (file.empty()) {
     Refuse("the FILE name is empty");
+  }
+  const auto control = std::find_if(file.begin(), file.end(), IsControl);
+  if (control != file.end()) {
+    Refuse(fmt::format("the FILE name {} holds the control character {}", QuotePath(file),
+                       Visible(std::string_view(&*control, 1))));
+  }
+}
+
+// A capture must be able to create its file; a missing folder is found now,
+// before a single sample is taken.
+void CheckCaptureFile(const std::string& file, FileChecks checks) {
+  namespace fs = std::filesystem;
+  CheckFileName(file);
+  if (checks == FileChecks::Skip) {
+    return;
   }
   std::error_code error;
   const fs::path path(file);
@@ -394,7 +434,7 @@ Action ParseAdcWrite(Cursor& cursor, const Edition&) {
 template <bool kChannel0>
 Action ParseAdcCapture(Cursor& cursor, const Edition&) {
   const std::string& file = cursor.TakeRequired("the FILE to save the samples to");
-  CheckCaptureFile(file);
+  CheckCaptureFile(file, cursor.Checks());
   return AdcCapture{file, kChannel0};
 }
 
@@ -467,9 +507,9 @@ std::string UsageMessage(const Source& source, const std::string& command,
 }
 
 ParseResult ParseCommands(const std::vector<std::string>& tokens, const Source& source,
-                          const Edition& edition) {
+                          const Edition& edition, FileChecks checks) {
   ParseResult result;
-  Cursor cursor(tokens);
+  Cursor cursor(tokens, checks);
   while (!cursor.AtEnd()) {
     const std::string& group = cursor.Take();
     std::string name = group;
@@ -484,9 +524,7 @@ ParseResult ParseCommands(const std::vector<std::string>& tokens, const Source& 
       }
       if (group == "script") {
         const std::string& path = cursor.TakeRequired("the FILE, or - for standard input");
-        if (path.empty()) {
-          Refuse("the FILE name is empty");
-        }
+        CheckFileName(path);
         result.items.emplace_back(ScriptCall{path, source});
         continue;
       }

@@ -24,13 +24,19 @@ struct ParseResult {
   std::string error;
 };
 
+// Whether the file system is looked at: a capture's folder must exist when a
+// call is checked. A script line parsed again when its turn comes skips
+// that; the capture then checks its file itself before its first transfer.
+enum class FileChecks { Now, Skip };
+
 // The commands in `tokens`, one after the other: each starts with its group
 // word (dac, line, adc, script) and takes the words up to the next group
 // word. Every value is checked here, before anything could be sent:
 // channels 0-15, codes 0-FFF, DAC words up to 8 and ADC words up to 4 hex
-// digits, finite volts, and what the edition has no control for.
+// digits, finite volts, file names without control characters, and what the
+// edition has no control for.
 ParseResult ParseCommands(const std::vector<std::string>& tokens, const Source& source,
-                          const Edition& edition);
+                          const Edition& edition, FileChecks checks = FileChecks::Now);
 
 // The same text as a ParseResult error, for problems found around a command:
 // "run.txt:4: script: ..." or "dac load: ...".

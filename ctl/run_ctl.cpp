@@ -13,7 +13,7 @@
 
 namespace kx::ctl {
 
-int RunCommands(const Edition& edition, const LinkSetup& link, const std::vector<Command>& commands,
+int RunCommands(const Edition& edition, const LinkSetup& link, const CommandSequence& commands,
                 bool json, std::ostream& out, std::ostream& err) {
   Output output(out, err, json, edition);
   Session session(edition, link.libraries, link.port, link.program_folder, link.link_problem);

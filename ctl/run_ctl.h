@@ -10,6 +10,7 @@
 #include "ctl/command.h"
 #include "ctl/console_port.h"
 #include "ctl/exit_status.h"
+#include "ctl/script.h"
 #include "programs/edition.h"
 
 namespace kx::ctl {
@@ -29,8 +30,9 @@ struct LinkSetup {
   std::function<std::string()> link_problem;
 };
 
-// Start-up and the commands, stopping at the first failure.
-int RunCommands(const Edition& edition, const LinkSetup& link, const std::vector<Command>& commands,
+// Start-up and the commands, stopping at the first failure. A script's
+// commands are parsed from its checked text one at a time as they run.
+int RunCommands(const Edition& edition, const LinkSetup& link, const CommandSequence& commands,
                 bool json, std::ostream& out, std::ostream& err);
 
 }  // namespace kx::ctl

@@ -3,6 +3,8 @@
 #include <fmt/format.h>
 
 #include <array>
+#include <stdexcept>
+#include <utility>
 #include <variant>
 
 #include "board/bounded_file.h"
@@ -42,10 +44,10 @@ ScriptText ReadStream(std::istream& in) {
 }
 
 ScriptText ReadScriptFile(const std::string& path) {
-  const board::BoundedFileText file = board::ReadFileAtMost(path, LargestScript);
+  board::BoundedFileText file = board::ReadFileAtMost(path, LargestScript);
   switch (file.problem) {
     case board::FileReadProblem::None:
-      return {file.text, {}};
+      return {std::move(file.text), {}};
     case board::FileReadProblem::CannotOpen:
       return {{}, fmt::format("cannot open \"{}\": {}", path, file.reason)};
     case board::FileReadProblem::TooLarge:
@@ -56,7 +58,122 @@ ScriptText ReadScriptFile(const std::string& path) {
   return {{}, fmt::format("\"{}\" cannot be read: {}", path, file.reason)};
 }
 
+// The next line of `text` from `offset`, without its LF; `offset` moves past
+// it.
+std::string_view NextLine(std::string_view text, std::size_t& offset) {
+  const std::size_t end = text.find('\n', offset);
+  const std::string_view line =
+      text.substr(offset, end == std::string_view::npos ? std::string_view::npos : end - offset);
+  offset = end == std::string_view::npos ? text.size() : end + 1;
+  return line;
+}
+
+// One script line: its command, none for a blank or comment line, or the
+// refusal naming the line.
+std::string ParseLine(std::string_view line, const Source& source, const Edition& edition,
+                      FileChecks checks, std::optional<Command>& command) {
+  command.reset();
+  const LineWords split = SplitScriptLine(line);
+  if (!split.error.empty()) {
+    return UsageMessage(source, "", split.error);
+  }
+  ParseResult parsed = ParseCommands(split.words, source, edition, checks);
+  if (!parsed.error.empty()) {
+    return parsed.error;
+  }
+  if (parsed.items.empty()) {
+    return {};
+  }
+  if (std::holds_alternative<ScriptCall>(parsed.items.front())) {
+    return UsageMessage(source, "script", "a script cannot run another script");
+  }
+  if (parsed.items.size() > 1) {
+    const std::string second = std::holds_alternative<Command>(parsed.items[1])
+                                   ? std::get<Command>(parsed.items[1]).name
+                                   : std::string("script");
+    return UsageMessage(source, "",
+                        fmt::format("one command per line; \"{}\" starts a second", second));
+  }
+  command = std::get<Command>(std::move(parsed.items.front()));
+  return {};
+}
+
+std::size_t TextStart(std::string_view text) {
+  return text.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
+}
+
 }  // namespace
+
+CommandSequence::CommandSequence(std::vector<Command> commands) {
+  for (Command& command : commands) {
+    Add(std::move(command));
+  }
+}
+
+void CommandSequence::Add(Command command) {
+  items_.emplace_back(std::move(command));
+  ++size_;
+}
+
+void CommandSequence::Append(CommandSequence&& other) {
+  for (auto& item : other.items_) {
+    items_.push_back(std::move(item));
+  }
+  size_ += other.size_;
+  other.items_.clear();
+  other.size_ = 0;
+}
+
+CommandSequence::Iterator::Iterator(const CommandSequence* sequence, std::size_t item)
+    : sequence_(sequence), item_(item) {
+  Settle();
+}
+
+const Command& CommandSequence::Iterator::operator*() const {
+  if (const Command* command = std::get_if<Command>(&sequence_->items_[item_])) {
+    return *command;
+  }
+  return *parsed_;
+}
+
+CommandSequence::Iterator& CommandSequence::Iterator::operator++() {
+  if (std::holds_alternative<Command>(sequence_->items_[item_])) {
+    ++item_;
+  }
+  Settle();
+  return *this;
+}
+
+void CommandSequence::Iterator::Settle() {
+  parsed_.reset();
+  while (item_ < sequence_->items_.size()) {
+    const auto* script = std::get_if<Script>(&sequence_->items_[item_]);
+    if (script == nullptr) {
+      return;
+    }
+    const std::string_view text = script->text;
+    if (offset_ == 0) {
+      offset_ = TextStart(text);
+    }
+    while (offset_ < text.size()) {
+      const std::string_view line = NextLine(text, offset_);
+      // The capture's folder was looked at when the script was checked; the
+      // capture looks at its file again itself before its first transfer.
+      const std::string error = ParseLine(line, Source{script->name, ++line_}, *script->edition,
+                                          FileChecks::Skip, parsed_);
+      if (!error.empty()) {
+        // Only a fault of ours: the same line passed the same checks.
+        throw std::logic_error("a checked script line was refused: " + error);
+      }
+      if (parsed_) {
+        return;
+      }
+    }
+    ++item_;
+    offset_ = 0;
+    line_ = 0;
+  }
+}
 
 LineWords SplitScriptLine(std::string_view line) {
   LineWords split;
@@ -92,40 +209,25 @@ LineWords SplitScriptLine(std::string_view line) {
 }
 
 CommandList ParseScript(std::string_view text, const std::string& name, const Edition& edition) {
-  CommandList list;
-  if (text.starts_with(kByteOrderMark)) {
-    text.remove_prefix(kByteOrderMark.size());
-  }
-  int number = 0;
-  while (!text.empty()) {
-    const std::size_t end = text.find('\n');
-    const std::string_view line = text.substr(0, end);
-    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-    const Source source{name, ++number};
+  return ParseScriptText(std::string(text), name, edition);
+}
 
-    const LineWords split = SplitScriptLine(line);
-    if (!split.error.empty()) {
-      return {{}, UsageMessage(source, "", split.error)};
+CommandList ParseScriptText(std::string text, const std::string& name, const Edition& edition) {
+  std::size_t count = 0;
+  std::size_t offset = TextStart(text);
+  std::optional<Command> command;
+  for (int number = 1; offset < text.size(); ++number) {
+    const std::string_view line = NextLine(text, offset);
+    std::string error = ParseLine(line, Source{name, number}, edition, FileChecks::Now, command);
+    if (!error.empty()) {
+      return {{}, std::move(error)};
     }
-    ParseResult parsed = ParseCommands(split.words, source, edition);
-    if (!parsed.error.empty()) {
-      return {{}, parsed.error};
-    }
-    if (parsed.items.empty()) {
-      continue;
-    }
-    if (std::holds_alternative<ScriptCall>(parsed.items.front())) {
-      return {{}, UsageMessage(source, "script", "a script cannot run another script")};
-    }
-    if (parsed.items.size() > 1) {
-      const std::string second = std::holds_alternative<Command>(parsed.items[1])
-                                     ? std::get<Command>(parsed.items[1]).name
-                                     : std::string("script");
-      return {{},
-              UsageMessage(source, "",
-                           fmt::format("one command per line; \"{}\" starts a second", second))};
-    }
-    list.commands.push_back(std::get<Command>(std::move(parsed.items.front())));
+    count += command ? 1 : 0;
+  }
+  CommandList list;
+  if (count > 0) {
+    list.commands.items_.emplace_back(CommandSequence::Script{name, std::move(text), &edition});
+    list.commands.size_ = count;
   }
   return list;
 }
@@ -140,7 +242,7 @@ CommandList ReadCommands(const std::vector<std::string>& tokens, const Edition& 
   bool standard_input_read = false;
   for (ParsedItem& item : parsed.items) {
     if (Command* command = std::get_if<Command>(&item)) {
-      list.commands.push_back(std::move(*command));
+      list.commands.Add(std::move(*command));
       continue;
     }
     const ScriptCall& call = std::get<ScriptCall>(item);
@@ -149,18 +251,16 @@ CommandList ReadCommands(const std::vector<std::string>& tokens, const Edition& 
       return {{}, UsageMessage(call.source, "script", "standard input can be read only once")};
     }
     standard_input_read = standard_input_read || from_input;
-    const ScriptText script = from_input ? ReadStream(standard_input) : ReadScriptFile(call.path);
+    ScriptText script = from_input ? ReadStream(standard_input) : ReadScriptFile(call.path);
     if (!script.error.empty()) {
       return {{}, UsageMessage(call.source, "script", script.error)};
     }
-    CommandList lines =
-        ParseScript(script.text, from_input ? StandardInputName : call.path, edition);
+    CommandList lines = ParseScriptText(std::move(script.text),
+                                        from_input ? StandardInputName : call.path, edition);
     if (!lines.error.empty()) {
       return lines;
     }
-    for (Command& command : lines.commands) {
-      list.commands.push_back(std::move(command));
-    }
+    list.commands.Append(std::move(lines.commands));
   }
   return list;
 }

@@ -219,6 +219,52 @@ TEST(CommandParserTest, CaptureFilesMustBeCreatableWhereTheyAreNamed) {
             "adc capture-channel0: \"" + folder.Path().string() + "\" is a folder, not a file");
 }
 
+// A NUL would cut the name short on its way to the system; the other
+// control characters are never meant in a name. Messages show them as \xNN.
+TEST(CommandParserTest, FileNamesWithControlCharactersAreRefused) {
+  using namespace std::string_literals;
+  struct Case {
+    std::vector<std::string> words;
+    std::string error;
+  };
+  const Case cases[] = {
+      {{"adc", "capture", "out\0put.txt"s},
+       R"(adc capture: the FILE name "out\x00put.txt" holds the control character \x00)"},
+      {{"adc", "capture-channel0", "a\tb.dat"},
+       R"(adc capture-channel0: the FILE name "a\x09b.dat" holds the control character \x09)"},
+      {{"adc", "capture", "two\nlines"},
+       R"(adc capture: the FILE name "two\x0Alines" holds the control character \x0A)"},
+      {{"adc", "capture", "\x1B[2Jwiped"},
+       R"(adc capture: the FILE name "\x1B[2Jwiped" holds the control character \x1B)"},
+      {{"adc", "capture", "del\x7F"},
+       R"(adc capture: the FILE name "del\x7F" holds the control character \x7F)"},
+      {{"script", "run\r.txt"},
+       R"(script: the FILE name "run\x0D.txt" holds the control character \x0D)"},
+  };
+  for (const Case& c : cases) {
+    const ParseResult result = ParseCommands(c.words, Source{}, Version2Edition);
+    EXPECT_EQ(result.error, c.error);
+    EXPECT_TRUE(result.items.empty());
+  }
+  // Beyond ASCII, a name is the user's business.
+  testing::TempFolder folder;
+  EXPECT_EQ(Parse("adc capture " + folder.File("mesures-été.dat")).error, "");
+}
+
+TEST(CommandParserTest, ALaterParseOfACheckedLineLeavesTheFileSystemAlone) {
+  testing::TempFolder folder;
+  const std::vector<std::string> words = {"adc", "capture", folder.File("gone/s.dat")};
+  EXPECT_NE(ParseCommands(words, Source{}, Version2Edition).error, "");
+  const ParseResult later = ParseCommands(words, Source{}, Version2Edition, FileChecks::Skip);
+  EXPECT_EQ(later.error, "");
+  ASSERT_EQ(later.items.size(), 1U);
+  // What never depends on the disk is still refused.
+  EXPECT_NE(ParseCommands({"adc", "capture", std::string(1, '\0')}, Source{}, Version2Edition,
+                          FileChecks::Skip)
+                .error,
+            "");
+}
+
 TEST(CommandParserTest, ScriptLinesAreNamedInMessages) {
   const ParseResult result =
       ParseCommands(Words("dac load 3=FFFF"), Source{"run.txt", 12}, Version2Edition);

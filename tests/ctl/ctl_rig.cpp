@@ -42,6 +42,10 @@ int CtlRig::Run(const std::string& command_line, bool json, const std::string& i
 }
 
 int CtlRig::Run(const std::vector<Command>& commands, bool json) {
+  return Run(CommandSequence(commands), json);
+}
+
+int CtlRig::Run(const CommandSequence& commands, bool json) {
   trace_start_ = trace_.str().size();
   std::ostringstream out_stream;
   std::ostringstream err_stream;

@@ -13,6 +13,7 @@
 #include "board/usb_board_io.h"
 #include "ctl/command.h"
 #include "ctl/console_port.h"
+#include "ctl/script.h"
 #include "programs/edition.h"
 #include "support/cut_off_library.h"
 #include "support/temp_folder.h"
@@ -40,6 +41,7 @@ class CtlRig {
   int Run(const std::string& command_line, bool json = false, const std::string& input = "");
   // Commands made by hand, past the checks of the parser.
   int Run(const std::vector<Command>& commands, bool json = false);
+  int Run(const CommandSequence& commands, bool json = false);
 
   // The requests of the last call after its start-up (0xE0 and the four ADC
   // words), as RequestText gives them.

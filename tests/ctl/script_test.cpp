@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 #include <string>
+#include <string_view>
+#include <variant>
 #include <vector>
 
 #include "ctl_rig.h"
@@ -15,6 +18,7 @@ namespace kx::ctl {
 namespace {
 
 using Words = std::vector<std::string>;
+using namespace std::string_view_literals;
 
 struct SplitCase {
   const char* line;
@@ -73,7 +77,7 @@ TEST(ScriptTest, AMistakeAnywhereRefusesTheWholeScript) {
 }
 
 struct ScriptRefusal {
-  const char* text;
+  std::string_view text;  // may hold a NUL
   const char* error;
 };
 
@@ -86,6 +90,12 @@ TEST_P(ScriptRefusalTest, NamesTheLine) {
 INSTANTIATE_TEST_SUITE_P(
     Lines, ScriptRefusalTest,
     ::testing::Values(
+        ScriptRefusal{
+            "adc read\nadc capture \"out\0put.txt\"\n"sv,
+            R"(s.txt:2: adc capture: the FILE name "out\x00put.txt" holds the control character \x00)"},
+        ScriptRefusal{
+            "# tabs\n\nadc capture-channel0 \"a\tb\"\n",
+            R"(s.txt:3: adc capture-channel0: the FILE name "a\x09b" holds the control character \x09)"},
         ScriptRefusal{"adc read\nline pulse-ldac adc read\n",
                       R"(s.txt:2: one command per line; "adc read" starts a second)"},
         ScriptRefusal{"script other.txt\n", "s.txt:1: script: a script cannot run another script"},
@@ -105,6 +115,35 @@ TEST(ReadCommandsTest, ExpandsScriptsInPlaceBetweenTheCommandLinesOwn) {
   EXPECT_EQ(Names(expanded), (Words{"line pulse-ldac@command line", "line clr-low@" + file + ":1",
                                     "line clr-high@" + file + ":2", "adc read@<stdin>:1",
                                     "dac write@command line"}));
+}
+
+// A script's commands are parsed again from the text read at the check, as
+// they run: what happens on the disk after the check changes nothing.
+TEST(ReadCommandsTest, ACheckedScriptRunsAsCheckedWhateverTheDiskDoesLater) {
+  testing::TempFolder folder;
+  std::filesystem::create_directories(folder.Path() / "out");
+  const std::string file = folder.File("run.txt");
+  testing::WriteBytes(file, "\xEF\xBB\xBF# capture\r\n\r\nadc capture \"" +
+                                folder.File("out/s.dat") + "\"\r\n  # nothing\nline pulse-ldac");
+  std::istringstream input;
+  const CommandList list =
+      ReadCommands({"adc", "read", "script", file, "line", "clr-low"}, Version2Edition, input);
+  ASSERT_EQ(list.error, "");
+  std::filesystem::remove_all(folder.Path() / "out");
+  testing::WriteBytes(file, "dac write low 1\n");
+
+  const Words expected = {"adc read@command line", "adc capture@" + file + ":3",
+                          "line pulse-ldac@" + file + ":5", "line clr-low@command line"};
+  EXPECT_EQ(list.commands.size(), expected.size());
+  EXPECT_EQ(Names(list), expected);
+  EXPECT_EQ(Names(list), expected);  // and again, the same
+  std::vector<std::string> files;
+  for (const Command& command : list.commands) {
+    if (const auto* capture = std::get_if<AdcCapture>(&command.action)) {
+      files.push_back(capture->file);
+    }
+  }
+  EXPECT_EQ(files, Words{folder.File("out/s.dat")});
 }
 
 TEST(ReadCommandsTest, RefusesWhatItCannotRead) {
