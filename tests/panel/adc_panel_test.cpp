@@ -364,6 +364,35 @@ TEST(AdcCapture, AnExistingFileIsReplacedOnlyWhenTheOperatorSaysSo) {
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 512);
 }
 
+// A file the operator may not write: once the dialog's question is answered,
+// the capture says why and takes no sample, and the file stays as it was.
+TEST(AdcCapture, AReadOnlyFileIsKeptAndTheOperatorToldBeforeAnySampleIsTaken) {
+  TempFolder folder;
+  const std::string path = folder.File("kept.dat");
+  WriteBytes(path, "earlier samples\r\n");
+  std::filesystem::permissions(path, std::filesystem::perms::owner_read |
+                                         std::filesystem::perms::group_read |
+                                         std::filesystem::perms::others_read);
+
+  PanelRig rig;
+  PaintedTexts label1(rig.window->Label1);
+  rig.watcher->save_answers.push_back(path);
+  const std::size_t skip = rig.Lines().size();
+  Click(*rig.window, rig.window->Command4);
+
+  EXPECT_EQ(rig.watcher->questions.size(), 1U);
+  EXPECT_TRUE(AdcWordsAfter(rig, skip).empty());
+  ASSERT_EQ(rig.watcher->boxes.size(), 1U);
+  EXPECT_EQ(rig.watcher->boxes[0].text, "Cannot save the samples to \"" + path +
+                                            "\": the file is read-only. Any existing file of "
+                                            "that name is unchanged.");
+  EXPECT_EQ(rig.watcher->boxes[0].title, "Error");
+  EXPECT_TRUE(label1.texts.empty());
+  EXPECT_FALSE(rig.window->captureProgress->isVisible());
+  std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+  EXPECT_EQ(ReadBytes(path), "earlier samples\r\n");
+}
+
 TEST(AdcCapture, TheEarlierProgramsWordsCarryWeakTriAndItsCodesTheLowTwelveBits) {
   TempFolder folder;
   PanelRig rig(ClassicEdition);
