@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdint>
 
-#include "programs/edition.h"
+#include "adc/adc_word_rules.h"
 
 namespace kx::adc {
 

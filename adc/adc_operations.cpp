@@ -91,7 +91,7 @@ std::optional<std::string> AdcOperations::WriteAdc(std::string_view text2) {
 }
 
 void AdcOperations::ReadAll(std::string_view reference_text) {
-  const bool with_volts = rules_ == AdcWordRules::Version2;
+  const bool with_volts = HasVolts(rules_);
   const float span =
       with_volts ? FullScaleSpan(ReadReferenceNumber(reference_text), config_.AdcRangeBit) : 0.0F;
 

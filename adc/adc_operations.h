@@ -10,7 +10,7 @@
 #include "adc/sample_file.h"
 #include "board/board_link.h"
 #include "board/operator_port.h"
-#include "programs/edition.h"
+#include "adc/adc_word_rules.h"
 
 namespace kx::adc {
 

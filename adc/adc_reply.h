@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "programs/edition.h"
+#include "adc/adc_word_rules.h"
 
 namespace kx::adc {
 

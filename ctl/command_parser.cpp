@@ -386,7 +386,7 @@ Action ParseAdcConfigure(Cursor& cursor, const Edition& edition) {
       RefuseValue(option);
       configure.weak = true;
     } else if (option.name == "--coding") {
-      if (!edition.adc_voltages) {
+      if (!edition.HasVolts()) {
         Refuse(fmt::format("{} has no Coding list: leave out --coding", edition.program_name));
       }
       configure.straight_binary = Choose<2>(OptionValue(cursor, option, "twos or binary"),
@@ -404,7 +404,7 @@ Action ParseAdcRead(Cursor& cursor, const Edition& edition) {
     const std::string& word = cursor.Take();
     const OptionWord option = SplitOption(word);
     if (option.name == "--reference") {
-      if (!edition.adc_voltages) {
+      if (!edition.HasVolts()) {
         Refuse(fmt::format("{} has no ADC reference: leave out --reference", edition.program_name));
       }
       const std::string volts = OptionValue(cursor, option, "the reference in volts");
@@ -415,7 +415,7 @@ Action ParseAdcRead(Cursor& cursor, const Edition& edition) {
     } else if (option.name == "--format") {
       read.format = static_cast<ReadFormat>(Choose<3>(
           OptionValue(cursor, option, "hex, dec or volts"), {"hex", "dec", "volts"}, "a format"));
-      if (read.format == ReadFormat::Volts && !edition.adc_voltages) {
+      if (read.format == ReadFormat::Volts && !edition.HasVolts()) {
         Refuse(
             fmt::format("{} shows no ADC voltages: use --format hex or dec", edition.program_name));
       }

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "ctl/command.h"
-#include "programs/edition.h"
+#include "session/edition.h"
 
 namespace kx::ctl {
 

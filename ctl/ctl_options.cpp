@@ -2,8 +2,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "board/backend/link_options.h"
 #include "ctl/exit_status.h"
-#include "programs/link_options.h"
 
 namespace kx::ctl {
 
@@ -47,7 +47,7 @@ ParsedCtlOptions ParseCtlOptions(const std::vector<std::string>& args) {
                  "version2 (default) or classic: the link library, reply decoding and ADC word "
                  "rules of KX7312(version2) or KX7312")
       ->check(CLI::IsMember({"version2", "classic"}));
-  const programs::LinkOptionReader link(app);
+  const board::LinkOptionReader link(app);
   app.add_flag("--json", options.json, "One JSON object per command instead of plain lines");
 
   // CLI11 wants the arguments last to first.

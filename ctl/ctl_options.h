@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "programs/edition.h"
-#include "programs/program_options.h"
+#include "board/backend/link_options.h"
+#include "session/edition.h"
 
 namespace kx::ctl {
 
@@ -13,7 +13,7 @@ namespace kx::ctl {
 struct CtlOptions {
   const Edition* edition = &Version2Edition;  // link library, reply decoding, ADC word rules
   bool json = false;
-  programs::ProgramOptions link;   // --simulate, --sim-settings, --trace, the USB options
+  board::LinkOptions link;         // --simulate, --sim-settings, --trace, the USB options
   std::vector<std::string> words;  // the commands, from the first one on
 };
 

@@ -128,19 +128,18 @@ std::int32_t LastReply(const Outcome& outcome) {
 
 void Plain(std::ostream& out, const Command& command, const Outcome& outcome,
            const Edition& edition) {
-  std::visit(
-      Overloaded{
-          [&](const AdcConfigure&) { PlainConfiguration(out, outcome, edition.adc_voltages); },
-          [&](const AdcRead& read) { PlainRead(out, read, outcome); },
-          [&](const AdcWrite&) { out << adc::WriteReplyText(LastReply(outcome)) << '\n'; },
-          [&](const AdcCapture& capture) {
-            out << (capture.channel0 ? "Saved 1024 replies of ADC channel 0 to "
-                                     : "Saved 512 sample sets of ADC0 to ADC15 to ")
-                << capture.file << '\n';
-          },
-          [&](const auto&) { PlainRequests(out, outcome.requests); },
-      },
-      command.action);
+  std::visit(Overloaded{
+                 [&](const AdcConfigure&) { PlainConfiguration(out, outcome, edition.HasVolts()); },
+                 [&](const AdcRead& read) { PlainRead(out, read, outcome); },
+                 [&](const AdcWrite&) { out << adc::WriteReplyText(LastReply(outcome)) << '\n'; },
+                 [&](const AdcCapture& capture) {
+                   out << (capture.channel0 ? "Saved 1024 replies of ADC channel 0 to "
+                                            : "Saved 512 sample sets of ADC0 to ADC15 to ")
+                       << capture.file << '\n';
+                 },
+                 [&](const auto&) { PlainRequests(out, outcome.requests); },
+             },
+             command.action);
 }
 
 // --- JSON -----------------------------------------------------------------------
@@ -203,7 +202,7 @@ void AddCommandKeys(Json& object, const Command& command, const Outcome& outcome
             object["word"] = Word32(outcome.requests.empty() ? 0 : outcome.requests.back().word);
             object["range"] = config.AdcRangeBit != 0 ? "vref" : "2xvref";
             object["weak"] = config.AdcWeakTriBit != 0;
-            object["coding"] = !edition.adc_voltages      ? Json(nullptr)
+            object["coding"] = !edition.HasVolts()        ? Json(nullptr)
                                : config.AdcCodingBit != 0 ? Json("binary")
                                                           : Json("twos");
           },

@@ -4,7 +4,7 @@
 
 #include "ctl/command.h"
 #include "ctl/session.h"
-#include "programs/edition.h"
+#include "session/edition.h"
 
 namespace kx::ctl {
 

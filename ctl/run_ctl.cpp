@@ -4,12 +4,12 @@
 #include <string>
 #include <variant>
 
+#include "board/backend/link_backend.h"
 #include "board/firmware_path.h"
 #include "ctl/ctl_options.h"
 #include "ctl/output.h"
 #include "ctl/script.h"
 #include "ctl/session.h"
-#include "programs/link_backend.h"
 
 namespace kx::ctl {
 
@@ -54,12 +54,12 @@ int RunCtl(const std::vector<std::string>& args, std::istream& in, std::ostream&
   }
 
   ConsolePort port;
-  auto created = programs::LinkBackend::Create(*options.edition, options.link, port);
+  auto created = board::LinkBackend::Create(options.edition->link, options.link, port);
   if (const auto* error = std::get_if<std::string>(&created)) {
     err << "kx7312ctl: " << *error << "\n";
     return ExitUsage;
   }
-  const programs::LinkBackend& backend = *std::get<std::unique_ptr<programs::LinkBackend>>(created);
+  const board::LinkBackend& backend = *std::get<std::unique_ptr<board::LinkBackend>>(created);
   LinkSetup link{backend.Libraries(), port, board::ProgramFolder(),
                  [&backend] { return backend.LastProblem(); }};
   const int status = RunCommands(*options.edition, link, commands.commands, options.json, out, err);

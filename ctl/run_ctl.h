@@ -11,7 +11,7 @@
 #include "ctl/console_port.h"
 #include "ctl/exit_status.h"
 #include "ctl/script.h"
-#include "programs/edition.h"
+#include "session/edition.h"
 
 namespace kx::ctl {
 

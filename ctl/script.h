@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "ctl/command.h"
-#include "programs/edition.h"
+#include "session/edition.h"
 
 namespace kx::ctl {
 

@@ -61,19 +61,15 @@ std::string RequestName(std::uint8_t code) {
 
 Session::Session(const Edition& edition, board::LinkLibraries libraries, ConsolePort& port,
                  std::string program_folder, std::function<std::string()> link_problem)
-    : edition_(edition),
-      port_(port),
+    : port_(port),
       link_problem_(std::move(link_problem)),
       watch_(libraries),
-      link_(
-          board::MakeBoardLink(edition.link, watch_.Libraries(), port, std::move(program_folder))),
-      dac_(*link_, port),
-      adc_(*link_, port, edition.adc_rules) {}
+      board_(edition, watch_.Libraries(), port, std::move(program_folder)),
+      dac_(board_.Dac()),
+      adc_(board_.Adc()) {}
 
 Outcome Session::StartUp() {
-  link_->LoadUSB();
-  adc_.ResetResults();
-  adc_.SendStartupWords();
+  board_.StartUp();
   return Finish({});
 }
 
@@ -134,7 +130,7 @@ Outcome Session::Run(const Command& command) {
           [&](const AdcRead& read) {
             adc_.ReadAll(read.reference);
             outcome.codes = adc_.AdcResults();
-            if (edition_.adc_voltages) {
+            if (board_.HasVolts()) {
               outcome.volts = adc_.VoltTexts();
             }
           },

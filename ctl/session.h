@@ -9,14 +9,13 @@
 #include <vector>
 
 #include "adc/adc_control_word.h"
-#include "adc/adc_operations.h"
-#include "board/board_link.h"
 #include "board/board_link_factory.h"
 #include "ctl/command.h"
 #include "ctl/console_port.h"
 #include "ctl/link_watch.h"
 #include "dac/dac_operations.h"
-#include "programs/edition.h"
+#include "session/board_session.h"
+#include "session/edition.h"
 
 namespace kx::ctl {
 
@@ -63,13 +62,14 @@ class Session {
  private:
   Outcome Finish(Outcome outcome);
 
-  const Edition& edition_;
   ConsolePort& port_;
   std::function<std::string()> link_problem_;
+  // Watches every request on its way to the board; the session's link goes
+  // through it.
   LinkWatch watch_;
-  std::unique_ptr<board::BoardLink> link_;
-  dac::DacOperations dac_;
-  adc::AdcOperations adc_;
+  session::BoardSession board_;
+  dac::DacOperations& dac_;
+  adc::AdcOperations& adc_;
 };
 
 // "DacLowRequest", "AdcTransferRequest", ...; "request 0x42" for a code the

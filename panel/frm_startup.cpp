@@ -33,9 +33,9 @@ FrmStartup::FrmStartup(const Edition& edition, const board::LinkLibraries& libra
                        PanelOperatorPort& port, std::string program_folder)
     : edition_(edition),
       port_(port),
-      link_(board::MakeBoardLink(edition.link, libraries, port, std::move(program_folder))),
-      dac_(*link_, port),
-      adc_(*link_, port, edition.adc_rules),
+      session_(edition, libraries, port, std::move(program_folder)),
+      dac_(session_.Dac()),
+      adc_(session_.Adc()),
       held_click_(new HeldClick(this)) {
   setObjectName(QStringLiteral("frmStartup"));
   setWindowTitle(QStringLiteral("KX7312 Evaluation Software"));
@@ -54,7 +54,7 @@ FrmStartup::FrmStartup(const Edition& edition, const board::LinkLibraries& libra
   BuildDacValues(client);
   BuildAdcValues(client);
   int tab_top = 212;
-  if (edition_.adc_voltages) {
+  if (edition_.HasVolts()) {
     BuildAdcVoltages(client);
     tab_top = 260;
   }
@@ -80,10 +80,9 @@ void FrmStartup::Form_Load() {
     winId();
     Centre();
   }
-  link_->LoadUSB();
+  session_.StartUp();
+  // The page change has no handler: it may follow the start-up words.
   SSTab1->setCurrentIndex(0);
-  adc_.ResetResults();
-  adc_.SendStartupWords();
   port_.SetStatusLine("");
 }
 
@@ -106,7 +105,7 @@ void FrmStartup::mnuVersion_Click() {
 }
 
 void FrmStartup::mnuReloadUSB_Click() {
-  link_->LoadUSB();
+  session_.ReloadUsb();
 }
 
 void FrmStartup::txtDAC_GotFocus(std::int16_t index) {
@@ -293,7 +292,7 @@ void FrmStartup::cmdReadADC_Click() {
   } else {
     convert2dec();
   }
-  if (edition_.adc_voltages) {
+  if (edition_.HasVolts()) {
     const auto& volts = adc_.VoltTexts();
     for (std::size_t i = 0; i < lblVolts.size(); ++i) {
       lblVolts[i]->setText(QString::fromStdString(volts[i]));

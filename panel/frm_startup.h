@@ -6,11 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "adc/adc_operations.h"
-#include "board/board_link.h"
-#include "board/board_link_factory.h"
-#include "dac/dac_operations.h"
-#include "programs/edition.h"
+#include "session/board_session.h"
 
 class QAction;
 class QCheckBox;
@@ -42,10 +38,10 @@ class FrmStartup final : public QMainWindow {
   void Form_Load();
 
   const Edition& edition() const { return edition_; }
-  board::BoardLink& link() { return *link_; }
-  const dac::DacOperations& Dac() const { return dac_; }
-  const adc::AdcOperations& Adc() const { return adc_; }
-  const std::array<std::int32_t, 16>& AdcResults() const { return adc_.AdcResults(); }
+  board::BoardLink& link() { return session_.Link(); }
+  const dac::DacOperations& Dac() const { return session_.Dac(); }
+  const adc::AdcOperations& Adc() const { return session_.Adc(); }
+  const std::array<std::int32_t, 16>& AdcResults() const { return session_.Adc().AdcResults(); }
 
   // Handlers, named after the control and event that run them.
   void Command2_Click();
@@ -111,9 +107,9 @@ class FrmStartup final : public QMainWindow {
 
   const Edition& edition_;
   PanelOperatorPort& port_;
-  std::unique_ptr<board::BoardLink> link_;
-  dac::DacOperations dac_;
-  adc::AdcOperations adc_;
+  session::BoardSession session_;
+  dac::DacOperations& dac_;
+  adc::AdcOperations& adc_;
   HeldClick* held_click_;
 
  public:

@@ -303,7 +303,7 @@ void FrmStartup::BuildDacPage(QWidget* page, int group) {
 
 void FrmStartup::BuildAdcPage(QWidget* page) {
   int left = 10;
-  if (edition_.adc_voltages) {
+  if (edition_.HasVolts()) {
     Label10 =
         Label(page, QStringLiteral("Label10"), QStringLiteral("ADC Reference"), {10, 16, 100, 20});
     Text3 = Make<TextBox>(page, QStringLiteral("Text3"), {112, 14, 60, 22});
@@ -313,7 +313,7 @@ void FrmStartup::BuildAdcPage(QWidget* page) {
     Text3->KeyPress = [this](std::int16_t& key) { Text3_KeyPress(key); };
     Text3->LostFocus = [this] { Text3_LostFocus(); };
   }
-  const std::size_t lists = edition_.adc_voltages ? kAdcLists.size() : 2;
+  const std::size_t lists = edition_.HasVolts() ? kAdcLists.size() : 2;
   for (std::size_t i = 0; i < lists; ++i) {
     const AdcList& list = kAdcLists[i];
     const auto index = static_cast<std::int16_t>(i);

@@ -1,5 +1,5 @@
-#include "programs/run_program.h"
+#include "panel/run_panel.h"
 
 int main(int argc, char** argv) {
-  return kx::programs::RunProgram(argc, argv, kx::Version2Edition);
+  return kx::panel::RunProgram(argc, argv, kx::Version2Edition);
 }

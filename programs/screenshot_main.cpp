@@ -6,19 +6,19 @@
 #include <iostream>
 #include <variant>
 
+#include "board/backend/link_backend.h"
 #include "board/firmware_path.h"
 #include "panel/frm_startup.h"
 #include "panel/panel_operator_port.h"
-#include "programs/link_backend.h"
 
 namespace {
 
 bool Save(const kx::Edition& edition, const QString& path) {
   kx::panel::PanelOperatorPort port;
-  kx::programs::ProgramOptions options;
+  kx::board::LinkOptions options;
   options.simulate = true;
-  auto created = kx::programs::LinkBackend::Create(edition, options, port);
-  const auto& backend = std::get<std::unique_ptr<kx::programs::LinkBackend>>(created);
+  auto created = kx::board::LinkBackend::Create(edition.link, options, port);
+  const auto& backend = std::get<std::unique_ptr<kx::board::LinkBackend>>(created);
   kx::panel::FrmStartup window(edition, backend->Libraries(), port, kx::board::ProgramFolder());
   window.Form_Load();
   window.show();

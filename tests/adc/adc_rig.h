@@ -16,7 +16,7 @@
 #include "board/sim/sim_board.h"
 #include "board/trace/link_trace.h"
 #include "board/usb_board_io.h"
-#include "programs/edition.h"
+#include "adc/adc_word_rules.h"
 #include "support/cut_off_library.h"
 #include "support/fake_operator.h"
 #include "support/temp_folder.h"

@@ -14,7 +14,7 @@
 #include "ctl/command.h"
 #include "ctl/console_port.h"
 #include "ctl/script.h"
-#include "programs/edition.h"
+#include "session/edition.h"
 #include "support/cut_off_library.h"
 #include "support/temp_folder.h"
 

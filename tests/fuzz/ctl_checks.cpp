@@ -98,7 +98,7 @@ void CheckAction(const DacClearCode& clear, const Edition&) {
 void CheckAction(const LineRequest&, const Edition&) {}
 
 void CheckAction(const AdcConfigure& configure, const Edition& edition) {
-  Require(edition.adc_voltages || !configure.straight_binary,
+  Require(edition.HasVolts() || !configure.straight_binary,
           "adc configure: no Coding where the edition has no Coding list");
 }
 
@@ -106,9 +106,9 @@ void CheckAction(const AdcRead& read, const Edition& edition) {
   Require(read.format == ReadFormat::Hex || read.format == ReadFormat::Dec ||
               read.format == ReadFormat::Volts,
           "adc read: a known format");
-  Require(edition.adc_voltages || read.format != ReadFormat::Volts,
+  Require(edition.HasVolts() || read.format != ReadFormat::Volts,
           "adc read: no volts where the edition shows none");
-  Require(edition.adc_voltages || read.reference == "2.50",
+  Require(edition.HasVolts() || read.reference == "2.50",
           "adc read: no reference where the edition has none");
   Require(IsTwoDecimalText(read.reference), "adc read: the reference has two decimals");
   const float volts = adc::ReadReferenceNumber(read.reference);

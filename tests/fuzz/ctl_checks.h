@@ -3,7 +3,7 @@
 #include <string>
 
 #include "ctl/command.h"
-#include "programs/edition.h"
+#include "session/edition.h"
 
 namespace kx::fuzz {
 

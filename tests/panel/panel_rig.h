@@ -22,7 +22,7 @@
 #include "panel/frm_startup.h"
 #include "panel/modal_watcher.h"
 #include "panel/panel_operator_port.h"
-#include "programs/edition.h"
+#include "session/edition.h"
 
 namespace kx::testing {
 

@@ -11,13 +11,13 @@
 #include <string>
 #include <variant>
 
+#include "board/backend/link_backend.h"
 #include "panel/frm_startup.h"
 #include "panel/modal_watcher.h"
 #include "panel/panel_actions.h"
 #include "panel/panel_operator_port.h"
 #include "panel/panel_rig.h"
 #include "panel/text_box.h"
-#include "programs/link_backend.h"
 #include "support/temp_folder.h"
 
 namespace kx::testing {
@@ -27,18 +27,18 @@ namespace {
 // trace going to a file that takes no bytes.
 struct TracedWindow {
   explicit TracedWindow(const std::string& settings = {}) {
-    programs::ProgramOptions options;
+    board::LinkOptions options;
     options.simulate = true;
     options.trace = "/dev/full";
     if (!settings.empty()) {
       options.sim_settings = settings;
     }
-    auto created = programs::LinkBackend::Create(Version2Edition, options, port);
+    auto created = board::LinkBackend::Create(Version2Edition.link, options, port);
     if (auto* error = std::get_if<std::string>(&created)) {
       ADD_FAILURE() << *error;
       return;
     }
-    backend = std::move(std::get<std::unique_ptr<programs::LinkBackend>>(created));
+    backend = std::move(std::get<std::unique_ptr<board::LinkBackend>>(created));
     backend->OnTraceFailure([this](const std::string& problem) { notice.Report(problem); });
     window = std::make_unique<panel::FrmStartup>(Version2Edition, backend->Libraries(), port,
                                                  FirmwareFolder());
@@ -71,7 +71,7 @@ struct TracedWindow {
 
   panel::PanelOperatorPort port;
   panel::TraceNotice notice{port};
-  std::unique_ptr<programs::LinkBackend> backend;
+  std::unique_ptr<board::LinkBackend> backend;
   std::unique_ptr<panel::FrmStartup> window;
   std::unique_ptr<ModalWatcher> watcher;
 };

@@ -1,4 +1,4 @@
-#include "programs/link_backend.h"
+#include "board/backend/link_backend.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +10,10 @@
 #include <vector>
 
 #include "board/cvn_board_link.h"
+#include "session/edition.h"
 #include "support/fake_operator.h"
 
-namespace kx::programs {
+namespace kx::board {
 namespace {
 
 namespace fs = std::filesystem;
@@ -32,11 +33,11 @@ class LinkBackendTest : public ::testing::Test {
 };
 
 TEST_F(LinkBackendTest, SimulatedBoardBehindATraceFile) {
-  ProgramOptions options;
+  LinkOptions options;
   options.simulate = true;
   options.trace = (folder_ / "trace.txt").string();
   {
-    auto created = LinkBackend::Create(Version2Edition, options, port_);
+    auto created = LinkBackend::Create(Version2Edition.link, options, port_);
     ASSERT_TRUE(std::holds_alternative<std::unique_ptr<LinkBackend>>(created));
     auto& backend = std::get<std::unique_ptr<LinkBackend>>(created);
     ASSERT_NE(backend->Simulated(), nullptr);
@@ -53,9 +54,9 @@ TEST_F(LinkBackendTest, SimulatedBoardBehindATraceFile) {
 
 // The simulated board says why it refused an image, as the USB backend does.
 TEST_F(LinkBackendTest, SimulatedBoardNamesTheImageItCannotRead) {
-  ProgramOptions options;
+  LinkOptions options;
   options.simulate = true;
-  auto created = LinkBackend::Create(Version2Edition, options, port_);
+  auto created = LinkBackend::Create(Version2Edition.link, options, port_);
   ASSERT_TRUE(std::holds_alternative<std::unique_ptr<LinkBackend>>(created));
   auto& backend = std::get<std::unique_ptr<LinkBackend>>(created);
   board::CvnBoardLink link(*backend->Libraries().cvn, port_, folder_.string());
@@ -73,10 +74,10 @@ TEST_F(LinkBackendTest, ATraceThatCannotBeWrittenIsToldOnceAndTheLinkGoesOn) {
   if (!fs::exists("/dev/full")) {
     GTEST_SKIP() << "no /dev/full here";
   }
-  ProgramOptions options;
+  LinkOptions options;
   options.simulate = true;
   options.trace = "/dev/full";
-  auto created = LinkBackend::Create(Version2Edition, options, port_);
+  auto created = LinkBackend::Create(Version2Edition.link, options, port_);
   ASSERT_TRUE(std::holds_alternative<std::unique_ptr<LinkBackend>>(created));
   auto& backend = std::get<std::unique_ptr<LinkBackend>>(created);
   std::vector<std::string> reports;
@@ -99,10 +100,10 @@ TEST_F(LinkBackendTest, ATraceThatCannotBeWrittenIsToldOnceAndTheLinkGoesOn) {
 TEST_F(LinkBackendTest, SettingsFileReachesTheBoard) {
   const fs::path settings = folder_ / "absent.json";
   std::ofstream(settings) << R"({"present": false})";
-  ProgramOptions options;
+  LinkOptions options;
   options.simulate = true;
   options.sim_settings = settings.string();
-  auto created = LinkBackend::Create(ClassicEdition, options, port_);
+  auto created = LinkBackend::Create(ClassicEdition.link, options, port_);
   ASSERT_TRUE(std::holds_alternative<std::unique_ptr<LinkBackend>>(created));
   EXPECT_FALSE(std::get<std::unique_ptr<LinkBackend>>(created)->Simulated()->Settings().present);
 }
@@ -110,20 +111,20 @@ TEST_F(LinkBackendTest, SettingsFileReachesTheBoard) {
 TEST_F(LinkBackendTest, RefusesWhatCannotBeRead) {
   std::ofstream(folder_ / "bad.json") << R"({"inputs": {"16": 1}})";
   struct Case {
-    ProgramOptions options;
+    LinkOptions options;
     std::string mentions;
   };
-  ProgramOptions bad_settings;
+  LinkOptions bad_settings;
   bad_settings.simulate = true;
   bad_settings.sim_settings = (folder_ / "bad.json").string();
-  ProgramOptions missing_settings = bad_settings;
+  LinkOptions missing_settings = bad_settings;
   missing_settings.sim_settings = (folder_ / "none.json").string();
-  ProgramOptions bad_trace;
+  LinkOptions bad_trace;
   bad_trace.simulate = true;
   bad_trace.trace = (folder_ / "no-such-folder" / "t.txt").string();
   for (const Case& c : {Case{bad_settings, "inputs.16"}, Case{missing_settings, "none.json"},
                         Case{bad_trace, "cannot open trace file"}}) {
-    auto created = LinkBackend::Create(Version2Edition, c.options, port_);
+    auto created = LinkBackend::Create(Version2Edition.link, c.options, port_);
     ASSERT_TRUE(std::holds_alternative<std::string>(created)) << c.mentions;
     EXPECT_NE(std::get<std::string>(created).find(c.mentions), std::string::npos)
         << std::get<std::string>(created);
@@ -135,23 +136,23 @@ TEST_F(LinkBackendTest, BadUsbOptionsStopTheStartNamingOptionAndText) {
     GTEST_SKIP() << "this build has no USB backend";
   }
   struct Case {
-    std::optional<std::string> ProgramOptions::*field;
+    std::optional<std::string> LinkOptions::*field;
     std::string text;
     std::string mentions;
   };
   const std::vector<Case> cases = {
-      {&ProgramOptions::usb_id, "12345:7312", "invalid --usb-id \"12345:7312\""},
-      {&ProgramOptions::usb_id, "1234", "invalid --usb-id \"1234\""},
-      {&ProgramOptions::usb_loader_id, "1234:zz", "invalid --usb-loader-id \"1234:zz\""},
-      {&ProgramOptions::usb_bus, "0:5", "invalid --usb-bus \"0:5\""},
-      {&ProgramOptions::usb_bus, "1:128", "invalid --usb-bus \"1:128\""},
+      {&LinkOptions::usb_id, "12345:7312", "invalid --usb-id \"12345:7312\""},
+      {&LinkOptions::usb_id, "1234", "invalid --usb-id \"1234\""},
+      {&LinkOptions::usb_loader_id, "1234:zz", "invalid --usb-loader-id \"1234:zz\""},
+      {&LinkOptions::usb_bus, "0:5", "invalid --usb-bus \"0:5\""},
+      {&LinkOptions::usb_bus, "1:128", "invalid --usb-bus \"1:128\""},
   };
   for (const Case& c : cases) {
-    ProgramOptions options;
+    LinkOptions options;
     options.usb_id = "1234:7312";
     options.trace = (folder_ / "trace.txt").string();
     options.*c.field = c.text;
-    auto created = LinkBackend::Create(Version2Edition, options, port_);
+    auto created = LinkBackend::Create(Version2Edition.link, options, port_);
     ASSERT_TRUE(std::holds_alternative<std::string>(created)) << c.text;
     EXPECT_NE(std::get<std::string>(created).find(c.mentions), std::string::npos)
         << std::get<std::string>(created);
@@ -168,7 +169,7 @@ TEST_F(LinkBackendTest, WithoutAUsbBackendTheLibraryIsReportedMissing) {
 #ifdef _WIN32
   GTEST_SKIP() << "Windows binds the vendor's link libraries (tested in tests/win)";
 #endif
-  auto created = LinkBackend::Create(ClassicEdition, ProgramOptions{}, port_);
+  auto created = LinkBackend::Create(ClassicEdition.link, LinkOptions{}, port_);
   ASSERT_TRUE(std::holds_alternative<std::unique_ptr<LinkBackend>>(created));
   auto& backend = std::get<std::unique_ptr<LinkBackend>>(created);
   EXPECT_EQ(backend->Simulated(), nullptr);
@@ -179,4 +180,4 @@ TEST_F(LinkBackendTest, WithoutAUsbBackendTheLibraryIsReportedMissing) {
 }
 
 }  // namespace
-}  // namespace kx::programs
+}  // namespace kx::board

@@ -7,21 +7,22 @@
 #include <string>
 #include <variant>
 
+#include "board/backend/link_backend.h"
 #include "board/firmware_path.h"
 #include "board/usb_board_io_link.h"
 #include "board/win/link_dll.h"
-#include "programs/link_backend.h"
+#include "session/edition.h"
 #include "standin_paths.h"
 #include "support/fake_operator.h"
 
-namespace kx::programs {
+namespace kx::board {
 namespace {
 
 using kx::testing::FakeOperator;
 
-std::unique_ptr<LinkBackend> Created(const Edition& edition, const ProgramOptions& options,
+std::unique_ptr<LinkBackend> Created(const Edition& edition, const LinkOptions& options,
                                      FakeOperator& port) {
-  auto created = LinkBackend::Create(edition, options, port);
+  auto created = LinkBackend::Create(edition.link, options, port);
   if (auto* error = std::get_if<std::string>(&created)) {
     ADD_FAILURE() << *error;
     return nullptr;
@@ -63,13 +64,13 @@ TEST(WindowsLinkBackend, WithoutTheLibraryTheProgramIsToldAndCarriesOn) {
 
 TEST(WindowsLinkBackend, RefusesTheOptionsOfTheUsbBackend) {
   FakeOperator port;
-  ProgramOptions options;
+  LinkOptions options;
   options.usb_bus = "1:5";
-  auto created = LinkBackend::Create(Version2Edition, options, port);
+  auto created = LinkBackend::Create(Version2Edition.link, options, port);
   ASSERT_TRUE(std::holds_alternative<std::string>(created));
   EXPECT_NE(std::get<std::string>(created).find("vendor's link library"), std::string::npos);
   EXPECT_TRUE(port.messages.empty());
 }
 
 }  // namespace
-}  // namespace kx::programs
+}  // namespace kx::board

@@ -11,21 +11,22 @@
 #include <variant>
 #include <vector>
 
+#include "board/backend/link_backend.h"
 #include "board/cvn_board_link.h"
 #include "board/sim/sim_board.h"
 #include "board/usb_board_io_link.h"
-#include "programs/link_backend.h"
+#include "session/edition.h"
 #include "usb_rig.h"
 
 namespace kx::testing {
 namespace {
 
-using programs::LinkBackend;
-using programs::ProgramOptions;
+using board::LinkBackend;
+using board::LinkOptions;
 
-std::unique_ptr<LinkBackend> Created(const Edition& edition, const ProgramOptions& options,
+std::unique_ptr<LinkBackend> Created(const Edition& edition, const LinkOptions& options,
                                      board::OperatorPort& port) {
-  auto created = LinkBackend::Create(edition, options, port);
+  auto created = LinkBackend::Create(edition.link, options, port);
   if (const auto* error = std::get_if<std::string>(&created)) {
     ADD_FAILURE() << *error;
     return nullptr;
@@ -55,7 +56,7 @@ TEST_F(UsbLinkBackend, WithoutSimulateBothProgramsBootTheBoardThroughTheTrace) {
     board.PlugIn();
     ScratchFolder folder;
     FakeOperator port;
-    ProgramOptions options;
+    LinkOptions options;
     options.trace = (folder.Path() / "trace.txt").string();
     std::unique_ptr<LinkBackend> backend = Created(*edition, options, port);
     ASSERT_NE(backend, nullptr);
@@ -123,7 +124,7 @@ TEST_F(UsbLinkBackend, UsbOptionsChooseTheBoard) {
     EmulatedUsbBoard board(setup);
     board.PlugIn();
     FakeOperator port;
-    ProgramOptions options;
+    LinkOptions options;
     options.usb_id = c.usb_id;
     options.usb_loader_id = c.usb_loader_id;
     options.usb_bus = c.usb_bus;

@@ -20,12 +20,12 @@
 #include <string>
 #include <variant>
 
+#include "board/backend/link_backend.h"
 #include "board/sim/sim_board.h"
 #include "panel/frm_startup.h"
 #include "panel/modal_watcher.h"
 #include "panel/panel_operator_port.h"
 #include "panel/text_box.h"
-#include "programs/link_backend.h"
 #include "usb_rig.h"
 
 namespace kx::testing {
@@ -39,11 +39,11 @@ struct UsbPanel {
     if (plugged) {
       board.PlugIn();
     }
-    auto created = programs::LinkBackend::Create(edition, programs::ProgramOptions{}, port);
+    auto created = board::LinkBackend::Create(edition.link, board::LinkOptions{}, port);
     if (const auto* error = std::get_if<std::string>(&created)) {
       throw std::runtime_error(*error);
     }
-    backend = std::move(std::get<std::unique_ptr<programs::LinkBackend>>(created));
+    backend = std::move(std::get<std::unique_ptr<board::LinkBackend>>(created));
     window =
         std::make_unique<panel::FrmStartup>(edition, backend->Libraries(), port, FirmwareFolder());
     watcher = std::make_unique<ModalWatcher>([this] { return window->isVisible(); });
@@ -71,7 +71,7 @@ struct UsbPanel {
 
   EmulatedUsbBoard board;
   panel::PanelOperatorPort port;
-  std::unique_ptr<programs::LinkBackend> backend;
+  std::unique_ptr<board::LinkBackend> backend;
   std::unique_ptr<panel::FrmStartup> window;
   std::unique_ptr<ModalWatcher> watcher;
 };

@@ -1,11 +1,21 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <optional>
 #include <string>
 
-#include "programs/program_options.h"
+namespace kx::board {
 
-namespace kx::programs {
+// How a program reaches its board. Without any of them a program behaves as
+// the original did: the board's link library, no trace.
+struct LinkOptions {
+  bool simulate = false;
+  std::optional<std::string> sim_settings;
+  std::optional<std::string> trace;
+  std::optional<std::string> usb_id;
+  std::optional<std::string> usb_loader_id;
+  std::optional<std::string> usb_bus;
+};
 
 // The options that choose the board and watch its link: --simulate,
 // --sim-settings, --trace and the USB options. The panel programs and
@@ -19,7 +29,7 @@ class LinkOptionReader {
   LinkOptionReader& operator=(const LinkOptionReader&) = delete;
 
   // After a successful parse: the options given, into `options`.
-  void Apply(ProgramOptions& options) const;
+  void Apply(LinkOptions& options) const;
 
  private:
   CLI::App& app_;
@@ -31,4 +41,4 @@ class LinkOptionReader {
   std::string usb_bus_;
 };
 
-}  // namespace kx::programs
+}  // namespace kx::board

@@ -1,8 +1,8 @@
-#include "programs/link_options.h"
+#include "board/backend/link_options.h"
 
 #include <optional>
 
-namespace kx::programs {
+namespace kx::board {
 
 LinkOptionReader::LinkOptionReader(CLI::App& app) : app_(app) {
   CLI::Option* simulate =
@@ -26,7 +26,7 @@ LinkOptionReader::LinkOptionReader(CLI::App& app) : app_(app) {
       ->excludes(simulate);
 }
 
-void LinkOptionReader::Apply(ProgramOptions& options) const {
+void LinkOptionReader::Apply(LinkOptions& options) const {
   auto given = [this](const char* name, const std::string& value) {
     return app_.count(name) > 0 ? std::optional<std::string>(value) : std::nullopt;
   };
@@ -38,4 +38,4 @@ void LinkOptionReader::Apply(ProgramOptions& options) const {
   options.usb_bus = given("--usb-bus", usb_bus_);
 }
 
-}  // namespace kx::programs
+}  // namespace kx::board

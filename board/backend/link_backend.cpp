@@ -1,4 +1,4 @@
-#include "programs/link_backend.h"
+#include "board/backend/link_backend.h"
 
 #include <utility>
 
@@ -15,13 +15,13 @@
 #include "board/usb/usb_link_library.h"
 #include "board/usb/usb_options.h"
 
-namespace kx::programs {
+namespace kx::board {
 
 bool LinkBackend::HasUsbBackend() {
   return true;
 }
 
-std::string LinkBackend::OpenHardware(const Edition& /*edition*/, const ProgramOptions& options,
+std::string LinkBackend::OpenHardware(LinkKind /*kind*/, const LinkOptions& options,
                                       board::OperatorPort& port) {
   // Every option is checked before libusb is touched.
   namespace usb = board::usb;
@@ -53,7 +53,7 @@ std::string LinkBackend::OpenHardware(const Edition& /*edition*/, const ProgramO
   return {};
 }
 
-}  // namespace kx::programs
+}  // namespace kx::board
 
 #elif defined(_WIN32)
 
@@ -61,14 +61,14 @@ std::string LinkBackend::OpenHardware(const Edition& /*edition*/, const ProgramO
 
 #include "board/win/win_link_libraries.h"
 
-namespace kx::programs {
+namespace kx::board {
 
 bool LinkBackend::HasUsbBackend() {
   return false;
 }
 
 // Windows: the vendor's own link libraries, each loaded at its first call.
-std::string LinkBackend::OpenHardware(const Edition& /*edition*/, const ProgramOptions& options,
+std::string LinkBackend::OpenHardware(LinkKind /*kind*/, const LinkOptions& options,
                                       board::OperatorPort& port) {
   if (options.usb_id || options.usb_loader_id || options.usb_bus) {
     return "the USB options are for the libusb backend; on Windows the board is reached "
@@ -80,20 +80,20 @@ std::string LinkBackend::OpenHardware(const Edition& /*edition*/, const ProgramO
   return {};
 }
 
-}  // namespace kx::programs
+}  // namespace kx::board
 
 #else
 
-namespace kx::programs {
+namespace kx::board {
 
 bool LinkBackend::HasUsbBackend() {
   return false;
 }
 
-std::string LinkBackend::OpenHardware(const Edition& edition, const ProgramOptions& /*options*/,
+std::string LinkBackend::OpenHardware(LinkKind kind, const LinkOptions& /*options*/,
                                       board::OperatorPort& port) {
   missing_ = std::make_unique<board::MissingLinkLibrary>(
-      edition.link == LinkKind::CvnCyusbUsb4 ? "CVN_CYUSB_USB4" : "UsbBoardIo",
+      kind == LinkKind::CvnCyusbUsb4 ? "CVN_CYUSB_USB4" : "UsbBoardIo",
       "this build has no backend for a real board on this system; start the program with "
       "--simulate to use the simulated board",
       port);
@@ -101,14 +101,14 @@ std::string LinkBackend::OpenHardware(const Edition& edition, const ProgramOptio
   return {};
 }
 
-}  // namespace kx::programs
+}  // namespace kx::board
 
 #endif
 
-namespace kx::programs {
+namespace kx::board {
 
 std::variant<std::unique_ptr<LinkBackend>, std::string> LinkBackend::Create(
-    const Edition& edition, const ProgramOptions& options, board::OperatorPort& port) {
+    LinkKind kind, const LinkOptions& options, OperatorPort& port) {
   std::unique_ptr<LinkBackend> backend(new LinkBackend());
 
   if (options.simulate) {
@@ -125,7 +125,7 @@ std::variant<std::unique_ptr<LinkBackend>, std::string> LinkBackend::Create(
     // A bad image is named with its reason on the simulated board as on a
     // real one.
     backend->last_problem_ = [sim = backend->sim_.get()] { return sim->LastFirmwareError(); };
-  } else if (std::string error = backend->OpenHardware(edition, options, port); !error.empty()) {
+  } else if (std::string error = backend->OpenHardware(kind, options, port); !error.empty()) {
     return error;
   }
 
@@ -163,4 +163,4 @@ void LinkBackend::OnTraceFailure(std::function<void(const std::string&)> report)
       [this, report = std::move(report)](const std::string&) { report(TraceProblem()); });
 }
 
-}  // namespace kx::programs
+}  // namespace kx::board

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "programs/edition.h"
+#include "session/edition.h"
 
-namespace kx::programs {
+namespace kx::panel {
 
 // The whole life of a panel program: options, link backend, window.
 int RunProgram(int argc, char** argv, const Edition& edition);
 
-}  // namespace kx::programs
+}  // namespace kx::panel

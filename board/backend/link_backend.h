@@ -5,15 +5,15 @@
 #include <string>
 #include <variant>
 
+#include "board/backend/link_options.h"
 #include "board/board_link_factory.h"
+#include "board/link_kind.h"
 #include "board/missing_library.h"
 #include "board/operator_port.h"
 #include "board/sim/sim_board.h"
 #include "board/trace/link_trace.h"
-#include "programs/edition.h"
-#include "programs/program_options.h"
 
-namespace kx::programs {
+namespace kx::board {
 
 // The link libraries a program runs on, as its options chose them: the
 // simulated board or the hardware backend, optionally behind the traffic
@@ -22,8 +22,9 @@ class LinkBackend {
  public:
   // An error text (unreadable settings, a trace file that cannot be opened,
   // bad USB options) means nothing may start.
-  static std::variant<std::unique_ptr<LinkBackend>, std::string> Create(
-      const Edition& edition, const ProgramOptions& options, board::OperatorPort& port);
+  static std::variant<std::unique_ptr<LinkBackend>, std::string> Create(LinkKind kind,
+                                                                        const LinkOptions& options,
+                                                                        OperatorPort& port);
 
   board::LinkLibraries Libraries() const { return libraries_; }
   board::sim::SimBoard* Simulated() const { return sim_.get(); }
@@ -47,8 +48,7 @@ class LinkBackend {
 
   // Without --simulate: the platform's backend, or MissingLinkLibrary where
   // it cannot start. Returns an error text for options it refuses.
-  std::string OpenHardware(const Edition& edition, const ProgramOptions& options,
-                           board::OperatorPort& port);
+  std::string OpenHardware(LinkKind kind, const LinkOptions& options, OperatorPort& port);
 
   std::unique_ptr<board::sim::SimBoard> sim_;
   std::unique_ptr<board::MissingLinkLibrary> missing_;
@@ -62,4 +62,4 @@ class LinkBackend {
   board::LinkLibraries libraries_;
 };
 
-}  // namespace kx::programs
+}  // namespace kx::board

@@ -4,26 +4,16 @@
 #include <string>
 #include <vector>
 
-#include "programs/edition.h"
+#include "board/backend/link_options.h"
+#include "session/edition.h"
 
-namespace kx::programs {
-
-// Options of the two panel programs. Without any, a program behaves as the
-// original did: the board's link library, no trace.
-struct ProgramOptions {
-  bool simulate = false;
-  std::optional<std::string> sim_settings;
-  std::optional<std::string> trace;
-  std::optional<std::string> usb_id;
-  std::optional<std::string> usb_loader_id;
-  std::optional<std::string> usb_bus;
-};
+namespace kx::panel {
 
 // What parsing decided: run with the options, or stop with `exit_code` after
 // printing `text` (help and version to standard output, errors to standard
 // error).
 struct ParsedOptions {
-  std::optional<ProgramOptions> options;
+  std::optional<board::LinkOptions> options;
   int exit_code = 0;
   std::string text;
   bool text_is_error = false;
@@ -40,4 +30,4 @@ struct SplitArguments {
 };
 SplitArguments SplitCommandLine(int argc, const char* const* argv);
 
-}  // namespace kx::programs
+}  // namespace kx::panel

@@ -1,11 +1,11 @@
-#include "programs/program_options.h"
+#include "panel/panel_options.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-namespace kx::programs {
+namespace kx::panel {
 namespace {
 
 TEST(ProgramOptions, NoOptionsBehaveAsTheOriginal) {
@@ -89,4 +89,4 @@ TEST(SplitCommandLine, QtsOwnOptionsGoToQt) {
 }
 
 }  // namespace
-}  // namespace kx::programs
+}  // namespace kx::panel

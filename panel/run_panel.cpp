@@ -1,17 +1,17 @@
-#include "programs/run_program.h"
+#include "panel/run_panel.h"
 
 #include <QApplication>
 #include <iostream>
 #include <variant>
 
+#include "board/backend/link_backend.h"
 #include "board/firmware_path.h"
 #include "panel/frm_startup.h"
 #include "panel/panel_operator_port.h"
+#include "panel/panel_options.h"
 #include "panel/trace_notice.h"
-#include "programs/link_backend.h"
-#include "programs/program_options.h"
 
-namespace kx::programs {
+namespace kx::panel {
 
 int RunProgram(int argc, char** argv, const Edition& edition) {
   SplitArguments split = SplitCommandLine(argc, argv);
@@ -22,13 +22,14 @@ int RunProgram(int argc, char** argv, const Edition& edition) {
   }
 
   // Everything that can refuse to start does so before a window exists.
-  panel::PanelOperatorPort port;
-  auto created = LinkBackend::Create(edition, *parsed.options, port);
+  PanelOperatorPort port;
+  auto created = board::LinkBackend::Create(edition.link, *parsed.options, port);
   if (const auto* error = std::get_if<std::string>(&created)) {
     std::cerr << edition.program_name << ": " << *error << "\n";
     return 2;
   }
-  const std::unique_ptr<LinkBackend>& backend = std::get<std::unique_ptr<LinkBackend>>(created);
+  const std::unique_ptr<board::LinkBackend>& backend =
+      std::get<std::unique_ptr<board::LinkBackend>>(created);
 
   std::vector<char*> qt_argv;
   for (std::string& arg : split.qt) {
@@ -37,14 +38,14 @@ int RunProgram(int argc, char** argv, const Edition& edition) {
   int qt_argc = static_cast<int>(qt_argv.size());
   qt_argv.push_back(nullptr);
   QApplication app(qt_argc, qt_argv.data());
-  panel::TraceNotice trace_notice(port);
+  TraceNotice trace_notice(port);
   backend->OnTraceFailure(
       [&trace_notice](const std::string& problem) { trace_notice.Report(problem); });
 
-  panel::FrmStartup window(edition, backend->Libraries(), port, board::ProgramFolder());
+  FrmStartup window(edition, backend->Libraries(), port, board::ProgramFolder());
   window.Form_Load();
   window.show();
   return QApplication::exec();
 }
 
-}  // namespace kx::programs
+}  // namespace kx::panel

@@ -1,13 +1,13 @@
-#include "programs/program_options.h"
+#include "panel/panel_options.h"
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <array>
 #include <string_view>
 
-#include "programs/link_options.h"
+#include "board/backend/link_options.h"
 
-namespace kx::programs {
+namespace kx::panel {
 
 namespace {
 
@@ -58,7 +58,7 @@ ParsedOptions ParseProgramOptions(const Edition& edition, const std::vector<std:
   CLI::App app{
       std::string(edition.program_name) + ": control panel for the KX7312 evaluation board",
       edition.program_name};
-  const LinkOptionReader link(app);
+  const board::LinkOptionReader link(app);
   app.set_version_flag("--version", std::string(edition.program_name) + " " + edition.version_text);
 
   // CLI11 wants the arguments last to first.
@@ -79,10 +79,10 @@ ParsedOptions ParseProgramOptions(const Edition& edition, const std::vector<std:
                   "\nRun with --help for the options.\n";
     return parsed;
   }
-  ProgramOptions options;
+  board::LinkOptions options;
   link.Apply(options);
   parsed.options = options;
   return parsed;
 }
 
-}  // namespace kx::programs
+}  // namespace kx::panel
