@@ -19,34 +19,51 @@ using board::MessageIcon;
 // the first transfer the board did not answer.
 class CaptureRun {
  public:
-  CaptureRun(board::BoardLink& link, board::OperatorPort& port, int total)
-      : link_(link), port_(port), total_(total) {
-    port_.SetCaptureProgress(0, total_);
+  CaptureRun(board::BoardLink& link, const CaptureProgress& progress, const CaptureStop& stop,
+             int total)
+      : link_(link), progress_(progress), stop_(stop), total_(total) {
+    Tell(0);
   }
 
   // No value once the link reports a failure: the reply would only be the
   // preset bytes, not a sample.
   std::optional<std::int32_t> Transfer(std::int32_t word) {
+    if (stop_ && stop_()) {
+      stopped_ = CaptureSamples::Stop{0, "the capture was stopped"};
+      return std::nullopt;
+    }
     const std::int32_t reply = link_.TransferAdcWord(word);
     ++done_;
-    if (link_.State().LinkStatus < 0) {
-      failed_status_ = link_.State().LinkStatus;
+    if (const std::int16_t status = link_.State().LinkStatus; status < 0) {
+      stopped_ = CaptureSamples::Stop{status, fmt::format("the board did not answer transfer {} "
+                                                          "of {} (status {})",
+                                                          done_, total_, status)};
       return std::nullopt;
     }
     if (done_ % CaptureProgressStep == 0 || done_ == total_) {
-      port_.SetCaptureProgress(done_, total_);
+      Tell(done_);
     }
     return reply;
   }
 
-  std::int16_t FailedStatus() const { return failed_status_; }
+  void Finish(CaptureSamples& samples) const {
+    samples.transfers = done_;
+    samples.stopped = stopped_;
+  }
 
  private:
+  void Tell(int done) const {
+    if (progress_) {
+      progress_(done, total_);
+    }
+  }
+
   board::BoardLink& link_;
-  board::OperatorPort& port_;
+  const CaptureProgress& progress_;
+  const CaptureStop& stop_;
   int total_;
   int done_ = 0;
-  std::int16_t failed_status_ = 0;
+  std::optional<CaptureSamples::Stop> stopped_;
 };
 
 }  // namespace
@@ -130,34 +147,15 @@ void AdcOperations::CaptureAllChannels() {
     return;
   }
   port_.SetCaptureStatus(TakingSamplesText);
-
-  CaptureRun run(link_, port_, AllChannelsTransfers);
-  const auto take = [&](std::int32_t word, std::int32_t& code) {
-    const std::optional<std::int32_t> reply = run.Transfer(word);
-    if (reply) {
-      code = ConversionCode(rules_, *reply);
-    }
-    return reply.has_value();
-  };
-  std::vector<SampleSet> sets(AllChannelsSampleSets);
-  std::int32_t discarded = 0;
-  bool answered = take(CapturePrimingWord(rules_, config_), discarded);
-  for (std::size_t n = 0; answered && n < sets.size(); ++n) {
-    // Each word clocks out the channel the word before selected, so the set
-    // runs 1..15 and ends on channel 0's word to collect channel 15.
-    for (int channel = 1; answered && channel < AdcChannels; ++channel) {
-      answered = take(ChannelWord(rules_, config_, channel),
-                      sets[n][static_cast<std::size_t>(channel - 1)]);
-    }
-    answered = answered && take(ChannelWord(rules_, config_, 0), sets[n][AdcChannels - 1]);
-  }
-  if (!answered) {
+  const CaptureSamples taken =
+      TakeAllChannels([this](int done, int total) { port_.SetCaptureProgress(done, total); });
+  if (taken.stopped) {
     EndCapture(true);
-    port_.ShowMessage(BoardNoAnswerText(run.FailedStatus()), AdcErrorTitle,
+    port_.ShowMessage(BoardNoAnswerText(taken.stopped->status), AdcErrorTitle,
                       MessageIcon::Exclamation);
     return;
   }
-  SaveSamples(file, AllChannelsFileText(sets), true);
+  SaveSamples(file, AllChannelsFileText(taken.sets), true);
 }
 
 void AdcOperations::CaptureChannel0() {
@@ -169,25 +167,65 @@ void AdcOperations::CaptureChannel0() {
   if (!PrepareSampleFile(file)) {
     return;
   }
-
-  CaptureRun run(link_, port_, Channel0Transfers);
-  std::vector<std::int32_t> replies;
-  replies.reserve(Channel0Samples);
-  bool answered = run.Transfer(FixedChannel0Word).has_value();
-  while (answered && replies.size() < static_cast<std::size_t>(Channel0Samples)) {
-    const std::optional<std::int32_t> reply = run.Transfer(FixedChannel0Word);
-    answered = reply.has_value();
-    if (answered) {
-      replies.push_back(*reply);
-    }
-  }
-  if (!answered) {
+  const CaptureSamples taken =
+      TakeChannel0([this](int done, int total) { port_.SetCaptureProgress(done, total); });
+  if (taken.stopped) {
     EndCapture(false);
-    port_.ShowMessage(BoardNoAnswerText(run.FailedStatus()), AdcErrorTitle,
+    port_.ShowMessage(BoardNoAnswerText(taken.stopped->status), AdcErrorTitle,
                       MessageIcon::Exclamation);
     return;
   }
-  SaveSamples(file, Channel0FileText(replies), false);
+  SaveSamples(file, Channel0FileText(taken.replies), false);
+}
+
+CaptureSamples AdcOperations::TakeAllChannels(const CaptureProgress& progress,
+                                              const CaptureStop& stop) {
+  CaptureRun run(link_, progress, stop, AllChannelsTransfers);
+  const auto take = [&](std::int32_t word, std::int32_t& code) {
+    const std::optional<std::int32_t> reply = run.Transfer(word);
+    if (reply) {
+      code = ConversionCode(rules_, *reply);
+    }
+    return reply.has_value();
+  };
+  CaptureSamples samples;
+  samples.sets.resize(AllChannelsSampleSets);
+  std::int32_t discarded = 0;
+  bool answered = take(CapturePrimingWord(rules_, config_), discarded);
+  std::size_t whole = 0;  // sets with every channel answered
+  for (SampleSet& set : samples.sets) {
+    // Each word clocks out the channel the word before selected, so the set
+    // runs 1..15 and ends on channel 0's word to collect channel 15.
+    for (int channel = 1; answered && channel < AdcChannels; ++channel) {
+      answered =
+          take(ChannelWord(rules_, config_, channel), set[static_cast<std::size_t>(channel - 1)]);
+    }
+    answered = answered && take(ChannelWord(rules_, config_, 0), set[AdcChannels - 1]);
+    if (!answered) {
+      break;
+    }
+    ++whole;
+  }
+  run.Finish(samples);
+  samples.sets.resize(whole);
+  return samples;
+}
+
+CaptureSamples AdcOperations::TakeChannel0(const CaptureProgress& progress,
+                                           const CaptureStop& stop) {
+  CaptureRun run(link_, progress, stop, Channel0Transfers);
+  CaptureSamples samples;
+  samples.replies.reserve(Channel0Samples);
+  bool answered = run.Transfer(FixedChannel0Word).has_value();
+  while (answered && samples.replies.size() < static_cast<std::size_t>(Channel0Samples)) {
+    const std::optional<std::int32_t> reply = run.Transfer(FixedChannel0Word);
+    answered = reply.has_value();
+    if (answered) {
+      samples.replies.push_back(*reply);
+    }
+  }
+  run.Finish(samples);
+  return samples;
 }
 
 std::optional<std::string> AdcOperations::AskSampleFile() {

@@ -2,15 +2,17 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "adc/adc_control_word.h"
+#include "adc/adc_word_rules.h"
 #include "adc/sample_file.h"
 #include "board/board_link.h"
 #include "board/operator_port.h"
-#include "adc/adc_word_rules.h"
 
 namespace kx::adc {
 
@@ -26,6 +28,27 @@ inline constexpr int Channel0Transfers = 1 + Channel0Samples;
 
 // "The board did not answer (status -1). No samples were saved."
 std::string BoardNoAnswerText(std::int16_t status);
+
+// How far a capture has got: `done` of `total` transfers, told at the start,
+// every CaptureProgressStep transfers and at the end.
+using CaptureProgress = std::function<void(int done, int total)>;
+// Asked before each transfer: true stops the capture there.
+using CaptureStop = std::function<bool()>;
+
+// What a capture took, with no file and no operator involved.
+struct CaptureSamples {
+  std::vector<SampleSet> sets;        // the all-channel capture: 512 sets
+  std::vector<std::int32_t> replies;  // the channel-0 capture: 1024 whole replies
+  int transfers = 0;                  // transfers made, the priming one included
+  // Why it stopped short: the failing LinkStatus (0 when told to stop) and a
+  // line that says so; the whole sets or replies taken until then stay. None
+  // when every transfer was answered.
+  struct Stop {
+    std::int16_t status;
+    std::string reason;
+  };
+  std::optional<Stop> stopped;
+};
 
 // The ADC section of the panel: its configuration lists, "Write", "Read ADC"
 // and the two captures. The window reads its controls, calls one operation
@@ -66,6 +89,13 @@ class AdcOperations {
   void CaptureAllChannels();
   // "Channel 0 to File": 1024 whole replies of channel 0.
   void CaptureChannel0();
+
+  // The transfers of the two captures alone, the same words in the same
+  // order, the samples handed back; the files are written apart
+  // (AllChannelsFileText, Channel0FileText, SampleFileWriter).
+  CaptureSamples TakeAllChannels(const CaptureProgress& progress = {},
+                                 const CaptureStop& stop = {});
+  CaptureSamples TakeChannel0(const CaptureProgress& progress = {}, const CaptureStop& stop = {});
 
   const AdcConfiguration& Configuration() const { return config_; }
   const std::array<std::int32_t, AdcChannels>& AdcResults() const { return results_; }
