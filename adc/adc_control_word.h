@@ -4,10 +4,11 @@
 #include <cstdint>
 
 #include "adc/adc_word_rules.h"
+#include "board/board_model.h"
 
 namespace kx::adc {
 
-inline constexpr int AdcChannels = 16;
+inline constexpr int AdcChannels = board::KX7312Board.adc_channels;
 
 // Fields of the 16-bit ADC control word.
 inline constexpr std::int32_t ChannelWordBase = 0x8300;  // bit 15 and bits 9-8

@@ -2,29 +2,30 @@
 
 #include <cstdint>
 
+#include "board/board_model.h"
+
 namespace kx::board {
 
-// Vendor request codes understood by the board's firmware.
-inline constexpr std::uint8_t DacLowRequest = 0xD9;       // DAC0 to DAC7 command word
-inline constexpr std::uint8_t DacHighRequest = 0xDA;      // DAC8 to DAC15 command word
-inline constexpr std::uint8_t ClrHighRequest = 0xDC;      // release CLR
-inline constexpr std::uint8_t PulseLdacRequest = 0xDE;    // one LDAC pulse
-inline constexpr std::uint8_t ClrLowRequest = 0xDF;       // hold CLR low
-inline constexpr std::uint8_t PostBootRequest = 0xE0;     // sent once after every download
-inline constexpr std::uint8_t LdacHighRequest = 0xE2;     // release LDAC
-inline constexpr std::uint8_t LdacLowRequest = 0xE3;      // hold LDAC low
-inline constexpr std::uint8_t AdcTransferRequest = 0xE4;  // ADC word out, 3 reply bytes in
+// The board's request codes by the names the chip-access routines use; the
+// codes themselves are the board model's.
+inline constexpr std::uint8_t DacLowRequest = KX7312Board.requests.dac_low;
+inline constexpr std::uint8_t DacHighRequest = KX7312Board.requests.dac_high;
+inline constexpr std::uint8_t ClrHighRequest = KX7312Board.requests.clr_high;
+inline constexpr std::uint8_t PulseLdacRequest = KX7312Board.requests.pulse_ldac;
+inline constexpr std::uint8_t ClrLowRequest = KX7312Board.requests.clr_low;
+inline constexpr std::uint8_t PostBootRequest = KX7312Board.requests.post_boot;
+inline constexpr std::uint8_t LdacHighRequest = KX7312Board.requests.ldac_high;
+inline constexpr std::uint8_t LdacLowRequest = KX7312Board.requests.ldac_low;
+inline constexpr std::uint8_t AdcTransferRequest = KX7312Board.requests.adc_transfer;
 
 inline constexpr std::uint8_t DirectionOut = 0;
 inline constexpr std::uint8_t DirectionIn = 1;
-inline constexpr int AdcReplyLength = 3;
+inline constexpr int AdcReplyLength = KX7312Board.adc_reply_length;
 
-// USB identifiers of the board as this panel looks for it. Our own choice;
-// a hardware backend may be told other ones.
-inline constexpr std::int32_t BoardVendorId = 0x1234;
-inline constexpr std::int32_t BoardProductId = 0x7312;
+// The identifiers the start-up looks for, as the link libraries take them.
+inline constexpr std::int32_t BoardVendorId = KX7312Board.running_id.vendor;
+inline constexpr std::int32_t BoardProductId = KX7312Board.running_id.product;
 
-// The firmware image sits next to the executables under this name.
-inline constexpr const char* FirmwareFileName = "KX7312FW.hex";
+inline constexpr const char* FirmwareFileName = KX7312Board.firmware_file_name;
 
 }  // namespace kx::board

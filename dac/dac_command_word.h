@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 
+#include "board/board_model.h"
 #include "board/link_requests.h"
 
 namespace kx::dac {
@@ -15,8 +16,8 @@ inline constexpr std::uint8_t LoadClearCode = 5;
 inline constexpr std::uint8_t LoadLdacRegister = 6;
 inline constexpr std::uint8_t SetupReference = 8;
 
-inline constexpr int ChannelCount = 16;
-inline constexpr int ChannelsPerGroup = 8;
+inline constexpr int ChannelCount = board::KX7312Board.dac_channels;
+inline constexpr int ChannelsPerGroup = board::KX7312Board.dac_channels_per_group;
 // A channel code travels in bits 19-8; anything larger would run into the
 // address and command fields.
 inline constexpr std::uint32_t LargestChannelCode = 0xFFF;

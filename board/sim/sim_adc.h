@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "board/board_model.h"
+
 namespace kx::board::sim {
 
 // The sixteen-channel converter of the simulated chip. Its control register
@@ -10,7 +12,7 @@ namespace kx::board::sim {
 // conversion of the channel selected before it, then takes the new word.
 class Adc {
  public:
-  static constexpr int kChannels = 16;
+  static constexpr int kChannels = KX7312Board.adc_channels;
 
   int SelectedChannel() const { return static_cast<int>((control_ >> 10) & 0xFU); }
   bool Weak() const { return (control_ & 0x40U) != 0; }

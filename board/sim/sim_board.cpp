@@ -5,6 +5,7 @@
 
 #include "board/intel_hex.h"
 #include "board/link_requests.h"
+#include "board/link_status.h"
 
 namespace kx::board::sim {
 
@@ -12,20 +13,22 @@ namespace {
 
 constexpr std::int32_t kOnlyBoard = 1;
 
+// The board this one simulates: what it answers to and which requests it
+// knows.
+constexpr const BoardModel& kModel = KX7312Board;
+constexpr const RequestCodes& kCodes = kModel.requests;
+
+bool Known(int code) {
+  const auto codes = kCodes.All();
+  return std::find(codes.begin(), codes.end(), code) != codes.end();
+}
+
 bool DataLess(int code) {
-  switch (code) {
-    case ClrHighRequest:
-    case PulseLdacRequest:
-    case ClrLowRequest:
-    case PostBootRequest:
-    case LdacHighRequest:
-    case LdacLowRequest:
-    case DacLowRequest:
-    case DacHighRequest:
-      return true;
-    default:
-      return false;
-  }
+  return Known(code) && code != kCodes.adc_transfer;
+}
+
+bool IsThisBoard(std::int32_t vendor, std::int32_t product) {
+  return vendor == kModel.running_id.vendor && product == kModel.running_id.product;
 }
 
 }  // namespace
@@ -57,11 +60,11 @@ bool SimBoard::AcceptFirmware(const char* path) {
 std::int16_t SimBoard::Request(int code, std::int32_t value, std::int32_t index, int direction,
                                int length, std::uint8_t* buffer, ReplyShape shape) {
   if (!firmware_running_) {
-    return kRequestNotBooted;
+    return RequestNotBooted;
   }
-  if (code == AdcTransferRequest) {
+  if (code == kCodes.adc_transfer) {
     if (direction != DirectionIn) {
-      return kRequestStalled;
+      return RequestStalled;
     }
     const auto word = static_cast<std::uint16_t>(value & 0xFFFF);
     const int channel = adc_.SelectedChannel();
@@ -69,8 +72,8 @@ std::int16_t SimBoard::Request(int code, std::int32_t value, std::int32_t index,
     if (shape == ReplyShape::ShiftedLeftOne) {
       reply = static_cast<std::uint16_t>(reply << 1);
     }
-    const std::array<std::uint8_t, 3> bytes = {static_cast<std::uint8_t>(reply & 0xFFU),
-                                               static_cast<std::uint8_t>(reply >> 8), 0};
+    const std::array<std::uint8_t, static_cast<std::size_t>(kModel.adc_reply_length)> bytes = {
+        static_cast<std::uint8_t>(reply & 0xFFU), static_cast<std::uint8_t>(reply >> 8), 0};
     const int count = std::clamp(length, 0, static_cast<int>(bytes.size()));
     if (buffer != nullptr) {
       std::copy_n(bytes.begin(), count, buffer);
@@ -78,39 +81,39 @@ std::int16_t SimBoard::Request(int code, std::int32_t value, std::int32_t index,
     return 0;
   }
   if (!DataLess(code) || direction != DirectionOut) {
-    return kRequestStalled;
+    return RequestStalled;
   }
   switch (code) {
-    case DacLowRequest:
-    case DacHighRequest: {
+    case kCodes.dac_low:
+    case kCodes.dac_high: {
       // The firmware takes the setup packet's 16-bit index as the high half.
       const std::uint32_t word =
           (static_cast<std::uint32_t>(index) << 16) | (static_cast<std::uint32_t>(value) & 0xFFFFU);
-      groups_[code == DacLowRequest ? 0 : 1].Write(word);
+      groups_[code == kCodes.dac_low ? 0 : 1].Write(word);
       break;
     }
-    case PulseLdacRequest:
+    case kCodes.pulse_ldac:
       for (DacGroup& group : groups_) {
         group.PulseLdac();
       }
       break;
-    case LdacLowRequest:
-    case LdacHighRequest:
-      ldac_low_ = code == LdacLowRequest;
+    case kCodes.ldac_low:
+    case kCodes.ldac_high:
+      ldac_low_ = code == kCodes.ldac_low;
       for (DacGroup& group : groups_) {
         group.SetLdacLow(ldac_low_);
       }
       break;
-    case ClrLowRequest:
+    case kCodes.clr_low:
       clr_low_ = true;
       for (DacGroup& group : groups_) {
         group.Clear();
       }
       break;
-    case ClrHighRequest:
+    case kCodes.clr_high:
       clr_low_ = false;
       break;
-    case PostBootRequest:
+    case kCodes.post_boot:
       ++post_boot_count_;
       break;
     default:
@@ -121,7 +124,7 @@ std::int16_t SimBoard::Request(int code, std::int32_t value, std::int32_t index,
 
 std::int16_t SimBoard::CvnFace::Search_For_Boards(std::int32_t vendor, std::int32_t product,
                                                   std::int32_t& number, BoardList& list) {
-  if (!board_.settings_.present || vendor != BoardVendorId || product != BoardProductId) {
+  if (!board_.settings_.present || !IsThisBoard(vendor, product)) {
     return 0;
   }
   number = 1;
@@ -131,9 +134,8 @@ std::int16_t SimBoard::CvnFace::Search_For_Boards(std::int32_t vendor, std::int3
 
 std::int16_t SimBoard::CvnFace::Connect(std::int32_t vendor, std::int32_t product,
                                         std::int32_t board, std::int32_t& handle) {
-  if (!board_.settings_.present || vendor != BoardVendorId || product != BoardProductId ||
-      board != kOnlyBoard) {
-    return -1;
+  if (!board_.settings_.present || !IsThisBoard(vendor, product) || board != kOnlyBoard) {
+    return RequestNoBoard;
   }
   handle = board_.next_handle_++;
   return 0;
@@ -141,12 +143,12 @@ std::int16_t SimBoard::CvnFace::Connect(std::int32_t vendor, std::int32_t produc
 
 std::int16_t SimBoard::CvnFace::Download_Firmware(std::int32_t handle, const char* path) {
   if (!board_.settings_.present) {
-    return kDownloadNoBoard;
+    return DownloadNoBoard;
   }
   if (!board_.HandleIssued(handle)) {
-    return kDownloadBadHandle;
+    return DownloadBadHandle;
   }
-  return board_.AcceptFirmware(path) ? 0 : kDownloadBadImage;
+  return board_.AcceptFirmware(path) ? DownloadOk : DownloadBadImage;
 }
 
 std::int16_t SimBoard::CvnFace::Vendor_Request(std::int32_t handle, std::uint8_t request,
@@ -154,10 +156,10 @@ std::int16_t SimBoard::CvnFace::Vendor_Request(std::int32_t handle, std::uint8_t
                                                std::uint8_t direction, std::int32_t length,
                                                std::uint8_t* buffer) {
   if (!board_.settings_.present) {
-    return kRequestNoBoard;
+    return RequestNoBoard;
   }
   if (!board_.HandleIssued(handle)) {
-    return kRequestBadHandle;
+    return RequestBadHandle;
   }
   // This link hands over the converter's word as the firmware clocks it in:
   // one bit later, so the code arrives in bits 12-1.
@@ -167,16 +169,16 @@ std::int16_t SimBoard::CvnFace::Vendor_Request(std::int32_t handle, std::uint8_t
 
 std::int16_t SimBoard::IoFace::LoadFirmWare(const char* path) {
   if (!board_.settings_.present) {
-    return kLoadNoBoard;
+    return LoadFirmWareStatus(DownloadNoBoard);
   }
-  return board_.AcceptFirmware(path) ? 0 : kLoadBadImage;
+  return board_.AcceptFirmware(path) ? 0 : LoadFirmWareStatus(DownloadBadImage);
 }
 
 std::int16_t SimBoard::IoFace::VendorIORequest(std::int16_t request, std::int32_t value,
                                                std::int32_t index, std::int16_t direction,
                                                std::int16_t length, std::uint8_t* buffer) {
   if (!board_.settings_.present) {
-    return kRequestNoBoard;
+    return RequestNoBoard;
   }
   return board_.Request(request, value, index, direction, length, buffer, ReplyShape::AsConverted);
 }

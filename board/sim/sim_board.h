@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <string>
 
+#include "board/board_model.h"
 #include "board/cvn_cyusb_usb4.h"
+#include "board/link_status.h"
 #include "board/sim/sim_adc.h"
 #include "board/sim/sim_dac_group.h"
 #include "board/sim/sim_settings.h"
@@ -12,17 +14,10 @@
 
 namespace kx::board::sim {
 
-// Statuses of the simulated board. Requests: 0 or more success, negative
-// failure. Download_Firmware: 0 success; LoadFirmWare: 0 or more success.
-inline constexpr std::int16_t kDownloadNoBoard = 1;
-inline constexpr std::int16_t kDownloadBadImage = 2;
-inline constexpr std::int16_t kDownloadBadHandle = 3;
-inline constexpr std::int16_t kLoadNoBoard = -1;
-inline constexpr std::int16_t kLoadBadImage = -2;
-inline constexpr std::int16_t kRequestNoBoard = -1;
-inline constexpr std::int16_t kRequestNotBooted = -2;
-inline constexpr std::int16_t kRequestBadHandle = -3;
-inline constexpr std::int16_t kRequestStalled = -4;  // unknown code or wrong direction
+// The simulated board answers with the statuses it shares with the USB
+// backend (board/link_status.h): requests 0 or more success, negative
+// failure; Download_Firmware 0 success; LoadFirmWare 0 or more success. A
+// request with an unknown code or the wrong direction stalls.
 
 // A model of the evaluation board: the USB controller that must be given its
 // firmware before it answers, the chip's two DAC groups and ADC, the CLR and
@@ -90,7 +85,7 @@ class SimBoard {
   SimSettings settings_;
   CvnFace cvn_{*this};
   IoFace io_{*this};
-  std::array<DacGroup, 2> groups_{};
+  std::array<DacGroup, KX7312Board.dac_channels / DacGroup::kChannels> groups_{};
   Adc adc_;
   bool ldac_low_ = false;
   bool clr_low_ = false;

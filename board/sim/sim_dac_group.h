@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "board/board_model.h"
+
 namespace kx::board::sim {
 
 // One group of eight DAC channels of the simulated chip, driven by 32-bit
@@ -10,7 +12,7 @@ namespace kx::board::sim {
 // all of them), code in 19-8, register data in 7-0.
 class DacGroup {
  public:
-  static constexpr int kChannels = 8;
+  static constexpr int kChannels = KX7312Board.dac_channels_per_group;
 
   void Write(std::uint32_t word);
 

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <utility>
 
+#include "board/board_model.h"
 #include "board/bounded_file.h"
 
 namespace kx::board::sim {
@@ -20,7 +21,7 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 constexpr double kMaxVolts = 5.0;
-constexpr int kAdcChannels = 16;
+constexpr int kAdcChannels = KX7312Board.adc_channels;
 constexpr std::size_t kMaxFileBytes = std::size_t{1} << 20;
 
 SimSettingsResult Fail(std::string message) {

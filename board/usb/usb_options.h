@@ -7,16 +7,11 @@
 #include <string>
 #include <string_view>
 
-#include "board/link_requests.h"
+#include "board/board_model.h"
 
 namespace kx::board::usb {
 
-// A USB vendor and product identifier pair.
-struct UsbId {
-  std::uint16_t vendor = 0;
-  std::uint16_t product = 0;
-  friend bool operator==(const UsbId&, const UsbId&) = default;
-};
+using board::UsbId;
 
 // Where a device sits right now: bus number and device address, as lsusb
 // shows them ("Bus 001 Device 005" is 1:5).
@@ -26,15 +21,11 @@ struct UsbBusAddress {
   friend bool operator==(const UsbBusAddress&, const UsbBusAddress&) = default;
 };
 
-// The board answers with this identifier while its microcontroller still
-// waits for firmware; once the firmware runs it comes back as
-// BoardVendorId:BoardProductId.
-inline constexpr std::uint16_t LoaderVendorId = 0x1234;
-inline constexpr std::uint16_t LoaderProductId = 0x7310;
-
-inline constexpr UsbId DefaultRunningId{static_cast<std::uint16_t>(BoardVendorId),
-                                        static_cast<std::uint16_t>(BoardProductId)};
-inline constexpr UsbId DefaultLoaderId{LoaderVendorId, LoaderProductId};
+// The board answers with the loader's identifier while its microcontroller
+// still waits for firmware; once the firmware runs it comes back with the
+// running one.
+inline constexpr UsbId DefaultRunningId = KX7312Board.running_id;
+inline constexpr UsbId DefaultLoaderId = KX7312Board.loader_id;
 
 // How long the backend waits for the board. Fixed for the programs; tests
 // shorten the waits for a board that never comes back.

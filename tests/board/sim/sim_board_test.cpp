@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -93,34 +94,35 @@ TEST(SimBoardFirmware, RequestsFailUntilAGoodImageIsDownloaded) {
   std::int32_t number = 0;
   board.Cvn().Search_For_Boards(BoardVendorId, BoardProductId, number, list);
   board.Cvn().Connect(BoardVendorId, BoardProductId, list[0], handle);
-  EXPECT_EQ(Line(board, handle, PostBootRequest), kRequestNotBooted);
+  EXPECT_EQ(Line(board, handle, PostBootRequest), RequestNotBooted);
 
   const TempFile bad(":0100000041BF\n:00000001FF\n");  // wrong checksum
   const TempFile no_end(":0100000041BE\n");
   for (const std::string& path :
        {bad.Path(), no_end.Path(), std::string("/nonexistent/x.hex"), std::string()}) {
-    EXPECT_EQ(board.Cvn().Download_Firmware(handle, path.c_str()), kDownloadBadImage) << path;
+    EXPECT_EQ(board.Cvn().Download_Firmware(handle, path.c_str()), DownloadBadImage) << path;
     EXPECT_FALSE(board.LastFirmwareError().empty()) << path;
   }
   EXPECT_FALSE(board.FirmwareRunning());
-  EXPECT_EQ(board.Cvn().Download_Firmware(handle + 100, kFirmware.c_str()), kDownloadBadHandle);
+  EXPECT_EQ(board.Cvn().Download_Firmware(handle + 100, kFirmware.c_str()), DownloadBadHandle);
 
   EXPECT_EQ(board.Cvn().Download_Firmware(handle, kFirmware.c_str()), 0);
   EXPECT_TRUE(board.FirmwareRunning());
   EXPECT_EQ(Line(board, handle, PostBootRequest), 0);
   EXPECT_EQ(board.PostBootCount(), 1);
-  EXPECT_EQ(Line(board, handle + 100, PostBootRequest), kRequestBadHandle);
+  EXPECT_EQ(Line(board, handle + 100, PostBootRequest), RequestBadHandle);
 
   // A bad image later is refused before it reaches the controller.
-  EXPECT_EQ(board.Cvn().Download_Firmware(handle, bad.Path().c_str()), kDownloadBadImage);
+  EXPECT_EQ(board.Cvn().Download_Firmware(handle, bad.Path().c_str()), DownloadBadImage);
   EXPECT_TRUE(board.FirmwareRunning());
 }
 
 TEST(SimBoardFirmware, LoadFirmWareStatusesAreNegativeOnFailure) {
   SimBoard board;
   std::uint8_t none = 0;
-  EXPECT_EQ(board.Io().VendorIORequest(PostBootRequest, 0, 0, 0, 0, &none), kRequestNotBooted);
-  EXPECT_EQ(board.Io().LoadFirmWare("/nonexistent/KX7312FW.hex"), kLoadBadImage);
+  EXPECT_EQ(board.Io().VendorIORequest(PostBootRequest, 0, 0, 0, 0, &none), RequestNotBooted);
+  EXPECT_EQ(board.Io().LoadFirmWare("/nonexistent/KX7312FW.hex"),
+            LoadFirmWareStatus(DownloadBadImage));
   EXPECT_GE(board.Io().LoadFirmWare(kFirmware.c_str()), 0);
   EXPECT_EQ(board.Io().VendorIORequest(PostBootRequest, 0, 0, 0, 0, &none), 0);
 }
@@ -135,14 +137,13 @@ TEST(SimBoardAbsent, NothingAnswersAndBuffersStayUntouched) {
   EXPECT_EQ(list[0], 0);
   std::int32_t handle = 0;
   board.Cvn().Connect(BoardVendorId, BoardProductId, 1, handle);
-  EXPECT_EQ(board.Cvn().Download_Firmware(handle, kFirmware.c_str()), kDownloadNoBoard);
-  EXPECT_EQ(board.Io().LoadFirmWare(kFirmware.c_str()), kLoadNoBoard);
+  EXPECT_EQ(board.Cvn().Download_Firmware(handle, kFirmware.c_str()), DownloadNoBoard);
+  EXPECT_EQ(board.Io().LoadFirmWare(kFirmware.c_str()), LoadFirmWareStatus(DownloadNoBoard));
 
   std::uint8_t reply[3] = {1, 1, 1};
   EXPECT_EQ(board.Cvn().Vendor_Request(handle, AdcTransferRequest, 0x8300, 0, 1, 3, reply),
-            kRequestNoBoard);
-  EXPECT_EQ(board.Io().VendorIORequest(AdcTransferRequest, 0x8300, 0, 1, 3, reply),
-            kRequestNoBoard);
+            RequestNoBoard);
+  EXPECT_EQ(board.Io().VendorIORequest(AdcTransferRequest, 0x8300, 0, 1, 3, reply), RequestNoBoard);
   EXPECT_EQ(reply[0], 1);
   EXPECT_EQ(reply[1], 1);
   EXPECT_EQ(reply[2], 1);
@@ -152,12 +153,29 @@ TEST(SimBoardRequests, UnknownCodesAndWrongDirectionsStall) {
   SimBoard board;
   const std::int32_t handle = Boot(board);
   std::uint8_t buffer[3] = {7, 7, 7};
-  EXPECT_EQ(board.Cvn().Vendor_Request(handle, 0xDB, 0, 0, 0, 0, buffer), kRequestStalled);
+  EXPECT_EQ(board.Cvn().Vendor_Request(handle, 0xDB, 0, 0, 0, 0, buffer), RequestStalled);
   EXPECT_EQ(board.Cvn().Vendor_Request(handle, AdcTransferRequest, 0, 0, 0, 3, buffer),
-            kRequestStalled);
-  EXPECT_EQ(board.Cvn().Vendor_Request(handle, DacLowRequest, 0, 0, 1, 3, buffer), kRequestStalled);
-  EXPECT_EQ(board.Io().VendorIORequest(0x1D9, 0, 0, 0, 0, buffer), kRequestStalled);
+            RequestStalled);
+  EXPECT_EQ(board.Cvn().Vendor_Request(handle, DacLowRequest, 0, 0, 1, 3, buffer), RequestStalled);
+  EXPECT_EQ(board.Io().VendorIORequest(0x1D9, 0, 0, 0, 0, buffer), RequestStalled);
   EXPECT_EQ(buffer[0], 7);
+}
+
+// The board answers the model's codes and no other: every one of them goes
+// out without data, except the ADC transfer, which reads.
+TEST(SimBoardRequests, AnswersEveryCodeOfTheBoardModelAndStallsTheRest) {
+  SimBoard board;
+  const std::int32_t handle = Boot(board);
+  const auto codes = KX7312Board.requests.All();
+  for (int code = 0; code <= 0xFF; ++code) {
+    const bool known = std::find(codes.begin(), codes.end(), code) != codes.end();
+    const bool reads = code == KX7312Board.requests.adc_transfer;
+    std::uint8_t reply[3] = {};
+    const std::int16_t status = board.Cvn().Vendor_Request(
+        handle, static_cast<std::uint8_t>(code), reads ? 0x8300 : 0, 0,
+        reads ? DirectionIn : DirectionOut, reads ? AdcReplyLength : 0, reply);
+    EXPECT_EQ(status, known ? 0 : RequestStalled) << std::hex << code;
+  }
 }
 
 TEST(SimBoardRequests, DacWordsReachTheirGroupThroughTheIndexField) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "board/board_model.h"
 #include "board/usb/usb_options.h"
 #include "board_front.h"
 
@@ -18,8 +19,8 @@ struct ControlRecord {
 };
 
 struct EmulatedBoardSetup {
-  board::usb::UsbId loader = board::usb::DefaultLoaderId;
-  board::usb::UsbId running = board::usb::DefaultRunningId;
+  board::usb::UsbId loader = board::KX7312Board.loader_id;
+  board::usb::UsbId running = board::KX7312Board.running_id;
   std::string firmware;  // the board's own image
   bool starts_running = false;
   AdcReplyShape replies = AdcReplyShape::AsConverted;

@@ -1,7 +1,9 @@
 #include "board/usb/usb_options.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
@@ -130,6 +132,22 @@ TEST(UsbOptionHelps, CoverEveryOptionOnce) {
   }
   EXPECT_EQ(names.size(), 3U);
   EXPECT_FALSE(IsUsbOption("--usb"));
+}
+
+// The help is plain text; this keeps its defaults those of the board model.
+TEST(UsbOptionHelps, NameTheBoardModelsIdentifiersAsDefaults) {
+  struct Case {
+    std::string_view option;
+    UsbId id;
+  };
+  for (const Case c : {Case{UsbIdOption, KX7312Board.running_id},
+                       Case{UsbLoaderIdOption, KX7312Board.loader_id}}) {
+    const std::string expected = fmt::format("(default {:04x}:{:04x})", c.id.vendor, c.id.product);
+    const auto help = std::find_if(UsbOptionHelps.begin(), UsbOptionHelps.end(),
+                                   [&](const UsbOptionHelp& h) { return h.option == c.option; });
+    ASSERT_NE(help, UsbOptionHelps.end()) << c.option;
+    EXPECT_NE(help->text.find(expected), std::string_view::npos) << help->text;
+  }
 }
 
 }  // namespace

@@ -5,9 +5,13 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
+#include "board/link_requests.h"
+#include "board/sim/sim_board.h"
 #include "board/usb/usb_context.h"
 #include "board/usb/vendor_control.h"
+#include "usb_rig.h"
 
 namespace kx::board::usb {
 namespace {
@@ -42,6 +46,37 @@ TEST(UsbStatus, DownloadFailuresArePositiveAndNegatedForLoadFirmWare) {
   EXPECT_EQ(LoadFirmWareStatus(DownloadNoReturn), -7);
   EXPECT_EQ(LoadFirmWareStatus(DownloadOk), 0);
   EXPECT_EQ(DownloadStatusMeaning(42), "unknown status");
+}
+
+// The statuses a board's CVN_CYUSB_USB4 face gives, connected but waiting for
+// its firmware, through the failures both boards know, to the download.
+std::vector<std::int16_t> SharedSituations(CvnCyusbUsb4& library) {
+  BoardList list{};
+  std::int32_t number = 0;
+  std::int32_t handle = 0;
+  library.Search_For_Boards(BoardVendorId, BoardProductId, number, list);
+  library.Connect(BoardVendorId, BoardProductId, list[0], handle);
+  std::uint8_t none = 0;
+  std::vector<std::int16_t> statuses;
+  statuses.push_back(library.Vendor_Request(handle, PostBootRequest, 0, 0, 0, 0, &none));
+  statuses.push_back(library.Vendor_Request(handle + 1, PostBootRequest, 0, 0, 0, 0, &none));
+  statuses.push_back(library.Download_Firmware(handle + 1, KX_TEST_FIRMWARE));
+  statuses.push_back(library.Download_Firmware(handle, "/nonexistent/KX7312FW.hex"));
+  statuses.push_back(library.Download_Firmware(handle, KX_TEST_FIRMWARE));
+  statuses.push_back(library.Vendor_Request(handle, 0xDB, 0, 0, 0, 0, &none));
+  return statuses;
+}
+
+class UsbSharedStatus : public testing::UsbBackendTest {};
+
+TEST_F(UsbSharedStatus, TheBackendAndTheSimulatedBoardAnswerAlike) {
+  const std::vector<std::int16_t> expected = {RequestNotBooted, RequestBadHandle, DownloadBadHandle,
+                                              DownloadBadImage, DownloadOk,       RequestStalled};
+  testing::UsbRig rig;
+  rig.board.PlugIn();
+  EXPECT_EQ(SharedSituations(*rig.library), expected);
+  sim::SimBoard simulated;
+  EXPECT_EQ(SharedSituations(simulated.Cvn()), expected);
 }
 
 TEST(UsbStatus, LibusbErrorsMapToTheirRequestStatus) {
