@@ -21,8 +21,8 @@ void HeldClick::Release() {
   }
   holding_ = false;
   qApp->removeEventFilter(this);
-  QPointer<QAbstractButton> button = pressed_;
-  pressed_ = nullptr;
+  QAbstractButton* button = pressed_.data();  // still alive: nothing ran since
+  pressed_.clear();
   // A release that the message box kept from the button still ends the click;
   // one dragged off the button cancels it, as it would have done anyway.
   if (button != nullptr && !released_outside_ && button->isEnabled() && button->isVisible()) {
