@@ -138,27 +138,16 @@ std::array<std::string, AdcChannels> AdcOperations::CodeTexts(bool hex) const {
 }
 
 void AdcOperations::CaptureAllChannels() {
-  const std::optional<std::string> path = AskSampleFile();
-  if (!path) {
-    return;
-  }
-  SampleFileWriter file(*path);
-  if (!PrepareSampleFile(file)) {
-    return;
-  }
-  port_.SetCaptureStatus(TakingSamplesText);
-  const CaptureSamples taken =
-      TakeAllChannels([this](int done, int total) { port_.SetCaptureProgress(done, total); });
-  if (taken.stopped) {
-    EndCapture(true);
-    port_.ShowMessage(BoardNoAnswerText(taken.stopped->status), AdcErrorTitle,
-                      MessageIcon::Exclamation);
-    return;
-  }
-  SaveSamples(file, AllChannelsFileText(taken.sets), true);
+  Capture(true);
 }
 
 void AdcOperations::CaptureChannel0() {
+  Capture(false);
+}
+
+// The dialog, the file checked before the first transfer, the transfers, the
+// file. Only the all-channel capture shows "Taking Samples".
+void AdcOperations::Capture(bool all_channels) {
   const std::optional<std::string> path = AskSampleFile();
   if (!path) {
     return;
@@ -167,15 +156,22 @@ void AdcOperations::CaptureChannel0() {
   if (!PrepareSampleFile(file)) {
     return;
   }
-  const CaptureSamples taken =
-      TakeChannel0([this](int done, int total) { port_.SetCaptureProgress(done, total); });
+  if (all_channels) {
+    port_.SetCaptureStatus(TakingSamplesText);
+  }
+  const CaptureProgress progress = [this](int done, int total) {
+    port_.SetCaptureProgress(done, total);
+  };
+  const CaptureSamples taken = all_channels ? TakeAllChannels(progress) : TakeChannel0(progress);
   if (taken.stopped) {
-    EndCapture(false);
+    EndCapture(all_channels);
     port_.ShowMessage(BoardNoAnswerText(taken.stopped->status), AdcErrorTitle,
                       MessageIcon::Exclamation);
     return;
   }
-  SaveSamples(file, Channel0FileText(taken.replies), false);
+  SaveSamples(file,
+              all_channels ? AllChannelsFileText(taken.sets) : Channel0FileText(taken.replies),
+              all_channels);
 }
 
 CaptureSamples AdcOperations::TakeAllChannels(const CaptureProgress& progress,

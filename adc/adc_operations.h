@@ -101,6 +101,7 @@ class AdcOperations {
   const std::array<std::int32_t, AdcChannels>& AdcResults() const { return results_; }
 
  private:
+  void Capture(bool all_channels);
   std::optional<std::string> AskSampleFile();
   void EndCapture(bool status_shown);
   bool PrepareSampleFile(SampleFileWriter& file);

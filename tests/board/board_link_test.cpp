@@ -17,6 +17,7 @@
 #include "board/usb_board_io_link.h"
 #include "support/fake_operator.h"
 #include "support/scripted_library.h"
+#include "support/trace_requests.h"
 
 namespace kx::board {
 namespace {
@@ -31,12 +32,7 @@ const std::string kFirmwareFolder = std::filesystem::path(KX_TEST_FIRMWARE).pare
 const std::string kFirmwareName = PathSeparator + std::string("KX7312FW.hex");
 
 std::vector<std::string> Lines(const std::ostringstream& out) {
-  std::vector<std::string> lines;
-  std::istringstream in(out.str());
-  for (std::string line; std::getline(in, line);) {
-    lines.push_back(line);
-  }
-  return lines;
+  return testing::SplitLines(out.str());
 }
 
 SimSettings Absent() {

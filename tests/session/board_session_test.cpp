@@ -21,15 +21,6 @@ using testing::FakeOperator;
 using testing::ReadBytes;
 using testing::TempFolder;
 
-std::vector<std::string> Lines(const std::ostringstream& out) {
-  std::vector<std::string> lines;
-  std::istringstream in(out.str());
-  for (std::string line; std::getline(in, line);) {
-    lines.push_back(line);
-  }
-  return lines;
-}
-
 std::string FirmwareFolder() {
   return std::filesystem::path(KX_TEST_FIRMWARE).parent_path().string();
 }
@@ -64,7 +55,7 @@ TEST_P(BoardSessionTest, ACaptureHandsBackItsSamplesAndTheFileMatchesThePanels) 
   ASSERT_FALSE(taken.stopped.has_value());
   EXPECT_EQ(taken.transfers, 8193);
   ASSERT_EQ(taken.sets.size(), 512U);
-  EXPECT_EQ(testing::Requests(Lines(quiet.out)).size(), 8193U);
+  EXPECT_EQ(testing::Requests(testing::SplitLines(quiet.out.str())).size(), 8193U);
   // Nothing reached an operator: no dialog, no label, no message.
   EXPECT_TRUE(quiet.port.save_filters.empty());
   EXPECT_TRUE(quiet.port.capture_statuses.empty());

@@ -1,5 +1,7 @@
 #include "support/trace_requests.h"
 
+#include <sstream>
+
 namespace kx::testing {
 
 namespace {
@@ -40,6 +42,15 @@ std::vector<SentRequest> Requests(const std::vector<std::string>& trace_lines) {
     }
   }
   return requests;
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    lines.push_back(line);
+  }
+  return lines;
 }
 
 }  // namespace kx::testing

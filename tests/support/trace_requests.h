@@ -24,4 +24,7 @@ struct SentRequest {
 std::optional<SentRequest> RequestOfLine(const std::string& line);
 std::vector<SentRequest> Requests(const std::vector<std::string>& trace_lines);
 
+// A trace, or any text, as its lines without their line ends.
+std::vector<std::string> SplitLines(const std::string& text);
+
 }  // namespace kx::testing
