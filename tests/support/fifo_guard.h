@@ -6,9 +6,8 @@
 
 namespace kx::testing {
 
-// POSIX only: Windows has no FIFOs in its file system.
-
-// Makes a FIFO at `path`; fails the test when it cannot.
+// Makes a FIFO at `path`; fails the test when it cannot. POSIX only: Windows
+// has no FIFOs in its file system.
 bool MakeFifo(const std::string& path);
 
 // Runs `read_it`, which should refuse the FIFO at `fifo` without waiting for
