@@ -11,12 +11,12 @@
 #include <vector>
 
 #include "adc/adc_operations.h"
+#include "adc/adc_word_rules.h"
 #include "board/board_link.h"
 #include "board/cvn_cyusb_usb4.h"
 #include "board/sim/sim_board.h"
 #include "board/trace/link_trace.h"
 #include "board/usb_board_io.h"
-#include "adc/adc_word_rules.h"
 #include "support/cut_off_library.h"
 #include "support/fake_operator.h"
 #include "support/temp_folder.h"

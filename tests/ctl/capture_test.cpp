@@ -68,9 +68,8 @@ TEST_P(CtlCaptureTest, WritesTheSameFileAsThePanel) {
   testing::TempFolder folder;
   const std::string tool_file = folder.File("tool.dat");
   CtlRig rig(*c.edition);
-  const std::string configure = c.edition->HasVolts()
-                                    ? "adc configure --range vref --coding binary"
-                                    : "adc configure --range vref";
+  const std::string configure = c.edition->HasVolts() ? "adc configure --range vref --coding binary"
+                                                      : "adc configure --range vref";
   ASSERT_EQ(rig.Run(std::string("dac load ") + kCodes + " " + configure + " adc " +
                     (c.channel0 ? "capture-channel0 " : "capture ") + tool_file),
             ExitSuccess)
