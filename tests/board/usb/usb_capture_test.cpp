@@ -34,6 +34,28 @@ std::size_t CountLines(const std::string& text) {
 
 class UsbCapture : public UsbBackendTest {};
 
+// One program's link on a booted board, its ADC operations, and an earlier
+// capture file, named in the next save dialog, that a failed capture must
+// leave as it was. The board's record of transfers starts empty.
+struct CaptureBench {
+  explicit CaptureBench(bool classic)
+      : link(classic ? static_cast<board::BoardLink&>(rig.classic) : rig.version2),
+        ops(link, rig.port, classic ? AdcWordRules::Classic : AdcWordRules::Version2),
+        file(folder.Path() / "samples.dat") {
+    rig.board.PlugIn();
+    link.LoadUSB();
+    std::ofstream(file, std::ios::binary) << "an earlier capture\r\n";
+    rig.port.save_answers.push_back(file.string());
+    rig.board.ClearControls();
+  }
+
+  UsbRig rig;
+  board::BoardLink& link;
+  adc::AdcOperations ops;
+  ScratchFolder folder;
+  std::filesystem::path file;
+};
+
 TEST_F(UsbCapture, BoardUnpluggedMidCaptureStopsItAndSavesNothing) {
   struct Case {
     const char* what;
@@ -48,17 +70,11 @@ TEST_F(UsbCapture, BoardUnpluggedMidCaptureStopsItAndSavesNothing) {
       {"classic, channel 0", true, false, 1},
   };
   for (const Case& c : cases) {
-    UsbRig rig;
-    rig.board.PlugIn();
-    board::BoardLink& link = c.classic ? static_cast<board::BoardLink&>(rig.classic) : rig.version2;
-    link.LoadUSB();
-    adc::AdcOperations ops(link, rig.port,
-                           c.classic ? AdcWordRules::Classic : AdcWordRules::Version2);
-    ScratchFolder folder;
-    const std::filesystem::path file = folder.Path() / "samples.dat";
-    std::ofstream(file, std::ios::binary) << "an earlier capture\r\n";
-    rig.port.save_answers.push_back(file.string());
-    rig.board.ClearControls();
+    CaptureBench bench(c.classic);
+    UsbRig& rig = bench.rig;
+    board::BoardLink& link = bench.link;
+    adc::AdcOperations& ops = bench.ops;
+    const std::filesystem::path& file = bench.file;
 
     rig.board.PullCableAfter(c.answered);
     if (c.all_channels) {
@@ -78,7 +94,7 @@ TEST_F(UsbCapture, BoardUnpluggedMidCaptureStopsItAndSavesNothing) {
     EXPECT_EQ(rig.board.Controls().size(), static_cast<std::size_t>(c.answered) + 1) << c.what;
     // The earlier file is as it was, and nothing else was left in the folder.
     EXPECT_EQ(ReadText(file), "an earlier capture\r\n") << c.what;
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()),
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(bench.folder.Path()),
                             std::filesystem::directory_iterator()),
               1)
         << c.what;
@@ -117,17 +133,11 @@ TEST_F(UsbCapture, ShortReplyMidCaptureStopsItAndSavesNothing) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    UsbRig rig;
-    rig.board.PlugIn();
-    board::BoardLink& link = c.classic ? static_cast<board::BoardLink&>(rig.classic) : rig.version2;
-    link.LoadUSB();
-    adc::AdcOperations ops(link, rig.port,
-                           c.classic ? AdcWordRules::Classic : AdcWordRules::Version2);
-    ScratchFolder folder;
-    const std::filesystem::path file = folder.Path() / "samples.dat";
-    std::ofstream(file, std::ios::binary) << "an earlier capture\r\n";
-    rig.port.save_answers.push_back(file.string());
-    rig.board.ClearControls();
+    CaptureBench bench(c.classic);
+    UsbRig& rig = bench.rig;
+    board::BoardLink& link = bench.link;
+    adc::AdcOperations& ops = bench.ops;
+    const std::filesystem::path& file = bench.file;
 
     rig.board.ShortenReplies(c.answered, c.bytes);
     if (c.all_channels) {
