@@ -45,7 +45,7 @@ struct CaptureBench {
     rig.board.PlugIn();
     link.LoadUSB();
     std::ofstream(file, std::ios::binary) << "an earlier capture\r\n";
-    rig.port.save_answers.push_back(file.string());
+    rig.port.save_answers.emplace_back(file.string());
     rig.board.ClearControls();
   }
 
@@ -109,7 +109,7 @@ TEST_F(UsbCapture, BoardUnpluggedMidCaptureStopsItAndSavesNothing) {
     rig.board.PlugIn();
     link.LoadUSB();
     EXPECT_EQ(rig.port.messages.size(), 1U) << c.what;
-    rig.port.save_answers.push_back(file.string());
+    rig.port.save_answers.emplace_back(file.string());
     ops.CaptureChannel0();
     EXPECT_EQ(rig.port.messages.size(), 1U) << c.what;
     EXPECT_EQ(CountLines(ReadText(file)), 1024U) << c.what;
@@ -158,7 +158,7 @@ TEST_F(UsbCapture, ShortReplyMidCaptureStopsItAndSavesNothing) {
     EXPECT_EQ(ReadText(file), "an earlier capture\r\n");
 
     rig.board.ShortenReplies(0, -1);
-    rig.port.save_answers.push_back(file.string());
+    rig.port.save_answers.emplace_back(file.string());
     ops.CaptureChannel0();
     EXPECT_EQ(rig.port.messages.size(), 1U);
     EXPECT_EQ(CountLines(ReadText(file)), 1024U);
