@@ -13,8 +13,6 @@ namespace kx::adc {
 
 namespace {
 
-using board::MessageIcon;
-
 // Sends a capture's words, reports its progress now and then, and notices
 // the first transfer the board did not answer.
 class CaptureRun {
@@ -49,6 +47,7 @@ class CaptureRun {
   void Finish(CaptureSamples& samples) const {
     samples.transfers = done_;
     samples.stopped = stopped_;
+    samples.sent = link_.TakeSent();
   }
 
  private:
@@ -72,22 +71,27 @@ std::string BoardNoAnswerText(std::int16_t status) {
   return fmt::format("The board did not answer (status {}). No samples were saved.", status);
 }
 
-AdcOperations::AdcOperations(board::BoardLink& link, board::OperatorPort& port, AdcWordRules rules)
-    : link_(link), port_(port), rules_(rules) {
+AdcOperations::AdcOperations(board::BoardLink& link, AdcWordRules rules)
+    : link_(link), rules_(rules) {
   volt_texts_.fill(InitialVoltText);
+}
+
+board::OperationResult AdcOperations::Sent() {
+  return {link_.TakeSent(), std::nullopt};
 }
 
 void AdcOperations::ResetResults() {
   results_.fill(0);
 }
 
-void AdcOperations::SendStartupWords() {
+board::OperationResult AdcOperations::SendStartupWords() {
   for (const std::int32_t word : StartupWords) {
     link_.TransferAdcWord(word);
   }
+  return Sent();
 }
 
-void AdcOperations::ChooseListEntry(const std::array<int, 3>& list_indexes) {
+board::OperationResult AdcOperations::ChooseListEntry(const std::array<int, 3>& list_indexes) {
   const auto bit_if_second = [](int index, std::int16_t bit) {
     return index == 1 ? bit : std::int16_t{0};
   };
@@ -96,18 +100,19 @@ void AdcOperations::ChooseListEntry(const std::array<int, 3>& list_indexes) {
   config_.AdcCodingBit =
       rules_ == AdcWordRules::Version2 ? bit_if_second(list_indexes[2], CodingField) : 0;
   link_.TransferAdcWord(ConfigurationWord(rules_, config_));
+  return Sent();
 }
 
-std::optional<std::string> AdcOperations::WriteAdc(std::string_view text2) {
+AdcWriteResult AdcOperations::WriteAdc(std::string_view text2) {
   const AdcWriteEntry entry = ReadAdcWriteText(text2);
   if (!entry.word) {
-    port_.ShowMessage(entry.error, AdcErrorTitle, MessageIcon::Exclamation);
-    return std::nullopt;
+    return {{{}, entry.error}, std::nullopt};
   }
-  return WriteReplyText(link_.TransferAdcWord(*entry.word));
+  std::string reply_text = WriteReplyText(link_.TransferAdcWord(*entry.word));
+  return {Sent(), std::move(reply_text)};
 }
 
-void AdcOperations::ReadAll(std::string_view reference_text) {
+AdcReading AdcOperations::ReadAll(std::string_view reference_text) {
   const bool with_volts = HasVolts(rules_);
   const float span =
       with_volts ? FullScaleSpan(ReadReferenceNumber(reference_text), config_.AdcRangeBit) : 0.0F;
@@ -127,6 +132,11 @@ void AdcOperations::ReadAll(std::string_view reference_text) {
       volt_texts_[i] = VoltText(CodeVolts(results_[i], span, straight_binary));
     }
   }
+  AdcReading reading{Sent(), results_, std::nullopt};
+  if (with_volts) {
+    reading.volts = volt_texts_;
+  }
+  return reading;
 }
 
 std::array<std::string, AdcChannels> AdcOperations::CodeTexts(bool hex) const {
@@ -135,43 +145,6 @@ std::array<std::string, AdcChannels> AdcOperations::CodeTexts(bool hex) const {
     texts[i] = hex ? CodeHexText(results_[i]) : CodeDecText(results_[i]);
   }
   return texts;
-}
-
-void AdcOperations::CaptureAllChannels() {
-  Capture(true);
-}
-
-void AdcOperations::CaptureChannel0() {
-  Capture(false);
-}
-
-// The dialog, the file checked before the first transfer, the transfers, the
-// file. Only the all-channel capture shows "Taking Samples".
-void AdcOperations::Capture(bool all_channels) {
-  const std::optional<std::string> path = AskSampleFile();
-  if (!path) {
-    return;
-  }
-  SampleFileWriter file(*path);
-  if (!PrepareSampleFile(file)) {
-    return;
-  }
-  if (all_channels) {
-    port_.SetCaptureStatus(TakingSamplesText);
-  }
-  const CaptureProgress progress = [this](int done, int total) {
-    port_.SetCaptureProgress(done, total);
-  };
-  const CaptureSamples taken = all_channels ? TakeAllChannels(progress) : TakeChannel0(progress);
-  if (taken.stopped) {
-    EndCapture(all_channels);
-    port_.ShowMessage(BoardNoAnswerText(taken.stopped->status), AdcErrorTitle,
-                      MessageIcon::Exclamation);
-    return;
-  }
-  SaveSamples(file,
-              all_channels ? AllChannelsFileText(taken.sets) : Channel0FileText(taken.replies),
-              all_channels);
 }
 
 CaptureSamples AdcOperations::TakeAllChannels(const CaptureProgress& progress,
@@ -222,44 +195,6 @@ CaptureSamples AdcOperations::TakeChannel0(const CaptureProgress& progress,
   }
   run.Finish(samples);
   return samples;
-}
-
-std::optional<std::string> AdcOperations::AskSampleFile() {
-  std::optional<std::string> path = port_.AskSavePath(SampleFileFilter);
-  // An empty name is a dialog closed without a choice.
-  if (path && path->empty()) {
-    return std::nullopt;
-  }
-  return path;
-}
-
-// The channel-0 capture never shows "Taking Samples", so it leaves Label1
-// alone.
-void AdcOperations::EndCapture(bool status_shown) {
-  if (status_shown) {
-    port_.SetCaptureStatus("");
-  }
-  port_.SetCaptureProgress(0, 0);
-}
-
-// A file that cannot be saved is found before the first transfer: the
-// board's time and the operator's wait are not spent on samples that would
-// only be thrown away.
-bool AdcOperations::PrepareSampleFile(SampleFileWriter& file) {
-  const std::optional<std::string> failure = file.Prepare();
-  if (failure) {
-    port_.ShowMessage(*failure, AdcErrorTitle, MessageIcon::Exclamation);
-  }
-  return !failure;
-}
-
-void AdcOperations::SaveSamples(SampleFileWriter& file, std::string_view contents,
-                                bool status_shown) {
-  const std::optional<std::string> failure = file.Save(contents);
-  EndCapture(status_shown);
-  if (failure) {
-    port_.ShowMessage(*failure, AdcErrorTitle, MessageIcon::Exclamation);
-  }
 }
 
 }  // namespace kx::adc

@@ -12,11 +12,12 @@
 #include "adc/adc_word_rules.h"
 #include "adc/sample_file.h"
 #include "board/board_link.h"
-#include "board/operator_port.h"
+#include "board/link_record.h"
 
 namespace kx::adc {
 
 // The save dialog of both captures: "All Files (*.*)" and "DAT Files(*.dat)".
+// The front end asks for the path before the first transfer.
 inline constexpr const char* SampleFileFilter = "All Files (*.*)|*.*|DAT Files(*.dat)|*.dat";
 inline constexpr const char* TakingSamplesText = "Taking Samples";
 inline constexpr const char* AdcErrorTitle = "Error";
@@ -48,51 +49,61 @@ struct CaptureSamples {
     std::string reason;
   };
   std::optional<Stop> stopped;
+  // Every request made, in order, with its status.
+  std::vector<board::LinkRecord> sent;
+};
+
+// "Write": Label8's text, or the refusal of Text2 with nothing sent.
+struct AdcWriteResult {
+  board::OperationResult done;
+  std::optional<std::string> reply_text;
+};
+
+// "Read ADC": what was sent, AdcResults and lblVolts after it (no volts
+// where the edition shows none).
+struct AdcReading {
+  board::OperationResult done;
+  std::array<std::int32_t, AdcChannels> codes{};
+  std::optional<std::array<std::string, AdcChannels>> volts;
 };
 
 // The ADC section of the panel: its configuration lists, "Write", "Read ADC"
-// and the two captures. The window reads its controls, calls one operation
-// and shows what comes back; everything that depends on the program comes
-// from the word rules given here.
+// and the transfers of the two captures. The window reads its controls,
+// calls one operation and shows what comes back; everything that depends on
+// the program comes from the word rules given here.
 class AdcOperations {
  public:
-  AdcOperations(board::BoardLink& link, board::OperatorPort& port, AdcWordRules rules);
+  AdcOperations(board::BoardLink& link, AdcWordRules rules);
 
   // The window's load: AdcResults to 0, then the four start-up words.
   void ResetResults();
-  void SendStartupWords();
+  board::OperationResult SendStartupWords();
 
   // Combo1_Click: the chosen entry of each list ("Range", "Weak/Tri",
   // "Coding"); -1 for none, which counts as entry 0. The classic program has
   // no "Coding" list, so the third is ignored there. Sends one configuration
   // word every time, also for the entry already chosen.
-  void ChooseListEntry(const std::array<int, 3>& list_indexes);
+  board::OperationResult ChooseListEntry(const std::array<int, 3>& list_indexes);
 
   // "Write": sends the word typed in Text2 (high half 0) and returns Label8's
-  // text. A text that is not 1 to 4 hex digits gets a message instead, and
-  // nothing is sent.
-  std::optional<std::string> WriteAdc(std::string_view text2);
+  // text. A text that is not 1 to 4 hex digits is refused, and nothing is
+  // sent.
+  AdcWriteResult WriteAdc(std::string_view text2);
 
   // "Read ADC": 17 transfers, the replies filed under the channel the word
   // before selected. Volts use the reference, Range and Coding of this moment;
   // the classic program has no reference and no volts.
-  void ReadAll(std::string_view reference_text);
+  AdcReading ReadAll(std::string_view reference_text);
 
   // convert2hex / convert2dec of AdcResults.
   std::array<std::string, AdcChannels> CodeTexts(bool hex) const;
   // lblVolts as of the last read; "0.000V" before the first.
   const std::array<std::string, AdcChannels>& VoltTexts() const { return volt_texts_; }
 
-  // "Read && Save ADC": 512 sets of all sixteen channels to a file named in
-  // the save dialog. Both captures check that the file can be saved before
-  // the first transfer (see SampleFileWriter) and tell the operator why not.
-  void CaptureAllChannels();
-  // "Channel 0 to File": 1024 whole replies of channel 0.
-  void CaptureChannel0();
-
-  // The transfers of the two captures alone, the same words in the same
-  // order, the samples handed back; the files are written apart
-  // (AllChannelsFileText, Channel0FileText, SampleFileWriter).
+  // The transfers of "Read && Save ADC" (512 sets of all sixteen channels)
+  // and "Channel 0 to File" (1024 whole replies of channel 0), the samples
+  // handed back; the files are written apart (AllChannelsFileText,
+  // Channel0FileText, SampleFileWriter).
   CaptureSamples TakeAllChannels(const CaptureProgress& progress = {},
                                  const CaptureStop& stop = {});
   CaptureSamples TakeChannel0(const CaptureProgress& progress = {}, const CaptureStop& stop = {});
@@ -101,14 +112,9 @@ class AdcOperations {
   const std::array<std::int32_t, AdcChannels>& AdcResults() const { return results_; }
 
  private:
-  void Capture(bool all_channels);
-  std::optional<std::string> AskSampleFile();
-  void EndCapture(bool status_shown);
-  bool PrepareSampleFile(SampleFileWriter& file);
-  void SaveSamples(SampleFileWriter& file, std::string_view contents, bool status_shown);
+  board::OperationResult Sent();
 
   board::BoardLink& link_;
-  board::OperatorPort& port_;
   AdcWordRules rules_;
   AdcConfiguration config_;
   std::array<std::int32_t, AdcChannels> results_{};

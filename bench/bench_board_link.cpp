@@ -4,7 +4,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <string>
 
 #include "board/cvn_board_link.h"
@@ -16,18 +15,6 @@
 namespace {
 
 using namespace kx::board;
-
-class QuietOperator final : public OperatorPort {
- public:
-  void ShowMessage(std::string_view, std::string_view, MessageIcon) override {}
-  void SetStatusLine(std::string_view text) override { last_ = text; }
-  std::optional<std::string> AskSavePath(std::string_view) override { return std::nullopt; }
-  void SetCaptureStatus(std::string_view) override {}
-  void SetCaptureProgress(int, int) override {}
-
- private:
-  std::string last_;
-};
 
 // The build puts the firmware image beside this binary.
 std::string ProgramFolderForBench() {
@@ -53,28 +40,28 @@ void LoadSixteenChannels(BoardLink& link) {
 
 void BM_AdcReadDirect(benchmark::State& state) {
   sim::SimBoard board;
-  QuietOperator port;
-  CvnBoardLink link(board.Cvn(), port, ProgramFolderForBench());
+  CvnBoardLink link(board.Cvn(), ProgramFolderForBench());
   link.LoadUSB();
   for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)  //
                           // NOLINT(clang-analyzer-deadcode.DeadStores)
     ReadAllChannels(link);
+    benchmark::DoNotOptimize(link.TakeSent());
   }
 }
 BENCHMARK(BM_AdcReadDirect);
 
 void BM_AdcReadTraced(benchmark::State& state) {
   sim::SimBoard board;
-  QuietOperator port;
   const auto path = std::filesystem::temp_directory_path() / "kx7312-bench-trace.txt";
   std::ofstream file(path);
   trace::TraceSink sink(file);
   trace::TracingCvnCyusbUsb4 tracer(board.Cvn(), sink);
-  CvnBoardLink link(tracer, port, ProgramFolderForBench());
+  CvnBoardLink link(tracer, ProgramFolderForBench());
   link.LoadUSB();
   for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)  //
                           // NOLINT(clang-analyzer-deadcode.DeadStores)
     ReadAllChannels(link);
+    benchmark::DoNotOptimize(link.TakeSent());
   }
   file.close();
   std::filesystem::remove(path);
@@ -83,12 +70,12 @@ BENCHMARK(BM_AdcReadTraced);
 
 void BM_DacLoadDirect(benchmark::State& state) {
   sim::SimBoard board;
-  QuietOperator port;
-  CvnBoardLink link(board.Cvn(), port, ProgramFolderForBench());
+  CvnBoardLink link(board.Cvn(), ProgramFolderForBench());
   link.LoadUSB();
   for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)  //
                           // NOLINT(clang-analyzer-deadcode.DeadStores)
     LoadSixteenChannels(link);
+    benchmark::DoNotOptimize(link.TakeSent());
   }
 }
 BENCHMARK(BM_DacLoadDirect);

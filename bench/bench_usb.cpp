@@ -43,10 +43,10 @@ bool Emulated(benchmark::State& state) {
 struct BootedBoard {
   explicit BootedBoard(bool classic)
       : rig(kx::testing::RunningBoard()),
-        version2(*rig.library, port, FirmwareFolder()),
-        classic_link(*rig.library, port, FirmwareFolder()) {
+        version2(*rig.library, FirmwareFolder()),
+        classic_link(*rig.library, FirmwareFolder()) {
     rig.board.PlugIn();
-    Link(classic).LoadUSB();
+    port.ShowLoad(Link(classic).LoadUSB());
     if (Link(classic).State().LinkStatus != 0 || !port.messages.empty()) {
       throw std::runtime_error("the emulated board did not boot");
     }
@@ -73,6 +73,7 @@ void BM_AdcTransfer(benchmark::State& state) {
     benchmark::DoNotOptimize(link.TransferAdcWord(0x8330));
     if (++done % 4096 == 0) {
       board.rig.board.ClearControls();
+      benchmark::DoNotOptimize(board.Link(classic).TakeSent());
     }
   }
   if (link.State().LinkStatus != 3) {
@@ -93,6 +94,7 @@ void BM_DacWrite(benchmark::State& state) {
     board.version2.WriteDacWord(kx::board::DacLowRequest, 0x0357FF00);
     if (++done % 4096 == 0) {
       board.rig.board.ClearControls();
+      benchmark::DoNotOptimize(board.version2.TakeSent());
     }
   }
   if (board.version2.State().LinkStatus != 0) {

@@ -2,9 +2,10 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "board/link_record.h"
 #include "board/link_state.h"
-#include "board/operator_port.h"
 
 namespace kx::board {
 
@@ -14,17 +15,24 @@ namespace kx::board {
 // request calls and its rule for a failed download.
 class BoardLink {
  public:
-  BoardLink(OperatorPort& port, std::string program_folder);
+  explicit BoardLink(std::string program_folder);
   virtual ~BoardLink() = default;
   BoardLink(const BoardLink&) = delete;
   BoardLink& operator=(const BoardLink&) = delete;
 
-  // Builds the firmware path, boots the board, tells the operator when that
-  // failed, and sends the post-boot request whatever happened.
-  void LoadUSB();
+  // What LoadUSB did: the download's status, and whether the link library
+  // counts it as failed ("No Evaluation Board Found").
+  struct LoadResult {
+    std::int16_t status;
+    bool failed;
+  };
+
+  // Builds the firmware path, boots the board, and sends the post-boot
+  // request whatever happened.
+  LoadResult LoadUSB();
 
   // One DAC command word to the group named by `code` (DacLowRequest or
-  // DacHighRequest); echoes the word on the status line.
+  // DacHighRequest).
   void WriteDacWord(std::int16_t code, std::int32_t word);
 
   // One ADC control word out, the 16-bit word the board clocked back in. The
@@ -35,6 +43,9 @@ class BoardLink {
   void SendControlRequest(std::uint8_t code);
 
   const LinkState& State() const { return state_; }
+
+  // The requests made since the last call, in order.
+  std::vector<LinkRecord> TakeSent();
 
  protected:
   // Hands FirmwarePathBytes to the library and returns its status.
@@ -47,8 +58,10 @@ class BoardLink {
   LinkState state_;
 
  private:
-  OperatorPort& port_;
+  void Keep(std::uint8_t code, std::int32_t word, bool reads, std::int32_t reply);
+
   std::string program_folder_;
+  std::vector<LinkRecord> sent_;
 };
 
 }  // namespace kx::board

@@ -9,17 +9,17 @@
 namespace kx::board {
 
 std::unique_ptr<BoardLink> MakeBoardLink(LinkKind kind, const LinkLibraries& libraries,
-                                         OperatorPort& port, std::string program_folder) {
+                                         std::string program_folder) {
   if (kind == LinkKind::CvnCyusbUsb4) {
     if (libraries.cvn == nullptr) {
       throw std::invalid_argument("no CVN_CYUSB_USB4 library offered");
     }
-    return std::make_unique<CvnBoardLink>(*libraries.cvn, port, std::move(program_folder));
+    return std::make_unique<CvnBoardLink>(*libraries.cvn, std::move(program_folder));
   }
   if (libraries.io == nullptr) {
     throw std::invalid_argument("no UsbBoardIo library offered");
   }
-  return std::make_unique<UsbBoardIoLink>(*libraries.io, port, std::move(program_folder));
+  return std::make_unique<UsbBoardIoLink>(*libraries.io, std::move(program_folder));
 }
 
 }  // namespace kx::board

@@ -19,6 +19,6 @@ struct LinkLibraries {
 // The board link of the given kind over the matching library, which must be
 // offered.
 std::unique_ptr<BoardLink> MakeBoardLink(LinkKind kind, const LinkLibraries& libraries,
-                                         OperatorPort& port, std::string program_folder);
+                                         std::string program_folder);
 
 }  // namespace kx::board

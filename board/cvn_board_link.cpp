@@ -6,8 +6,8 @@
 
 namespace kx::board {
 
-CvnBoardLink::CvnBoardLink(CvnCyusbUsb4& library, OperatorPort& port, std::string program_folder)
-    : BoardLink(port, std::move(program_folder)), library_(library) {}
+CvnBoardLink::CvnBoardLink(CvnCyusbUsb4& library, std::string program_folder)
+    : BoardLink(std::move(program_folder)), library_(library) {}
 
 std::int16_t CvnBoardLink::FindAndBootBoard() {
   BoardList list{};

@@ -9,7 +9,7 @@ namespace kx::board {
 // connect, download on the handle, every request on BoardHandle.
 class CvnBoardLink final : public BoardLink {
  public:
-  CvnBoardLink(CvnCyusbUsb4& library, OperatorPort& port, std::string program_folder);
+  CvnBoardLink(CvnCyusbUsb4& library, std::string program_folder);
 
   // Finds the board, connects to it and downloads the firmware; returns the
   // download status (0 is success).

@@ -4,8 +4,8 @@
 
 namespace kx::board {
 
-UsbBoardIoLink::UsbBoardIoLink(UsbBoardIo& library, OperatorPort& port, std::string program_folder)
-    : BoardLink(port, std::move(program_folder)), library_(library) {}
+UsbBoardIoLink::UsbBoardIoLink(UsbBoardIo& library, std::string program_folder)
+    : BoardLink(std::move(program_folder)), library_(library) {}
 
 std::int16_t UsbBoardIoLink::DownloadFirmware() {
   return library_.LoadFirmWare(reinterpret_cast<const char*>(state_.FirmwarePathBytes.data()));

@@ -9,7 +9,7 @@ namespace kx::board {
 // firmware call, requests without a handle, negative statuses are failures.
 class UsbBoardIoLink final : public BoardLink {
  public:
-  UsbBoardIoLink(UsbBoardIo& library, OperatorPort& port, std::string program_folder);
+  UsbBoardIoLink(UsbBoardIo& library, std::string program_folder);
 
  protected:
   std::int16_t DownloadFirmware() override;

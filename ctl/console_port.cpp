@@ -8,10 +8,6 @@ void ConsolePort::ShowMessage(std::string_view text, std::string_view, board::Me
   messages_.emplace_back(text);
 }
 
-std::optional<std::string> ConsolePort::AskSavePath(std::string_view) {
-  return std::exchange(save_path_, std::nullopt);
-}
-
 std::vector<std::string> ConsolePort::TakeMessages() {
   return std::exchange(messages_, {});
 }

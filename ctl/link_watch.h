@@ -6,18 +6,12 @@
 
 #include "board/board_link_factory.h"
 #include "board/cvn_cyusb_usb4.h"
+#include "board/link_record.h"
 #include "board/usb_board_io.h"
 
 namespace kx::ctl {
 
-// One vendor request as it went to the board.
-struct LinkRecord {
-  std::uint8_t code;
-  std::int32_t word;  // the request's index and value put back together
-  bool reads;         // direction 1: an ADC transfer with its reply
-  std::int16_t status;
-  std::int32_t reply;  // the 16-bit word read back; 0 for requests that read nothing
-};
+using board::LinkRecord;
 
 // The first call the board failed: a firmware download or a vendor request.
 struct LinkFailure {
@@ -40,6 +34,9 @@ class LinkWatch final : public board::CvnCyusbUsb4, public board::UsbBoardIo {
   board::LinkLibraries Libraries() { return {this, this}; }
 
   const std::optional<LinkFailure>& Failure() const { return failure_; }
+  // Lets calls through again after a failure, for a front end that reports
+  // a failure and serves the next request.
+  void Rearm() { failure_.reset(); }
   // The requests made since the last call.
   std::vector<LinkRecord> TakeRecords();
 

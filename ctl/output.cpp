@@ -83,7 +83,7 @@ void PlainRequests(std::ostream& out, const std::vector<LinkRecord>& requests) {
     } else if (const char* caption = Caption(request.code)) {
       out << caption << '\n';
     } else {
-      out << RequestName(request.code) << ' ' << Word32(request.word) << '\n';
+      out << board::RequestName(request.code) << ' ' << Word32(request.word) << '\n';
     }
   }
   if (open_group != 0) {
@@ -148,7 +148,7 @@ Json SentJson(const std::vector<LinkRecord>& requests) {
   Json sent = Json::array();
   for (const LinkRecord& request : requests) {
     Json entry = {{"request", fmt::format("0x{:02X}", request.code)},
-                  {"name", RequestName(request.code)},
+                  {"name", board::RequestName(request.code)},
                   {"word", Word32(request.word)},
                   {"status", request.status}};
     if (request.reads) {

@@ -2,11 +2,10 @@
 
 #include <fmt/format.h>
 
-#include <algorithm>
 #include <utility>
 #include <variant>
 
-#include "board/link_requests.h"
+#include "board/link_record.h"
 #include "board/status_text.h"
 #include "ctl/overloaded.h"
 
@@ -28,54 +27,42 @@ std::string FailureText(const LinkFailure& failure) {
                        failure.status);
   }
   return fmt::format("the board did not answer {} with 0x{:08X}: status {}",
-                     RequestName(failure.code), static_cast<std::uint32_t>(failure.word),
+                     board::RequestName(failure.code), static_cast<std::uint32_t>(failure.word),
                      failure.status);
+}
+
+using Failed = std::optional<std::string>;
+
+// A refused input is the one failure the watch does not see.
+Failed Refused(const board::OperationResult& result) {
+  return result.refusal;
 }
 
 }  // namespace
 
-std::string RequestName(std::uint8_t code) {
-  switch (code) {
-    case board::DacLowRequest:
-      return "DacLowRequest";
-    case board::DacHighRequest:
-      return "DacHighRequest";
-    case board::ClrHighRequest:
-      return "ClrHighRequest";
-    case board::PulseLdacRequest:
-      return "PulseLdacRequest";
-    case board::ClrLowRequest:
-      return "ClrLowRequest";
-    case board::PostBootRequest:
-      return "PostBootRequest";
-    case board::LdacHighRequest:
-      return "LdacHighRequest";
-    case board::LdacLowRequest:
-      return "LdacLowRequest";
-    case board::AdcTransferRequest:
-      return "AdcTransferRequest";
-    default:
-      return fmt::format("request 0x{:02X}", code);
-  }
-}
-
 Session::Session(const Edition& edition, board::LinkLibraries libraries, ConsolePort& port,
-                 std::string program_folder, std::function<std::string()> link_problem)
+                 std::string program_folder, std::function<std::string()> link_problem,
+                 AfterFailure after_failure)
     : port_(port),
       link_problem_(std::move(link_problem)),
+      after_failure_(after_failure),
       watch_(libraries),
-      board_(edition, watch_.Libraries(), port, std::move(program_folder)),
+      board_(edition, watch_.Libraries(), std::move(program_folder)),
       dac_(board_.Dac()),
       adc_(board_.Adc()) {}
 
 Outcome Session::StartUp() {
+  // A failed download is the watch's to report.
   board_.StartUp();
-  return Finish({});
+  return Finish({}, std::nullopt);
 }
 
 Outcome Session::Run(const Command& command) {
+  if (after_failure_ == AfterFailure::Serve) {
+    watch_.Rearm();
+  }
   Outcome outcome;
-  std::visit(
+  Failed failure = std::visit(
       Overloaded{
           [&](const DacLoad& load) {
             dac::DacOperations::ChannelTicks ticks{};
@@ -84,91 +71,89 @@ Outcome Session::Run(const Command& command) {
               ticks[static_cast<std::size_t>(code.channel)] = true;
               texts[static_cast<std::size_t>(code.channel)] = fmt::format("{:X}", code.code);
             }
-            if (load.update) {
-              dac_.UpdateDacRegisters(ticks, texts, load.pulse);
-            } else {
-              dac_.LoadInputRegisters(ticks, texts, load.pulse);
-            }
+            return Refused(load.update ? dac_.UpdateDacRegisters(ticks, texts, load.pulse)
+                                       : dac_.LoadInputRegisters(ticks, texts, load.pulse));
           },
-          [&](const DacWrite& write) { dac_.RawWrite(write.group, write.text); },
+          [&](const DacWrite& write) { return Refused(dac_.RawWrite(write.group, write.text)); },
           [&](const DacPowerDown& power_down) {
-            dac_.ProgramPowerDown(power_down.group, TicksOf(power_down.group, power_down.channels),
-                                  power_down.mode);
+            const auto done = dac_.ProgramPowerDown(
+                power_down.group, TicksOf(power_down.group, power_down.channels), power_down.mode);
             outcome.saved_masks = dac_.SavedPowerDownMask();
+            return Refused(done);
           },
           [&](const DacLdacRegister& ldac) {
-            dac_.ProgramLdac(ldac.group, TicksOf(ldac.group, ldac.channels));
+            return Refused(dac_.ProgramLdac(ldac.group, TicksOf(ldac.group, ldac.channels)));
           },
           [&](const DacReference& reference) {
-            dac_.ChooseReference(reference.group, reference.internal ? 1 : 0);
+            return Refused(dac_.ChooseReference(reference.group, reference.internal ? 1 : 0));
           },
-          [&](const DacClearCode& clear) { dac_.ChooseClearCode(clear.group, clear.select); },
+          [&](const DacClearCode& clear) {
+            return Refused(dac_.ChooseClearCode(clear.group, clear.select));
+          },
           [&](const LineRequest& request) {
             switch (request.line) {
               case Line::ClrHigh:
-                dac_.ClrLine(0);
-                break;
+                return Refused(dac_.ClrLine(0));
               case Line::ClrLow:
-                dac_.ClrLine(1);
-                break;
+                return Refused(dac_.ClrLine(1));
               case Line::LdacHigh:
-                dac_.LdacLine(0);
-                break;
+                return Refused(dac_.LdacLine(0));
               case Line::LdacLow:
-                dac_.LdacLine(1);
-                break;
+                return Refused(dac_.LdacLine(1));
               case Line::PulseLdac:
-                dac_.PulseLdac();
                 break;
             }
+            return Refused(dac_.PulseLdac());
           },
           [&](const AdcConfigure& configure) {
-            adc_.ChooseListEntry({configure.vref_range ? 1 : 0, configure.weak ? 1 : 0,
-                                  configure.straight_binary ? 1 : 0});
+            const auto done =
+                adc_.ChooseListEntry({configure.vref_range ? 1 : 0, configure.weak ? 1 : 0,
+                                      configure.straight_binary ? 1 : 0});
             outcome.configuration = adc_.Configuration();
+            return Refused(done);
           },
           [&](const AdcRead& read) {
-            adc_.ReadAll(read.reference);
-            outcome.codes = adc_.AdcResults();
-            if (board_.HasVolts()) {
-              outcome.volts = adc_.VoltTexts();
-            }
+            adc::AdcReading reading = adc_.ReadAll(read.reference);
+            outcome.codes = reading.codes;
+            outcome.volts = std::move(reading.volts);
+            return Refused(reading.done);
           },
-          [&](const AdcWrite& write) { adc_.WriteAdc(write.text); },
-          [&](const AdcCapture& capture) {
-            port_.AnswerNextSaveDialog(capture.file);
-            if (capture.channel0) {
-              adc_.CaptureChannel0();
-            } else {
-              adc_.CaptureAllChannels();
+          [&](const AdcWrite& write) { return Refused(adc_.WriteAdc(write.text).done); },
+          [&](const AdcCapture& capture) -> Failed {
+            const session::CaptureKind kind = capture.channel0 ? session::CaptureKind::Channel0
+                                                               : session::CaptureKind::AllChannels;
+            if (!capture.file.empty()) {
+              return board_.CaptureToFile(kind, capture.file).failure;
             }
+            // No file: the samples go back to the caller as the file's text.
+            const adc::CaptureSamples samples =
+                capture.channel0 ? adc_.TakeChannel0() : adc_.TakeAllChannels();
+            if (samples.stopped) {
+              return samples.stopped->reason;
+            }
+            outcome.capture_text = session::CaptureFileText(kind, samples);
+            return std::nullopt;
           },
       },
       command.action);
-  return Finish(std::move(outcome));
+  return Finish(std::move(outcome), std::move(failure));
 }
 
-Outcome Session::Finish(Outcome outcome) {
+Outcome Session::Finish(Outcome outcome, Failed failure) {
   outcome.requests = watch_.TakeRecords();
   outcome.messages = port_.TakeMessages();
-  if (const std::optional<LinkFailure>& failure = watch_.Failure()) {
-    outcome.error = FailureText(*failure);
-    outcome.status = failure->status;
-    // These only say again what the failure says.
-    const std::string no_answer = adc::BoardNoAnswerText(failure->status);
-    std::erase_if(outcome.messages, [&](const std::string& message) {
-      return message == board::NoBoardMessage || message == no_answer;
-    });
+  if (const std::optional<LinkFailure>& link_failure = watch_.Failure()) {
+    outcome.error = FailureText(*link_failure);
+    outcome.status = link_failure->status;
     if (link_problem_) {
       if (std::string problem = link_problem_(); !problem.empty()) {
         outcome.messages.push_back(std::move(problem));
       }
     }
-  } else if (!outcome.messages.empty()) {
+  } else if (failure) {
     // The board answered, but the operation still could not finish: a
     // capture file that could not be written.
-    outcome.error = outcome.messages.front();
-    outcome.messages.erase(outcome.messages.begin());
+    outcome.error = std::move(*failure);
   }
   return outcome;
 }

@@ -3,7 +3,6 @@
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,7 +26,7 @@ struct Outcome {
   // file could not be written.
   std::string error;
   std::optional<std::int16_t> status;
-  // Anything else the operations told the operator on the way, such as why a
+  // What the link libraries told the operator on the way, such as why a
   // link library is missing.
   std::vector<std::string> messages;
 
@@ -38,32 +37,42 @@ struct Outcome {
   adc::AdcConfiguration configuration;
   // dac power-down: SavedPowerDownMask after the command.
   dac::DacOperations::PowerDownMasks saved_masks{};
+  // A capture with no file: the file's text, handed back instead.
+  std::optional<std::string> capture_text;
 
   bool Succeeded() const { return error.empty(); }
 };
 
-// The panel of one call: the board link and the DAC and ADC operations with
-// their panel-wide state (stored DAC words, saved power-down masks, the ADC
-// configuration bits, AdcResults), alive from the start-up to the last
-// command. Every word goes out through the panel's own operations.
+// After a failed request the link lets nothing more through (the command
+// running at the time ends without touching the board, and the call stops),
+// or it reports the failure and serves the next command.
+enum class AfterFailure { Stop, Serve };
+
+// The panel of one call, or of a server's life: a board session whose every
+// request is watched and recorded. Every word goes out through the panel's
+// own operations.
 class Session {
  public:
-  // `libraries` must outlive the session, as must `port`, which the
-  // operations report to. `link_problem`, where the backend has one, says in
-  // a line why its latest search, connect or download failed.
+  // `libraries` must outlive the session, as must `port`, which hears what
+  // the link libraries tell the operator. `link_problem`, where the backend
+  // has one, says in a line why its latest search, connect or download
+  // failed.
   Session(const Edition& edition, board::LinkLibraries libraries, ConsolePort& port,
-          std::string program_folder, std::function<std::string()> link_problem = {});
+          std::string program_folder, std::function<std::string()> link_problem = {},
+          AfterFailure after_failure = AfterFailure::Stop);
 
   // The window's load: LoadUSB, AdcResults to 0, the four start-up ADC words.
   Outcome StartUp();
-  // Runs one command; after a failed step nothing more reaches the board.
   Outcome Run(const Command& command);
 
+  const session::BoardSession& Board() const { return board_; }
+
  private:
-  Outcome Finish(Outcome outcome);
+  Outcome Finish(Outcome outcome, std::optional<std::string> failure);
 
   ConsolePort& port_;
   std::function<std::string()> link_problem_;
+  AfterFailure after_failure_;
   // Watches every request on its way to the board; the session's link goes
   // through it.
   LinkWatch watch_;
@@ -71,9 +80,5 @@ class Session {
   dac::DacOperations& dac_;
   adc::AdcOperations& adc_;
 };
-
-// "DacLowRequest", "AdcTransferRequest", ...; "request 0x42" for a code the
-// panel never sends.
-std::string RequestName(std::uint8_t code);
 
 }  // namespace kx::ctl

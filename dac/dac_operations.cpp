@@ -21,24 +21,29 @@ void SendGroup(board::BoardLink& link, std::uint8_t request,
 
 }  // namespace
 
-DacOperations::DacOperations(board::BoardLink& link, board::OperatorPort& port)
-    : link_(link), port_(port) {}
+DacOperations::DacOperations(board::BoardLink& link) : link_(link) {}
 
-bool DacOperations::LoadInputRegisters(const ChannelTicks& ticked, const ChannelTexts& texts,
-                                       bool auto_pulse) {
+DacOperations::Result DacOperations::Sent() {
+  return {link_.TakeSent(), std::nullopt};
+}
+
+DacOperations::Result DacOperations::LoadInputRegisters(const ChannelTicks& ticked,
+                                                        const ChannelTexts& texts,
+                                                        bool auto_pulse) {
   return LoadChannels(LoadInputRegister, ticked, texts, auto_pulse, input_reg_words_low_,
                       input_reg_words_high_);
 }
 
-bool DacOperations::UpdateDacRegisters(const ChannelTicks& ticked, const ChannelTexts& texts,
-                                       bool auto_pulse) {
+DacOperations::Result DacOperations::UpdateDacRegisters(const ChannelTicks& ticked,
+                                                        const ChannelTexts& texts,
+                                                        bool auto_pulse) {
   return LoadChannels(UpdateDacRegister, ticked, texts, auto_pulse, dac_reg_words_low_,
                       dac_reg_words_high_);
 }
 
-bool DacOperations::LoadChannels(std::uint8_t command, const ChannelTicks& ticked,
-                                 const ChannelTexts& texts, bool auto_pulse, StoredWords& low,
-                                 StoredWords& high) {
+DacOperations::Result DacOperations::LoadChannels(std::uint8_t command, const ChannelTicks& ticked,
+                                                  const ChannelTexts& texts, bool auto_pulse,
+                                                  StoredWords& low, StoredWords& high) {
   // Every ticked code is read before anything is stored or sent, so a refused
   // click leaves the stored words and the board as they were.
   std::array<std::optional<std::uint16_t>, ChannelCount> codes{};
@@ -53,9 +58,7 @@ bool DacOperations::LoadChannels(std::uint8_t command, const ChannelTicks& ticke
     }
   }
   if (!oversized.empty()) {
-    port_.ShowMessage(OversizedCodesMessage(oversized), DacErrorTitle,
-                      board::MessageIcon::Exclamation);
-    return false;
+    return {{}, OversizedCodesMessage(oversized)};
   }
 
   for (std::size_t channel = 0; channel < codes.size(); ++channel) {
@@ -70,27 +73,27 @@ bool DacOperations::LoadChannels(std::uint8_t command, const ChannelTicks& ticke
   SendGroup(link_, board::DacLowRequest, low);
   SendGroup(link_, board::DacHighRequest, high);
   if (auto_pulse) {
-    PulseLdac();
+    link_.SendControlRequest(board::PulseLdacRequest);
   }
-  return true;
+  return Sent();
 }
 
-bool DacOperations::RawWrite(int group, std::string_view text) {
+DacOperations::Result DacOperations::RawWrite(int group, std::string_view text) {
   const HexValue word = ParseHexValue(text);
   if (!word.value) {
-    port_.ShowMessage(RawWriteRefusal(word.fault, text), DacErrorTitle,
-                      board::MessageIcon::Exclamation);
-    return false;
+    return {{}, RawWriteRefusal(word.fault, text)};
   }
   link_.WriteDacWord(GroupRequest(group), *word.value);
-  return true;
+  return Sent();
 }
 
-void DacOperations::ProgramPowerDown(int group, const GroupTicks& ticked, int list_index) {
+DacOperations::Result DacOperations::ProgramPowerDown(int group, const GroupTicks& ticked,
+                                                      int list_index) {
   const std::uint8_t mask = ChannelMask(ticked);
   const int mode = PowerDownModeOf(list_index);
   saved_power_down_mask_[static_cast<std::size_t>(mode)] = mask;
   link_.WriteDacWord(GroupRequest(group), PowerDownWord(mode, mask));
+  return Sent();
 }
 
 GroupTicks DacOperations::PowerDownTicks(int list_index) const {
@@ -100,31 +103,37 @@ GroupTicks DacOperations::PowerDownTicks(int list_index) const {
   return TicksOfMask(saved_power_down_mask_[static_cast<std::size_t>(list_index)]);
 }
 
-void DacOperations::ProgramLdac(int group, const GroupTicks& ticked) {
+DacOperations::Result DacOperations::ProgramLdac(int group, const GroupTicks& ticked) {
   link_.WriteDacWord(GroupRequest(group), LdacWord(ChannelMask(ticked)));
+  return Sent();
 }
 
-void DacOperations::ChooseReference(int group, int list_index) {
+DacOperations::Result DacOperations::ChooseReference(int group, int list_index) {
   // Every choice is sent, whatever was chosen in the power-down lists.
   if (ReferenceChosen(list_index)) {
     link_.WriteDacWord(GroupRequest(group), ReferenceWord(list_index));
   }
+  return Sent();
 }
 
-void DacOperations::ChooseClearCode(int group, int list_index) {
+DacOperations::Result DacOperations::ChooseClearCode(int group, int list_index) {
   link_.WriteDacWord(GroupRequest(group), ClearCodeWord(ClearCodeSelectOf(list_index)));
+  return Sent();
 }
 
-void DacOperations::ClrLine(int index) {
+DacOperations::Result DacOperations::ClrLine(int index) {
   link_.SendControlRequest(index == 0 ? board::ClrHighRequest : board::ClrLowRequest);
+  return Sent();
 }
 
-void DacOperations::LdacLine(int index) {
+DacOperations::Result DacOperations::LdacLine(int index) {
   link_.SendControlRequest(index == 0 ? board::LdacHighRequest : board::LdacLowRequest);
+  return Sent();
 }
 
-void DacOperations::PulseLdac() {
+DacOperations::Result DacOperations::PulseLdac() {
   link_.SendControlRequest(board::PulseLdacRequest);
+  return Sent();
 }
 
 }  // namespace kx::dac

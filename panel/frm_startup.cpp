@@ -12,6 +12,8 @@
 #include <utility>
 
 #include "adc/reference_entry.h"
+#include "board/status_text.h"
+#include "dac/dac_messages.h"
 #include "dac/hex_entry.h"
 #include "panel/held_click.h"
 #include "panel/panel_operator_port.h"
@@ -26,6 +28,8 @@ constexpr int kTwipsPerPixel = 15;
 constexpr int kClientWidthTwips = 12990;
 constexpr int kTabHeight = 236;
 constexpr std::int16_t kEnterKey = 13;
+// One title for every refused input, DAC or ADC.
+static_assert(std::string_view(dac::DacErrorTitle) == adc::AdcErrorTitle);
 
 }  // namespace
 
@@ -33,7 +37,7 @@ FrmStartup::FrmStartup(const Edition& edition, const board::LinkLibraries& libra
                        PanelOperatorPort& port, std::string program_folder)
     : edition_(edition),
       port_(port),
-      session_(edition, libraries, port, std::move(program_folder)),
+      session_(edition, libraries, std::move(program_folder)),
       dac_(session_.Dac()),
       adc_(session_.Adc()),
       held_click_(new HeldClick(this)) {
@@ -80,7 +84,7 @@ void FrmStartup::Form_Load() {
     winId();
     Centre();
   }
-  session_.StartUp();
+  ShowDownload(session_.StartUp());
   // The page change has no handler: it may follow the start-up words.
   SSTab1->setCurrentIndex(0);
   port_.SetStatusLine("");
@@ -105,7 +109,23 @@ void FrmStartup::mnuVersion_Click() {
 }
 
 void FrmStartup::mnuReloadUSB_Click() {
-  session_.ReloadUsb();
+  ShowDownload(session_.ReloadUsb());
+}
+
+void FrmStartup::ShowDownload(const session::StartUpResult& result) {
+  if (result.download.failed) {
+    port_.ShowMessage(board::NoBoardMessage, board::NoBoardTitle(result.download.status),
+                      board::MessageIcon::Exclamation);
+  }
+}
+
+void FrmStartup::Show(const board::OperationResult& result) {
+  if (const std::optional<std::string> text = board::StatusLineText(result.sent)) {
+    port_.SetStatusLine(*text);
+  }
+  if (result.refusal) {
+    port_.ShowMessage(*result.refusal, dac::DacErrorTitle, board::MessageIcon::Exclamation);
+  }
 }
 
 void FrmStartup::txtDAC_GotFocus(std::int16_t index) {
@@ -202,21 +222,21 @@ dac::DacOperations::ChannelTexts Texts(const std::array<TextBox*, 16>& boxes) {
 }  // namespace
 
 void FrmStartup::cmdLoadInputReg_Click() {
-  dac_.LoadInputRegisters(Ticks(chkINPUTREG), Texts(txtDAC), mnuAutoLDAC->isChecked());
+  Show(dac_.LoadInputRegisters(Ticks(chkINPUTREG), Texts(txtDAC), mnuAutoLDAC->isChecked()));
 }
 
 void FrmStartup::cmdLoadDACReg_Click() {
-  dac_.UpdateDacRegisters(Ticks(chkDACREG), Texts(txtDAC), mnuAutoLDAC->isChecked());
+  Show(dac_.UpdateDacRegisters(Ticks(chkDACREG), Texts(txtDAC), mnuAutoLDAC->isChecked()));
 }
 
 void FrmStartup::cmdDACwrite_Click() {
-  dac_.RawWrite(optDAC[0]->isChecked() ? 0 : 1, Text1->text().toStdString());
+  Show(dac_.RawWrite(optDAC[0]->isChecked() ? 0 : 1, Text1->text().toStdString()));
 }
 
 void FrmStartup::cmdProgram_Click(std::int16_t index) {
   const auto g = static_cast<std::size_t>(index);
-  dac_.ProgramPowerDown(index, GroupTicksOf(chkPoweredDown, index),
-                        cboPowerDown[g]->currentIndex());
+  Show(dac_.ProgramPowerDown(index, GroupTicksOf(chkPoweredDown, index),
+                             cboPowerDown[g]->currentIndex()));
 }
 
 void FrmStartup::cboPowerDown_Click(std::int16_t index) {
@@ -247,26 +267,26 @@ void FrmStartup::chkPoweredDown_Click(std::int16_t /*index*/) {}
 void FrmStartup::chkLDAC_Click(std::int16_t /*index*/) {}
 
 void FrmStartup::cmdProgramLDAC_Click(std::int16_t index) {
-  dac_.ProgramLdac(index, GroupTicksOf(chkLDAC, index));
+  Show(dac_.ProgramLdac(index, GroupTicksOf(chkLDAC, index)));
 }
 
 void FrmStartup::cboREFERENCE_Click(std::int16_t index) {
-  dac_.ChooseReference(index, cboREFERENCE[static_cast<std::size_t>(index)]->currentIndex());
+  Show(dac_.ChooseReference(index, cboREFERENCE[static_cast<std::size_t>(index)]->currentIndex()));
 }
 
 void FrmStartup::cboClearCode_Click(std::int16_t index) {
-  dac_.ChooseClearCode(index, cboClearCode[static_cast<std::size_t>(index)]->currentIndex());
+  Show(dac_.ChooseClearCode(index, cboClearCode[static_cast<std::size_t>(index)]->currentIndex()));
   LF();
 }
 
 void FrmStartup::cmdCLR_Click(std::int16_t index) {
-  dac_.ClrLine(index);
+  Show(dac_.ClrLine(index));
 }
 void FrmStartup::cmdLDAC_Click(std::int16_t index) {
-  dac_.LdacLine(index);
+  Show(dac_.LdacLine(index));
 }
 void FrmStartup::cmdPulseLDAC_Click() {
-  dac_.PulseLdac();
+  Show(dac_.PulseLdac());
 }
 
 void FrmStartup::Combo1_Click(std::int16_t /*index*/) {
@@ -276,26 +296,29 @@ void FrmStartup::Combo1_Click(std::int16_t /*index*/) {
       chosen[i] = Combo1[i]->currentIndex();
     }
   }
-  adc_.ChooseListEntry(chosen);
+  Show(adc_.ChooseListEntry(chosen));
 }
 
 void FrmStartup::cmdWriteADC_Click() {
-  if (const std::optional<std::string> reply = adc_.WriteAdc(Text2->text().toStdString())) {
-    Label8->setText(QString::fromStdString(*reply));
+  const adc::AdcWriteResult result = adc_.WriteAdc(Text2->text().toStdString());
+  Show(result.done);
+  if (result.reply_text) {
+    Label8->setText(QString::fromStdString(*result.reply_text));
   }
 }
 
 void FrmStartup::cmdReadADC_Click() {
-  adc_.ReadAll(Text3 != nullptr ? Text3->text().toStdString() : std::string());
+  const adc::AdcReading reading =
+      adc_.ReadAll(Text3 != nullptr ? Text3->text().toStdString() : std::string());
+  Show(reading.done);
   if (optFORMAT[0]->isChecked()) {
     convert2hex();
   } else {
     convert2dec();
   }
-  if (edition_.HasVolts()) {
-    const auto& volts = adc_.VoltTexts();
+  if (reading.volts) {
     for (std::size_t i = 0; i < lblVolts.size(); ++i) {
-      lblVolts[i]->setText(QString::fromStdString(volts[i]));
+      lblVolts[i]->setText(QString::fromStdString((*reading.volts)[i]));
     }
   }
 }
@@ -309,11 +332,39 @@ void FrmStartup::optFORMAT_Click(std::int16_t index) {
 }
 
 void FrmStartup::Command4_Click() {
-  adc_.CaptureAllChannels();
+  Capture(session::CaptureKind::AllChannels);
 }
 
 void FrmStartup::Command3_Click() {
-  adc_.CaptureChannel0();
+  Capture(session::CaptureKind::Channel0);
+}
+
+// The dialog, then the transfers and the file. Only the all-channel capture
+// shows "Taking Samples", once the file has been found writable.
+void FrmStartup::Capture(session::CaptureKind kind) {
+  const std::optional<std::string> path = port_.AskSavePath(adc::SampleFileFilter);
+  // An empty name is a dialog closed without a choice.
+  if (!path || path->empty()) {
+    return;
+  }
+  const bool status_shown = kind == session::CaptureKind::AllChannels;
+  const session::CaptureReport report =
+      session_.CaptureToFile(kind, *path, [&](int done, int total) {
+        if (done == 0 && status_shown) {
+          port_.SetCaptureStatus(adc::TakingSamplesText);
+        }
+        port_.SetCaptureProgress(done, total);
+      });
+  Show({report.samples.sent, std::nullopt});
+  if (report.transfers_made) {
+    if (status_shown) {
+      port_.SetCaptureStatus("");
+    }
+    port_.SetCaptureProgress(0, 0);
+  }
+  if (report.failure) {
+    port_.ShowMessage(*report.failure, adc::AdcErrorTitle, board::MessageIcon::Exclamation);
+  }
 }
 
 void FrmStartup::LF() {

@@ -12,20 +12,29 @@ class QWidget;
 
 namespace kx::panel {
 
-// The operator port of the window: message boxes, the save dialog, the
-// status line Label2, the capture status Label1 and its progress bar. It
-// exists before the window does, so that start-up messages can come up
-// before the window is shown; the window attaches its labels once built.
+// What the window shows its operator: message boxes (also the link
+// libraries' own notices), the save dialog, the status line Label2, the
+// capture status Label1 and its progress bar. It exists before the window
+// does, so that start-up messages can come up before the window is shown;
+// the window attaches its labels once built.
 class PanelOperatorPort final : public board::OperatorPort {
  public:
   void Attach(QWidget* window, QLabel* status_line, QLabel* capture_status,
               QProgressBar* capture_progress);
 
   void ShowMessage(std::string_view text, std::string_view title, board::MessageIcon icon) override;
-  void SetStatusLine(std::string_view text) override;
-  std::optional<std::string> AskSavePath(std::string_view filter) override;
-  void SetCaptureStatus(std::string_view text) override;
-  void SetCaptureProgress(int done, int total) override;
+  // Label2, showing the last word sent.
+  void SetStatusLine(std::string_view text);
+  // A modal save-as dialog. `filter` lists the entries as
+  // "Name|pattern|Name|pattern". The dialog asks before an existing file is
+  // replaced. No value: the operator cancelled.
+  std::optional<std::string> AskSavePath(std::string_view filter);
+  // Label1. Setting a text draws it at once, even though the capture that
+  // follows processes no window events.
+  void SetCaptureStatus(std::string_view text);
+  // `done` of `total` transfers, drawn at once without processing input
+  // events; total 0 hides the progress display.
+  void SetCaptureProgress(int done, int total);
 
  private:
   QPointer<QWidget> window_;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "adc/adc_word_rules.h"
+#include "board/board_model.h"
 #include "board/link_kind.h"
 
 namespace kx {
@@ -8,6 +9,9 @@ namespace kx {
 // Everything in which KX7312(version2) and the earlier KX7312 differ. Code
 // asks the edition; nothing else tells the two programs apart.
 struct Edition {
+  // The board both programs drive: its USB identifiers, firmware image,
+  // channel counts and request codes.
+  const board::BoardModel& board;
   const char* program_name;
   LinkKind link;
   const char* version_text;
@@ -24,6 +28,7 @@ struct Edition {
 };
 
 inline constexpr Edition Version2Edition{
+    .board = board::KX7312Board,
     .program_name = "KX7312(version2)",
     .link = LinkKind::CvnCyusbUsb4,
     .version_text = "Version 1.05",
@@ -36,6 +41,7 @@ inline constexpr Edition Version2Edition{
 };
 
 inline constexpr Edition ClassicEdition{
+    .board = board::KX7312Board,
     .program_name = "KX7312",
     .link = LinkKind::UsbBoardIo,
     .version_text = "Version 1.02",

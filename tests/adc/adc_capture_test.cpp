@@ -159,8 +159,9 @@ TEST(AdcCaptureFile, Channel0KeepsTheTopBitsAndBit0OfAReply) {
   kx::testing::ScriptedLibrary library;
   library.reply = {0x35, 0xF2, 0x00};  // 0xF235: channel bits and bit 0 set
   kx::testing::FakeOperator port;
-  board::CvnBoardLink link(library, port, ".");
-  AdcOperations ops(link, port, AdcWordRules::Version2);
+  board::CvnBoardLink link(library, ".");
+  AdcOperations core(link, AdcWordRules::Version2);
+  kx::testing::ShownAdc ops(core, port);
   TempFolder folder;
   port.save_answers.emplace_back(folder.File("raw.dat"));
   ops.CaptureChannel0();

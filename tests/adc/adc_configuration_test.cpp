@@ -162,8 +162,9 @@ TEST(AdcWrite, ShowsWhateverTheLibraryHandsBack) {
     library.reply = c.bytes;
     library.write_reply = c.written;
     kx::testing::FakeOperator port;
-    board::CvnBoardLink link(library, port, ".");
-    AdcOperations ops(link, port, AdcWordRules::Version2);
+    board::CvnBoardLink link(library, ".");
+    AdcOperations core(link, AdcWordRules::Version2);
+    kx::testing::ShownAdc ops(core, port);
     EXPECT_EQ(ops.WriteAdc("0000"), c.shown);
     EXPECT_EQ(port.status_lines.back(), "ADC Write: 0x0");
   }

@@ -18,9 +18,9 @@ const std::string kFirmwareFolder = std::filesystem::path(KX_TEST_FIRMWARE).pare
 
 std::unique_ptr<board::BoardLink> MakeLink(AdcWordRules rules, AdcRig& rig) {
   if (rules == AdcWordRules::Version2) {
-    return std::make_unique<board::CvnBoardLink>(rig.cvn, rig.port, kFirmwareFolder);
+    return std::make_unique<board::CvnBoardLink>(rig.cvn, kFirmwareFolder);
   }
-  return std::make_unique<board::UsbBoardIoLink>(rig.io, rig.port, kFirmwareFolder);
+  return std::make_unique<board::UsbBoardIoLink>(rig.io, kFirmwareFolder);
 }
 
 }  // namespace
@@ -29,8 +29,9 @@ AdcRig::AdcRig(AdcWordRules word_rules, board::sim::SimSettings settings)
     : rules(word_rules),
       board(std::move(settings)),
       link(MakeLink(word_rules, *this)),
-      ops(*link, port, word_rules) {
-  link->LoadUSB();
+      core(*link, word_rules) {
+  port.ShowLoad(link->LoadUSB());
+  link->TakeSent();
   out.str("");
   port.messages.clear();
   port.status_lines.clear();

@@ -19,6 +19,7 @@
 #include "board/usb_board_io.h"
 #include "support/cut_off_library.h"
 #include "support/fake_operator.h"
+#include "support/shown_operations.h"
 #include "support/temp_folder.h"
 
 namespace kx::adc::testing {
@@ -50,7 +51,8 @@ struct AdcRig {
   board::trace::TracingUsbBoardIo io{unplugging, sink};
   kx::testing::FakeOperator port;
   std::unique_ptr<board::BoardLink> link;
-  AdcOperations ops;
+  AdcOperations core;
+  kx::testing::ShownAdc ops{core, port};
 };
 
 // Test names for suites run under both word rules.

@@ -44,7 +44,7 @@ SimSettings Absent() {
 // The KX7312(version2) link on the simulated board, every call traced.
 struct Version2Rig {
   explicit Version2Rig(SimSettings settings = {}, std::string folder = kFirmwareFolder)
-      : board(std::move(settings)), link(tracer, port, std::move(folder)) {}
+      : board(std::move(settings)), link(tracer, std::move(folder)) {}
   SimBoard board;
   std::ostringstream out;
   trace::TraceSink sink{out};
@@ -56,7 +56,7 @@ struct Version2Rig {
 // The KX7312 link on the simulated board.
 struct ClassicRig {
   explicit ClassicRig(SimSettings settings = {}, std::string folder = kFirmwareFolder)
-      : board(std::move(settings)), link(tracer, port, std::move(folder)) {}
+      : board(std::move(settings)), link(tracer, std::move(folder)) {}
   SimBoard board;
   std::ostringstream out;
   trace::TraceSink sink{out};
@@ -67,7 +67,7 @@ struct ClassicRig {
 
 TEST(LoadUsbVersion2, BootsTheBoardQuietlyAndSendsPostBoot) {
   Version2Rig rig;
-  rig.link.LoadUSB();
+  rig.port.ShowLoad(rig.link.LoadUSB());
 
   const std::string path = kFirmwareFolder + kFirmwareName;
   EXPECT_EQ(Lines(rig.out),
@@ -88,7 +88,7 @@ TEST(LoadUsbVersion2, BootsTheBoardQuietlyAndSendsPostBoot) {
 
 TEST(LoadUsbVersion2, AbsentBoardShowsOneMessageAndStillSendsPostBoot) {
   Version2Rig rig(Absent());
-  rig.link.LoadUSB();
+  rig.port.ShowLoad(rig.link.LoadUSB());
 
   ASSERT_EQ(rig.port.messages.size(), 1U);
   EXPECT_EQ(rig.port.messages[0].text, "No Evaluation Board Found");
@@ -107,7 +107,7 @@ TEST(LoadUsbVersion2, MissingFirmwareFileLooksLikeAMissingBoard) {
   const std::filesystem::path empty = std::filesystem::temp_directory_path() / "kx7312-no-fw";
   std::filesystem::create_directories(empty);
   Version2Rig rig({}, empty.string());
-  rig.link.LoadUSB();
+  rig.port.ShowLoad(rig.link.LoadUSB());
 
   ASSERT_EQ(rig.port.messages.size(), 1U);
   EXPECT_EQ(rig.port.messages[0].text, "No Evaluation Board Found");
@@ -120,8 +120,8 @@ TEST(LoadUsbVersion2, MissingFirmwareFileLooksLikeAMissingBoard) {
 
 TEST(LoadUsbVersion2, ReloadDownloadsAgainOnANewHandle) {
   Version2Rig rig;
-  rig.link.LoadUSB();
-  rig.link.LoadUSB();
+  rig.port.ShowLoad(rig.link.LoadUSB());
+  rig.port.ShowLoad(rig.link.LoadUSB());
 
   const std::vector<std::string> lines = Lines(rig.out);
   ASSERT_EQ(lines.size(), 8U);
@@ -136,7 +136,7 @@ TEST(LoadUsbVersion2, ReloadDownloadsAgainOnANewHandle) {
 TEST(LoadUsbVersion2, DriveRootGivesADoubledSeparatorThatReachesTheLibrary) {
   const std::string root = PathSeparator == '/' ? "/" : "C:\\";
   Version2Rig rig({}, root);
-  rig.link.LoadUSB();
+  rig.port.ShowLoad(rig.link.LoadUSB());
   EXPECT_EQ(rig.link.State().FirmwarePath, root + kFirmwareName);
   EXPECT_EQ(Lines(rig.out)[2].substr(Lines(rig.out)[2].find("path=")),
             "path=" + root + kFirmwareName);
@@ -146,8 +146,8 @@ TEST(LoadUsbVersion2, LongProgramFolderReachesTheLibraryWhole) {
   ScriptedLibrary library;
   FakeOperator port;
   const std::string folder = "/" + std::string(700, 'k');
-  CvnBoardLink link(library, port, folder);
-  link.LoadUSB();
+  CvnBoardLink link(library, folder);
+  port.ShowLoad(link.LoadUSB());
 
   ASSERT_EQ(library.paths.size(), 1U);
   EXPECT_EQ(library.paths[0], folder + kFirmwareName);
@@ -160,8 +160,8 @@ TEST(LoadUsbVersion2, AnyNonZeroDownloadStatusIsAFailure) {
     ScriptedLibrary library;
     library.download_status = status;
     FakeOperator port;
-    CvnBoardLink link(library, port, "/opt/kx7312");
-    link.LoadUSB();
+    CvnBoardLink link(library, "/opt/kx7312");
+    port.ShowLoad(link.LoadUSB());
     ASSERT_EQ(port.messages.size(), 1U) << status;
     EXPECT_EQ(port.messages[0].title, ": " + std::to_string(status));
   }
@@ -169,7 +169,7 @@ TEST(LoadUsbVersion2, AnyNonZeroDownloadStatusIsAFailure) {
 
 TEST(LoadUsbClassic, BootsThroughLoadFirmWareWithoutHandle) {
   ClassicRig rig;
-  rig.link.LoadUSB();
+  rig.port.ShowLoad(rig.link.LoadUSB());
   EXPECT_EQ(Lines(rig.out), (std::vector<std::string>{
                                 "loadfirmware status=0 path=" + kFirmwareFolder + kFirmwareName,
                                 "request code=0xE0 value=0x0000 index=0 dir=0 len=0 status=0",
@@ -186,8 +186,8 @@ TEST(LoadUsbClassic, OnlyNegativeStatusesAreFailures) {
     ScriptedLibrary library;
     library.download_status = c.status;
     FakeOperator port;
-    UsbBoardIoLink link(library, port, "/opt/kx7312");
-    link.LoadUSB();
+    UsbBoardIoLink link(library, "/opt/kx7312");
+    port.ShowLoad(link.LoadUSB());
     ASSERT_EQ(port.messages.size(), c.message ? 1U : 0U) << c.status;
     if (c.message) {
       EXPECT_EQ(port.messages[0].text, "No Evaluation Board Found");
@@ -198,7 +198,7 @@ TEST(LoadUsbClassic, OnlyNegativeStatusesAreFailures) {
 
 TEST(LoadUsbClassic, AbsentBoardTitleCarriesMinusOne) {
   ClassicRig rig(Absent());
-  rig.link.LoadUSB();
+  rig.port.ShowLoad(rig.link.LoadUSB());
   ASSERT_EQ(rig.port.messages.size(), 1U);
   EXPECT_EQ(rig.port.messages[0].title, ": -1");
   EXPECT_EQ(Lines(rig.out).back(), "request code=0xE0 value=0x0000 index=0 dir=0 len=0 status=-1");
@@ -221,22 +221,24 @@ TEST(WriteDacWord, SplitsTheWordAndEchoesItOnBothLinks) {
   };
   for (const Case& c : cases) {
     Version2Rig v2;
-    v2.link.LoadUSB();
+    v2.port.ShowLoad(v2.link.LoadUSB());
     v2.link.WriteDacWord(c.code, c.word);
     EXPECT_EQ(Lines(v2.out).back(), "request handle=1 " + c.fields + " dir=0 len=0 status=0");
+    v2.port.ShowSent(v2.link);
     EXPECT_EQ(v2.port.status_lines.back(), c.status);
 
     ClassicRig classic;
-    classic.link.LoadUSB();
+    classic.port.ShowLoad(classic.link.LoadUSB());
     classic.link.WriteDacWord(c.code, c.word);
     EXPECT_EQ(Lines(classic.out).back(), "request " + c.fields + " dir=0 len=0 status=0");
+    classic.port.ShowSent(classic.link);
     EXPECT_EQ(classic.port.status_lines.back(), c.status);
   }
 }
 
 TEST(WriteDacWord, ReachesTheChipRegisters) {
   Version2Rig rig;
-  rig.link.LoadUSB();
+  rig.port.ShowLoad(rig.link.LoadUSB());
   rig.link.WriteDacWord(DacHighRequest, 0x0337FF00);  // write and update DAC11
   EXPECT_EQ(rig.board.Group(1).DacRegister(3), 0x7FF);
   EXPECT_EQ(rig.board.Group(0).DacRegister(3), 0);
@@ -244,17 +246,19 @@ TEST(WriteDacWord, ReachesTheChipRegisters) {
 
 TEST(TransferAdcWord, SendsTheHalvesAndShowsTheWordSent) {
   Version2Rig rig;
-  rig.link.LoadUSB();
+  rig.port.ShowLoad(rig.link.LoadUSB());
   rig.link.TransferAdcWord(static_cast<std::int32_t>(0xFFFF8390U));
   const std::string last = Lines(rig.out).back();
   EXPECT_EQ(last.substr(0, last.find(" status=")),
             "request handle=1 code=0xE4 value=0x8390 index=-1 dir=1 len=3");
+  rig.port.ShowSent(rig.link);
   EXPECT_EQ(rig.port.status_lines.back(), "ADC Write: 0xFFFF8390");
 
   rig.link.TransferAdcWord(0xFFFF);
   const std::string next = Lines(rig.out).back();
   EXPECT_EQ(next.substr(0, next.find(" status=")),
             "request handle=1 code=0xE4 value=0xFFFF index=0 dir=1 len=3");
+  rig.port.ShowSent(rig.link);
   EXPECT_EQ(rig.port.status_lines.back(), "ADC Write: 0xFFFF");
 }
 
@@ -265,9 +269,9 @@ TEST(TransferAdcWord, AssemblesLowByteThenHighByte) {
     FakeOperator port;
     std::unique_ptr<BoardLink> link;
     if (classic) {
-      link = std::make_unique<UsbBoardIoLink>(library, port, "/x");
+      link = std::make_unique<UsbBoardIoLink>(library, "/x");
     } else {
-      link = std::make_unique<CvnBoardLink>(library, port, "/x");
+      link = std::make_unique<CvnBoardLink>(library, "/x");
     }
     EXPECT_EQ(link->TransferAdcWord(0xFFFF), 0x1234);
     library.reply = {0xFF, 0xFF, 0x00};
@@ -279,18 +283,18 @@ TEST(TransferAdcWord, UntouchedBufferReads257) {
   ScriptedLibrary library;
   library.write_reply = false;
   FakeOperator port;
-  CvnBoardLink link(library, port, "/x");
+  CvnBoardLink link(library, "/x");
   EXPECT_EQ(link.TransferAdcWord(0x8300), 257);
 
   Version2Rig absent(Absent());
-  absent.link.LoadUSB();
+  absent.port.ShowLoad(absent.link.LoadUSB());
   EXPECT_EQ(absent.link.TransferAdcWord(0x8300), 257);
   EXPECT_EQ(Lines(absent.out).back(),
             "request handle=0 code=0xE4 value=0x8300 index=0 dir=1 len=3 status=-1 data=010101");
   EXPECT_EQ(absent.link.State().LinkStatus, -1);
 
   ClassicRig classic(Absent());
-  classic.link.LoadUSB();
+  classic.port.ShowLoad(classic.link.LoadUSB());
   EXPECT_EQ(classic.link.TransferAdcWord(0x8300), 257);
 }
 
@@ -319,7 +323,7 @@ TEST(TransferAdcWord, ReplyShapeDiffersBetweenTheLinks) {
 
 TEST(SendControlRequest, SendsNoDataAndLeavesTheStatusLineAlone) {
   Version2Rig rig;
-  rig.link.LoadUSB();
+  rig.port.ShowLoad(rig.link.LoadUSB());
   for (const std::uint8_t code :
        {ClrHighRequest, PulseLdacRequest, ClrLowRequest, LdacHighRequest, LdacLowRequest}) {
     rig.link.SendControlRequest(code);

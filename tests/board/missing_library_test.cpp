@@ -15,8 +15,8 @@ using testing::FakeOperator;
 TEST(MissingLibrary, TellsTheOperatorOnceThenActsLikeAnAbsentBoard) {
   FakeOperator port;
   MissingLinkLibrary library("CVN_CYUSB_USB4", "file not found", port);
-  CvnBoardLink link(library, port, "/opt/kx7312");
-  link.LoadUSB();
+  CvnBoardLink link(library, "/opt/kx7312");
+  port.ShowLoad(link.LoadUSB());
 
   ASSERT_EQ(port.messages.size(), 2U);
   EXPECT_NE(port.messages[0].text.find("CVN_CYUSB_USB4"), std::string::npos);
@@ -30,7 +30,7 @@ TEST(MissingLibrary, TellsTheOperatorOnceThenActsLikeAnAbsentBoard) {
   EXPECT_EQ(link.State().LinkStatus, LibraryMissingStatus);
   link.WriteDacWord(DacLowRequest, 0x00100000);
   EXPECT_LT(link.State().LinkStatus, 0);
-  link.LoadUSB();  // a reload does not repeat the explanation
+  port.ShowLoad(link.LoadUSB());  // a reload does not repeat the explanation
   EXPECT_EQ(port.messages.size(), 3U);
   EXPECT_EQ(port.messages[2].text, "No Evaluation Board Found");
 }
@@ -38,8 +38,8 @@ TEST(MissingLibrary, TellsTheOperatorOnceThenActsLikeAnAbsentBoard) {
 TEST(MissingLibrary, ClassicLinkFailsWithNegativeStatuses) {
   FakeOperator port;
   MissingLinkLibrary library("UsbBoardIo", "no such library", port);
-  UsbBoardIoLink link(library, port, "/opt/kx7312");
-  link.LoadUSB();
+  UsbBoardIoLink link(library, "/opt/kx7312");
+  port.ShowLoad(link.LoadUSB());
   ASSERT_EQ(port.messages.size(), 2U);
   EXPECT_NE(port.messages[0].text.find("UsbBoardIo"), std::string::npos);
   EXPECT_EQ(port.messages[1].title, ": -1");

@@ -12,6 +12,7 @@
 #include "ctl_rig.h"
 #include "dac/dac_operations.h"
 #include "support/fake_operator.h"
+#include "support/shown_operations.h"
 
 namespace kx::ctl {
 namespace {
@@ -28,11 +29,13 @@ std::string PanelCapture(const Edition& edition, bool channel0, const std::strin
   board::sim::SimBoard board;
   kx::testing::FakeOperator port;
   port.save_answers.emplace_back(path);
-  const std::unique_ptr<board::BoardLink> link = board::MakeBoardLink(
-      edition.link, {&board.Cvn(), &board.Io()}, port, testing::FirmwareFolder());
-  dac::DacOperations dac(*link, port);
-  adc::AdcOperations adc(*link, port, edition.adc_rules);
-  link->LoadUSB();
+  const std::unique_ptr<board::BoardLink> link =
+      board::MakeBoardLink(edition.link, {&board.Cvn(), &board.Io()}, testing::FirmwareFolder());
+  dac::DacOperations dac_core(*link);
+  adc::AdcOperations adc_core(*link, edition.adc_rules);
+  kx::testing::ShownDac dac(dac_core, port);
+  kx::testing::ShownAdc adc(adc_core, port);
+  port.ShowLoad(link->LoadUSB());
   adc.ResetResults();
   adc.SendStartupWords();
 

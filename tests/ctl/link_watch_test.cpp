@@ -51,7 +51,7 @@ class CountingLibrary final : public board::CvnCyusbUsb4, public board::UsbBoard
 
 struct WatchRig {
   explicit WatchRig(LinkKind kind)
-      : link(board::MakeBoardLink(kind, watch.Libraries(), port, "/opt/kx7312")) {}
+      : link(board::MakeBoardLink(kind, watch.Libraries(), "/opt/kx7312")) {}
   CountingLibrary library;
   LinkWatch watch{{&library, &library}};
   kx::testing::FakeOperator port;
@@ -93,7 +93,7 @@ TEST_P(LinkWatchTest, AfterTheFirstFailedRequestNothingReachesTheLibrary) {
   rig.library.inner.request_status = 0;  // the board would answer again: it is not asked
   EXPECT_EQ(rig.link->TransferAdcWord(0x8700), 0x0101);
   rig.link->SendControlRequest(board::PulseLdacRequest);
-  rig.link->LoadUSB();
+  rig.port.ShowLoad(rig.link->LoadUSB());
 
   EXPECT_EQ(rig.library.calls, calls);
   ASSERT_TRUE(rig.watch.Failure());
@@ -124,7 +124,7 @@ TEST(LinkWatchDownloadTest, EachLibrarysOwnRuleSaysWhetherTheDownloadFailed) {
         Case{LinkKind::UsbBoardIo, 5, false}, Case{LinkKind::UsbBoardIo, -2, true}}) {
     WatchRig rig(c.kind);
     rig.library.inner.download_status = c.status;
-    rig.link->LoadUSB();
+    rig.port.ShowLoad(rig.link->LoadUSB());
     ASSERT_EQ(rig.watch.Failure().has_value(), c.failed) << c.status;
     if (c.failed) {
       EXPECT_TRUE(rig.watch.Failure()->download);

@@ -39,7 +39,7 @@ board::sim::SimSettings ExternalReference(double volts) {
 class DacChipModelTest : public ::testing::TestWithParam<LinkKind> {
  protected:
   DacRig rig{GetParam(), ExternalReference(2.0)};
-  DacOperations& ops = *rig.ops;
+  kx::testing::ShownDac& ops = *rig.ops;
 };
 
 INSTANTIATE_TEST_SUITE_P(BothLinks, DacChipModelTest,

@@ -23,6 +23,8 @@ using rig::StartupTexts;
 using rig::Ticked;
 using Words = DacOperations::StoredWords;
 
+using kx::testing::ShownDac;
+
 constexpr int kLow = 0xD9;
 constexpr int kHigh = 0xDA;
 constexpr int kPulse = 0xDE;
@@ -31,18 +33,18 @@ constexpr int kPulse = 0xDE;
 // their own pair of stored arrays.
 struct LoadButton {
   const char* name;
-  bool (DacOperations::*load)(const DacOperations::ChannelTicks&,
-                              const DacOperations::ChannelTexts&, bool);
+  bool (ShownDac::*load)(const DacOperations::ChannelTicks&, const DacOperations::ChannelTexts&,
+                         bool);
   std::int32_t command_bits;
-  const Words& (DacOperations::*low)() const;
-  const Words& (DacOperations::*high)() const;
+  const Words& (ShownDac::*low)() const;
+  const Words& (ShownDac::*high)() const;
 };
 
 const std::vector<LoadButton> kButtons = {
-    {"Load Input Register", &DacOperations::LoadInputRegisters, 0x00000000,
-     &DacOperations::InputRegWordsLow, &DacOperations::InputRegWordsHigh},
-    {"Update DAC Register", &DacOperations::UpdateDacRegisters, 0x01000000,
-     &DacOperations::DacRegWordsLow, &DacOperations::DacRegWordsHigh},
+    {"Load Input Register", &ShownDac::LoadInputRegisters, 0x00000000, &ShownDac::InputRegWordsLow,
+     &ShownDac::InputRegWordsHigh},
+    {"Update DAC Register", &ShownDac::UpdateDacRegisters, 0x01000000, &ShownDac::DacRegWordsLow,
+     &ShownDac::DacRegWordsHigh},
 };
 
 // What a load click sends: the low group, the high group, then the pulse.
@@ -70,7 +72,7 @@ Words Plus(Words words, std::int32_t bits) {
 class DacOperationsTest : public ::testing::TestWithParam<LinkKind> {
  protected:
   DacRig rig{GetParam()};
-  DacOperations& ops = *rig.ops;
+  ShownDac& ops = *rig.ops;
 };
 
 INSTANTIATE_TEST_SUITE_P(BothLinks, DacOperationsTest,
@@ -88,7 +90,7 @@ TEST_P(DacOperationsTest, FirstLoadWithStartupStateSendsAllSixteenThenThePulse) 
     const LoadButton& button = kButtons[b];
     SCOPED_TRACE(button.name);
     DacRig fresh(GetParam());
-    DacOperations& panel = *fresh.ops;
+    ShownDac& panel = *fresh.ops;
     EXPECT_TRUE((panel.*button.load)(AllTicked(), StartupTexts(), true));
 
     const Words want_low = Plus(low, button.command_bits);
@@ -122,7 +124,7 @@ TEST_P(DacOperationsTest, UntickedSlotsKeepAndResendTheirStoredWords) {
   for (const LoadButton& button : kButtons) {
     SCOPED_TRACE(button.name);
     DacRig fresh(GetParam());
-    DacOperations& panel = *fresh.ops;
+    ShownDac& panel = *fresh.ops;
     DacOperations::ChannelTexts texts = StartupTexts();
     texts[3] = "7FF";
 
@@ -226,7 +228,7 @@ TEST_P(DacOperationsTest, OversizedCodeRefusesTheClickWithOneMessage) {
   for (const LoadButton& button : kButtons) {
     SCOPED_TRACE(button.name);
     DacRig fresh(GetParam());
-    DacOperations& panel = *fresh.ops;
+    ShownDac& panel = *fresh.ops;
     ASSERT_TRUE((panel.*button.load)(AllTicked(), StartupTexts(), true));
     const Words low_before = (panel.*button.low)();
     const Words high_before = (panel.*button.high)();
@@ -487,15 +489,15 @@ TEST_P(DacOperationsTest, ClearCodeChoiceSendsAtOnce) {
 TEST_P(DacOperationsTest, ControlLinesSendOneDataLessRequestEach) {
   struct Case {
     const char* caption;
-    void (*press)(DacOperations&);
+    void (*press)(ShownDac&);
     int code;
   };
   const std::vector<Case> cases = {
-      {"CLR High", [](DacOperations& o) { o.ClrLine(0); }, 220},
-      {"CLR Low", [](DacOperations& o) { o.ClrLine(1); }, 223},
-      {"LDAC High", [](DacOperations& o) { o.LdacLine(0); }, 226},
-      {"LDAC Low", [](DacOperations& o) { o.LdacLine(1); }, 227},
-      {"Pulse LDAC", [](DacOperations& o) { o.PulseLdac(); }, 222},
+      {"CLR High", [](ShownDac& o) { o.ClrLine(0); }, 220},
+      {"CLR Low", [](ShownDac& o) { o.ClrLine(1); }, 223},
+      {"LDAC High", [](ShownDac& o) { o.LdacLine(0); }, 226},
+      {"LDAC Low", [](ShownDac& o) { o.LdacLine(1); }, 227},
+      {"Pulse LDAC", [](ShownDac& o) { o.PulseLdac(); }, 222},
   };
   for (const Case& c : cases) {
     DacRig fresh(GetParam());

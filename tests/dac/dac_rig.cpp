@@ -44,13 +44,15 @@ DacRig::DacRig(LinkKind link_kind, board::sim::SimSettings settings)
     : kind(link_kind), board(std::move(settings)) {
   if (kind == LinkKind::Cvn) {
     cvn_tracer = std::make_unique<board::trace::TracingCvnCyusbUsb4>(board.Cvn(), sink);
-    link = std::make_unique<board::CvnBoardLink>(*cvn_tracer, port, kFirmwareFolder);
+    link = std::make_unique<board::CvnBoardLink>(*cvn_tracer, kFirmwareFolder);
   } else {
     io_tracer = std::make_unique<board::trace::TracingUsbBoardIo>(board.Io(), sink);
-    link = std::make_unique<board::UsbBoardIoLink>(*io_tracer, port, kFirmwareFolder);
+    link = std::make_unique<board::UsbBoardIoLink>(*io_tracer, kFirmwareFolder);
   }
-  link->LoadUSB();
-  ops = std::make_unique<DacOperations>(*link, port);
+  port.ShowLoad(link->LoadUSB());
+  link->TakeSent();
+  core = std::make_unique<DacOperations>(*link);
+  ops = std::make_unique<kx::testing::ShownDac>(*core, port);
   Mark();
 }
 

@@ -14,6 +14,7 @@
 #include "board/trace/link_trace.h"
 #include "dac/dac_operations.h"
 #include "support/fake_operator.h"
+#include "support/shown_operations.h"
 
 namespace kx::dac::rig {
 
@@ -56,7 +57,8 @@ class DacRig {
   std::unique_ptr<board::CvnCyusbUsb4> cvn_tracer;
   std::unique_ptr<board::UsbBoardIo> io_tracer;
   std::unique_ptr<board::BoardLink> link;
-  std::unique_ptr<DacOperations> ops;
+  std::unique_ptr<DacOperations> core;
+  std::unique_ptr<kx::testing::ShownDac> ops;
 
  private:
   std::size_t mark_ = 0;

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "board/link_record.h"
 #include "board/link_requests.h"
 #include "board/status_text.h"
 #include "dac/dac_operations.h"
@@ -41,10 +42,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int group = static_cast<std::int8_t>(data[0]);
   const std::string_view text = kx::fuzz::AsText(data + 1, size - 1);
 
-  kx::fuzz::RecordingPort port;
-  kx::fuzz::RecordingLink link(port);
-  kx::dac::DacOperations operations(link, port);
-  const bool sent = operations.RawWrite(group, text);
+  kx::fuzz::RecordingLink link;
+  kx::dac::DacOperations operations(link);
+  const kx::board::OperationResult result = operations.RawWrite(group, text);
+  const bool sent = !result.refusal.has_value();
   const kx::dac::HexValue value = kx::dac::ParseHexValue(text);
 
   Require(sent == value.value.has_value(), "the write goes out exactly when the text passes");
@@ -60,14 +61,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto word = static_cast<std::int32_t>(static_cast<std::uint32_t>(request.value) |
                                                 (static_cast<std::uint32_t>(request.index) << 16U));
     Require(word == *value.value, "the request carries all 32 bits of the text's value");
-    Require(port.status_line == kx::board::DacWriteStatus(*value.value),
+    Require(kx::board::StatusLineText(result.sent) == kx::board::DacWriteStatus(*value.value),
             "the status line shows the word sent");
-    Require(port.messages.empty(), "an accepted write says nothing");
   } else {
     Require(link.sent.empty(), "a refused write sends nothing");
-    Require(port.messages.size() == 1 && !port.messages.front().text.empty() &&
-                port.messages.front().icon == kx::board::MessageIcon::Exclamation,
-            "a refused write warns once");
+    Require(result.sent.empty() && !result.refusal->empty(), "a refused write says why");
   }
   Require(AllZero(operations.InputRegWordsLow()) && AllZero(operations.InputRegWordsHigh()) &&
               AllZero(operations.DacRegWordsLow()) && AllZero(operations.DacRegWordsHigh()),

@@ -41,9 +41,9 @@ TEST_F(LinkBackendTest, SimulatedBoardBehindATraceFile) {
     ASSERT_TRUE(std::holds_alternative<std::unique_ptr<LinkBackend>>(created));
     auto& backend = std::get<std::unique_ptr<LinkBackend>>(created);
     ASSERT_NE(backend->Simulated(), nullptr);
-    board::CvnBoardLink link(*backend->Libraries().cvn, port_,
+    board::CvnBoardLink link(*backend->Libraries().cvn,
                              fs::path(KX_TEST_FIRMWARE).parent_path().string());
-    link.LoadUSB();
+    port_.ShowLoad(link.LoadUSB());
   }
   std::ifstream in(folder_ / "trace.txt");
   std::stringstream text;
@@ -59,12 +59,12 @@ TEST_F(LinkBackendTest, SimulatedBoardNamesTheImageItCannotRead) {
   auto created = LinkBackend::Create(Version2Edition.link, options, port_);
   ASSERT_TRUE(std::holds_alternative<std::unique_ptr<LinkBackend>>(created));
   auto& backend = std::get<std::unique_ptr<LinkBackend>>(created);
-  board::CvnBoardLink link(*backend->Libraries().cvn, port_, folder_.string());
-  link.LoadUSB();
+  board::CvnBoardLink link(*backend->Libraries().cvn, folder_.string());
+  port_.ShowLoad(link.LoadUSB());
   const std::string image = (folder_ / "KX7312FW.hex").string();
   EXPECT_EQ(backend->LastProblem(), "cannot open " + image + ": No such file or directory");
 
-  board::CvnBoardLink good(*backend->Libraries().cvn, port_,
+  board::CvnBoardLink good(*backend->Libraries().cvn,
                            fs::path(KX_TEST_FIRMWARE).parent_path().string());
   good.LoadUSB();
   EXPECT_EQ(backend->LastProblem(), "");
@@ -84,9 +84,9 @@ TEST_F(LinkBackendTest, ATraceThatCannotBeWrittenIsToldOnceAndTheLinkGoesOn) {
   backend->OnTraceFailure([&reports](const std::string& problem) { reports.push_back(problem); });
   EXPECT_EQ(backend->TraceProblem(), "");
 
-  board::CvnBoardLink link(*backend->Libraries().cvn, port_,
+  board::CvnBoardLink link(*backend->Libraries().cvn,
                            fs::path(KX_TEST_FIRMWARE).parent_path().string());
-  link.LoadUSB();
+  port_.ShowLoad(link.LoadUSB());
   link.TransferAdcWord(0x8300);
   EXPECT_EQ(link.State().LinkStatus, 0);
   EXPECT_TRUE(port_.messages.empty());

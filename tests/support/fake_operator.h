@@ -5,12 +5,16 @@
 #include <string>
 #include <vector>
 
+#include "board/board_link.h"
+#include "board/link_record.h"
 #include "board/operator_port.h"
 
 namespace kx::testing {
 
-// Records what the core showed the operator, in order, and answers the save
-// dialog from a script (an empty answer is a cancel).
+// Records what the operator was shown, in order, as the window would show
+// it: the link libraries' notices, and through Show the status line and
+// refusal of each operation's result. It answers the save dialog from a
+// script (an empty answer is a cancel).
 class FakeOperator final : public board::OperatorPort {
  public:
   struct Message {
@@ -20,10 +24,18 @@ class FakeOperator final : public board::OperatorPort {
   };
 
   void ShowMessage(std::string_view text, std::string_view title, board::MessageIcon icon) override;
-  void SetStatusLine(std::string_view text) override;
-  std::optional<std::string> AskSavePath(std::string_view filter) override;
-  void SetCaptureStatus(std::string_view text) override;
-  void SetCaptureProgress(int done, int total) override;
+  void SetStatusLine(std::string_view text);
+  std::optional<std::string> AskSavePath(std::string_view filter);
+  void SetCaptureStatus(std::string_view text);
+  void SetCaptureProgress(int done, int total);
+
+  // The status line's echo of every word `result` sent, and its refusal's
+  // message; true when the input was not refused.
+  bool Show(const board::OperationResult& result);
+  // "No Evaluation Board Found" after a failed download, as the window says it.
+  void ShowLoad(const board::BoardLink::LoadResult& result);
+  // The status line after whatever `link` sent since the last look.
+  void ShowSent(board::BoardLink& link) { Show({link.TakeSent(), std::nullopt}); }
 
   std::vector<Message> messages;
   std::vector<std::string> status_lines;

@@ -7,7 +7,7 @@
 namespace kx::board::win {
 
 void Exercise(BoardLink& link) {
-  link.LoadUSB();
+  port.ShowLoad(link.LoadUSB());
   for (std::int32_t channel = 0; channel < 16; ++channel) {
     // Command 3: input and DAC register at once; codes spread over 12 bits.
     const std::int32_t word = 0x03000000 | ((channel % 8) << 20) | ((0x111 * channel) << 8);
@@ -23,7 +23,7 @@ void Exercise(BoardLink& link) {
   for (std::int32_t channel = 0; channel <= 16; ++channel) {
     link.TransferAdcWord(0x8300 | ((channel % 16) << 10));
   }
-  link.LoadUSB();
+  port.ShowLoad(link.LoadUSB());
 }
 
 }  // namespace kx::board::win

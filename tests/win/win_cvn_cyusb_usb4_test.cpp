@@ -28,7 +28,7 @@ std::string ExerciseTrace(CvnCyusbUsb4& library, FakeOperator& port) {
   std::ostringstream out;
   trace::TraceSink sink(out);
   trace::TracingCvnCyusbUsb4 traced(library, sink);
-  CvnBoardLink link(traced, port, ProgramFolder());
+  CvnBoardLink link(traced, ProgramFolder());
   Exercise(link);
   return out.str();
 }
@@ -65,8 +65,8 @@ TEST_P(WinCvnStandIn, CarriesEveryArgumentAndAnswerUnchanged) {
 TEST(WinCvnCyusbUsb4, AMissingFunctionIsToldAtItsFirstCallThenTheBoardIsAbsent) {
   FakeOperator port;
   WinCvnCyusbUsb4 library(port, CvnStandIn("cvn-no-request"));
-  CvnBoardLink link(library, port, ProgramFolder());
-  link.LoadUSB();
+  CvnBoardLink link(library, ProgramFolder());
+  port.ShowLoad(link.LoadUSB());
 
   // Search, connect and download came from the library; the post-boot
   // request found Vendor_Request missing.
@@ -79,7 +79,7 @@ TEST(WinCvnCyusbUsb4, AMissingFunctionIsToldAtItsFirstCallThenTheBoardIsAbsent) 
   EXPECT_TRUE(Contains(text, "(error 127)")) << text;
 
   EXPECT_EQ(link.TransferAdcWord(0x8300), 0x0101);  // nothing written into the reply
-  link.LoadUSB();
+  port.ShowLoad(link.LoadUSB());
   ASSERT_EQ(port.messages.size(), 2U);
   EXPECT_EQ(port.messages[1].text, "No Evaluation Board Found");
   EXPECT_EQ(port.messages[1].title, ": -1");
@@ -88,8 +88,8 @@ TEST(WinCvnCyusbUsb4, AMissingFunctionIsToldAtItsFirstCallThenTheBoardIsAbsent) 
 TEST(WinCvnCyusbUsb4, AMissingLibraryIsToldOnceThenTheBoardIsAbsent) {
   FakeOperator port;
   WinCvnCyusbUsb4 library(port, CvnStandIn("nowhere"));
-  CvnBoardLink link(library, port, ProgramFolder());
-  link.LoadUSB();
+  CvnBoardLink link(library, ProgramFolder());
+  port.ShowLoad(link.LoadUSB());
 
   ASSERT_EQ(port.messages.size(), 2U);
   const std::string& text = port.messages[0].text;
@@ -100,7 +100,7 @@ TEST(WinCvnCyusbUsb4, AMissingLibraryIsToldOnceThenTheBoardIsAbsent) {
 
   link.WriteDacWord(DacLowRequest, 0x03000800);
   EXPECT_EQ(link.State().LinkStatus, LibraryMissingStatus);
-  link.LoadUSB();
+  port.ShowLoad(link.LoadUSB());
   ASSERT_EQ(port.messages.size(), 3U);
   EXPECT_EQ(port.messages[2].text, "No Evaluation Board Found");
 }

@@ -27,7 +27,7 @@ std::string ExerciseTrace(UsbBoardIo& library, FakeOperator& port) {
   std::ostringstream out;
   trace::TraceSink sink(out);
   trace::TracingUsbBoardIo traced(library, sink);
-  UsbBoardIoLink link(traced, port, ProgramFolder());
+  UsbBoardIoLink link(traced, ProgramFolder());
   Exercise(link);
   return out.str();
 }
@@ -59,8 +59,8 @@ TEST_P(WinUsbBoardIoStandIn, CarriesEveryArgumentAndAnswerUnchanged) {
 TEST(WinUsbBoardIo, AMissingFunctionIsToldWithEveryNameTried) {
   FakeOperator port;
   WinUsbBoardIo library(port, UsbBoardIoStandIn("io-no-request"));
-  UsbBoardIoLink link(library, port, ProgramFolder());
-  link.LoadUSB();
+  UsbBoardIoLink link(library, ProgramFolder());
+  port.ShowLoad(link.LoadUSB());
 
   // LoadFirmWare came from the library, so no failed start-up is reported.
   ASSERT_EQ(port.messages.size(), 1U);
@@ -79,8 +79,8 @@ TEST(WinUsbBoardIo, AMissingFunctionIsToldWithEveryNameTried) {
 TEST(WinUsbBoardIo, WithoutTheLibraryAnywhereTheBoardIsAbsent) {
   FakeOperator port;
   WinUsbBoardIo library(port);
-  UsbBoardIoLink link(library, port, ProgramFolder());
-  link.LoadUSB();
+  UsbBoardIoLink link(library, ProgramFolder());
+  port.ShowLoad(link.LoadUSB());
   ASSERT_EQ(port.messages.size(), 2U);
   EXPECT_TRUE(Contains(port.messages[0].text, "UsbBoardIo.dll could not be loaded: "));
   EXPECT_TRUE(Contains(port.messages[0].text, "(error 126)"));

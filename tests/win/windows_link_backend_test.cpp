@@ -39,7 +39,7 @@ TEST(WindowsLinkBackend, TheClassicProgramFindsUsbBoardIoThroughTheLibrarySearch
     ASSERT_NE(backend, nullptr);
     EXPECT_EQ(backend->Simulated(), nullptr);
     board::UsbBoardIoLink link(*backend->Libraries().io, port, board::ProgramFolder());
-    link.LoadUSB();
+    port.ShowLoad(link.LoadUSB());
     EXPECT_EQ(link.State().LinkStatus, 0);
     HMODULE loaded = GetModuleHandleW(L"UsbBoardIo.dll");
     ASSERT_NE(loaded, nullptr);
@@ -56,7 +56,7 @@ TEST(WindowsLinkBackend, WithoutTheLibraryTheProgramIsToldAndCarriesOn) {
   std::unique_ptr<LinkBackend> backend = Created(ClassicEdition, {}, port);
   ASSERT_NE(backend, nullptr);
   board::UsbBoardIoLink link(*backend->Libraries().io, port, board::ProgramFolder());
-  link.LoadUSB();
+  port.ShowLoad(link.LoadUSB());
   ASSERT_EQ(port.messages.size(), 2U);
   EXPECT_NE(port.messages[0].text.find("UsbBoardIo.dll could not be loaded"), std::string::npos);
   EXPECT_EQ(port.messages[1].text, "No Evaluation Board Found");

@@ -31,11 +31,11 @@ TEST_F(UsbAccess, BoardWithoutAccessRightsNamesTheRuleFileOnce) {
       const WithoutFileAccessOverride as_user;
       ASSERT_TRUE(as_user.Active());
       if (classic) {
-        rig.classic.LoadUSB();
-        rig.classic.LoadUSB();  // "Reload USB"
+        rig.port.ShowLoad(rig.classic.LoadUSB());
+        rig.port.ShowLoad(rig.classic.LoadUSB());  // "Reload USB"
       } else {
-        rig.version2.LoadUSB();
-        rig.version2.LoadUSB();
+        rig.port.ShowLoad(rig.version2.LoadUSB());
+        rig.port.ShowLoad(rig.version2.LoadUSB());
       }
     }
     ASSERT_EQ(rig.port.messages.size(), 3U) << classic;
@@ -62,9 +62,9 @@ TEST_F(UsbAccess, BoardWithoutAccessRightsNamesTheRuleFileOnce) {
     {
       const WithoutFileAccessOverride as_user;
       if (classic) {
-        rig.classic.LoadUSB();
+        rig.port.ShowLoad(rig.classic.LoadUSB());
       } else {
-        rig.version2.LoadUSB();
+        rig.port.ShowLoad(rig.version2.LoadUSB());
       }
     }
     EXPECT_EQ(rig.port.messages.size(), 3U);

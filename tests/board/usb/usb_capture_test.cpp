@@ -12,6 +12,7 @@
 
 #include "adc/adc_operations.h"
 #include "board/usb/usb_status.h"
+#include "support/shown_operations.h"
 #include "usb_rig.h"
 
 namespace kx::testing {
@@ -40,10 +41,10 @@ class UsbCapture : public UsbBackendTest {};
 struct CaptureBench {
   explicit CaptureBench(bool classic)
       : link(classic ? static_cast<board::BoardLink&>(rig.classic) : rig.version2),
-        ops(link, rig.port, classic ? AdcWordRules::Classic : AdcWordRules::Version2),
+        core(link, classic ? AdcWordRules::Classic : AdcWordRules::Version2),
         file(folder.Path() / "samples.dat") {
     rig.board.PlugIn();
-    link.LoadUSB();
+    rig.port.ShowLoad(link.LoadUSB());
     std::ofstream(file, std::ios::binary) << "an earlier capture\r\n";
     rig.port.save_answers.emplace_back(file.string());
     rig.board.ClearControls();
@@ -51,7 +52,8 @@ struct CaptureBench {
 
   UsbRig rig;
   board::BoardLink& link;
-  adc::AdcOperations ops;
+  adc::AdcOperations core;
+  kx::testing::ShownAdc ops{core, rig.port};
   ScratchFolder folder;
   std::filesystem::path file;
 };
@@ -73,7 +75,7 @@ TEST_F(UsbCapture, BoardUnpluggedMidCaptureStopsItAndSavesNothing) {
     CaptureBench bench(c.classic);
     UsbRig& rig = bench.rig;
     board::BoardLink& link = bench.link;
-    adc::AdcOperations& ops = bench.ops;
+    kx::testing::ShownAdc& ops = bench.ops;
     const std::filesystem::path& file = bench.file;
 
     rig.board.PullCableAfter(c.answered);
@@ -107,7 +109,7 @@ TEST_F(UsbCapture, BoardUnpluggedMidCaptureStopsItAndSavesNothing) {
 
     // Plugged in again, "Reload USB" boots it and a capture succeeds.
     rig.board.PlugIn();
-    link.LoadUSB();
+    rig.port.ShowLoad(link.LoadUSB());
     EXPECT_EQ(rig.port.messages.size(), 1U) << c.what;
     rig.port.save_answers.emplace_back(file.string());
     ops.CaptureChannel0();
@@ -136,7 +138,7 @@ TEST_F(UsbCapture, ShortReplyMidCaptureStopsItAndSavesNothing) {
     CaptureBench bench(c.classic);
     UsbRig& rig = bench.rig;
     board::BoardLink& link = bench.link;
-    adc::AdcOperations& ops = bench.ops;
+    kx::testing::ShownAdc& ops = bench.ops;
     const std::filesystem::path& file = bench.file;
 
     rig.board.ShortenReplies(c.answered, c.bytes);

@@ -54,7 +54,7 @@ TEST_F(UsbDownload, LongImageGoesOverInChunksOfAtMostOneKibibyte) {
   EmulatedBoardSetup setup = WaitingBoard();
   setup.firmware = (folder.Path() / "KX7312FW.hex").string();
   UsbRig rig(setup, {}, folder.Path().string());
-  Plugged(rig).classic.LoadUSB();
+  rig.port.ShowLoad(Plugged(rig).classic.LoadUSB());
 
   EXPECT_TRUE(rig.port.messages.empty());
   EXPECT_TRUE(rig.board.Running());
@@ -92,9 +92,9 @@ TEST_F(UsbDownload, BadImageIsRefusedBeforeAnythingIsSent) {
       UsbRig rig(WaitingBoard(), {}, folder.Path().string());
       rig.board.PlugIn();
       if (classic) {
-        rig.classic.LoadUSB();
+        rig.port.ShowLoad(rig.classic.LoadUSB());
       } else {
-        rig.version2.LoadUSB();
+        rig.port.ShowLoad(rig.version2.LoadUSB());
       }
       ASSERT_EQ(rig.port.messages.size(), 1U) << c.what;
       EXPECT_EQ(rig.port.messages[0].text, "No Evaluation Board Found") << c.what;
@@ -116,7 +116,7 @@ TEST_F(UsbDownload, BadImageIsRefusedBeforeAnythingIsSent) {
 TEST_F(UsbDownload, MissingImageLooksLikeAMissingBoard) {
   ScratchFolder folder;
   UsbRig rig(WaitingBoard(), {}, folder.Path().string());
-  Plugged(rig).version2.LoadUSB();
+  rig.port.ShowLoad(Plugged(rig).version2.LoadUSB());
   ASSERT_EQ(rig.port.messages.size(), 1U);
   EXPECT_EQ(rig.port.messages[0].text, "No Evaluation Board Found");
   EXPECT_EQ(rig.port.messages[0].title, ": 2");
@@ -131,7 +131,7 @@ TEST_F(UsbDownload, ForeignImageLoadsButTheBoardNeverComesBack) {
   usb::UsbOptions options;
   options.timings.return_wait = std::chrono::milliseconds(300);
   UsbRig rig(WaitingBoard(), options, folder.Path().string());
-  Plugged(rig).version2.LoadUSB();
+  rig.port.ShowLoad(Plugged(rig).version2.LoadUSB());
 
   ASSERT_EQ(rig.port.messages.size(), 1U);
   EXPECT_EQ(rig.port.messages[0].title, ": 7");

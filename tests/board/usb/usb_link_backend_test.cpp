@@ -63,8 +63,8 @@ TEST_F(UsbLinkBackend, WithoutSimulateBothProgramsBootTheBoardThroughTheTrace) {
     EXPECT_EQ(backend->Simulated(), nullptr);
 
     std::unique_ptr<board::BoardLink> link =
-        board::MakeBoardLink(edition->link, backend->Libraries(), port, FirmwareFolder());
-    link->LoadUSB();
+        board::MakeBoardLink(edition->link, backend->Libraries(), FirmwareFolder());
+    port.ShowLoad(link->LoadUSB());
     EXPECT_TRUE(port.messages.empty()) << port.messages[0].text;
     EXPECT_TRUE(board.Running());
     EXPECT_EQ(board.Address(), (board::usb::UsbBusAddress{1, 6}));
@@ -130,8 +130,8 @@ TEST_F(UsbLinkBackend, UsbOptionsChooseTheBoard) {
     options.usb_bus = c.usb_bus;
     std::unique_ptr<LinkBackend> backend = Created(Version2Edition, options, port);
     ASSERT_NE(backend, nullptr) << c.what;
-    board::CvnBoardLink link(*backend->Libraries().cvn, port, FirmwareFolder());
-    link.LoadUSB();
+    board::CvnBoardLink link(*backend->Libraries().cvn, FirmwareFolder());
+    port.ShowLoad(link.LoadUSB());
 
     if (c.title == nullptr) {
       EXPECT_TRUE(port.messages.empty()) << c.what;

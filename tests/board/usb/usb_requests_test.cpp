@@ -27,7 +27,7 @@ class UsbRequests : public UsbBackendTest {
   static std::unique_ptr<UsbRig> Started(bool classic) {
     auto rig = std::make_unique<UsbRig>();
     rig->board.PlugIn();
-    Link(*rig, classic).LoadUSB();
+    rig->port.ShowLoad(Link(*rig, classic).LoadUSB());
     rig->board.ClearControls();
     return rig;
   }
@@ -74,6 +74,8 @@ TEST_F(UsbRequests, DacWordsTravelAsValueAndIndexAndReachTheChip) {
       0x7FF);
   EXPECT_EQ(rig->LastTraceLine(),
             "request handle=1 code=0xDA value=0xFF00 index=823 dir=0 len=0 status=0");
+  rig->port.ShowSent(rig->version2);
+  ASSERT_FALSE(rig->port.status_lines.empty());
   EXPECT_EQ(rig->port.status_lines.back(), "DAC Write: 0x337FF00");
 }
 
@@ -89,8 +91,7 @@ TEST_F(UsbRequests, AdcTransfersAnswerFromTheChipModel) {
   };
   for (const bool classic : {false, true}) {
     SimBoard reference;
-    FakeOperator reference_port;
-    board::UsbBoardIoLink direct(reference.Io(), reference_port, FirmwareFolder());
+    board::UsbBoardIoLink direct(reference.Io(), FirmwareFolder());
     direct.LoadUSB();
 
     std::unique_ptr<UsbRig> rig = Started(classic);
@@ -184,7 +185,7 @@ TEST_F(UsbRequests, RequestWithoutAnswerTimesOut) {
   options.timings.request_timeout = std::chrono::milliseconds(200);
   UsbRig rig(WaitingBoard(), options);
   rig.board.PlugIn();
-  rig.version2.LoadUSB();
+  rig.port.ShowLoad(rig.version2.LoadUSB());
 
   rig.board.SetUnresponsive(true);
   EXPECT_EQ(rig.version2.TransferAdcWord(0x8300), 257);  // the buffer kept its ones
@@ -222,13 +223,13 @@ TEST_F(UsbRequests, UnpluggedBoardFailsEveryRequestAtOnce) {
     EXPECT_EQ(link.State().AdcReplyBytes, (std::array<std::uint8_t, 3>{1, 1, 1}));
 
     // "Reload USB" then finds nothing.
-    link.LoadUSB();
+    rig->port.ShowLoad(link.LoadUSB());
     ASSERT_EQ(rig->port.messages.size(), 1U);
     EXPECT_EQ(rig->port.messages[0].title, classic ? ": -1" : ": 1");
 
     // Plugged in again, the board is found waiting for its firmware.
     rig->board.PlugIn();
-    link.LoadUSB();
+    rig->port.ShowLoad(link.LoadUSB());
     EXPECT_EQ(rig->port.messages.size(), 1U);
     EXPECT_EQ(link.State().LinkStatus, 0);
     link.SendControlRequest(board::PulseLdacRequest);

@@ -24,8 +24,8 @@ std::unique_ptr<board::usb::UsbLinkLibrary> OpenLibrary(const board::usb::UsbOpt
 UsbRig::UsbRig(EmulatedBoardSetup setup, board::usb::UsbOptions options, std::string folder)
     : board(std::move(setup)),
       library(OpenLibrary(options, port)),
-      version2(cvn, port, folder),
-      classic(io, port, folder) {}
+      version2(cvn, folder),
+      classic(io, folder) {}
 
 std::vector<std::string> UsbRig::TraceLines() const {
   std::vector<std::string> lines;

@@ -62,7 +62,7 @@ TEST_F(UsbStartUp, Version2BootsAWaitingBoardAndFollowsItToItsNewAddress) {
   rig.board.PlugIn();
   ASSERT_EQ(rig.board.Address(), (usb::UsbBusAddress{1, 5}));
 
-  rig.version2.LoadUSB();
+  rig.port.ShowLoad(rig.version2.LoadUSB());
 
   EXPECT_EQ(rig.TraceLines(),
             (std::vector<std::string>{
@@ -93,7 +93,7 @@ TEST_F(UsbStartUp, ClassicBootsTheBoardThroughLoadFirmWare) {
   UsbRig rig;
   rig.board.PlugIn();
 
-  rig.classic.LoadUSB();
+  rig.port.ShowLoad(rig.classic.LoadUSB());
 
   EXPECT_EQ(rig.TraceLines(), (std::vector<std::string>{
                                   "loadfirmware status=0 path=" + kFirmwarePath,
@@ -109,8 +109,8 @@ TEST_F(UsbStartUp, ClassicBootsTheBoardThroughLoadFirmWare) {
 TEST_F(UsbStartUp, ReloadLoadsTheRunningBoardAgainOnANewHandle) {
   UsbRig rig;
   rig.board.PlugIn();
-  rig.version2.LoadUSB();
-  rig.version2.LoadUSB();
+  rig.port.ShowLoad(rig.version2.LoadUSB());
+  rig.port.ShowLoad(rig.version2.LoadUSB());
 
   const std::vector<std::string> lines = rig.TraceLines();
   ASSERT_EQ(lines.size(), 8U);
@@ -137,8 +137,8 @@ TEST_F(UsbStartUp, ReloadLoadsTheRunningBoardAgainOnANewHandle) {
 TEST_F(UsbStartUp, ClassicReloadWorksOnABoardThatRunsAlready) {
   UsbRig rig(RunningBoard());
   rig.board.PlugIn();
-  rig.classic.LoadUSB();
-  rig.classic.LoadUSB();
+  rig.port.ShowLoad(rig.classic.LoadUSB());
+  rig.port.ShowLoad(rig.classic.LoadUSB());
 
   EXPECT_TRUE(rig.port.messages.empty());
   EXPECT_EQ(rig.classic.State().LinkStatus, 0);
@@ -150,7 +150,7 @@ TEST_F(UsbStartUp, ClassicReloadWorksOnABoardThatRunsAlready) {
 
 TEST_F(UsbStartUp, NoBoardGivesTheMessageAndStillSendsPostBoot) {
   UsbRig rig;
-  rig.version2.LoadUSB();
+  rig.port.ShowLoad(rig.version2.LoadUSB());
   EXPECT_EQ(rig.TraceLines(),
             (std::vector<std::string>{
                 "search vendor=0x1234 product=0x7312 found=0",
@@ -162,7 +162,7 @@ TEST_F(UsbStartUp, NoBoardGivesTheMessageAndStillSendsPostBoot) {
   EXPECT_EQ(rig.port.messages[0].text, "No Evaluation Board Found");
   EXPECT_EQ(rig.port.messages[0].title, ": 1");
 
-  rig.classic.LoadUSB();
+  rig.port.ShowLoad(rig.classic.LoadUSB());
   ASSERT_EQ(rig.port.messages.size(), 2U);
   EXPECT_EQ(rig.port.messages[1].title, ": -1");
   EXPECT_EQ(rig.LastTraceLine(), "request code=0xE0 value=0x0000 index=0 dir=0 len=0 status=-1");
@@ -182,7 +182,7 @@ TEST_F(UsbStartUp, SearchDescribesTheBoardsItFound) {
   EXPECT_EQ(list[6], 2);  // waiting for firmware
   EXPECT_EQ(list[8], 0);  // no second board
 
-  rig.version2.LoadUSB();
+  rig.port.ShowLoad(rig.version2.LoadUSB());
   list.fill(0xEE);
   EXPECT_EQ(rig.library->Search_For_Boards(0x1234, 0x7312, number, list), 1);
   EXPECT_EQ(list[5], 6);
@@ -201,7 +201,7 @@ TEST_F(UsbStartUp, BusOptionPicksTheBoardThereAndFollowsIt) {
     options.bus_address = c.place;
     UsbRig rig(WaitingBoard(), options);
     rig.board.PlugIn();
-    rig.version2.LoadUSB();
+    rig.port.ShowLoad(rig.version2.LoadUSB());
     if (c.first_status != 0) {
       ASSERT_EQ(rig.port.messages.size(), 1U);
       EXPECT_EQ(rig.port.messages[0].title, ": " + std::to_string(c.first_status));
@@ -210,7 +210,7 @@ TEST_F(UsbStartUp, BusOptionPicksTheBoardThereAndFollowsIt) {
     }
     EXPECT_TRUE(rig.port.messages.empty());
     // 1:5 is gone after the download; the board at its port is still ours.
-    rig.version2.LoadUSB();
+    rig.port.ShowLoad(rig.version2.LoadUSB());
     EXPECT_TRUE(rig.port.messages.empty());
     EXPECT_EQ(rig.board.Appearances(), 3);
     EXPECT_EQ(PostBoots(rig), 2);
@@ -225,7 +225,7 @@ TEST_F(UsbStartUp, IdentifiersComeFromTheOptions) {
   {
     UsbRig unknown(setup);
     unknown.board.PlugIn();
-    unknown.version2.LoadUSB();
+    unknown.port.ShowLoad(unknown.version2.LoadUSB());
     ASSERT_EQ(unknown.port.messages.size(), 1U);
     EXPECT_EQ(unknown.port.messages[0].title, ": 1");
     EXPECT_TRUE(unknown.board.Controls().empty());
@@ -236,7 +236,7 @@ TEST_F(UsbStartUp, IdentifiersComeFromTheOptions) {
   options.running = setup.running;
   UsbRig known(setup, options);
   known.board.PlugIn();
-  known.version2.LoadUSB();
+  known.port.ShowLoad(known.version2.LoadUSB());
   EXPECT_TRUE(known.port.messages.empty());
   EXPECT_TRUE(known.board.Running());
   EXPECT_EQ(PostBoots(known), 1);
