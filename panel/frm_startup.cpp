@@ -12,9 +12,8 @@
 #include <utility>
 
 #include "adc/reference_entry.h"
-#include "board/status_text.h"
-#include "dac/dac_messages.h"
 #include "dac/hex_entry.h"
+#include "panel/control_values.h"
 #include "panel/held_click.h"
 #include "panel/panel_operator_port.h"
 #include "panel/text_box.h"
@@ -28,8 +27,6 @@ constexpr int kTwipsPerPixel = 15;
 constexpr int kClientWidthTwips = 12990;
 constexpr int kTabHeight = 236;
 constexpr std::int16_t kEnterKey = 13;
-// One title for every refused input, DAC or ADC.
-static_assert(std::string_view(dac::DacErrorTitle) == adc::AdcErrorTitle);
 
 }  // namespace
 
@@ -84,7 +81,7 @@ void FrmStartup::Form_Load() {
     winId();
     Centre();
   }
-  ShowDownload(session_.StartUp());
+  port_.ShowDownload(session_.StartUp());
   // The page change has no handler: it may follow the start-up words.
   SSTab1->setCurrentIndex(0);
   port_.SetStatusLine("");
@@ -109,23 +106,7 @@ void FrmStartup::mnuVersion_Click() {
 }
 
 void FrmStartup::mnuReloadUSB_Click() {
-  ShowDownload(session_.ReloadUsb());
-}
-
-void FrmStartup::ShowDownload(const session::StartUpResult& result) {
-  if (result.download.failed) {
-    port_.ShowMessage(board::NoBoardMessage, board::NoBoardTitle(result.download.status),
-                      board::MessageIcon::Exclamation);
-  }
-}
-
-void FrmStartup::Show(const board::OperationResult& result) {
-  if (const std::optional<std::string> text = board::StatusLineText(result.sent)) {
-    port_.SetStatusLine(*text);
-  }
-  if (result.refusal) {
-    port_.ShowMessage(*result.refusal, dac::DacErrorTitle, board::MessageIcon::Exclamation);
-  }
+  port_.ShowDownload(session_.ReloadUsb());
 }
 
 void FrmStartup::txtDAC_GotFocus(std::int16_t index) {
@@ -193,50 +174,22 @@ void FrmStartup::Text3_LostFocus() {
   Text3->setText(QString::fromStdString(adc::NormaliseReferenceText(Text3->text().toStdString())));
 }
 
-dac::DacOperations::ChannelTicks FrmStartup::Ticks(const std::array<QCheckBox*, 16>& boxes) const {
-  dac::DacOperations::ChannelTicks ticked{};
-  for (std::size_t i = 0; i < boxes.size(); ++i) {
-    ticked[i] = boxes[i]->isChecked();
-  }
-  return ticked;
-}
-
-dac::GroupTicks FrmStartup::GroupTicksOf(const std::array<QCheckBox*, 16>& boxes, int group) const {
-  dac::GroupTicks ticked{};
-  for (std::size_t d = 0; d < ticked.size(); ++d) {
-    ticked[d] = boxes[static_cast<std::size_t>(group) * ticked.size() + d]->isChecked();
-  }
-  return ticked;
-}
-
-namespace {
-
-dac::DacOperations::ChannelTexts Texts(const std::array<TextBox*, 16>& boxes) {
-  dac::DacOperations::ChannelTexts texts;
-  for (std::size_t i = 0; i < boxes.size(); ++i) {
-    texts[i] = boxes[i]->text().toStdString();
-  }
-  return texts;
-}
-
-}  // namespace
-
 void FrmStartup::cmdLoadInputReg_Click() {
-  Show(dac_.LoadInputRegisters(Ticks(chkINPUTREG), Texts(txtDAC), mnuAutoLDAC->isChecked()));
+  port_.Show(dac_.LoadInputRegisters(Ticks(chkINPUTREG), Texts(txtDAC), mnuAutoLDAC->isChecked()));
 }
 
 void FrmStartup::cmdLoadDACReg_Click() {
-  Show(dac_.UpdateDacRegisters(Ticks(chkDACREG), Texts(txtDAC), mnuAutoLDAC->isChecked()));
+  port_.Show(dac_.UpdateDacRegisters(Ticks(chkDACREG), Texts(txtDAC), mnuAutoLDAC->isChecked()));
 }
 
 void FrmStartup::cmdDACwrite_Click() {
-  Show(dac_.RawWrite(optDAC[0]->isChecked() ? 0 : 1, Text1->text().toStdString()));
+  port_.Show(dac_.RawWrite(optDAC[0]->isChecked() ? 0 : 1, Text1->text().toStdString()));
 }
 
 void FrmStartup::cmdProgram_Click(std::int16_t index) {
   const auto g = static_cast<std::size_t>(index);
-  Show(dac_.ProgramPowerDown(index, GroupTicksOf(chkPoweredDown, index),
-                             cboPowerDown[g]->currentIndex()));
+  port_.Show(dac_.ProgramPowerDown(index, GroupTicksOf(chkPoweredDown, index),
+                                   cboPowerDown[g]->currentIndex()));
 }
 
 void FrmStartup::cboPowerDown_Click(std::int16_t index) {
@@ -267,26 +220,28 @@ void FrmStartup::chkPoweredDown_Click(std::int16_t /*index*/) {}
 void FrmStartup::chkLDAC_Click(std::int16_t /*index*/) {}
 
 void FrmStartup::cmdProgramLDAC_Click(std::int16_t index) {
-  Show(dac_.ProgramLdac(index, GroupTicksOf(chkLDAC, index)));
+  port_.Show(dac_.ProgramLdac(index, GroupTicksOf(chkLDAC, index)));
 }
 
 void FrmStartup::cboREFERENCE_Click(std::int16_t index) {
-  Show(dac_.ChooseReference(index, cboREFERENCE[static_cast<std::size_t>(index)]->currentIndex()));
+  port_.Show(
+      dac_.ChooseReference(index, cboREFERENCE[static_cast<std::size_t>(index)]->currentIndex()));
 }
 
 void FrmStartup::cboClearCode_Click(std::int16_t index) {
-  Show(dac_.ChooseClearCode(index, cboClearCode[static_cast<std::size_t>(index)]->currentIndex()));
+  port_.Show(
+      dac_.ChooseClearCode(index, cboClearCode[static_cast<std::size_t>(index)]->currentIndex()));
   LF();
 }
 
 void FrmStartup::cmdCLR_Click(std::int16_t index) {
-  Show(dac_.ClrLine(index));
+  port_.Show(dac_.ClrLine(index));
 }
 void FrmStartup::cmdLDAC_Click(std::int16_t index) {
-  Show(dac_.LdacLine(index));
+  port_.Show(dac_.LdacLine(index));
 }
 void FrmStartup::cmdPulseLDAC_Click() {
-  Show(dac_.PulseLdac());
+  port_.Show(dac_.PulseLdac());
 }
 
 void FrmStartup::Combo1_Click(std::int16_t /*index*/) {
@@ -296,12 +251,12 @@ void FrmStartup::Combo1_Click(std::int16_t /*index*/) {
       chosen[i] = Combo1[i]->currentIndex();
     }
   }
-  Show(adc_.ChooseListEntry(chosen));
+  port_.Show(adc_.ChooseListEntry(chosen));
 }
 
 void FrmStartup::cmdWriteADC_Click() {
   const adc::AdcWriteResult result = adc_.WriteAdc(Text2->text().toStdString());
-  Show(result.done);
+  port_.Show(result.done);
   if (result.reply_text) {
     Label8->setText(QString::fromStdString(*result.reply_text));
   }
@@ -310,7 +265,7 @@ void FrmStartup::cmdWriteADC_Click() {
 void FrmStartup::cmdReadADC_Click() {
   const adc::AdcReading reading =
       adc_.ReadAll(Text3 != nullptr ? Text3->text().toStdString() : std::string());
-  Show(reading.done);
+  port_.Show(reading.done);
   if (optFORMAT[0]->isChecked()) {
     convert2hex();
   } else {
@@ -332,39 +287,11 @@ void FrmStartup::optFORMAT_Click(std::int16_t index) {
 }
 
 void FrmStartup::Command4_Click() {
-  Capture(session::CaptureKind::AllChannels);
+  port_.Capture(session_, session::CaptureKind::AllChannels);
 }
 
 void FrmStartup::Command3_Click() {
-  Capture(session::CaptureKind::Channel0);
-}
-
-// The dialog, then the transfers and the file. Only the all-channel capture
-// shows "Taking Samples", once the file has been found writable.
-void FrmStartup::Capture(session::CaptureKind kind) {
-  const std::optional<std::string> path = port_.AskSavePath(adc::SampleFileFilter);
-  // An empty name is a dialog closed without a choice.
-  if (!path || path->empty()) {
-    return;
-  }
-  const bool status_shown = kind == session::CaptureKind::AllChannels;
-  const session::CaptureReport report =
-      session_.CaptureToFile(kind, *path, [&](int done, int total) {
-        if (done == 0 && status_shown) {
-          port_.SetCaptureStatus(adc::TakingSamplesText);
-        }
-        port_.SetCaptureProgress(done, total);
-      });
-  Show({report.samples.sent, std::nullopt});
-  if (report.transfers_made) {
-    if (status_shown) {
-      port_.SetCaptureStatus("");
-    }
-    port_.SetCaptureProgress(0, 0);
-  }
-  if (report.failure) {
-    port_.ShowMessage(*report.failure, adc::AdcErrorTitle, board::MessageIcon::Exclamation);
-  }
+  port_.Capture(session_, session::CaptureKind::Channel0);
 }
 
 void FrmStartup::LF() {

@@ -102,14 +102,6 @@ class FrmStartup final : public QMainWindow {
   void CheckDacText(std::int16_t index, bool defer_message);
   void Tell(TextBox* box);
   void ShowCodes(bool hex);
-  // The status line after an operation and, for a refused input, its
-  // message.
-  void Show(const board::OperationResult& result);
-  // "No Evaluation Board Found" after a failed download.
-  void ShowDownload(const session::StartUpResult& result);
-  void Capture(session::CaptureKind kind);
-  dac::DacOperations::ChannelTicks Ticks(const std::array<QCheckBox*, 16>& boxes) const;
-  dac::GroupTicks GroupTicksOf(const std::array<QCheckBox*, 16>& boxes, int group) const;
 
   const Edition& edition_;
   PanelOperatorPort& port_;

@@ -7,6 +7,11 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QStringList>
+#include <string_view>
+
+#include "adc/adc_operations.h"
+#include "board/status_text.h"
+#include "dac/dac_messages.h"
 
 namespace kx::panel {
 
@@ -149,6 +154,53 @@ void PanelOperatorPort::SetCaptureProgress(int done, int total) {
   capture_progress_->setValue(done);
   capture_progress_->show();
   capture_progress_->repaint();
+}
+
+// One title for every refused input, DAC or ADC.
+static_assert(std::string_view(dac::DacErrorTitle) == adc::AdcErrorTitle);
+
+void PanelOperatorPort::Show(const board::OperationResult& result) {
+  if (const std::optional<std::string> text = board::StatusLineText(result.sent)) {
+    SetStatusLine(*text);
+  }
+  if (result.refusal) {
+    ShowMessage(*result.refusal, dac::DacErrorTitle, board::MessageIcon::Exclamation);
+  }
+}
+
+void PanelOperatorPort::ShowDownload(const session::StartUpResult& result) {
+  if (result.download.failed) {
+    ShowMessage(board::NoBoardMessage, board::NoBoardTitle(result.download.status),
+                board::MessageIcon::Exclamation);
+  }
+}
+
+void PanelOperatorPort::Capture(session::BoardSession& session, session::CaptureKind kind) {
+  const std::optional<std::string> path = AskSavePath(adc::SampleFileFilter);
+  // An empty name is a dialog closed without a choice.
+  if (!path || path->empty()) {
+    return;
+  }
+  // The channel-0 capture never shows "Taking Samples", so it leaves Label1
+  // alone.
+  const bool status_shown = kind == session::CaptureKind::AllChannels;
+  const session::CaptureReport report =
+      session.CaptureToFile(kind, *path, [&](int done, int total) {
+        if (done == 0 && status_shown) {
+          SetCaptureStatus(adc::TakingSamplesText);
+        }
+        SetCaptureProgress(done, total);
+      });
+  Show({report.samples.sent, std::nullopt});
+  if (report.transfers_made) {
+    if (status_shown) {
+      SetCaptureStatus("");
+    }
+    SetCaptureProgress(0, 0);
+  }
+  if (report.failure) {
+    ShowMessage(*report.failure, adc::AdcErrorTitle, board::MessageIcon::Exclamation);
+  }
 }
 
 }  // namespace kx::panel

@@ -4,7 +4,9 @@
 #include <optional>
 #include <string>
 
+#include "board/link_record.h"
 #include "board/operator_port.h"
+#include "session/board_session.h"
 
 class QLabel;
 class QProgressBar;
@@ -35,6 +37,16 @@ class PanelOperatorPort final : public board::OperatorPort {
   // `done` of `total` transfers, drawn at once without processing input
   // events; total 0 hides the progress display.
   void SetCaptureProgress(int done, int total);
+
+  // What the window shows of an operation's result: the last word sent on the
+  // status line and, for a refused input, why.
+  void Show(const board::OperationResult& result);
+  // "No Evaluation Board Found" after a failed download.
+  void ShowDownload(const session::StartUpResult& result);
+  // A capture button: the save dialog, then the session's transfers and
+  // file with "Taking Samples" (all channels only) and the progress, then
+  // the outcome.
+  void Capture(session::BoardSession& session, session::CaptureKind kind);
 
  private:
   QPointer<QWidget> window_;
