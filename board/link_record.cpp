@@ -57,12 +57,9 @@ std::optional<std::string> EchoText(const LinkRecord& record) {
 }
 
 std::optional<std::string> StatusLineText(const std::vector<LinkRecord>& sent) {
-  for (auto record = sent.rbegin(); record != sent.rend(); ++record) {
-    if (std::optional<std::string> text = EchoText(*record)) {
-      return text;
-    }
-  }
-  return std::nullopt;
+  const auto echoed = std::find_if(sent.rbegin(), sent.rend(),
+                                   [](const LinkRecord& r) { return EchoText(r).has_value(); });
+  return echoed == sent.rend() ? std::nullopt : EchoText(*echoed);
 }
 
 }  // namespace kx::board
