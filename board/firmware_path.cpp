@@ -15,6 +15,18 @@
 
 namespace kx::board {
 
+namespace {
+
+// The installed data folder relative to the programs' folder, as the build
+// configured it.
+#ifdef KX_INSTALLED_FIRMWARE_FOLDER
+constexpr std::string_view kInstalledFirmwareFolder = KX_INSTALLED_FIRMWARE_FOLDER;
+#else
+constexpr std::string_view kInstalledFirmwareFolder = "../share/kx7312";
+#endif
+
+}  // namespace
+
 std::string ProgramFolder() {
 #ifdef _WIN32
   // The executable's path in the ANSI code page, the text the link library
@@ -42,6 +54,31 @@ std::string ProgramFolder() {
   }
   return std::filesystem::current_path(error).string();
 #endif
+}
+
+std::string FirmwareFolder() {
+  return FirmwareFolderOf(ProgramFolder(), kInstalledFirmwareFolder);
+}
+
+std::string FirmwareFolderOf(std::string_view program_folder, std::string_view installed) {
+  const std::string beside(program_folder);
+#ifndef _WIN32
+  std::error_code error;
+  if (!std::filesystem::exists(MakeFirmwarePath(beside), error) && !installed.empty()) {
+    const std::filesystem::path data =
+        (std::filesystem::path(beside) / std::filesystem::path(installed)).lexically_normal();
+    if (std::filesystem::exists(data / FirmwareFileName, error)) {
+      std::string folder = data.string();
+      if (folder.size() > 1 && folder.back() == PathSeparator) {
+        folder.pop_back();
+      }
+      return folder;
+    }
+  }
+#else
+  (void)installed;
+#endif
+  return beside;
 }
 
 std::string MakeFirmwarePath(std::string_view folder, char separator) {

@@ -60,7 +60,7 @@ int RunCtl(const std::vector<std::string>& args, std::istream& in, std::ostream&
     return ExitUsage;
   }
   const board::LinkBackend& backend = *std::get<std::unique_ptr<board::LinkBackend>>(created);
-  LinkSetup link{backend.Libraries(), port, board::ProgramFolder(),
+  LinkSetup link{backend.Libraries(), port, board::FirmwareFolder(),
                  [&backend] { return backend.LastProblem(); }};
   const int status = RunCommands(*options.edition, link, commands.commands, options.json, out, err);
   // Said once, at the end: the link went on without its trace, but a trace

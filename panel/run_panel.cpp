@@ -42,7 +42,7 @@ int RunProgram(int argc, char** argv, const Edition& edition) {
   backend->OnTraceFailure(
       [&trace_notice](const std::string& problem) { trace_notice.Report(problem); });
 
-  FrmStartup window(edition, backend->Libraries(), port, board::ProgramFolder());
+  FrmStartup window(edition, backend->Libraries(), port, board::FirmwareFolder());
   window.Form_Load();
   window.show();
   return QApplication::exec();

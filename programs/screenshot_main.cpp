@@ -19,7 +19,7 @@ bool Save(const kx::Edition& edition, const QString& path) {
   options.simulate = true;
   auto created = kx::board::LinkBackend::Create(edition.link, options, port);
   const auto& backend = std::get<std::unique_ptr<kx::board::LinkBackend>>(created);
-  kx::panel::FrmStartup window(edition, backend->Libraries(), port, kx::board::ProgramFolder());
+  kx::panel::FrmStartup window(edition, backend->Libraries(), port, kx::board::FirmwareFolder());
   window.Form_Load();
   window.show();
   QApplication::processEvents();

@@ -15,6 +15,7 @@ PACKAGES="
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang-format clang-tidy
   xvfb xauth x11-utils
+  lintian appstream desktop-file-utils bash-completion
 "
 for set in "$@"; do
   case "$set" in

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <string>
 
+#include "support/temp_folder.h"
+
 namespace kx::board {
 namespace {
 
@@ -56,6 +58,27 @@ TEST(ProgramFolder, IsTheFolderThatHoldsTheFirmwareImage) {
   EXPECT_TRUE(
       std::filesystem::equivalent(folder, std::filesystem::path(KX_TEST_FIRMWARE).parent_path()));
 }
+
+#ifndef _WIN32
+// An installed program finds the image in the package's data folder, while a
+// copy beside the program still wins, as it does in a build tree.
+TEST(FirmwareFolder, BesideTheProgramFirstThenTheInstalledDataFolder) {
+  testing::TempFolder root;
+  const std::filesystem::path bin = root.Path() / "usr" / "bin";
+  const std::filesystem::path data = root.Path() / "usr" / "share" / "kx7312";
+  std::filesystem::create_directories(bin);
+  std::filesystem::create_directories(data);
+  const std::string installed = "../share/kx7312";
+
+  // Neither: the program's folder, which the failure message then names.
+  EXPECT_EQ(FirmwareFolderOf(bin.string(), installed), bin.string());
+  testing::WriteBytes(MakeFirmwarePath(data.string()), ":00000001FF\n");
+  EXPECT_EQ(FirmwareFolderOf(bin.string(), installed), data.string());
+  EXPECT_EQ(FirmwareFolderOf(bin.string(), ""), bin.string()) << "no installed folder configured";
+  testing::WriteBytes(MakeFirmwarePath(bin.string()), ":00000001FF\n");
+  EXPECT_EQ(FirmwareFolderOf(bin.string(), installed), bin.string());
+}
+#endif
 
 }  // namespace
 }  // namespace kx::board

@@ -1,0 +1,54 @@
+#!/bin/bash
+# The kx7312ctl completion offers what the command line accepts at each
+# place: options, command words, low|high, modes, channels, file names.
+# Usage: completion.sh COMPLETION_FILE
+set -u
+source /usr/share/bash-completion/bash_completion
+source "$1"
+
+failures=0
+# complete WORDS... : the completion of the last word (may be empty).
+check() {
+    local expected=$1
+    shift
+    COMP_WORDS=("$@")
+    COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+    COMP_LINE="$*"
+    COMP_POINT=${#COMP_LINE}
+    COMPREPLY=()
+    _kx7312ctl kx7312ctl "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
+    local got
+    got=$(printf "%s\n" "${COMPREPLY[@]}" | LC_ALL=C sort | tr '\n' ' ')
+    if [[ $got != "$expected " ]]; then
+        echo "after '$*': expected '$expected', got '${got% }'" >&2
+        failures=$((failures + 1))
+    fi
+}
+
+check "adc" kx7312ctl ad
+check "--edition" kx7312ctl --ed
+check "classic version2" kx7312ctl --edition ""
+check "load" kx7312ctl dac lo
+check "high low" kx7312ctl dac write ""
+check "100k 1k normal three-state" kx7312ctl dac power-down low ""
+check "external internal" kx7312ctl dac reference high ""
+check "0x0000 0x0800 0x0FFF" kx7312ctl dac clear-code low ""
+check "clr-high clr-low" kx7312ctl line clr
+check "10= 11= 12= 13= 14= 15= 1=" kx7312ctl dac load 1
+check "--no-pulse --update" kx7312ctl dac load 0=800 --
+check "2xvref vref" kx7312ctl adc configure --range ""
+check "dec hex volts" kx7312ctl adc read --format ""
+check "capture capture-channel0" kx7312ctl adc cap
+check "configure" kx7312ctl --simulate dac load 0=1 adc conf
+
+# File names where a command takes a file.
+folder=$(mktemp -d)
+trap 'rm -rf "$folder"' EXIT
+touch "$folder/samples.dat"
+check "$folder/samples.dat" kx7312ctl adc capture "$folder/sam"
+check "$folder/samples.dat" kx7312ctl script "$folder/s"
+
+if ((failures > 0)); then
+    exit 1
+fi
+echo "kx7312ctl completion: all cases offered as expected"
