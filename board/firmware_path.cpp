@@ -61,7 +61,7 @@ std::string FirmwareFolder() {
 }
 
 std::string FirmwareFolderOf(std::string_view program_folder, std::string_view installed) {
-  const std::string beside(program_folder);
+  std::string beside(program_folder);
 #ifndef _WIN32
   std::error_code error;
   if (!std::filesystem::exists(MakeFirmwarePath(beside), error) && !installed.empty()) {
