@@ -6,7 +6,7 @@
 
 namespace kx::board::win {
 
-void Exercise(BoardLink& link) {
+void Exercise(BoardLink& link, kx::testing::FakeOperator& port) {
   port.ShowLoad(link.LoadUSB());
   for (std::int32_t channel = 0; channel < 16; ++channel) {
     // Command 3: input and DAC register at once; codes spread over 12 bits.

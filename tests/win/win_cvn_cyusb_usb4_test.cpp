@@ -29,7 +29,7 @@ std::string ExerciseTrace(CvnCyusbUsb4& library, FakeOperator& port) {
   trace::TraceSink sink(out);
   trace::TracingCvnCyusbUsb4 traced(library, sink);
   CvnBoardLink link(traced, ProgramFolder());
-  Exercise(link);
+  Exercise(link, port);
   return out.str();
 }
 

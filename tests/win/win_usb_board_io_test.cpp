@@ -28,7 +28,7 @@ std::string ExerciseTrace(UsbBoardIo& library, FakeOperator& port) {
   trace::TraceSink sink(out);
   trace::TracingUsbBoardIo traced(library, sink);
   UsbBoardIoLink link(traced, ProgramFolder());
-  Exercise(link);
+  Exercise(link, port);
   return out.str();
 }
 
