@@ -38,7 +38,7 @@ TEST(WindowsLinkBackend, TheClassicProgramFindsUsbBoardIoThroughTheLibrarySearch
     std::unique_ptr<LinkBackend> backend = Created(ClassicEdition, {}, port);
     ASSERT_NE(backend, nullptr);
     EXPECT_EQ(backend->Simulated(), nullptr);
-    board::UsbBoardIoLink link(*backend->Libraries().io, port, board::ProgramFolder());
+    board::UsbBoardIoLink link(*backend->Libraries().io, board::ProgramFolder());
     port.ShowLoad(link.LoadUSB());
     EXPECT_EQ(link.State().LinkStatus, 0);
     HMODULE loaded = GetModuleHandleW(L"UsbBoardIo.dll");
@@ -55,7 +55,7 @@ TEST(WindowsLinkBackend, WithoutTheLibraryTheProgramIsToldAndCarriesOn) {
   FakeOperator port;
   std::unique_ptr<LinkBackend> backend = Created(ClassicEdition, {}, port);
   ASSERT_NE(backend, nullptr);
-  board::UsbBoardIoLink link(*backend->Libraries().io, port, board::ProgramFolder());
+  board::UsbBoardIoLink link(*backend->Libraries().io, board::ProgramFolder());
   port.ShowLoad(link.LoadUSB());
   ASSERT_EQ(port.messages.size(), 2U);
   EXPECT_NE(port.messages[0].text.find("UsbBoardIo.dll could not be loaded"), std::string::npos);
