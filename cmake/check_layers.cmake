@@ -1,6 +1,6 @@
 # Checks that every source folder includes only from the folders its README
 # allows, so that the layers stay as the tree shows them:
-#   programs -> panel, ctl -> session -> dac, adc -> board
+#   programs -> panel, scpi -> ctl -> session -> dac, adc -> board
 # Run by every build (target kx_layers) and as a test:
 #   cmake -DROOT=<source folder> -P cmake/check_layers.cmake
 cmake_minimum_required(VERSION 3.25)
@@ -18,8 +18,9 @@ set(layers
   "session|board dac adc"
   "panel|board board/backend dac adc session"
   "ctl|board board/backend dac adc session"
-  "programs|board board/backend session panel ctl"
-  "bench|board board/sim board/trace board/usb dac adc session ctl"
+  "scpi|board board/backend dac adc session ctl"
+  "programs|board board/backend session panel ctl scpi"
+  "bench|board board/sim board/trace board/usb dac adc session ctl scpi"
 )
 
 set(folders "")

@@ -23,6 +23,9 @@ constexpr const char* kCommands = R"(Commands (CH: channel 0-15; CODE, WORD: hex
   adc capture FILE
   adc capture-channel0 FILE
   script FILE|-          one command per line, # comments
+  serve [--listen ADDR:PORT]
+                         the board as a SCPI instrument on the network (default
+                         127.0.0.1:5025) until SIGINT or SIGTERM
 
 One start-up per call, then the commands in order; several may follow one
 another on the command line. Exit status: 0 success, 1 the board, the link

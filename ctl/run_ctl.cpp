@@ -36,23 +36,8 @@ int RunCommands(const Edition& edition, const LinkSetup& link, const CommandSequ
   return ExitSuccess;
 }
 
-int RunCtl(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
-           std::ostream& err) {
-  const ParsedCtlOptions parsed = ParseCtlOptions(args);
-  if (!parsed.options) {
-    (parsed.text_is_error ? err : out) << parsed.text;
-    return parsed.exit_code;
-  }
-  const CtlOptions& options = *parsed.options;
-
-  // Every command and every script line is checked before the board hears
-  // a word.
-  const CommandList commands = ReadCommands(options.words, *options.edition, in);
-  if (!commands.error.empty()) {
-    err << "kx7312ctl: " << commands.error << "\n";
-    return ExitUsage;
-  }
-
+int WithLink(const CtlOptions& options, std::ostream& err,
+             const std::function<int(const LinkSetup& link)>& body) {
   ConsolePort port;
   auto created = board::LinkBackend::Create(options.edition->link, options.link, port);
   if (const auto* error = std::get_if<std::string>(&created)) {
@@ -62,7 +47,7 @@ int RunCtl(const std::vector<std::string>& args, std::istream& in, std::ostream&
   const board::LinkBackend& backend = *std::get<std::unique_ptr<board::LinkBackend>>(created);
   LinkSetup link{backend.Libraries(), port, board::FirmwareFolder(),
                  [&backend] { return backend.LastProblem(); }};
-  const int status = RunCommands(*options.edition, link, commands.commands, options.json, out, err);
+  const int status = body(link);
   // Said once, at the end: the link went on without its trace, but a trace
   // that silently misses calls would mislead whoever reads it.
   if (const std::string trace = backend.TraceProblem(); !trace.empty()) {
@@ -70,6 +55,39 @@ int RunCtl(const std::vector<std::string>& args, std::istream& in, std::ostream&
     return ExitFailure;
   }
   return status;
+}
+
+int RunCtl(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+           std::ostream& err) {
+  return RunCtl(args, in, out, err, {});
+}
+
+int RunCtl(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+           std::ostream& err, const ServeEntry& serve) {
+  const ParsedCtlOptions parsed = ParseCtlOptions(args);
+  if (!parsed.options) {
+    (parsed.text_is_error ? err : out) << parsed.text;
+    return parsed.exit_code;
+  }
+  const CtlOptions& options = *parsed.options;
+  if (options.words.front() == "serve") {
+    if (!serve) {
+      err << "kx7312ctl: serve: this build has no server\n";
+      return ExitUsage;
+    }
+    return serve(options, out, err);
+  }
+
+  // Every command and every script line is checked before the board hears
+  // a word.
+  const CommandList commands = ReadCommands(options.words, *options.edition, in);
+  if (!commands.error.empty()) {
+    err << "kx7312ctl: " << commands.error << "\n";
+    return ExitUsage;
+  }
+  return WithLink(options, err, [&](const LinkSetup& link) {
+    return RunCommands(*options.edition, link, commands.commands, options.json, out, err);
+  });
 }
 
 }  // namespace kx::ctl

@@ -20,6 +20,15 @@ namespace kx::ctl {
 int RunCtl(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
            std::ostream& err);
 
+struct CtlOptions;
+
+// `kx7312ctl serve ...`: the options given and the words from "serve" on.
+// Given by builds that have the server; without it "serve" is refused.
+using ServeEntry =
+    std::function<int(const CtlOptions& options, std::ostream& out, std::ostream& err)>;
+int RunCtl(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+           std::ostream& err, const ServeEntry& serve);
+
 // Where RunCommands runs: the link libraries, the port they report to (if
 // any), the folder holding the firmware image, and optionally the backend's
 // own account of why a board could not be reached.
@@ -29,6 +38,12 @@ struct LinkSetup {
   std::string program_folder;
   std::function<std::string()> link_problem;
 };
+
+// Makes the link backend the options name and runs `body` over it. Returns
+// the body's status, or 2 when no backend could be made, or 1 when the
+// trace file could not be written (said last on `err`).
+int WithLink(const CtlOptions& options, std::ostream& err,
+             const std::function<int(const LinkSetup& link)>& body);
 
 // Start-up and the commands, stopping at the first failure. A script's
 // commands are parsed from its checked text one at a time as they run.

@@ -57,7 +57,7 @@ Outcome Session::StartUp() {
   return Finish({}, std::nullopt);
 }
 
-Outcome Session::Run(const Command& command) {
+Outcome Session::Run(const Command& command, const adc::CaptureStop& stop) {
   if (after_failure_ == AfterFailure::Serve) {
     watch_.Rearm();
   }
@@ -127,7 +127,7 @@ Outcome Session::Run(const Command& command) {
             }
             // No file: the samples go back to the caller as the file's text.
             const adc::CaptureSamples samples =
-                capture.channel0 ? adc_.TakeChannel0() : adc_.TakeAllChannels();
+                capture.channel0 ? adc_.TakeChannel0({}, stop) : adc_.TakeAllChannels({}, stop);
             if (samples.stopped) {
               return samples.stopped->reason;
             }

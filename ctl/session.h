@@ -63,7 +63,9 @@ class Session {
 
   // The window's load: LoadUSB, AdcResults to 0, the four start-up ADC words.
   Outcome StartUp();
-  Outcome Run(const Command& command);
+  // `stop` is asked between the transfers of a capture with no file whether
+  // to stop it, as when the client that asked for it has gone.
+  Outcome Run(const Command& command, const adc::CaptureStop& stop = {});
 
   const session::BoardSession& Board() const { return board_; }
 

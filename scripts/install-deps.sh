@@ -10,7 +10,8 @@ set -eu
 PACKAGES="
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev libgl-dev
-  libfmt-dev nlohmann-json3-dev libcli11-dev
+  libfmt-dev nlohmann-json3-dev libcli11-dev libasio-dev
+  python3 python3-pyvisa python3-pyvisa-py
   libusb-1.0-0-dev libumockdev-dev umockdev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang-format clang-tidy

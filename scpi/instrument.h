@@ -1,0 +1,71 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "adc/adc_operations.h"
+#include "ctl/session.h"
+#include "scpi/scpi_error.h"
+#include "scpi/status.h"
+#include "session/edition.h"
+
+namespace kx::scpi {
+
+// One connected client as the instrument sees it: a name for the log and
+// its own error queue and status registers.
+struct Client {
+  std::string name;
+  ClientStatus status;
+};
+
+// A new board session, not yet started; the instrument starts it, and makes
+// a new one for *RST.
+using SessionMaker = std::function<std::unique_ptr<ctl::Session>()>;
+
+// Where the instrument writes one line per error and per message of the
+// link libraries.
+using LogLine = std::function<void(const std::string&)>;
+
+// The board as a SCPI instrument: the command tree over the session of
+// kx7312ctl, so that every word on the wire is the panel's. A line is
+// parsed and every unit in it checked before the first one runs: a line
+// with a bad unit runs none and queues the error, so a typing slip never
+// half-reaches the board. Used from one thread.
+class Instrument {
+ public:
+  Instrument(const Edition& edition, SessionMaker make_session, LogLine log);
+
+  // The program's start-up on a new session; also what *RST does.
+  ctl::Outcome StartUp();
+
+  // Runs one program message line (without its line end). Returns the
+  // response line (without its line end) when the line held queries that
+  // answered. `stop` is asked during captures whether the client is gone.
+  std::optional<std::string> Execute(std::string_view line, Client& client,
+                                     const adc::CaptureStop& stop = {});
+
+  // Queues and logs an error found outside a line, such as a line too long.
+  void Refuse(Client& client, const Error& error);
+
+  const Edition& edition() const { return edition_; }
+  const ctl::Session& Session() const { return *session_; }
+  bool AutoPulse() const { return auto_pulse_; }
+  void SetAutoPulse(bool on) { auto_pulse_ = on; }
+
+  // The objects a command's check hands to the run; defined in the source.
+  struct Run;
+
+ private:
+  friend struct Run;
+
+  const Edition& edition_;
+  SessionMaker make_session_;
+  LogLine log_;
+  std::unique_ptr<ctl::Session> session_;
+  bool auto_pulse_ = true;  // DAC:LOAD:PULSe, the LDAC pulse after a load
+};
+
+}  // namespace kx::scpi

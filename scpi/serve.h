@@ -1,0 +1,34 @@
+#pragma once
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "ctl/ctl_options.h"
+
+namespace kx::scpi {
+
+// Where `kx7312ctl serve` listens unless --listen says otherwise: loopback,
+// the usual raw-socket SCPI port.
+inline constexpr const char* DefaultListen = "127.0.0.1:5025";
+
+struct ListenAddress {
+  std::string address;  // as asio takes it: "127.0.0.1", "::1"
+  unsigned short port = 0;
+};
+
+// "ADDR:PORT", "[V6ADDR]:PORT"; port 0 lets the system choose. On a
+// mistake, the message.
+struct ParsedListen {
+  std::optional<ListenAddress> listen;
+  std::string error;
+};
+ParsedListen ParseListen(const std::string& text);
+
+// kx7312ctl serve [--listen ADDR:PORT]: `options.words` starts with
+// "serve". One start-up, then the server until SIGINT or SIGTERM. The bound
+// address goes to `out` as "listening on ADDR:PORT"; the log to `err`.
+int Serve(const ctl::CtlOptions& options, std::ostream& out, std::ostream& err);
+
+}  // namespace kx::scpi

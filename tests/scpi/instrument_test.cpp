@@ -1,0 +1,229 @@
+// The command tree on the simulated board, in this process: what each
+// command answers, what it sends, and that nothing bad reaches the board.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "instrument_rig.h"
+
+namespace kx::scpi {
+namespace {
+
+using testing::InstrumentRig;
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = text.find(separator, start);
+    parts.push_back(text.substr(start, end - start));
+    if (end == std::string::npos) {
+      return parts;
+    }
+    start = end + 1;
+  }
+}
+
+struct Exchange {
+  std::string line;
+  std::string response;
+};
+
+TEST(ScpiInstrumentTest, AnswersInTurn) {
+  InstrumentRig rig;
+  const std::vector<Exchange> exchanges = {
+      {"*IDN?", std::string("KX7312,KX7312(version2),0,") + KX7312CTL_VERSION},
+      {"*OPC?", "1"},
+      {"*ESR?", "0"},
+      {"*OPC", "<none>"},
+      {"*ESR?", "1"},
+      {"*ESR?", "0"},
+      {"*STB?", "0"},
+      {"SYST:ERR?", "0,\"No error\""},
+      {"system:error:next?", "0,\"No error\""},
+      {"SYST:VERS?", "1999.0"},
+      {"*ESE 36;*ESE?", "36"},
+      {"*SRE 32;*SRE?", "32"},
+      {"dac:load:puls?", "1"},
+      {"DAC:LOAD:PULS OFF;PULS?", "0"},
+      {"DAC:LOAD:PULSE ON;:DAC:LOAD:PULS?", "1"},
+      {"ADC:CONF?", "VREF2X,TRIS,TWOS"},
+      {"ADC:CONFIGURE VREF,WEAK,BIN;CONF?", "VREF,WEAK,BIN"},
+      {"ADC:CONF;CONF?", "VREF2X,TRIS,TWOS"},
+      {"*IDN?;*OPC?", std::string("KX7312,KX7312(version2),0,") + KX7312CTL_VERSION + ";1"},
+      {"DAC:PDOW:MASK?", "#H0000,#H0000,#H0000,#H0000"},
+      {"DAC:PDOWN HIGH,R1K,8,11;PDOW:MASK?", "#H0000,#H0009,#H0000,#H0000"},
+      {"ADC:WRIT? #H8310", "#H1000"},  // the simulated chip's reply
+  };
+  for (const Exchange& exchange : exchanges) {
+    EXPECT_EQ(rig.Ask(exchange.line), exchange.response) << exchange.line;
+  }
+  EXPECT_EQ(rig.NextError(), "0,\"No error\"");
+}
+
+TEST(ScpiInstrumentTest, ADacLoadReadsBackOnTheAdcCodeForCode) {
+  InstrumentRig rig(Version2Edition, testing::LoopbackSettings());
+  std::string load = "DAC:LOAD ";
+  std::vector<std::string> expected;
+  for (int channel = 0; channel < 16; ++channel) {
+    const int code = channel == 15 ? 4095 : 100 + channel * 250;
+    load += (channel == 0 ? "" : ",") + std::to_string(channel) + "," + std::to_string(code);
+    expected.push_back(std::to_string(code));
+  }
+  ASSERT_EQ(rig.Ask(load), "<none>");
+  ASSERT_EQ(rig.Ask("ADC:CONF VREF2X,TRIS,BIN"), "<none>");
+  EXPECT_EQ(Split(rig.Ask("ADC:READ?"), ','), expected);
+  EXPECT_EQ(Split(rig.Ask("ADC:RES?"), ','), expected);
+  EXPECT_EQ(rig.NextError(), "0,\"No error\"");
+  const std::vector<std::string> words = Split(rig.Ask("DAC:WORD?"), ',');
+  ASSERT_EQ(words.size(), 16U);
+  EXPECT_EQ(words[3], "#H00335200");
+}
+
+TEST(ScpiInstrumentTest, ACaptureComesBackAsABlockOrAsCodes) {
+  InstrumentRig rig;
+  const std::string block = rig.Ask("ADC:CAPT?");
+  ASSERT_EQ(block.substr(0, 1), "#");
+  const auto digits = static_cast<std::size_t>(block[1] - '0');
+  const std::size_t length = std::stoul(block.substr(2, digits));
+  ASSERT_EQ(block.size(), 2 + digits + length);
+  const std::string text = block.substr(2 + digits);
+  EXPECT_EQ(Split(text, '\n').size(), 512U + 1U);
+  EXPECT_TRUE(text.ends_with("\r\n"));
+
+  EXPECT_EQ(Split(rig.Ask("ADC:CAPT:ALL? CODES"), ',').size(), 512U * 16U);
+  EXPECT_EQ(Split(rig.Ask("adc:capture:channel0? codes"), ',').size(), 1024U);
+  EXPECT_EQ(Split(rig.Ask("ADC:CAPT:CHAN0?"), '\n').size(), 1024U + 1U);
+  EXPECT_EQ(rig.NextError(), "0,\"No error\"");
+}
+
+struct BadLine {
+  std::string line;
+  int code;
+};
+
+TEST(ScpiInstrumentTest, ABadLineQueuesItsErrorAndSendsNothing) {
+  InstrumentRig rig;
+  const std::vector<BadLine> cases = {
+      {"FOO", -113},
+      {"*FOO?", -113},
+      {"ADC:READ", -113},  // the read is a query only
+      {"*IDN", -113},
+      {"DAC:LOAD:INP:X 1,2", -113},
+      {"ADC:READ? 3", -108},
+      {"*IDN? 1", -108},
+      {"DAC:LOAD", -109},
+      {"DAC:LOAD 3", -109},
+      {"DAC:WRIT LOW", -109},
+      {"DAC:LOAD 16,1", -222},    // no channel 16
+      {"DAC:LOAD 3,4096", -222},  // above FFF
+      {"DAC:LOAD 3,-1", -222},
+      {"DAC:LOAD 3,1.5", -222},  // no whole number
+      {"DAC:LOAD 3,LOW", -104},
+      {"DAC:WRIT MIDDLE,1", -224},
+      {"DAC:WRIT LOW,#H123456789", -222},  // nine digits
+      {"DAC:PDOW LOW,R2K", -224},
+      {"DAC:PDOW LOW,R1K,8", -222},  // channel 8 is not in the low group
+      {"DAC:LDAC HIGH,3", -222},
+      {"DAC:REF LOW,ABOVE", -224},
+      {"DAC:CLE LOW,#H801", -222},
+      {"LINE:CLR MAYBE", -224},
+      {"ADC:CONF VREF,TRIS,GRAY", -224},
+      {"ADC:WRIT #H10000", -222},  // five digits
+      {"ADC:READ:VOLT? 1E40", -222},
+      {"ADC:READ:VOLT? LOW", -104},
+      {"ADC:CAPT? BOTH", -224},
+      {"*ESE 256", -222},
+      {"DAC:LOAD 1,#H100;FOO", -113},  // a line with a bad unit runs none
+      {"DAC:LOAD 1,#H100;DAC:LOAD 99,1", -222},
+      {"DAC:LOAD 1,,2", -109},
+      {"DAC:LOAD 1 2", -103},
+  };
+  const std::size_t before = rig.RequestLines().size();
+  for (const BadLine& c : cases) {
+    EXPECT_EQ(rig.Ask(c.line), "<none>") << c.line;
+    const std::string error = rig.NextError();
+    EXPECT_TRUE(error.starts_with(std::to_string(c.code) + ",\"")) << c.line << ": " << error;
+    EXPECT_EQ(rig.NextError(), "0,\"No error\"") << c.line;
+  }
+  EXPECT_EQ(rig.RequestLines().size(), before);
+  EXPECT_EQ(rig.log.size(), cases.size());
+  EXPECT_EQ(rig.Ask("DAC:WORD?").find("#H0011"), std::string::npos);
+}
+
+TEST(ScpiInstrumentTest, TheClassicEditionRefusesWhatItHasNoControlFor) {
+  InstrumentRig rig(ClassicEdition);
+  EXPECT_EQ(rig.Ask("*IDN?").substr(0, 14), "KX7312,KX7312,");
+  for (const std::string line : {"ADC:READ:VOLT?", "ADC:CONF VREF,TRIS,BIN"}) {
+    EXPECT_EQ(rig.Ask(line), "<none>");
+    EXPECT_TRUE(rig.NextError().starts_with("-221,")) << line;
+  }
+  EXPECT_EQ(rig.Ask("ADC:CONF VREF,WEAK;CONF?"), "VREF,WEAK");
+}
+
+TEST(ScpiInstrumentTest, TheErrorQueueHoldsTwentyAndTheStatusShowsThem) {
+  InstrumentRig rig;
+  for (int i = 0; i < 25; ++i) {
+    rig.Ask("NOPE" + std::to_string(i));
+  }
+  EXPECT_EQ(rig.Ask("SYST:ERR:COUN?"), "20");
+  EXPECT_EQ(rig.Ask("*STB?"), "4");   // an error is available
+  EXPECT_EQ(rig.Ask("*ESR?"), "32");  // a command error happened
+  EXPECT_EQ(rig.Ask("DAC:LOAD 3,5000;*ESE 16"), "<none>");
+  EXPECT_EQ(rig.Ask("*STB?"), "4");
+  EXPECT_EQ(rig.Ask("*ESE 16"), "<none>");
+  EXPECT_EQ(rig.Ask("DAC:LOAD 3,5000"), "<none>");
+  EXPECT_EQ(rig.Ask("*STB?"), "36");  // an enabled execution error as well
+  EXPECT_EQ(rig.NextError(), "-113,\"Undefined header; NOPE0\"");
+  for (int i = 1; i < 19; ++i) {
+    EXPECT_EQ(rig.NextError(), "-113,\"Undefined header; NOPE" + std::to_string(i) + "\"");
+  }
+  EXPECT_EQ(rig.NextError(), "-350,\"Queue overflow\"");
+  EXPECT_EQ(rig.NextError(), "0,\"No error\"");
+  rig.Ask("NOPE");
+  rig.Ask("*CLS");
+  EXPECT_EQ(rig.Ask("SYST:ERR:COUN?;*ESR?;*STB?"), "0;0;0");
+}
+
+TEST(ScpiInstrumentTest, AFailingBoardIsAHardwareErrorAndTheNextCommandIsServed) {
+  InstrumentRig rig;
+  rig.cut_off.answers_left = 0;
+  EXPECT_EQ(rig.Ask("ADC:READ?"), "<none>");
+  const std::string error = rig.NextError();
+  EXPECT_TRUE(error.starts_with("-240,\"Hardware error; adc read: ")) << error;
+  EXPECT_NE(error.find("(status -5)"), std::string::npos) << error;
+  EXPECT_EQ(rig.Ask("*ESR?"), "16");
+  rig.cut_off.answers_left.reset();
+  EXPECT_EQ(Split(rig.Ask("ADC:READ?"), ',').size(), 16U);
+}
+
+TEST(ScpiInstrumentTest, AStoppedCaptureAnswersNothingAndLeavesTheStateReadable) {
+  InstrumentRig rig(Version2Edition, testing::LoopbackSettings());
+  rig.Ask("DAC:LOAD 3,#H7FF;:ADC:CONF VREF2X,TRIS,BIN;READ?");
+  int asked = 0;
+  const auto gone_at_100 = [&asked] { return ++asked >= 100; };
+  EXPECT_EQ(rig.Ask("ADC:CAPT?", gone_at_100), "<none>");
+  EXPECT_EQ(asked, 100);
+  // 99 transfers went out, then it stopped.
+  EXPECT_TRUE(
+      rig.NextError().starts_with("-240,\"Hardware error; adc capture: the capture was stopped"));
+  EXPECT_EQ(Split(rig.Ask("ADC:RES?"), ',').at(3), "2047");
+  EXPECT_EQ(rig.Ask("ADC:CONF?"), "VREF2X,TRIS,BIN");
+  EXPECT_EQ(Split(rig.Ask("ADC:CAPT:CHAN0? CODES"), ',').size(), 1024U);
+}
+
+TEST(ScpiInstrumentTest, ResetGivesThePanelsStateAfterStartUp) {
+  InstrumentRig rig;
+  rig.Ask("DAC:LOAD 3,#H7FF;:DAC:LOAD:PULS OFF;:ADC:CONF VREF,WEAK");
+  const std::string loaded = rig.Ask("DAC:WORD?");
+  EXPECT_EQ(Split(loaded, ',').at(3), "#H0037FF00");
+  EXPECT_EQ(rig.Ask("*RST"), "<none>");
+  EXPECT_EQ(rig.Ask("DAC:WORD?"), rig.Ask("DAC:WORD? DAC"));
+  EXPECT_EQ(Split(rig.Ask("DAC:WORD?"), ',').at(3), "#H00000000");
+  EXPECT_EQ(rig.Ask("DAC:LOAD:PULS?;:ADC:CONF?"), "1;VREF2X,TRIS,TWOS");
+  EXPECT_EQ(rig.NextError(), "0,\"No error\"");
+}
+
+}  // namespace
+}  // namespace kx::scpi
