@@ -114,7 +114,7 @@ class Client {
 void Queries(benchmark::State& state, const std::string& query) {
   const unsigned short port = Server().Port();
   Client client(port);
-  for (auto _ : state) {
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
     benchmark::DoNotOptimize(client.Ask(query));
   }
   state.SetItemsProcessed(state.iterations());

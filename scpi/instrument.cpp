@@ -130,7 +130,7 @@ const char* Group(const Parameter& parameter) {
 
 // Builds the command through kx7312ctl's own checks, so that the server
 // takes exactly what the tool takes.
-ctl::Command Checked(const Edition& edition, std::vector<std::string> tokens) {
+ctl::Command Checked(const Edition& edition, const std::vector<std::string>& tokens) {
   const ctl::ParseResult parsed =
       ctl::ParseCommands(tokens, ctl::Source{}, edition, ctl::FileChecks::Skip);
   if (!parsed.error.empty()) {

@@ -53,7 +53,7 @@ std::string Shown(char c) {
   if (byte < 0x20 || byte >= 0x7F) {
     return fmt::format("\\x{:02X}", byte);
   }
-  return std::string(1, c);
+  return {&c, 1};
 }
 
 // A word cut short for a message: a pasted novel must not fill the queue.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,7 +12,7 @@ namespace kx::scpi {
 
 // The longest program message line taken; the rest of a longer one is
 // discarded and the line refused.
-inline constexpr std::size_t LongestLine = 64 * 1024;
+inline constexpr std::size_t LongestLine = std::size_t{64} * 1024;
 
 // Longest mnemonic IEEE 488.2 allows in a header or as character data.
 inline constexpr std::size_t LongestMnemonic = 12;

@@ -5,13 +5,13 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -32,6 +32,7 @@ ServerProcess::ServerProcess(const std::filesystem::path& folder,
   words.insert(words.end(), args.begin(), args.end());
   words.insert(words.end(), {"serve", "--listen", "127.0.0.1:0"});
   std::vector<char*> argv;
+  argv.reserve(words.size() + 1);
   for (std::string& word : words) {
     argv.push_back(word.data());
   }

@@ -3,8 +3,8 @@
 // connected, bad usage, overlong lines, and the same board words as a
 // kx7312ctl script.
 #include <gtest/gtest.h>
-#include <signal.h>
 
+#include <csignal>
 #include <string>
 #include <thread>
 #include <vector>
@@ -45,6 +45,7 @@ TEST(ScpiServerTest, EightClientsEachGetTheirOwnRepliesInOrder) {
   constexpr int kPairs = 250;  // 500 commands per client
   std::vector<std::vector<std::string>> replies(kClients);
   std::vector<std::thread> threads;
+  threads.reserve(kClients);
   for (int id = 0; id < kClients; ++id) {
     threads.emplace_back([&, id] {
       LineClient client(server.Port());
