@@ -85,14 +85,23 @@ long long Whole(const Parameter& parameter, const char* what) {
   return static_cast<long long>(parameter.value);
 }
 
-// A code or word in the hexadecimal the panel's boxes take.
-std::string Hex(const Parameter& parameter, const char* what) {
+// A code or word in the hexadecimal the panel's boxes take. The range is
+// checked here too, so that the message names the number as it was typed.
+std::string Hex(const Parameter& parameter, const char* what, long long most) {
   const long long value = Whole(parameter, what);
   if (value < 0) {
     Refuse(DataOutOfRange, fmt::format("{} {} is below 0", what, parameter.text));
   }
+  if (value > most) {
+    Refuse(DataOutOfRange,
+           fmt::format("{} {} is above {} (#H{:X})", what, parameter.text, most, most));
+  }
   return fmt::format("{:X}", value);
 }
+
+constexpr long long kLargestCode = 0xFFF;
+constexpr long long kLargestDacWord = 0xFFFFFFFF;
+constexpr long long kLargestAdcWord = 0xFFFF;
 
 struct Choice {
   const char* mnemonic;  // as documented: "INTernal"
@@ -198,7 +207,7 @@ Action DacLoad(const Instrument& instrument, const Unit& unit, bool update) {
   std::vector<std::string> tokens{"dac", "load"};
   for (std::size_t i = 0; i < unit.parameters.size(); i += 2) {
     tokens.push_back(fmt::format("{}={}", Whole(unit.parameters[i], "the channel"),
-                                 Hex(unit.parameters[i + 1], "the code")));
+                                 Hex(unit.parameters[i + 1], "the code", kLargestCode)));
   }
   if (update) {
     tokens.emplace_back("--update");
@@ -411,8 +420,9 @@ const std::vector<Entry>& SubsystemTree() {
       {HeaderPattern("DAC:WRITe"), false,
        [](const Instrument& instrument, const Unit& unit) {
          Count(unit, 2, 2);
-         return Send(Checked(instrument.edition(), {"dac", "write", Group(unit.parameters[0]),
-                                                    Hex(unit.parameters[1], "the word")}));
+         return Send(
+             Checked(instrument.edition(), {"dac", "write", Group(unit.parameters[0]),
+                                            Hex(unit.parameters[1], "the word", kLargestDacWord)}));
        }},
       {HeaderPattern("DAC:PDOWn"), false,
        [](const Instrument& instrument, const Unit& unit) {
@@ -565,13 +575,15 @@ const std::vector<Entry>& SubsystemTree() {
        [](const Instrument& instrument, const Unit& unit) {
          Count(unit, 1, 1);
          return Send(
-             Checked(instrument.edition(), {"adc", "write", Hex(unit.parameters[0], "the word")}));
+             Checked(instrument.edition(),
+                     {"adc", "write", Hex(unit.parameters[0], "the word", kLargestAdcWord)}));
        }},
       {HeaderPattern("ADC:WRITe"), true,
        [](const Instrument& instrument, const Unit& unit) {
          Count(unit, 1, 1);
          return Action([command = Checked(instrument.edition(),
-                                          {"adc", "write", Hex(unit.parameters[0], "the word")})](
+                                          {"adc", "write",
+                                           Hex(unit.parameters[0], "the word", kLargestAdcWord)})](
                            Instrument::Run& run) {
            if (const auto outcome = run.Board(command)) {
              const std::int32_t reply =

@@ -101,12 +101,11 @@ int Serve(const ctl::CtlOptions& options, std::ostream& out, std::ostream& err) 
       return ctl::ExitFailure;
     }
     const asio::ip::tcp::endpoint bound = server->LocalEndpoint();
-    out << "listening on "
-        << (bound.address().is_v6() ? "[" + bound.address().to_string() + "]"
-                                    : bound.address().to_string())
-        << ":" << bound.port() << "\n"
-        << std::flush;
-    log("listening on " + listen_text);
+    const std::string where = (bound.address().is_v6() ? "[" + bound.address().to_string() + "]"
+                                                       : bound.address().to_string()) +
+                              ":" + std::to_string(bound.port());
+    out << "listening on " << where << "\n" << std::flush;
+    log("listening on " + where);
 
     asio::signal_set signals(io, SIGINT, SIGTERM);
     signals.async_wait([&](const asio::error_code& error, int signal) {

@@ -116,8 +116,10 @@ TEST(ScpiInstrumentTest, ABadLineQueuesItsErrorAndSendsNothing) {
       {"DAC:LOAD", -109},
       {"DAC:LOAD 3", -109},
       {"DAC:WRIT LOW", -109},
-      {"DAC:LOAD 16,1", -222},    // no channel 16
-      {"DAC:LOAD 3,4096", -222},  // above FFF
+      {"DAC:LOAD 16,1", -222},             // no channel 16
+      {"DAC:LOAD 3,4096", -222},           // above FFF
+      {"DAC:WRIT LOW,#H100000000", -222},  // above 32 bits
+      {"ADC:WRIT 65536", -222},
       {"DAC:LOAD 3,-1", -222},
       {"DAC:LOAD 3,1.5", -222},  // no whole number
       {"DAC:LOAD 3,LOW", -104},

@@ -112,7 +112,7 @@ class PyVisaTest(unittest.TestCase):
         self.assertEqual(self.inst.query("*ESR?"), str(32 + 16))
         errors = [self.inst.query("SYSTem:ERRor:NEXT?") for _ in range(4)]
         self.assertTrue(errors[0].startswith('-113,"Undefined header; DAC:BOGUS'), errors[0])
-        self.assertTrue(errors[1].startswith('-222,"Data out of range; dac load:'), errors[1])
+        self.assertTrue(errors[1].startswith('-222,"Data out of range; the code 4096 is above 4095'), errors[1])
         self.assertTrue(errors[2].startswith('-109,"Missing parameter'), errors[2])
         self.assertEqual(errors[3], '0,"No error"')
         # The connection is still there and the board untouched by them.
