@@ -40,6 +40,9 @@ check "2xvref vref" kx7312ctl adc configure --range ""
 check "dec hex volts" kx7312ctl adc read --format ""
 check "capture capture-channel0" kx7312ctl adc cap
 check "configure" kx7312ctl --simulate dac load 0=1 adc conf
+check "script serve" kx7312ctl s
+check "--listen" kx7312ctl --simulate serve --
+check "" kx7312ctl serve --listen ""
 
 # File names where a command takes a file.
 folder=$(mktemp -d)
