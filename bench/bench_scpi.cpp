@@ -37,7 +37,8 @@ class LoopbackServer {
             [this] {
               return std::make_unique<ctl::Session>(
                   Version2Edition, board::LinkLibraries{&board_.Cvn(), &board_.Io()}, port_,
-                  board::FirmwareFolder(), std::function<std::string()>{}, ctl::AfterFailure::Serve);
+                  board::FirmwareFolder(), std::function<std::string()>{},
+                  ctl::AfterFailure::Serve);
             },
             [](const std::string&) {}),
         server_(io_, instrument_, asio::ip::tcp::endpoint(asio::ip::make_address("127.0.0.1"), 0),
