@@ -27,6 +27,7 @@ inline constexpr ErrorCode DataOutOfRange{-222, "Data out of range"};
 inline constexpr ErrorCode TooMuchData{-223, "Too much data"};
 inline constexpr ErrorCode IllegalParameterValue{-224, "Illegal parameter value"};
 inline constexpr ErrorCode HardwareError{-240, "Hardware error"};
+inline constexpr ErrorCode DeviceSpecificError{-300, "Device-specific error"};
 inline constexpr ErrorCode QueueOverflow{-350, "Queue overflow"};
 
 // An error as it is queued: the number and its whole text.

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <asio/write.hpp>
+#include <exception>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -113,10 +114,16 @@ class Connection : public std::enable_shared_from_this<Connection> {
     const adc::CaptureStop stop = [this, &calls] {
       return ++calls % kStopCheckInterval == 0 && Gone();
     };
-    if (const std::optional<std::string> response =
-            server_.instrument_.Execute(line_, client_, stop)) {
-      responses += *response;
-      responses += '\n';
+    try {
+      if (const std::optional<std::string> response =
+              server_.instrument_.Execute(line_, client_, stop)) {
+        responses += *response;
+        responses += '\n';
+      }
+    } catch (const std::exception& error) {
+      // Whatever went wrong inside one command must not end the server for
+      // every client.
+      server_.instrument_.Refuse(client_, MakeError(DeviceSpecificError, error.what()));
     }
   }
 
