@@ -54,18 +54,26 @@ TEST(CaptureFile, LineEndsWithoutCarriageReturnAreTaken) {
   EXPECT_TRUE(ParseCapture(text).file);
 }
 
+// Where line `number` (from 1) starts.
+std::size_t LineStart(const std::string& text, int number) {
+  std::size_t pos = 0;
+  for (int line = 1; line < number; ++line) {
+    pos = text.find('\n', pos) + 1;
+  }
+  return pos;
+}
+
 TEST(CaptureFile, ABadFileIsNamedByItsLine) {
   const std::string all = adc::AllChannelsFileText(Sets());
   const std::string one = adc::Channel0FileText(Replies(1));
-  const std::size_t line_length = all.find('\n') + 1;
   std::string bad_code = all;
-  bad_code.replace(line_length * 4, 1, "x");
+  bad_code.replace(LineStart(all, 5), 1, "x");
   std::string large_code = all;
-  large_code.replace(line_length * 9, 1, "9999");
+  large_code.replace(LineStart(all, 10), 2, "5000");  // was 63
   std::string no_tab = all;
-  no_tab[all.find('\t', line_length * 2)] = ' ';
+  no_tab[all.find('\t', LineStart(all, 3))] = ' ';
   std::string extra = all;
-  extra.insert(line_length * 3 - 2, "5\t");
+  extra.insert(LineStart(all, 4) - 2, "5\t");
   struct Case {
     const char* name;
     std::string text;
@@ -73,17 +81,17 @@ TEST(CaptureFile, ABadFileIsNamedByItsLine) {
   };
   const Case cases[] = {
       {"empty", "", "line 1: the file is empty"},
-      {"cut inside a line", all.substr(0, line_length * 300 + 20),
+      {"cut inside a line", all.substr(0, LineStart(all, 301) + 20),
        "line 301: it ends after"},
-      {"cut after a whole line", all.substr(0, line_length * 300),
+      {"cut after a whole line", all.substr(0, LineStart(all, 301)),
        "line 301: the file ends after 300 lines; a whole all-channel capture holds 512"},
       {"cut before a line end", all.substr(0, all.size() - 2),
        "line 512: the file ends inside this line"},
       {"a letter", bad_code, "line 5: code 1 (ADC0) is not a decimal number"},
-      {"a code too large", large_code, "line 10: code 1 (ADC0) is 99990"},
+      {"a code too large", large_code, "line 10: code 1 (ADC0) is 5000, above the largest code 4095"},
       {"no tab", no_tab, "line 3: code 1 (ADC0) is not followed by a tab"},
       {"seventeen codes", extra, "line 3: more than 16 codes"},
-      {"one line too many", all + all.substr(0, line_length), "line 513: this all-channel capture goes on past its 512 lines"},
+      {"one line too many", all + all.substr(0, LineStart(all, 2)), "line 513: this all-channel capture goes on past its 512 lines"},
       {"channel 0 cut short", one.substr(0, one.size() / 2), "a whole channel-0 capture holds 1024"},
       {"channel 0 without its blanks", " 12\r\n", "line 1: expected a blank"},
       {"channel 0 reply too large", " 70000 \r\n", "line 1: the reply 70000 is larger"},

@@ -35,6 +35,9 @@ double ExpectedSnr(double amplitude, double sigma) {
   return 10.0 * std::log10(amplitude * amplitude / 2.0 / (sigma * sigma + 1.0 / 12.0));
 }
 
+// The noisy cases take 1024 samples, as the channel-0 capture does: the
+// noise of 512 samples alone differs from its sigma by 6% (0.27 dB) as one
+// standard deviation, too close to the 0.5 dB asked for.
 struct SineCase {
   const char* name;
   int samples;
@@ -53,7 +56,7 @@ TEST(Spectrum, SnrOfASineIsWhatItsNoiseImplies) {
        WindowKind::Rectangular},
       {"full scale, 512 sets, between bins", 512, 31.37, 2047.0, 0.0, WindowKind::BlackmanHarris},
       {"noise of 3 LSB", 1024, 101, 2000.0, 3.0, WindowKind::BlackmanHarris},
-      {"noise of 10 LSB, 512 sets", 512, 29, 1500.0, 10.0, WindowKind::BlackmanHarris},
+      {"noise of 10 LSB", 1024, 29, 1500.0, 10.0, WindowKind::BlackmanHarris},
       {"noise of 1 LSB, Hann", 1024, 53, 1800.0, 1.0, WindowKind::Hann},
       {"half scale, noise of 0.5 LSB", 1024, 211, 1024.0, 0.5, WindowKind::BlackmanHarris},
   };
@@ -66,12 +69,19 @@ TEST(Spectrum, SnrOfASineIsWhatItsNoiseImplies) {
     EXPECT_NEAR(spectrum->fundamental_frequency, std::round(c.cycles) / c.samples, 1e-12);
     const double expected = ExpectedSnr(c.amplitude, c.sigma);
     EXPECT_NEAR(spectrum->snr_db, expected, 0.5);
-    // Without distortion SINAD is the SNR and ENOB follows from it.
-    EXPECT_NEAR(spectrum->sinad_db, expected, 0.5);
+    EXPECT_LE(spectrum->sinad_db, spectrum->snr_db);
     EXPECT_NEAR(spectrum->enob_bits, (spectrum->sinad_db - 1.76) / 6.02, 1e-9);
+    if (c.sigma >= 1.0) {
+      // Noise drowns the quantisation's harmonics: SINAD is the SNR.
+      EXPECT_NEAR(spectrum->sinad_db, expected, 0.5);
+    }
     if (c.sigma == 0.0 && c.amplitude > 2040.0) {
+      // Quantisation alone: the ideal 12-bit figure.
       EXPECT_NEAR(spectrum->enob_bits, 12.0, 0.2);
-      EXPECT_NEAR(spectrum->fundamental_dbfs, 0.0, 0.1);
+    }
+    if (c.cycles == std::round(c.cycles)) {
+      // A tone on a bin loses nothing to the window's scalloping.
+      EXPECT_NEAR(spectrum->fundamental_dbfs, 20 * std::log10(c.amplitude / 2048.0), 0.05);
     }
   }
 }

@@ -192,7 +192,7 @@ const RefusedCase kRefusedCases[] = {
     {"InputVoltsAfterGoodChannel", R"({"inputs": {"1": 1, "9": 9}})",
      R"(settings: "inputs.9" must be a number of volts from 0 to 5)"},
 
-    {"SignalUnknownKey", R"({"inputs": {"4": {"offset": 1, "amplitud": 1}})",
+    {"SignalUnknownKey", R"({"inputs": {"4": {"offset": 1, "amplitud": 1}}})",
      R"(settings: unknown key "inputs.4.amplitud" (a signal takes offset, amplitude, frequency, phase, noise, seed))"},
     {"SignalOffsetAboveFive", R"({"inputs": {"4": {"offset": 5.5}}})",
      R"(settings: "inputs.4.offset" must be a number of volts from 0 to 5)"},
