@@ -124,10 +124,11 @@ CaptureRead ParseCapture(std::string_view text) {
       return Fail(fmt::format("line {}: this {} capture goes on past its {} lines",
                               line_number, KindName(file.kind), expected));
     }
-    std::string fault = all ? ParseAllChannelsLine(line, file) : ParseChannel0Line(line, file);
-    if (fault.empty() && !ended) {
-      fault = "the file ends inside this line (no line end)";
-    }
+    // A cut file usually ends inside a number; that it is cut is what
+    // tells the reader what happened.
+    std::string fault = !ended ? "the file ends inside this line (it has no line end)"
+                        : all  ? ParseAllChannelsLine(line, file)
+                               : ParseChannel0Line(line, file);
     if (!fault.empty()) {
       return Fail(fmt::format("line {}: {}", line_number, fault));
     }

@@ -82,7 +82,7 @@ TEST(CaptureFile, ABadFileIsNamedByItsLine) {
   const Case cases[] = {
       {"empty", "", "line 1: the file is empty"},
       {"cut inside a line", all.substr(0, LineStart(all, 301) + 20),
-       "line 301: it ends after"},
+       "line 301: the file ends inside this line"},
       {"cut after a whole line", all.substr(0, LineStart(all, 301)),
        "line 301: the file ends after 300 lines; a whole all-channel capture holds 512"},
       {"cut before a line end", all.substr(0, all.size() - 2),
