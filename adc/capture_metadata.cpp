@@ -107,7 +107,7 @@ std::string ReadDocument(const Json& doc, CaptureMetadata& m) {
   if (const auto t = doc.find("transfers"); t != doc.end() && t->is_number_integer()) {
     m.transfers = t->get<int>();
   }
-  if (const auto s = doc.find("sample_set_times"); s != doc.end() && s->is_object()) {
+  if (const auto s = doc.find("host_times"); s != doc.end() && s->is_object()) {
     m.timed_sets = s->value("count", 0);
     m.sets_spread_seconds = s->value("first_to_last_seconds", 0.0);
     m.shortest_gap_seconds = s->value("shortest_gap_seconds", 0.0);
@@ -162,7 +162,7 @@ std::string MetadataJson(const CaptureMetadata& m) {
   doc["start_time"] = m.start_time;
   doc["duration_seconds"] = m.duration_seconds;
   doc["transfers"] = m.transfers;
-  doc["sample_set_times"] = {{"count", m.timed_sets},
+  doc["host_times"] = {{"count", m.timed_sets},
                              {"first_to_last_seconds", m.sets_spread_seconds},
                              {"shortest_gap_seconds", m.shortest_gap_seconds},
                              {"longest_gap_seconds", m.longest_gap_seconds}};
