@@ -81,8 +81,7 @@ std::string ReadDocument(const Json& doc, CaptureMetadata& m) {
     m.weak = weak->get<bool>();
   }
   const auto coding = doc.find("coding");
-  if (coding == doc.end() ||
-      !(coding->is_null() || *coding == "twos" || *coding == "binary")) {
+  if (coding == doc.end() || !(coding->is_null() || *coding == "twos" || *coding == "binary")) {
     return R"("coding" must be "twos", "binary" or null)";
   }
   if (!coding->is_null()) {
@@ -90,9 +89,8 @@ std::string ReadDocument(const Json& doc, CaptureMetadata& m) {
   }
   const auto reference = doc.find("reference_volts");
   if (reference == doc.end() ||
-      !(reference->is_null() ||
-        (reference->is_number() && reference->get<double>() > 0.0 &&
-         reference->get<double>() <= 5.0))) {
+      !(reference->is_null() || (reference->is_number() && reference->get<double>() > 0.0 &&
+                                 reference->get<double>() <= 5.0))) {
     return R"("reference_volts" must be a number of volts above 0 and at most 5, or null)";
   }
   if (!reference->is_null()) {
@@ -141,8 +139,7 @@ void SetTimestampSpread(CaptureMetadata& metadata,
 
 std::string Iso8601(std::chrono::system_clock::time_point time) {
   const auto seconds = std::chrono::floor<std::chrono::seconds>(time);
-  const auto millis =
-      std::chrono::duration_cast<std::chrono::milliseconds>(time - seconds).count();
+  const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(time - seconds).count();
   return fmt::format("{:%Y-%m-%dT%H:%M:%S}.{:03}Z",
                      fmt::gmtime(std::chrono::system_clock::to_time_t(seconds)), millis);
 }
@@ -163,9 +160,9 @@ std::string MetadataJson(const CaptureMetadata& m) {
   doc["duration_seconds"] = m.duration_seconds;
   doc["transfers"] = m.transfers;
   doc["host_times"] = {{"count", m.timed_sets},
-                             {"first_to_last_seconds", m.sets_spread_seconds},
-                             {"shortest_gap_seconds", m.shortest_gap_seconds},
-                             {"longest_gap_seconds", m.longest_gap_seconds}};
+                       {"first_to_last_seconds", m.sets_spread_seconds},
+                       {"shortest_gap_seconds", m.shortest_gap_seconds},
+                       {"longest_gap_seconds", m.longest_gap_seconds}};
   return doc.dump(2) + "\n";
 }
 
@@ -180,8 +177,8 @@ MetadataRead ParseMetadata(std::string_view json_text) {
     doc = Json::parse(json_text.begin(), json_text.end());
   } catch (const Json::exception& e) {
     std::string_view what = e.what();
-    if (const auto end = what.find("] "); !what.empty() && what.front() == '[' &&
-                                          end != std::string_view::npos) {
+    if (const auto end = what.find("] ");
+        !what.empty() && what.front() == '[' && end != std::string_view::npos) {
       what.remove_prefix(end + 2);
     }
     return Fail(fmt::format("not valid JSON: {}", what));

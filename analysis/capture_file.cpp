@@ -121,8 +121,8 @@ CaptureRead ParseCapture(std::string_view text) {
     std::string_view line;
     const bool ended = NextLine(text, pos, line);
     if (line_number > expected) {
-      return Fail(fmt::format("line {}: this {} capture goes on past its {} lines",
-                              line_number, KindName(file.kind), expected));
+      return Fail(fmt::format("line {}: this {} capture goes on past its {} lines", line_number,
+                              KindName(file.kind), expected));
     }
     // A cut file usually ends inside a number; that it is cut is what
     // tells the reader what happened.

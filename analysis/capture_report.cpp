@@ -87,7 +87,8 @@ std::string CsvText(const CaptureAnalysis& analysis) {
     text += fmt::format(",ADC{0}_code,ADC{0}_volts", channel.channel);
   }
   text += "\n";
-  const std::size_t samples = analysis.channels.empty() ? 0 : analysis.channels.front().codes.size();
+  const std::size_t samples =
+      analysis.channels.empty() ? 0 : analysis.channels.front().codes.size();
   for (std::size_t i = 0; i < samples; ++i) {
     text += fmt::format("{}", i);
     for (const ChannelSamples& channel : analysis.channels) {

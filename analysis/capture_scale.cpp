@@ -46,9 +46,8 @@ std::vector<ChannelSamples> Samples(const CaptureFile& file, const CaptureScale&
     out.values.reserve(column.size());
     out.volts.reserve(column.size());
     for (const std::int32_t number : column) {
-      const std::int32_t code = file.kind == CaptureKind::Channel0
-                                    ? adc::ConversionCode(scale.rules, number)
-                                    : number;
+      const std::int32_t code =
+          file.kind == CaptureKind::Channel0 ? adc::ConversionCode(scale.rules, number) : number;
       out.codes.push_back(code);
       out.values.push_back(SignedCode(code, scale.straight_binary));
       out.volts.push_back(CodeVolts(code, scale));

@@ -89,8 +89,8 @@ std::vector<double> WindowCoefficients(WindowKind kind, int n) {
     const double x = step * i;
     double value = 1.0;
     if (kind == WindowKind::BlackmanHarris) {
-      value = 0.35875 - 0.48829 * std::cos(x) + 0.14128 * std::cos(2 * x) -
-              0.01168 * std::cos(3 * x);
+      value =
+          0.35875 - 0.48829 * std::cos(x) + 0.14128 * std::cos(2 * x) - 0.01168 * std::cos(3 * x);
     } else if (kind == WindowKind::Hann) {
       value = 0.5 - 0.5 * std::cos(x);
     }
@@ -140,8 +140,8 @@ std::optional<Spectrum> AnalyseSpectrum(std::span<const double> samples, WindowK
 
   int fundamental = -1;
   for (int k = leak + 1; k <= half; ++k) {
-    if (fundamental < 0 || power[static_cast<std::size_t>(k)] >
-                               power[static_cast<std::size_t>(fundamental)]) {
+    if (fundamental < 0 ||
+        power[static_cast<std::size_t>(k)] > power[static_cast<std::size_t>(fundamental)]) {
       fundamental = k;
     }
   }

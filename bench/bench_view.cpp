@@ -66,8 +66,8 @@ void BM_Spectrum1024Samples(benchmark::State& state) {
     samples.push_back(std::round(2048 + 1600 * std::sin(0.37 * i) + noise(random)));
   }
   for (auto _ : state) {
-    const auto spectrum = kx::analysis::AnalyseSpectrum(
-        samples, kx::analysis::WindowKind::BlackmanHarris);
+    const auto spectrum =
+        kx::analysis::AnalyseSpectrum(samples, kx::analysis::WindowKind::BlackmanHarris);
     benchmark::DoNotOptimize(spectrum->snr_db);
   }
 }

@@ -16,8 +16,8 @@ adc::CaptureMetadata CaptureRecord(const Edition& edition, const adc::AdcConfigu
   const bool version2 = edition.adc_rules == AdcWordRules::Version2;
   record.edition = version2 ? "version2" : "classic";
   // The channel-0 capture sends its fixed word, whatever the lists say.
-  const std::int32_t word = channel0 ? adc::FixedChannel0Word
-                                     : adc::ConfigurationWord(edition.adc_rules, config);
+  const std::int32_t word =
+      channel0 ? adc::FixedChannel0Word : adc::ConfigurationWord(edition.adc_rules, config);
   record.configuration_word = word & 0xFFFF;
   record.half_span = (word & adc::RangeField) != 0;
   record.weak = (word & adc::WeakTriField) != 0;

@@ -7,9 +7,10 @@
 namespace kx::view {
 
 ParsedViewOptions ParseViewOptions(const std::vector<std::string>& args) {
-  CLI::App app{"Shows a capture file of the KX7312 panel: samples, histograms, statistics and "
-               "the spectrum.",
-               "kx7312-view"};
+  CLI::App app{
+      "Shows a capture file of the KX7312 panel: samples, histograms, statistics and "
+      "the spectrum.",
+      "kx7312-view"};
   app.set_version_flag("--version", "kx7312-view 1.05");
   ViewOptions options;
   std::string range;
@@ -30,7 +31,8 @@ ParsedViewOptions ParseViewOptions(const std::vector<std::string>& args) {
   auto* reference_option =
       app.add_option("--reference", reference, "the ADC reference in volts (above 0, at most 5)")
           ->check(CLI::Range(0.001, 5.0));
-  app.add_option("--window", window, "spectrum window: blackman-harris (default), hann, rectangular")
+  app.add_option("--window", window,
+                 "spectrum window: blackman-harris (default), hann, rectangular")
       ->check(CLI::IsMember({"blackman-harris", "hann", "rectangular"}));
   app.add_option("--screenshots", options.screenshots,
                  "save the time, histogram and spectrum views of FILE as PNG files in this "

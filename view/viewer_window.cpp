@@ -122,10 +122,8 @@ void ViewerWindow::BuildControls() {
   top->addWidget(new QLabel(tr("Reference"), central));
   top->addWidget(reference_box_);
   connect(range_box_, &QComboBox::currentIndexChanged, this, &ViewerWindow::ScaleControlsChanged);
-  connect(coding_box_, &QComboBox::currentIndexChanged, this,
-          &ViewerWindow::ScaleControlsChanged);
-  connect(reference_box_, &QDoubleSpinBox::valueChanged, this,
-          &ViewerWindow::ScaleControlsChanged);
+  connect(coding_box_, &QComboBox::currentIndexChanged, this, &ViewerWindow::ScaleControlsChanged);
+  connect(reference_box_, &QDoubleSpinBox::valueChanged, this, &ViewerWindow::ScaleControlsChanged);
 
   units_box_ = new QComboBox(central);
   units_box_->setObjectName(QStringLiteral("unitsBox"));
@@ -243,7 +241,8 @@ void ViewerWindow::BuildTabs() {
   spectrum_channel_->setObjectName(QStringLiteral("spectrumChannel"));
   window_box_ = new QComboBox(spectrum_page);
   window_box_->setObjectName(QStringLiteral("windowBox"));
-  window_box_->addItem(tr("Blackman-Harris"), static_cast<int>(analysis::WindowKind::BlackmanHarris));
+  window_box_->addItem(tr("Blackman-Harris"),
+                       static_cast<int>(analysis::WindowKind::BlackmanHarris));
   window_box_->addItem(tr("Hann"), static_cast<int>(analysis::WindowKind::Hann));
   window_box_->addItem(tr("Rectangular"), static_cast<int>(analysis::WindowKind::Rectangular));
   figures_ = new QLabel(spectrum_page);
@@ -296,8 +295,7 @@ void ViewerWindow::ApplyScaleToControls() {
   if (!capture_) {
     source = tr("No capture open");
   } else if (fixed_by_file) {
-    source = tr("Range, coding and reference from %1")
-                 .arg(Text(adc::MetadataPath(capture_->path)));
+    source = tr("Range, coding and reference from %1").arg(Text(adc::MetadataPath(capture_->path)));
   } else {
     source = tr("No metadata file beside the capture: range, coding and reference as set here");
     if (!capture_->metadata_note.empty()) {
@@ -366,10 +364,10 @@ bool ViewerWindow::OpenFile(const QString& path) {
   }
   ApplyScaleToControls();
   Recompute();
-  statusBar()->showMessage(tr("%1: %2 capture, %3 samples per channel")
-                               .arg(path, QString::fromLatin1(analysis::KindName(
-                                              capture_->file.kind)))
-                               .arg(capture_->file.Samples()));
+  statusBar()->showMessage(
+      tr("%1: %2 capture, %3 samples per channel")
+          .arg(path, QString::fromLatin1(analysis::KindName(capture_->file.kind)))
+          .arg(capture_->file.Samples()));
   return true;
 }
 
@@ -441,9 +439,8 @@ void ViewerWindow::DrawHistogram() {
   }
   points.append(QPointF(first + static_cast<double>(histogram.counts.size()), 0));
   histogram_series_->replace(points);
-  histogram_chart_->setTitle(tr("Code histogram of ADC%1: %2 codes")
-                                 .arg(channel)
-                                 .arg(histogram.counts.size()));
+  histogram_chart_->setTitle(
+      tr("Code histogram of ADC%1: %2 codes").arg(channel).arg(histogram.counts.size()));
   FitAxis(histogram_x_, first, first + static_cast<double>(histogram.counts.size()));
   histogram_y_->setRange(0, most * (1.0 + kMarginFraction));
 }

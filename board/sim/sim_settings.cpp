@@ -117,8 +117,7 @@ std::string ReadSignal(const std::string& channel, const Json& value, SimSignal&
       (key == "offset" ? signal.offset : signal.amplitude) = *number;
     } else if (key == "frequency") {
       if (!number || *number < 0.0 || *number > kMaxFrequency) {
-        return fmt::format(R"(settings: "{}" must be from 0 to 0.5 cycles per sample set)",
-                           name);
+        return fmt::format(R"(settings: "{}" must be from 0 to 0.5 cycles per sample set)", name);
       }
       signal.frequency = *number;
     } else if (key == "phase") {

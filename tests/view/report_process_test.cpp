@@ -1,9 +1,8 @@
 // The whole chain as a test bench runs it: kx7312ctl captures a simulated
 // sine with noise, with its metadata, and kx7312-view's report of the file
 // gives the SNR that the simulated board's settings imply.
-#include <sys/wait.h>
-
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -40,7 +39,7 @@ std::string Slurp(const std::filesystem::path& path) {
 
 // The program run through the shell in `folder`, with no display at all.
 ProcessRun RunIn(const std::filesystem::path& folder, const std::string& program,
-          const std::vector<std::string>& args) {
+                 const std::vector<std::string>& args) {
   const auto out = folder / ".out";
   const auto err = folder / ".err";
   std::string command = "cd " + Quoted(folder.string()) +
@@ -64,7 +63,7 @@ const double kExpectedSnr =
 void WriteSettings(const std::string& path, int channels) {
   nlohmann::json inputs = nlohmann::json::object();
   for (int c = 0; c < channels; ++c) {
-    inputs[std::to_string(c)] = {{"offset", 2.5},     {"amplitude", 2.0}, {"frequency", 0.0605},
+    inputs[std::to_string(c)] = {{"offset", 2.5},    {"amplitude", 2.0},   {"frequency", 0.0605},
                                  {"phase", 0.1 * c}, {"noise", kNoiseLsb}, {"seed", 11 + c}};
   }
   std::ofstream(path) << nlohmann::json{{"inputs", inputs}}.dump();
@@ -73,9 +72,10 @@ void WriteSettings(const std::string& path, int channels) {
 TEST(ViewReport, SnrOfASimulatedSineCapturedWithItsMetadata) {
   const testing::TempFolder folder;
   WriteSettings(folder.File("sine.json"), 16);
-  const ProcessRun capture = RunIn(folder.Path(), KX7312CTL,
-                            {"--simulate", "--sim-settings", "sine.json", "adc", "configure",
-                             "--coding", "binary", "adc", "capture", "cap.txt", "--metadata"});
+  const ProcessRun capture =
+      RunIn(folder.Path(), KX7312CTL,
+            {"--simulate", "--sim-settings", "sine.json", "adc", "configure", "--coding", "binary",
+             "adc", "capture", "cap.txt", "--metadata"});
   ASSERT_EQ(capture.status, 0) << capture.err;
   ASSERT_TRUE(std::filesystem::exists(folder.File("cap.txt.json")));
 
@@ -83,9 +83,9 @@ TEST(ViewReport, SnrOfASimulatedSineCapturedWithItsMetadata) {
   // deviation); the sixteen channels' independent noise averages that down.
   double sum = 0.0;
   for (int channel = 0; channel < 16; ++channel) {
-    const ProcessRun report = RunIn(folder.Path(), KX7312VIEW,
-                             {"--report", "cap.txt", "--json", "--channel",
-                              std::to_string(channel)});
+    const ProcessRun report =
+        RunIn(folder.Path(), KX7312VIEW,
+              {"--report", "cap.txt", "--json", "--channel", std::to_string(channel)});
     ASSERT_EQ(report.status, 0) << report.err;
     const auto json = nlohmann::json::parse(report.out);
     EXPECT_TRUE(json["from_metadata"].get<bool>());
@@ -100,9 +100,9 @@ TEST(ViewReport, SnrOfASimulatedSineCapturedWithItsMetadata) {
 TEST(ViewReport, Channel0CaptureOfTheSameSine) {
   const testing::TempFolder folder;
   WriteSettings(folder.File("sine.json"), 1);
-  const ProcessRun capture = RunIn(folder.Path(), KX7312CTL,
-                            {"--simulate", "--sim-settings", "sine.json", "adc",
-                             "capture-channel0", "ch0.txt"});
+  const ProcessRun capture =
+      RunIn(folder.Path(), KX7312CTL,
+            {"--simulate", "--sim-settings", "sine.json", "adc", "capture-channel0", "ch0.txt"});
   ASSERT_EQ(capture.status, 0) << capture.err;
   const ProcessRun report = RunIn(folder.Path(), KX7312VIEW, {"--report", "ch0.txt"});
   ASSERT_EQ(report.status, 0) << report.err;

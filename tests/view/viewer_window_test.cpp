@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QChartView>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QImage>
@@ -222,8 +222,8 @@ TEST_F(ViewerWindowTest, PointerReadoutAndWheelZoom) {
   auto* view = Find<QChartView>("timeView");
   const QPoint middle = view->chart()->plotArea().center().toPoint();
   QTest::mouseMove(view->viewport(), middle);
-  QMouseEvent move(QEvent::MouseMove, middle, view->viewport()->mapToGlobal(middle),
-                   Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+  QMouseEvent move(QEvent::MouseMove, middle, view->viewport()->mapToGlobal(middle), Qt::NoButton,
+                   Qt::NoButton, Qt::NoModifier);
   QApplication::sendEvent(view->viewport(), &move);
   const QString readout = Find<QLabel>("cursorReadout")->text();
   EXPECT_TRUE(readout.startsWith(QStringLiteral("Set 25"))) << readout.toStdString();

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <numbers>
 #include <fstream>
+#include <numbers>
 #include <string>
 #include <vector>
 
