@@ -44,7 +44,8 @@ CodeHistogram Histogram(std::span<const double> values) {
   const auto [lowest, highest] = std::minmax_element(values.begin(), values.end());
   histogram.first_code = static_cast<std::int32_t>(std::lround(*lowest));
   const auto last = static_cast<std::int32_t>(std::lround(*highest));
-  histogram.counts.assign(static_cast<std::size_t>(last - histogram.first_code + 1), 0);
+  const std::int32_t width = last - histogram.first_code + 1;
+  histogram.counts.assign(static_cast<std::size_t>(width), 0);
   for (const double v : values) {
     ++histogram.counts[static_cast<std::size_t>(std::lround(v) - histogram.first_code)];
   }

@@ -115,8 +115,8 @@ std::optional<Spectrum> AnalyseSpectrum(std::span<const double> samples, WindowK
   mean /= n;
 
   std::unique_ptr<double, FftwFree> in(fftw_alloc_real(static_cast<std::size_t>(n)));
-  std::unique_ptr<fftw_complex, FftwFree> out(
-      fftw_alloc_complex(static_cast<std::size_t>(half + 1)));
+  const int bins = half + 1;
+  std::unique_ptr<fftw_complex, FftwFree> out(fftw_alloc_complex(static_cast<std::size_t>(bins)));
   // FFTW_ESTIMATE plans in microseconds and never touches the arrays.
   const std::unique_ptr<std::remove_pointer_t<fftw_plan>, PlanDestroy> plan(
       fftw_plan_dft_r2c_1d(n, in.get(), out.get(), FFTW_ESTIMATE));
@@ -131,7 +131,7 @@ std::optional<Spectrum> AnalyseSpectrum(std::span<const double> samples, WindowK
   fftw_execute(plan.get());
 
   // One-sided power: the bins between DC and Nyquist stand for two.
-  std::vector<double> power(static_cast<std::size_t>(half + 1));
+  std::vector<double> power(static_cast<std::size_t>(bins));
   for (int k = 0; k <= half; ++k) {
     const auto idx = static_cast<std::size_t>(k);
     const std::complex<double> x(out.get()[idx][0], out.get()[idx][1]);

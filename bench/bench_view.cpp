@@ -45,7 +45,7 @@ void BM_OpenAndDrawAllSixteenChannels(benchmark::State& state) {
   window.show();
   QApplication::processEvents();
   auto* view = window.findChild<QChartView*>(QStringLiteral("timeView"));
-  for (auto _ : state) {
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
     if (!window.OpenFile(QString::fromStdString(path.string()))) {
       state.SkipWithError("the capture did not open");
       break;
@@ -62,10 +62,11 @@ void BM_Spectrum1024Samples(benchmark::State& state) {
   std::mt19937_64 random(2);
   std::normal_distribution<double> noise(0.0, 2.0);
   std::vector<double> samples;
+  samples.reserve(1024);
   for (int i = 0; i < 1024; ++i) {
     samples.push_back(std::round(2048 + 1600 * std::sin(0.37 * i) + noise(random)));
   }
-  for (auto _ : state) {
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
     const auto spectrum =
         kx::analysis::AnalyseSpectrum(samples, kx::analysis::WindowKind::BlackmanHarris);
     benchmark::DoNotOptimize(spectrum->snr_db);
