@@ -94,10 +94,14 @@ struct AdcWrite {
   std::int32_t word;
 };
 
-// adc capture FILE ("Read && Save ADC") and adc capture-channel0 FILE.
+// adc capture FILE ("Read && Save ADC") and adc capture-channel0 FILE, each
+// [--metadata [--reference VOLTS]].
 struct AdcCapture {
   std::string file;
   bool channel0 = false;
+  // --metadata: FILE.json beside FILE, with the reference of --reference.
+  bool metadata = false;
+  std::string reference = "2.50";
 };
 
 using Action = std::variant<DacLoad, DacWrite, DacPowerDown, DacLdacRegister, DacReference,

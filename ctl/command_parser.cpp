@@ -432,10 +432,30 @@ Action ParseAdcWrite(Cursor& cursor, const Edition&) {
 }
 
 template <bool kChannel0>
-Action ParseAdcCapture(Cursor& cursor, const Edition&) {
+Action ParseAdcCapture(Cursor& cursor, const Edition& edition) {
   const std::string& file = cursor.TakeRequired("the FILE to save the samples to");
   CheckCaptureFile(file, cursor.Checks());
-  return AdcCapture{file, kChannel0};
+  AdcCapture capture{file, kChannel0};
+  bool reference_given = false;
+  while (!cursor.AtNextCommand()) {
+    const std::string& word = cursor.Take();
+    const OptionWord option = SplitOption(word);
+    if (option.name == "--metadata") {
+      RefuseValue(option);
+      capture.metadata = true;
+    } else if (option.name == "--reference" && edition.HasVolts()) {
+      const std::string volts = OptionValue(cursor, option, "the reference in volts");
+      CheckVolts(volts);
+      capture.reference = adc::NormaliseReferenceText(volts);
+      reference_given = true;
+    } else {
+      RefuseWord(word);
+    }
+  }
+  if (reference_given && !capture.metadata) {
+    Refuse("--reference of a capture goes into its metadata: add --metadata");
+  }
+  return capture;
 }
 
 template <Line kLine>

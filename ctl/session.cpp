@@ -7,6 +7,7 @@
 
 #include "board/link_record.h"
 #include "board/status_text.h"
+#include "ctl/capture_record.h"
 #include "ctl/overloaded.h"
 
 namespace kx::ctl {
@@ -122,6 +123,9 @@ Outcome Session::Run(const Command& command, const adc::CaptureStop& stop) {
           [&](const AdcCapture& capture) -> Failed {
             const session::CaptureKind kind = capture.channel0 ? session::CaptureKind::Channel0
                                                                : session::CaptureKind::AllChannels;
+            if (capture.metadata) {
+              return CaptureWithRecord(board_, kind, capture.file, capture.reference);
+            }
             if (!capture.file.empty()) {
               return board_.CaptureToFile(kind, capture.file).failure;
             }

@@ -10,6 +10,7 @@ set -eu
 PACKAGES="
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev libgl-dev
+  qt6-charts-dev libqt6opengl6-dev libfftw3-dev
   libfmt-dev nlohmann-json3-dev libcli11-dev libasio-dev
   python3 python3-pyvisa python3-pyvisa-py
   libusb-1.0-0-dev libumockdev-dev umockdev

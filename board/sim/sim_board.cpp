@@ -1,6 +1,8 @@
 #include "board/sim/sim_board.h"
 
 #include <algorithm>
+#include <cmath>
+#include <numbers>
 #include <utility>
 
 #include "board/intel_hex.h"
@@ -33,7 +35,11 @@ bool IsThisBoard(std::int32_t vendor, std::int32_t product) {
 
 }  // namespace
 
-SimBoard::SimBoard(SimSettings settings) : settings_(std::move(settings)) {}
+SimBoard::SimBoard(SimSettings settings) : settings_(std::move(settings)) {
+  for (const auto& [channel, signal] : settings_.signal_inputs) {
+    noise_[static_cast<std::size_t>(channel)].seed(signal.seed);
+  }
+}
 
 double SimBoard::DacOutputVolts(int channel) const {
   return Group(channel / DacGroup::kChannels)
@@ -41,8 +47,30 @@ double SimBoard::DacOutputVolts(int channel) const {
 }
 
 double SimBoard::AdcInputVolts(int channel) const {
+  const auto signal = settings_.signal_inputs.find(channel);
+  if (signal != settings_.signal_inputs.end()) {
+    const SimSignal& s = signal->second;
+    const auto t = static_cast<double>(Conversions(channel));
+    // The phase of t is taken modulo one cycle first, so that a long run
+    // keeps its precision.
+    const double cycles = std::fmod(s.frequency * t, 1.0);
+    return s.offset + s.amplitude * std::sin(2.0 * std::numbers::pi * cycles + s.phase);
+  }
   const auto fixed = settings_.inputs.find(channel);
   return fixed != settings_.inputs.end() ? fixed->second : DacOutputVolts(channel);
+}
+
+double SimBoard::ConvertedInputVolts(int channel) {
+  double volts = AdcInputVolts(channel);
+  const auto signal = settings_.signal_inputs.find(channel);
+  const auto index = static_cast<std::size_t>(channel);
+  if (signal != settings_.signal_inputs.end() && signal->second.noise_lsb > 0.0) {
+    const double span = adc_.HalfSpan() ? settings_.adc_reference : 2.0 * settings_.adc_reference;
+    std::normal_distribution<double> noise(0.0, signal->second.noise_lsb * span / 4096.0);
+    volts += noise(noise_[index]);
+  }
+  ++conversions_[index];
+  return volts;
 }
 
 // The loader checks the whole image before it touches the controller, so a
@@ -68,7 +96,8 @@ std::int16_t SimBoard::Request(int code, std::int32_t value, std::int32_t index,
     }
     const auto word = static_cast<std::uint16_t>(value & 0xFFFF);
     const int channel = adc_.SelectedChannel();
-    std::uint16_t reply = adc_.Transfer(word, AdcInputVolts(channel), settings_.adc_reference);
+    std::uint16_t reply =
+        adc_.Transfer(word, ConvertedInputVolts(channel), settings_.adc_reference);
     if (shape == ReplyShape::ShiftedLeftOne) {
       reply = static_cast<std::uint16_t>(reply << 1);
     }

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <random>
 #include <string>
 
 #include "board/board_model.h"
@@ -43,7 +44,12 @@ class SimBoard {
   int PostBootCount() const { return post_boot_count_; }
 
   double DacOutputVolts(int channel) const;  // channel 0 to 15
-  double AdcInputVolts(int channel) const;   // channel 0 to 15
+  // The input of the next conversion of the channel, 0 to 15, without noise.
+  double AdcInputVolts(int channel) const;
+  // Conversions of the channel so far: the time of its signal.
+  std::uint64_t Conversions(int channel) const {
+    return conversions_[static_cast<std::size_t>(channel)];
+  }
 
  private:
   // Shapes of the reply word on the two links.
@@ -79,6 +85,9 @@ class SimBoard {
 
   bool HandleIssued(std::int32_t handle) const { return handle >= 1 && handle < next_handle_; }
   bool AcceptFirmware(const char* path);
+  // What the converter samples for one conversion of the channel (noise
+  // included); counts the conversion.
+  double ConvertedInputVolts(int channel);
   std::int16_t Request(int code, std::int32_t value, std::int32_t index, int direction, int length,
                        std::uint8_t* buffer, ReplyShape shape);
 
@@ -93,6 +102,10 @@ class SimBoard {
   std::string last_firmware_error_;
   std::int32_t next_handle_ = 1;
   int post_boot_count_ = 0;
+  std::array<std::uint64_t, KX7312Board.adc_channels> conversions_{};
+  // One generator per channel, so that a channel's noise does not depend on
+  // how often the others were converted.
+  std::array<std::mt19937_64, KX7312Board.adc_channels> noise_{};
 };
 
 }  // namespace kx::board::sim

@@ -102,6 +102,48 @@ std::optional<double> InputVolts(const Json& value) {
   return volts;
 }
 
+constexpr double kMaxNoiseLsb = 1000.0;
+constexpr double kMaxFrequency = 0.5;  // cycles per conversion: Nyquist
+
+// A signal's keys, each optional; a signal without any is 0 V.
+std::string ReadSignal(const std::string& channel, const Json& value, SimSignal& signal) {
+  for (const auto& [key, field] : value.items()) {
+    const std::string name = fmt::format("inputs.{}.{}", channel, Escaped(key));
+    const std::optional<double> number = Volts(field);
+    if (key == "offset" || key == "amplitude") {
+      if (!number || *number < 0.0 || *number > kMaxVolts) {
+        return fmt::format(R"(settings: "{}" must be a number of volts from 0 to 5)", name);
+      }
+      (key == "offset" ? signal.offset : signal.amplitude) = *number;
+    } else if (key == "frequency") {
+      if (!number || *number < 0.0 || *number > kMaxFrequency) {
+        return fmt::format(R"(settings: "{}" must be from 0 to 0.5 cycles per sample set)", name);
+      }
+      signal.frequency = *number;
+    } else if (key == "phase") {
+      if (!number) {
+        return fmt::format(R"(settings: "{}" must be a number of radians)", name);
+      }
+      signal.phase = *number;
+    } else if (key == "noise") {
+      if (!number || *number < 0.0 || *number > kMaxNoiseLsb) {
+        return fmt::format(R"(settings: "{}" must be a number of LSB from 0 to 1000)", name);
+      }
+      signal.noise_lsb = *number;
+    } else if (key == "seed") {
+      if (!field.is_number_unsigned()) {
+        return fmt::format(R"(settings: "{}" must be a whole number from 0 up)", name);
+      }
+      signal.seed = field.get<std::uint64_t>();
+    } else {
+      return fmt::format(
+          R"(settings: unknown key "{}" (a signal takes offset, amplitude, frequency, phase, noise, seed))",
+          name);
+    }
+  }
+  return {};
+}
+
 std::string ReadInputs(const Json& inputs, SimSettings& settings) {
   if (!inputs.is_object()) {
     return R"(settings: "inputs" must be an object mapping ADC channels to volts)";
@@ -112,11 +154,22 @@ std::string ReadInputs(const Json& inputs, SimSettings& settings) {
       return fmt::format(R"(settings: "inputs.{}" is not an ADC channel (0 to {}))", Escaped(key),
                          kAdcChannels - 1);
     }
+    if (value.is_object()) {
+      SimSignal signal;
+      std::string error = ReadSignal(key, value, signal);
+      if (!error.empty()) {
+        return error;
+      }
+      settings.inputs.erase(*channel);
+      settings.signal_inputs[*channel] = signal;
+      continue;
+    }
     const std::optional<double> volts = InputVolts(value);
     if (!volts) {
       return fmt::format(R"(settings: "inputs.{}" must be a number of volts from 0 to 5)",
                          Escaped(key));
     }
+    settings.signal_inputs.erase(*channel);
     settings.inputs[*channel] = *volts;
   }
   return {};

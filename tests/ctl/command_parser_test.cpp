@@ -96,6 +96,24 @@ TEST(CommandParserTest, AdcCommandsTakeTheirOptionsInEitherForm) {
   EXPECT_EQ(capture.file, folder.File("adc"));  // a file may be called adc
 }
 
+TEST(CommandParserTest, CaptureMetadataAndItsReference) {
+  testing::TempFolder folder;
+  const std::string file = folder.File("cap.txt");
+  const auto plain = Only<AdcCapture>("adc capture " + file);
+  EXPECT_FALSE(plain.metadata);
+  const auto with = Only<AdcCapture>("adc capture " + file + " --metadata --reference 2.048");
+  EXPECT_TRUE(with.metadata);
+  EXPECT_EQ(with.reference, "2.05");  // as "ADC Reference" holds it
+  EXPECT_EQ(Only<AdcCapture>("adc capture-channel0 " + file + " --metadata").reference, "2.50");
+  EXPECT_TRUE(Only<AdcCapture>("adc capture " + file + " --metadata", ClassicEdition).metadata);
+
+  EXPECT_EQ(Parse("adc capture " + file + " --reference 2").error,
+            "adc capture: --reference of a capture goes into its metadata: add --metadata");
+  EXPECT_EQ(Parse("adc capture " + file + " --metadata=yes").error.rfind("adc capture: ", 0), 0U);
+  EXPECT_NE(Parse("adc capture " + file + " --metadata --reference 2", ClassicEdition).error, "");
+  EXPECT_NE(Parse("adc capture " + file + " --bogus").error, "");
+}
+
 TEST(CommandParserTest, SeveralCommandsFollowOneAnotherEachFromItsGroupWord) {
   testing::TempFolder folder;
   const ParseResult result = Parse("dac load 1=1 line pulse-ldac adc capture " +

@@ -32,13 +32,19 @@ std::string WriteSettings(const SimSettings& settings) {
   for (const auto& [channel, volts] : settings.inputs) {
     inputs[std::to_string(channel)] = volts;
   }
+  for (const auto& [channel, s] : settings.signal_inputs) {
+    inputs[std::to_string(channel)] = {{"offset", s.offset},       {"amplitude", s.amplitude},
+                                       {"frequency", s.frequency}, {"phase", s.phase},
+                                       {"noise", s.noise_lsb},     {"seed", s.seed}};
+  }
   doc["inputs"] = inputs;
   return doc.dump();
 }
 
 bool SameSettings(const SimSettings& a, const SimSettings& b) {
   return a.present == b.present && a.external_reference == b.external_reference &&
-         a.adc_reference == b.adc_reference && a.inputs == b.inputs;
+         a.adc_reference == b.adc_reference && a.inputs == b.inputs &&
+         a.signal_inputs == b.signal_inputs;
 }
 
 }  // namespace
@@ -60,6 +66,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(channel >= 0 && channel <= 15, "an input is an ADC channel 0 to 15");
     Require(std::isfinite(volts) && volts >= 0.0 && volts <= 5.0,
             "an input is finite, from 0 to 5 V");
+  }
+
+  for (const auto& [channel, s] : settings.signal_inputs) {
+    Require(channel >= 0 && channel <= 15 && settings.inputs.count(channel) == 0,
+            "a signal is an ADC channel 0 to 15 without a fixed input");
+    Require(s.offset >= 0.0 && s.offset <= 5.0 && s.amplitude >= 0.0 && s.amplitude <= 5.0,
+            "a signal's offset and amplitude are from 0 to 5 V");
+    Require(s.frequency >= 0.0 && s.frequency <= 0.5 && std::isfinite(s.phase),
+            "a signal's frequency is 0 to 0.5 and its phase finite");
+    Require(s.noise_lsb >= 0.0 && s.noise_lsb <= 1000.0, "a signal's noise is 0 to 1000 LSB");
   }
 
   const auto again = kx::board::sim::ParseSimSettings(WriteSettings(settings));

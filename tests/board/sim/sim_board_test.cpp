@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <numbers>
 #include <string>
+#include <vector>
 
 #include "board/link_requests.h"
 
@@ -260,6 +263,60 @@ TEST(SimBoardAnalog, ReadBackThroughBothReplyShapes) {
   EXPECT_GE(board.Io().LoadFirmWare(kFirmware.c_str()), 0);
   AdcIo(board, 0x9F00);  // channel 7, two's complement
   EXPECT_EQ(AdcIo(board, 0x8300), (7 << 12) | 0xC00);
+}
+
+// Codes of `count` conversions of channel 0, straight binary on the 5 V span.
+std::vector<int> Channel0Codes(SimBoard& board, int count) {
+  AdcIo(board, 0x8310);  // select channel 0; clocks out what was selected before
+  std::vector<int> codes;
+  for (int i = 0; i < count; ++i) {
+    codes.push_back(AdcIo(board, 0x8310) & 0xFFF);
+  }
+  return codes;
+}
+
+TEST(SimBoardAnalog, ASineAdvancesOneStepPerConversionOfItsChannel) {
+  SimSettings settings;
+  settings.signal_inputs[0] = SimSignal{2.5, 2.0, 0.125, 0.5, 0.0, 0};
+  SimBoard board(settings);
+  Boot(board);
+  EXPECT_EQ(board.Conversions(0), 0U);
+  const std::vector<int> codes = Channel0Codes(board, 20);
+  // The selecting transfer converted channel 0 (the power-up selection) once.
+  EXPECT_EQ(board.Conversions(0), 21U);
+  for (int t = 1; t <= 20; ++t) {
+    const double volts = 2.5 + 2.0 * std::sin(2 * std::numbers::pi * 0.125 * t + 0.5);
+    EXPECT_EQ(codes[static_cast<std::size_t>(t - 1)], std::lround(volts / 5.0 * 4096)) << t;
+  }
+  // Other channels do not move channel 0's time.
+  AdcIo(board, 0x8710);
+  AdcIo(board, 0x8710);
+  EXPECT_EQ(board.Conversions(0), 22U);
+  EXPECT_EQ(board.Conversions(1), 1U);
+}
+
+TEST(SimBoardAnalog, NoiseHasItsSigmaAndRepeatsWithItsSeed) {
+  const auto run = [](std::uint64_t seed) {
+    SimSettings settings;
+    settings.signal_inputs[0] = SimSignal{1.25, 0.0, 0.0, 0.0, 4.0, seed};
+    SimBoard board(settings);
+    Boot(board);
+    return Channel0Codes(board, 4000);
+  };
+  const std::vector<int> first = run(7);
+  EXPECT_EQ(run(7), first);
+  EXPECT_NE(run(8), first);
+  double sum = 0;
+  double squares = 0;
+  for (const int code : first) {
+    sum += code;
+    squares += static_cast<double>(code) * code;
+  }
+  const double mean = sum / static_cast<double>(first.size());
+  const double sigma = std::sqrt(squares / static_cast<double>(first.size()) - mean * mean);
+  EXPECT_NEAR(mean, 1024.0, 0.5);
+  // 4 LSB of noise and the rounding's own 1/12 LSB^2.
+  EXPECT_NEAR(sigma, std::sqrt(16.0 + 1.0 / 12.0), 0.2);
 }
 
 TEST(SimBoardAnalog, AdcReferenceScalesTheConversion) {

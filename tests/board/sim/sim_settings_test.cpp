@@ -54,6 +54,19 @@ TEST(SimSettingsParse, FullDocumentIsReadBack) {
   EXPECT_EQ(result.settings->inputs, expected);
 }
 
+TEST(SimSettingsParse, SignalsBesideFixedInputs) {
+  const SimSettingsResult result = ParseSimSettings(
+      R"({"inputs": {"0": {"offset": 2.5, "amplitude": 2, "frequency": 0.0625, "phase": 1.5,
+                          "noise": 0.75, "seed": 42},
+                    "1": {}, "3": 1.25, "5": 1, "5": {"amplitude": 1}}})");
+  ASSERT_TRUE(result.settings.has_value()) << result.error;
+  const std::map<int, double> fixed = {{3, 1.25}};
+  EXPECT_EQ(result.settings->inputs, fixed);
+  const std::map<int, SimSignal> signal_inputs = {
+      {0, SimSignal{2.5, 2.0, 0.0625, 1.5, 0.75, 42}}, {1, SimSignal{}}, {5, SimSignal{0, 1.0}}};
+  EXPECT_EQ(result.settings->signal_inputs, signal_inputs);
+}
+
 TEST(SimSettingsParse, IntegerNumbersAreVolts) {
   const SimSettingsResult result = ParseSimSettings(
       R"({"external_reference": 3, "adc_reference": 1, "inputs": {"7": 2, "8": 0}})");
@@ -178,6 +191,23 @@ const RefusedCase kRefusedCases[] = {
      R"(settings: "inputs.2" must be a number of volts from 0 to 5)"},
     {"InputVoltsAfterGoodChannel", R"({"inputs": {"1": 1, "9": 9}})",
      R"(settings: "inputs.9" must be a number of volts from 0 to 5)"},
+
+    {"SignalUnknownKey", R"({"inputs": {"4": {"offset": 1, "amplitud": 1}}})",
+     R"(settings: unknown key "inputs.4.amplitud" (a signal takes offset, amplitude, frequency, phase, noise, seed))"},
+    {"SignalOffsetAboveFive", R"({"inputs": {"4": {"offset": 5.5}}})",
+     R"(settings: "inputs.4.offset" must be a number of volts from 0 to 5)"},
+    {"SignalAmplitudeString", R"({"inputs": {"4": {"amplitude": "1"}}})",
+     R"(settings: "inputs.4.amplitude" must be a number of volts from 0 to 5)"},
+    {"SignalFrequencyAboveNyquist", R"({"inputs": {"0": {"frequency": 0.51}}})",
+     R"(settings: "inputs.0.frequency" must be from 0 to 0.5 cycles per sample set)"},
+    {"SignalPhaseNull", R"({"inputs": {"0": {"phase": null}}})",
+     R"(settings: "inputs.0.phase" must be a number of radians)"},
+    {"SignalNoiseNegative", R"({"inputs": {"0": {"noise": -1}}})",
+     R"(settings: "inputs.0.noise" must be a number of LSB from 0 to 1000)"},
+    {"SignalSeedFraction", R"({"inputs": {"0": {"seed": 1.5}}})",
+     R"(settings: "inputs.0.seed" must be a whole number from 0 up)"},
+    {"SignalSeedNegative", R"({"inputs": {"0": {"seed": -1}}})",
+     R"(settings: "inputs.0.seed" must be a whole number from 0 up)"},
 
     {"TopLevelArray", R"([{"present": true}])", "settings: expected a JSON object"},
     {"TopLevelNumber", "42", "settings: expected a JSON object"},

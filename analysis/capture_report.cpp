@@ -1,0 +1,176 @@
+#include "analysis/capture_report.h"
+
+#include <fmt/format.h>
+
+#include <cmath>
+#include <cstddef>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <system_error>
+
+namespace kx::analysis {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// Figures JSON can hold: a perfect signal's floor stays finite anyway.
+Json Number(double value) {
+  return std::isfinite(value) ? Json(value) : Json(nullptr);
+}
+
+}  // namespace
+
+std::string RangeName(bool half_span) {
+  return half_span ? "0V to VREFA" : "0V to 2xVREFA";
+}
+
+std::string CodingName(bool straight_binary) {
+  return straight_binary ? "Straight Binary" : "2's Compliment";
+}
+
+CaptureScale DecideScale(const CaptureFile& file, const adc::CaptureMetadata* metadata,
+                         const ScaleChoice& choice) {
+  CaptureScale scale;
+  if (metadata != nullptr) {
+    scale.rules = metadata->edition == "classic" ? AdcWordRules::Classic : AdcWordRules::Version2;
+    scale.half_span = metadata->half_span;
+    // The classic program has no coding list: its captures come in the
+    // chip's default, straight binary, as "Read ADC" decodes them.
+    scale.straight_binary = metadata->straight_binary.value_or(true);
+    scale.reference = metadata->reference_volts.value_or(scale.reference);
+  } else if (file.kind == CaptureKind::Channel0) {
+    scale.rules = GuessChannel0Rules(file);
+  }
+  scale.half_span = choice.half_span.value_or(scale.half_span);
+  scale.straight_binary = choice.straight_binary.value_or(scale.straight_binary);
+  scale.reference = choice.reference.value_or(scale.reference);
+  return ScaleFor(file.kind, scale);
+}
+
+OpenResult OpenCapture(const std::string& path, const ScaleChoice& choice) {
+  CaptureRead read = ReadCaptureFile(path);
+  if (!read.file) {
+    return OpenResult{std::nullopt, std::move(read.error)};
+  }
+  OpenedCapture opened;
+  opened.path = path;
+  opened.file = std::move(*read.file);
+  const std::string metadata_path = adc::MetadataPath(path);
+  std::error_code error;
+  std::optional<adc::CaptureMetadata> metadata;
+  if (std::filesystem::exists(metadata_path, error)) {
+    adc::MetadataRead meta = adc::ReadMetadataFile(metadata_path);
+    if (meta.metadata) {
+      metadata = std::move(meta.metadata);
+    } else {
+      opened.metadata_note = std::move(meta.error);
+    }
+  }
+  opened.from_metadata = metadata.has_value();
+  opened.scale = DecideScale(opened.file, metadata ? &*metadata : nullptr, choice);
+  return OpenResult{std::move(opened), {}};
+}
+
+CaptureAnalysis Analyse(const CaptureFile& file, const CaptureScale& scale) {
+  CaptureAnalysis analysis;
+  analysis.channels = Samples(file, scale);
+  analysis.stats.reserve(analysis.channels.size());
+  for (const ChannelSamples& channel : analysis.channels) {
+    analysis.stats.push_back(Statistics(channel.values, channel.volts));
+  }
+  return analysis;
+}
+
+std::string CsvText(const CaptureAnalysis& analysis) {
+  std::string text = "sample_set";
+  for (const ChannelSamples& channel : analysis.channels) {
+    text += fmt::format(",ADC{0}_code,ADC{0}_volts", channel.channel);
+  }
+  text += "\n";
+  const std::size_t samples =
+      analysis.channels.empty() ? 0 : analysis.channels.front().codes.size();
+  for (std::size_t i = 0; i < samples; ++i) {
+    text += fmt::format("{}", i);
+    for (const ChannelSamples& channel : analysis.channels) {
+      text += fmt::format(",{},{:.6f}", channel.codes[i], channel.volts[i]);
+    }
+    text += "\n";
+  }
+  return text;
+}
+
+std::string ReportText(const OpenedCapture& capture, const CaptureAnalysis& analysis, int channel,
+                       const std::optional<Spectrum>& spectrum) {
+  const CaptureScale& s = capture.scale;
+  std::string text = fmt::format("{}: {} capture, {} samples per channel\n", capture.path,
+                                 KindName(capture.file.kind), capture.file.Samples());
+  text += fmt::format("Scale: {}, {}, reference {:.3f} V, {} replies ({})\n",
+                      RangeName(s.half_span), CodingName(s.straight_binary), s.reference,
+                      s.rules == AdcWordRules::Classic ? "classic" : "version2",
+                      capture.from_metadata ? "from the metadata file" : "not from metadata");
+  if (!capture.metadata_note.empty()) {
+    text += fmt::format("Metadata not used: {}\n", capture.metadata_note);
+  }
+  text += fmt::format("{:<8}{:>12}{:>12}{:>8}{:>8}{:>8}{:>12}\n", "Channel", "Mean code",
+                      "Std dev LSB", "P-P", "Min", "Max", "Mean volts");
+  for (std::size_t i = 0; i < analysis.stats.size(); ++i) {
+    const ChannelStats& st = analysis.stats[i];
+    text += fmt::format("{:<8}{:>12.3f}{:>12.3f}{:>8}{:>8}{:>8}{:>12.4f}\n",
+                        fmt::format("ADC{}", analysis.channels[i].channel), st.mean_code,
+                        st.std_dev_lsb, st.peak_to_peak, st.min_code, st.max_code, st.mean_volts);
+  }
+  if (!spectrum) {
+    text += fmt::format("Spectrum of ADC{}: no tone above DC\n", channel);
+    return text;
+  }
+  text += fmt::format(
+      "Spectrum of ADC{} ({} window, {} samples): fundamental bin {} ({:.6f} cycles per sample, "
+      "{:.2f} dBFS)\n",
+      channel, WindowName(spectrum->window), spectrum->samples, spectrum->fundamental_bin,
+      spectrum->fundamental_frequency, spectrum->fundamental_dbfs);
+  text += fmt::format("SNR {:.2f} dB, SINAD {:.2f} dB, THD {:.2f} dB, ENOB {:.2f} bits\n",
+                      spectrum->snr_db, spectrum->sinad_db, spectrum->thd_db, spectrum->enob_bits);
+  return text;
+}
+
+std::string ReportJson(const OpenedCapture& capture, const CaptureAnalysis& analysis, int channel,
+                       const std::optional<Spectrum>& spectrum) {
+  const CaptureScale& s = capture.scale;
+  Json doc;
+  doc["file"] = capture.path;
+  doc["kind"] = capture.file.kind == CaptureKind::AllChannels ? "all-channels" : "channel0";
+  doc["samples"] = capture.file.Samples();
+  doc["edition"] = s.rules == AdcWordRules::Classic ? "classic" : "version2";
+  doc["range"] = s.half_span ? "vref" : "2xvref";
+  doc["coding"] = s.straight_binary ? "binary" : "twos";
+  doc["reference_volts"] = s.reference;
+  doc["from_metadata"] = capture.from_metadata;
+  Json rows = Json::array();
+  for (std::size_t i = 0; i < analysis.stats.size(); ++i) {
+    const ChannelStats& st = analysis.stats[i];
+    rows.push_back({{"channel", analysis.channels[i].channel},
+                    {"mean_code", st.mean_code},
+                    {"std_dev_lsb", st.std_dev_lsb},
+                    {"peak_to_peak", st.peak_to_peak},
+                    {"min", st.min_code},
+                    {"max", st.max_code},
+                    {"mean_volts", st.mean_volts}});
+  }
+  doc["statistics"] = std::move(rows);
+  Json figures = nullptr;
+  if (spectrum) {
+    figures = {{"channel", channel},
+               {"window", std::string(WindowName(spectrum->window))},
+               {"fundamental_bin", spectrum->fundamental_bin},
+               {"fundamental_cycles_per_sample", spectrum->fundamental_frequency},
+               {"fundamental_dbfs", Number(spectrum->fundamental_dbfs)},
+               {"snr_db", Number(spectrum->snr_db)},
+               {"sinad_db", Number(spectrum->sinad_db)},
+               {"thd_db", Number(spectrum->thd_db)},
+               {"enob_bits", Number(spectrum->enob_bits)}};
+  }
+  doc["spectrum"] = std::move(figures);
+  return doc.dump() + "\n";
+}
+
+}  // namespace kx::analysis

@@ -1,0 +1,59 @@
+#include "analysis/capture_scale.h"
+
+#include <cstddef>
+
+#include "adc/adc_control_word.h"
+#include "adc/adc_display.h"
+#include "adc/adc_reply.h"
+
+namespace kx::analysis {
+namespace {
+
+constexpr std::int32_t kSignBit = 0x800;
+constexpr std::int32_t kCodes = 0x1000;
+
+}  // namespace
+
+CaptureScale ScaleFor(CaptureKind kind, CaptureScale chosen) {
+  if (kind == CaptureKind::Channel0) {
+    chosen.half_span = (adc::FixedChannel0Word & adc::RangeField) != 0;
+    chosen.straight_binary = (adc::FixedChannel0Word & adc::CodingField) != 0;
+  }
+  return chosen;
+}
+
+std::int32_t SignedCode(std::int32_t code, bool straight_binary) {
+  if (straight_binary || (code & kSignBit) == 0) {
+    return code;
+  }
+  return code - kCodes;
+}
+
+double CodeVolts(std::int32_t code, const CaptureScale& scale) {
+  const auto range_bit = static_cast<std::int16_t>(scale.half_span ? adc::RangeField : 0);
+  const float span = adc::FullScaleSpan(static_cast<float>(scale.reference), range_bit);
+  return adc::CodeVolts(code, span, scale.straight_binary);
+}
+
+std::vector<ChannelSamples> Samples(const CaptureFile& file, const CaptureScale& chosen) {
+  const CaptureScale scale = ScaleFor(file.kind, chosen);
+  std::vector<ChannelSamples> channels(file.columns.size());
+  for (std::size_t c = 0; c < file.columns.size(); ++c) {
+    ChannelSamples& out = channels[c];
+    out.channel = static_cast<int>(c);
+    const auto& column = file.columns[c];
+    out.codes.reserve(column.size());
+    out.values.reserve(column.size());
+    out.volts.reserve(column.size());
+    for (const std::int32_t number : column) {
+      const std::int32_t code =
+          file.kind == CaptureKind::Channel0 ? adc::ConversionCode(scale.rules, number) : number;
+      out.codes.push_back(code);
+      out.values.push_back(SignedCode(code, scale.straight_binary));
+      out.volts.push_back(CodeVolts(code, scale));
+    }
+  }
+  return channels;
+}
+
+}  // namespace kx::analysis

@@ -1,0 +1,88 @@
+// kx7312-view's two costs a person waits for: opening a 512-set capture
+// with all sixteen channels drawn, and the spectrum of 1024 samples.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QChartView>
+#include <QPixmap>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <numbers>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "adc/sample_file.h"
+#include "analysis/spectrum.h"
+#include "view/viewer_window.h"
+
+namespace {
+
+// What the simulated board gives for a sine with noise on every channel.
+std::string SineCapture() {
+  std::mt19937_64 random(1);
+  std::normal_distribution<double> noise(0.0, 2.0);
+  std::vector<kx::adc::SampleSet> sets(kx::adc::AllChannelsSampleSets);
+  for (int s = 0; s < kx::adc::AllChannelsSampleSets; ++s) {
+    for (int c = 0; c < kx::adc::AdcChannels; ++c) {
+      const double value =
+          2048 + 1600 * std::sin(2 * std::numbers::pi * 0.0605 * s + c) + noise(random);
+      sets[static_cast<std::size_t>(s)][static_cast<std::size_t>(c)] =
+          static_cast<std::int32_t>(std::clamp(std::round(value), 0.0, 4095.0));
+    }
+  }
+  return kx::adc::AllChannelsFileText(sets);
+}
+
+void BM_OpenAndDrawAllSixteenChannels(benchmark::State& state) {
+  const std::filesystem::path path =
+      std::filesystem::temp_directory_path() / "kx_bench_view_capture.txt";
+  std::ofstream(path, std::ios::binary) << SineCapture();
+  kx::view::ViewerWindow window;
+  window.show();
+  QApplication::processEvents();
+  auto* view = window.findChild<QChartView*>(QStringLiteral("timeView"));
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
+    if (!window.OpenFile(QString::fromStdString(path.string()))) {
+      state.SkipWithError("the capture did not open");
+      break;
+    }
+    // Renders the plot with its sixteen series, as the screen would.
+    const QPixmap drawn = view->grab();
+    benchmark::DoNotOptimize(drawn.cacheKey());
+  }
+  std::filesystem::remove(path);
+}
+BENCHMARK(BM_OpenAndDrawAllSixteenChannels)->Unit(benchmark::kMillisecond);
+
+void BM_Spectrum1024Samples(benchmark::State& state) {
+  std::mt19937_64 random(2);
+  std::normal_distribution<double> noise(0.0, 2.0);
+  std::vector<double> samples;
+  samples.reserve(1024);
+  for (int i = 0; i < 1024; ++i) {
+    samples.push_back(std::round(2048 + 1600 * std::sin(0.37 * i) + noise(random)));
+  }
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
+    const auto spectrum =
+        kx::analysis::AnalyseSpectrum(samples, kx::analysis::WindowKind::BlackmanHarris);
+    benchmark::DoNotOptimize(spectrum->snr_db);
+  }
+}
+BENCHMARK(BM_Spectrum1024Samples)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  }
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

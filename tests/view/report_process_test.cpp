@@ -1,0 +1,126 @@
+// The whole chain as a test bench runs it: kx7312ctl captures a simulated
+// sine with noise, with its metadata, and kx7312-view's report of the file
+// gives the SNR that the simulated board's settings imply.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "support/temp_folder.h"
+
+namespace kx::view {
+namespace {
+
+struct ProcessRun {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+std::string Quoted(const std::string& word) {
+  std::string quoted = "'";
+  for (const char c : word) {
+    quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  }
+  return quoted + "'";
+}
+
+std::string Slurp(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The program run through the shell in `folder`, with no display at all.
+ProcessRun RunIn(const std::filesystem::path& folder, const std::string& program,
+                 const std::vector<std::string>& args) {
+  const auto out = folder / ".out";
+  const auto err = folder / ".err";
+  std::string command = "cd " + Quoted(folder.string()) +
+                        " && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
+                        Quoted(program);
+  for (const std::string& arg : args) {
+    command += " " + Quoted(arg);
+  }
+  command += " >" + Quoted(out.string()) + " 2>" + Quoted(err.string());
+  const int raw = std::system(command.c_str());
+  return ProcessRun{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(out), Slurp(err)};
+}
+
+// A sine of 2 V amplitude around 2.5 V on the 5 V span ("0V to 2xVREFA"
+// on 2.5 V): 1638.4 LSB; noise of 2 LSB over the quantisation's 1/12 LSB^2.
+constexpr double kAmplitudeLsb = 2.0 / 5.0 * 4096.0;
+constexpr double kNoiseLsb = 2.0;
+const double kExpectedSnr =
+    10 * std::log10(kAmplitudeLsb * kAmplitudeLsb / 2 / (kNoiseLsb * kNoiseLsb + 1.0 / 12));
+
+void WriteSettings(const std::string& path, int channels) {
+  nlohmann::json inputs = nlohmann::json::object();
+  for (int c = 0; c < channels; ++c) {
+    inputs[std::to_string(c)] = {{"offset", 2.5},    {"amplitude", 2.0},   {"frequency", 0.0605},
+                                 {"phase", 0.1 * c}, {"noise", kNoiseLsb}, {"seed", 11 + c}};
+  }
+  std::ofstream(path) << nlohmann::json{{"inputs", inputs}}.dump();
+}
+
+TEST(ViewReport, SnrOfASimulatedSineCapturedWithItsMetadata) {
+  const testing::TempFolder folder;
+  WriteSettings(folder.File("sine.json"), 16);
+  const ProcessRun capture =
+      RunIn(folder.Path(), KX7312CTL,
+            {"--simulate", "--sim-settings", "sine.json", "adc", "configure", "--coding", "binary",
+             "adc", "capture", "cap.txt", "--metadata"});
+  ASSERT_EQ(capture.status, 0) << capture.err;
+  ASSERT_TRUE(std::filesystem::exists(folder.File("cap.txt.json")));
+
+  // One record of 512 sets estimates the SNR to about 0.5 dB (one standard
+  // deviation); the sixteen channels' independent noise averages that down.
+  double sum = 0.0;
+  for (int channel = 0; channel < 16; ++channel) {
+    const ProcessRun report =
+        RunIn(folder.Path(), KX7312VIEW,
+              {"--report", "cap.txt", "--json", "--channel", std::to_string(channel)});
+    ASSERT_EQ(report.status, 0) << report.err;
+    const auto json = nlohmann::json::parse(report.out);
+    EXPECT_TRUE(json["from_metadata"].get<bool>());
+    EXPECT_EQ(json["coding"], "binary");
+    EXPECT_EQ(json["spectrum"]["fundamental_bin"], 31);  // 0.0605 * 512 = 30.98
+    EXPECT_NEAR(json["statistics"][channel]["mean_volts"].get<double>(), 2.5, 0.01);
+    sum += json["spectrum"]["snr_db"].get<double>();
+  }
+  EXPECT_NEAR(sum / 16, kExpectedSnr, 0.5);
+}
+
+TEST(ViewReport, Channel0CaptureOfTheSameSine) {
+  const testing::TempFolder folder;
+  WriteSettings(folder.File("sine.json"), 1);
+  const ProcessRun capture =
+      RunIn(folder.Path(), KX7312CTL,
+            {"--simulate", "--sim-settings", "sine.json", "adc", "capture-channel0", "ch0.txt"});
+  ASSERT_EQ(capture.status, 0) << capture.err;
+  const ProcessRun report = RunIn(folder.Path(), KX7312VIEW, {"--report", "ch0.txt"});
+  ASSERT_EQ(report.status, 0) << report.err;
+  EXPECT_NE(report.out.find("channel-0 capture, 1024 samples"), std::string::npos) << report.out;
+  EXPECT_NE(report.out.find("fundamental bin 62"), std::string::npos) << report.out;
+  const std::size_t at = report.out.find("SNR ");
+  ASSERT_NE(at, std::string::npos);
+  EXPECT_NEAR(std::stod(report.out.substr(at + 4)), kExpectedSnr, 0.5);
+}
+
+TEST(ViewReport, ABadFileStopsWithItsLine) {
+  const testing::TempFolder folder;
+  testing::WriteBytes(folder.File("bad.txt"), "1\t2\t\r\n");
+  const ProcessRun report = RunIn(folder.Path(), KX7312VIEW, {"--report", "bad.txt"});
+  EXPECT_EQ(report.status, 1);
+  EXPECT_EQ(report.err, "kx7312-view: bad.txt: line 1: it ends after 2 of the 16 codes\n");
+  EXPECT_TRUE(report.out.empty());
+}
+
+}  // namespace
+}  // namespace kx::view

@@ -1,0 +1,258 @@
+#include "view/viewer_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QChartView>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QImage>
+#include <QLabel>
+#include <QLineSeries>
+#include <QMessageBox>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTest>
+#include <QValueAxis>
+#include <QWheelEvent>
+#include <cmath>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "adc/capture_metadata.h"
+#include "adc/sample_file.h"
+#include "support/temp_folder.h"
+
+namespace kx::view {
+namespace {
+
+// 512 sets: channel c holds a sine of 3 (c + 3) cycles around code 1000 +
+// 100 c, `shift` added to every code.
+std::string AllChannelsFile(int shift = 0) {
+  std::vector<adc::SampleSet> sets(adc::AllChannelsSampleSets);
+  for (int s = 0; s < adc::AllChannelsSampleSets; ++s) {
+    for (int c = 0; c < adc::AdcChannels; ++c) {
+      const double phase = 2 * std::numbers::pi * 3 * (c + 3) * s / 512.0;
+      sets[static_cast<std::size_t>(s)][static_cast<std::size_t>(c)] =
+          static_cast<std::int32_t>(std::lround(1000 + 100 * c + 900 * std::sin(phase))) + shift;
+    }
+  }
+  return adc::AllChannelsFileText(sets);
+}
+
+std::string Channel0File() {
+  std::vector<std::int32_t> replies;
+  for (int i = 0; i < adc::Channel0Samples; ++i) {
+    replies.push_back((2000 + i % 7) << 1);
+  }
+  return adc::Channel0FileText(replies);
+}
+
+class ViewerWindowTest : public ::testing::Test {
+ protected:
+  ViewerWindowTest() {
+    window_.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&window_));
+  }
+
+  template <typename T>
+  T* Find(const char* name) {
+    T* widget = window_.findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(widget, nullptr) << name;
+    return widget;
+  }
+
+  QString Write(const std::string& name, const std::string& text) {
+    const std::string path = folder_.File(name);
+    testing::WriteBytes(path, text);
+    return QString::fromStdString(path);
+  }
+
+  void Click(QWidget* widget) {
+    QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
+  }
+
+  testing::TempFolder folder_;
+  ViewerWindow window_;
+};
+
+TEST_F(ViewerWindowTest, OpensBothKindsOfCapture) {
+  ASSERT_TRUE(window_.OpenFile(Write("all.txt", AllChannelsFile())));
+  EXPECT_EQ(window_.Capture()->file.kind, analysis::CaptureKind::AllChannels);
+  for (int c = 0; c < 16; ++c) {
+    const auto* box = Find<QCheckBox>(("channel" + std::to_string(c)).c_str());
+    EXPECT_TRUE(box->isEnabled() && box->isChecked()) << c;
+    EXPECT_EQ(window_.TimeSeries(c)->count(), 512) << c;
+  }
+  auto* table = Find<QTableWidget>("statistics");
+  EXPECT_EQ(table->rowCount(), 16);
+  EXPECT_EQ(table->item(5, 0)->text(), QStringLiteral("ADC5"));
+  EXPECT_EQ(table->item(0, 4)->text(), QStringLiteral("100"));  // 1000 - 900
+  EXPECT_EQ(table->item(0, 5)->text(), QStringLiteral("1900"));
+  EXPECT_TRUE(Find<QComboBox>("rangeBox")->isEnabled());
+
+  ASSERT_TRUE(window_.OpenFile(Write("ch0.txt", Channel0File())));
+  EXPECT_EQ(window_.Capture()->file.kind, analysis::CaptureKind::Channel0);
+  EXPECT_TRUE(Find<QCheckBox>("channel0")->isEnabled());
+  EXPECT_FALSE(Find<QCheckBox>("channel1")->isEnabled());
+  EXPECT_FALSE(window_.TimeSeries(1)->isVisible());
+  EXPECT_EQ(window_.TimeSeries(0)->count(), 1024);
+  EXPECT_EQ(window_.TimeSeries(0)->at(3).y(), 2003.0);
+  EXPECT_EQ(table->rowCount(), 1);
+  // The channel-0 capture's own word fixes its range and coding.
+  EXPECT_FALSE(Find<QComboBox>("codingBox")->isEnabled());
+  EXPECT_EQ(Find<QComboBox>("codingBox")->currentIndex(), 1);
+}
+
+TEST_F(ViewerWindowTest, TickedChannelsAreDrawnAndUntickedOnesAreNot) {
+  ASSERT_TRUE(window_.OpenFile(Write("all.txt", AllChannelsFile())));
+  auto* box = Find<QCheckBox>("channel3");
+  Click(box);
+  EXPECT_FALSE(box->isChecked());
+  EXPECT_FALSE(window_.TimeSeries(3)->isVisible());
+  EXPECT_EQ(window_.TimeSeries(3)->count(), 0);
+  EXPECT_TRUE(window_.TimeSeries(4)->isVisible());
+  Click(box);
+  EXPECT_TRUE(window_.TimeSeries(3)->isVisible());
+  EXPECT_EQ(window_.TimeSeries(3)->count(), 512);
+  // Ticks stay as they were when the file is read again.
+  Click(Find<QCheckBox>("channel9"));
+  ASSERT_TRUE(window_.OpenFile(Write("all.txt", AllChannelsFile(1))));
+  EXPECT_FALSE(Find<QCheckBox>("channel9")->isChecked());
+  EXPECT_FALSE(window_.TimeSeries(9)->isVisible());
+}
+
+TEST_F(ViewerWindowTest, CodesOrVoltsAndTheScaleControls) {
+  ASSERT_TRUE(window_.OpenFile(Write("all.txt", AllChannelsFile())));
+  auto* units = Find<QComboBox>("unitsBox");
+  auto* coding = Find<QComboBox>("codingBox");
+  // Two's complement (the default): code 1000 sits at 1000 on the line.
+  EXPECT_EQ(window_.TimeSeries(0)->at(0).y(), 1000.0);
+  units->setFocus();
+  QTest::keyClick(units, Qt::Key_Down);
+  EXPECT_EQ(units->currentIndex(), 1);
+  // Two's complement 1000 is mid-scale plus 1000 codes on a 5 V span.
+  EXPECT_NEAR(window_.TimeSeries(0)->at(0).y(), (2048 + 1000) / 4096.0 * 5.0, 1e-6);
+  coding->setFocus();
+  QTest::keyClick(coding, Qt::Key_Down);
+  EXPECT_EQ(coding->currentIndex(), 1);
+  EXPECT_NEAR(window_.TimeSeries(0)->at(0).y(), 1000 / 4096.0 * 5.0, 1e-6);
+  auto* reference = Find<QDoubleSpinBox>("referenceBox");
+  reference->setFocus();
+  QTest::keyClick(reference, Qt::Key_PageUp);  // ten steps of 0.01 V
+  EXPECT_DOUBLE_EQ(reference->value(), 2.6);
+  EXPECT_NEAR(window_.TimeSeries(0)->at(0).y(), 1000 / 4096.0 * 5.2, 1e-6);
+  EXPECT_EQ(Find<QTableWidget>("statistics")->item(0, 6)->text(),
+            QString::number(window_.Analysis().stats[0].mean_volts, 'f', 4));
+  QTest::keyClick(units, Qt::Key_Up);
+  EXPECT_EQ(window_.TimeSeries(0)->at(0).y(), 1000.0);
+}
+
+TEST_F(ViewerWindowTest, MetadataBesideTheFileFixesTheScale) {
+  const QString path = Write("meta.txt", AllChannelsFile());
+  adc::CaptureMetadata metadata;
+  metadata.half_span = true;
+  metadata.straight_binary = true;
+  metadata.reference_volts = 2.048;
+  ASSERT_FALSE(adc::WriteMetadataFile(path.toStdString(), metadata));
+  ASSERT_TRUE(window_.OpenFile(path));
+  EXPECT_EQ(Find<QComboBox>("rangeBox")->currentIndex(), 1);
+  EXPECT_EQ(Find<QComboBox>("codingBox")->currentIndex(), 1);
+  EXPECT_DOUBLE_EQ(Find<QDoubleSpinBox>("referenceBox")->value(), 2.048);
+  EXPECT_FALSE(Find<QDoubleSpinBox>("referenceBox")->isEnabled());
+  EXPECT_TRUE(Find<QLabel>("scaleSource")->text().contains(QStringLiteral("meta.txt.json")));
+  EXPECT_NEAR(window_.Analysis().channels[0].volts[0], 1000 / 4096.0 * 2.048, 1e-6);
+}
+
+TEST_F(ViewerWindowTest, ABadFileIsNamedAndWhatWasShownStays) {
+  ASSERT_TRUE(window_.OpenFile(Write("good.txt", AllChannelsFile())));
+  std::string text = AllChannelsFile();
+  text.resize(text.size() / 2);
+  EXPECT_FALSE(window_.OpenFile(Write("cut.txt", text)));
+  QApplication::processEvents();
+  auto* box = window_.findChild<QMessageBox*>(QStringLiteral("errorMessage"));
+  ASSERT_NE(box, nullptr);
+  EXPECT_TRUE(box->isVisible());
+  EXPECT_TRUE(box->text().contains(QStringLiteral("cut.txt: line ")));
+  EXPECT_TRUE(box->text().contains(QStringLiteral("the file ends inside this line")));
+  EXPECT_EQ(window_.Capture()->path, folder_.File("good.txt"));
+  EXPECT_EQ(window_.TimeSeries(0)->count(), 512);
+  QTest::keyClick(box, Qt::Key_Return);
+  QApplication::processEvents();
+  EXPECT_EQ(window_.findChild<QMessageBox*>(QStringLiteral("errorMessage")), nullptr);
+}
+
+TEST_F(ViewerWindowTest, FollowPicksUpAReplacedFile) {
+  const QString path = Write("follow.txt", AllChannelsFile());
+  ASSERT_TRUE(window_.OpenFile(path));
+  window_.SetFollow(true);
+  QSignalSpy reloaded(&window_, &ViewerWindow::Reloaded);
+  // The captures replace the file by renaming a new one over it.
+  ASSERT_FALSE(adc::WriteFileReplacing(path.toStdString(), AllChannelsFile(5)));
+  ASSERT_TRUE(reloaded.wait(5000));
+  EXPECT_EQ(window_.TimeSeries(0)->at(0).y(), 1005.0);
+  // And again: the watch survived the first replacement.
+  ASSERT_FALSE(adc::WriteFileReplacing(path.toStdString(), AllChannelsFile(9)));
+  ASSERT_TRUE(reloaded.wait(5000));
+  EXPECT_EQ(window_.TimeSeries(0)->at(0).y(), 1009.0);
+}
+
+TEST_F(ViewerWindowTest, ExportsThePlotAndTheData) {
+  ASSERT_TRUE(window_.OpenFile(Write("all.txt", AllChannelsFile())));
+  const std::string png = folder_.File("plot.png");
+  ASSERT_TRUE(window_.ExportPng(QString::fromStdString(png)));
+  const QImage image(QString::fromStdString(png));
+  EXPECT_FALSE(image.isNull());
+  EXPECT_GT(image.width(), 200);
+
+  const std::string csv = folder_.File("data.csv");
+  ASSERT_FALSE(window_.ExportCsv(QString::fromStdString(csv)));
+  const std::string text = testing::ReadBytes(csv);
+  EXPECT_EQ(text.rfind("sample_set,ADC0_code,ADC0_volts,ADC1_code,", 0), 0U);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 513);
+  // Set 0: channel 0 is code 1000, two's complement on a 5 V span.
+  EXPECT_NE(text.find("\n0,1000,3.720703,1100,"), std::string::npos);
+  EXPECT_TRUE(window_.ExportCsv(QString::fromStdString(folder_.File("no/such/folder.csv"))));
+}
+
+TEST_F(ViewerWindowTest, PointerReadoutAndWheelZoom) {
+  ASSERT_TRUE(window_.OpenFile(Write("all.txt", AllChannelsFile())));
+  auto* view = Find<QChartView>("timeView");
+  const QPoint middle = view->chart()->plotArea().center().toPoint();
+  QTest::mouseMove(view->viewport(), middle);
+  QMouseEvent move(QEvent::MouseMove, middle, view->viewport()->mapToGlobal(middle), Qt::NoButton,
+                   Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(view->viewport(), &move);
+  const QString readout = Find<QLabel>("cursorReadout")->text();
+  EXPECT_TRUE(readout.startsWith(QStringLiteral("Set 25"))) << readout.toStdString();
+  EXPECT_TRUE(readout.contains(QStringLiteral("ADC15"))) << readout.toStdString();
+
+  auto* x_axis = qobject_cast<QValueAxis*>(view->chart()->axes(Qt::Horizontal).front());
+  const double before = x_axis->max() - x_axis->min();
+  QWheelEvent wheel(QPointF(middle), view->viewport()->mapToGlobal(QPointF(middle)), QPoint(),
+                    QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(view->viewport(), &wheel);
+  EXPECT_LT(x_axis->max() - x_axis->min(), before * 0.9);
+  QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, middle);
+  EXPECT_NEAR(x_axis->max() - x_axis->min(), before, 1e-6);
+}
+
+TEST_F(ViewerWindowTest, SpectrumOfTheChosenChannelAndWindow) {
+  ASSERT_TRUE(window_.OpenFile(Write("all.txt", AllChannelsFile())));
+  auto* channel = Find<QComboBox>("spectrumChannel");
+  auto* window = Find<QComboBox>("windowBox");
+  ASSERT_TRUE(window_.CurrentSpectrum());
+  EXPECT_EQ(window_.CurrentSpectrum()->fundamental_bin, 9);
+  channel->setFocus();
+  QTest::keyClick(channel, Qt::Key_Down);
+  EXPECT_EQ(window_.CurrentSpectrum()->fundamental_bin, 12);
+  window->setFocus();
+  QTest::keyClick(window, Qt::Key_Down);
+  EXPECT_EQ(window_.CurrentSpectrum()->window, analysis::WindowKind::Hann);
+  EXPECT_TRUE(Find<QLabel>("spectrumFigures")->text().contains(QStringLiteral("ENOB")));
+}
+
+}  // namespace
+}  // namespace kx::view
