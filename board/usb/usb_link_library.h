@@ -69,6 +69,8 @@ class UsbLinkLibrary final : public CvnCyusbUsb4, public UsbBoardIo {
   const std::string& LastProblem() const { return last_problem_; }
 
   const UsbOptions& Options() const { return options_; }
+  // For a benchmark that compares windows on one board.
+  void SetTransferWindow(int window) { options_.transfer_window = window; }
 
  private:
   // What the latest handle points at.
