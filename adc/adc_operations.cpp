@@ -41,7 +41,8 @@ class CaptureRun {
         stopped_ = CaptureSamples::Stop{0, "the capture was stopped"};
         break;
       }
-      const auto to_report = static_cast<std::size_t>(CaptureProgressStep - done_ % CaptureProgressStep);
+      const auto to_report =
+          static_cast<std::size_t>(CaptureProgressStep - done_ % CaptureProgressStep);
       const std::size_t count = std::min(words.size() - answered, to_report);
       const std::size_t made = link_.TransferAdcWords(words.subspan(answered, count),
                                                       std::span(replies).subspan(answered, count));
@@ -147,8 +148,8 @@ AdcReading AdcOperations::ReadAll(std::string_view reference_text) {
   // batch and the rest follow in the next.
   std::array<std::int32_t, AdcChannels + 1> replies{};
   for (std::size_t sent = 0; sent < words.size();) {
-    sent += link_.TransferAdcWords(std::span(words).subspan(sent),
-                                   std::span(replies).subspan(sent));
+    sent +=
+        link_.TransferAdcWords(std::span(words).subspan(sent), std::span(replies).subspan(sent));
   }
   for (std::size_t channel = 0; channel < AdcChannels; ++channel) {
     results_[channel] = ConversionCode(rules_, replies[channel + 1]);

@@ -151,9 +151,9 @@ void BM_AdcBatch(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * kBatchWords);
   // Seconds per word, printed with an SI prefix (u, m).
-  state.counters["per_word"] = benchmark::Counter(
-      static_cast<double>(kBatchWords) * static_cast<double>(state.iterations()),
-      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["per_word"] =
+      benchmark::Counter(static_cast<double>(kBatchWords) * static_cast<double>(state.iterations()),
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
   state.SetLabel(state.range(1) != 0 ? "bus model on" : "bus model off");
 }
 BENCHMARK(BM_AdcBatch)

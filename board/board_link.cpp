@@ -68,8 +68,7 @@ std::size_t BoardLink::TransferAdcWords(std::span<const std::int32_t> words,
 }
 
 std::size_t BoardLink::RequestBatch(const InBatch& batch) {
-  return RunBatchOneByOne(batch, [&](std::int32_t value, std::int32_t index,
-                                     std::uint8_t* buffer) {
+  return RunBatchOneByOne(batch, [&](std::int32_t value, std::int32_t index, std::uint8_t* buffer) {
     return Request(batch.request, value, index, DirectionIn,
                    static_cast<std::int16_t>(batch.length), buffer);
   });

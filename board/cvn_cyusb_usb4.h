@@ -34,11 +34,11 @@ class CvnCyusbUsb4 {
   // including the first failure; returns how many were made. A library that
   // cannot queue requests makes them one at a time.
   virtual std::size_t Vendor_Request_Batch(std::int32_t handle, const InBatch& batch) {
-    return RunBatchOneByOne(batch, [&](std::int32_t value, std::int32_t index,
-                                       std::uint8_t* buffer) {
-      return Vendor_Request(handle, static_cast<std::uint8_t>(batch.request), value, index, 1,
-                            batch.length, buffer);
-    });
+    return RunBatchOneByOne(
+        batch, [&](std::int32_t value, std::int32_t index, std::uint8_t* buffer) {
+          return Vendor_Request(handle, static_cast<std::uint8_t>(batch.request), value, index, 1,
+                                batch.length, buffer);
+        });
   }
 };
 

@@ -24,11 +24,11 @@ class UsbBoardIo {
   // first failure; returns how many were made. A library that cannot queue
   // requests makes them one at a time.
   virtual std::size_t VendorIORequestBatch(const InBatch& batch) {
-    return RunBatchOneByOne(batch, [&](std::int32_t value, std::int32_t index,
-                                       std::uint8_t* buffer) {
-      return VendorIORequest(batch.request, value, index, 1,
-                             static_cast<std::int16_t>(batch.length), buffer);
-    });
+    return RunBatchOneByOne(
+        batch, [&](std::int32_t value, std::int32_t index, std::uint8_t* buffer) {
+          return VendorIORequest(batch.request, value, index, 1,
+                                 static_cast<std::int16_t>(batch.length), buffer);
+        });
   }
 };
 

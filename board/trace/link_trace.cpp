@@ -220,9 +220,9 @@ std::int16_t TracingCvnCyusbUsb4::Vendor_Request(std::int32_t handle, std::uint8
 std::size_t TracingCvnCyusbUsb4::Vendor_Request_Batch(std::int32_t handle, const InBatch& batch) {
   const std::size_t made = inner_.Vendor_Request_Batch(handle, batch);
   for (std::size_t n = 0; n < made; ++n) {
-    sink_.WriteLine(fmt::format("request handle={} {}", handle,
-                                BatchRequestFields(static_cast<std::uint8_t>(batch.request),
-                                                   batch, n)));
+    sink_.WriteLine(
+        fmt::format("request handle={} {}", handle,
+                    BatchRequestFields(static_cast<std::uint8_t>(batch.request), batch, n)));
   }
   return made;
 }

@@ -50,8 +50,8 @@ struct Slot {
 struct Queue {
   const InBatch* batch = nullptr;
   std::size_t length = 0;
-  std::vector<std::int16_t> statuses;      // per request, once finished
-  std::vector<std::uint8_t> replies;       // staged until the batch's end is known
+  std::vector<std::int16_t> statuses;  // per request, once finished
+  std::vector<std::uint8_t> replies;   // staged until the batch's end is known
   std::optional<std::size_t> first_failed;
   int in_flight = 0;
 

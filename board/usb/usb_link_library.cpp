@@ -320,8 +320,8 @@ std::size_t UsbLinkLibrary::RequestBatch(const InBatch& batch) {
                                return Request(batch.request, value, index, DirectionIn,
                                               batch.length, buffer);
                              })
-          : VendorInQueued(context_->Get(), session_.device.Get(), batch,
-                           options_.transfer_window, options_.timings.request_timeout);
+          : VendorInQueued(context_->Get(), session_.device.Get(), batch, options_.transfer_window,
+                           options_.timings.request_timeout);
   if (made > 0 && batch.statuses[made - 1] == RequestNoBoard) {
     // Unplugged: later requests fail at once instead of asking libusb again.
     // Every transfer on the device was reaped before the queue returned.

@@ -98,8 +98,7 @@ class NumberedLibrary final : public CvnCyusbUsb4, public UsbBoardIo {
 
 // A board link of one kind over the traced library.
 struct TracedLink {
-  explicit TracedLink(LinkKind kind)
-      : link(MakeBoardLink(kind, {&cvn, &io}, "/opt/kx7312")) {
+  explicit TracedLink(LinkKind kind) : link(MakeBoardLink(kind, {&cvn, &io}, "/opt/kx7312")) {
     link->LoadUSB();
     out.str("");
     link->TakeSent();
@@ -129,9 +128,10 @@ TEST(LinkBatch, ABatchMatchesTheSameWordsSentOneByOne) {
       {"cvn, the sixth fails, queued", LinkKind::CvnCyusbUsb4, true, 5, 6},
       {"io, the last fails, queued", LinkKind::UsbBoardIo, true, 11, 12},
   };
-  std::vector<std::int32_t> words;
-  for (std::int32_t n = 0; n < 12; ++n) {
-    words.push_back(static_cast<std::int32_t>(0xFFFF8300U) | (n << 10) | n);
+  std::vector<std::int32_t> words(12);
+  for (std::size_t n = 0; n < words.size(); ++n) {
+    const auto at = static_cast<std::int32_t>(n);
+    words[n] = static_cast<std::int32_t>(0xFFFF8300U) | (at << 10) | at;
   }
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -154,8 +154,7 @@ TEST(LinkBatch, ABatchMatchesTheSameWordsSentOneByOne) {
     EXPECT_EQ(made, c.made);
     EXPECT_EQ(batched.library.batch_calls, c.queues ? 1 : 0);
     ASSERT_EQ(single_replies.size(), c.made);
-    EXPECT_EQ(std::vector<std::int32_t>(replies.begin(), replies.begin() + c.made),
-              single_replies);
+    EXPECT_EQ(std::vector<std::int32_t>(replies.begin(), replies.begin() + c.made), single_replies);
     EXPECT_EQ(std::vector<std::int32_t>(replies.begin() + c.made, replies.end()),
               std::vector<std::int32_t>(words.size() - c.made, -7))
         << "replies of requests never made are left alone";

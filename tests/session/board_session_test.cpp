@@ -148,8 +148,7 @@ TEST_P(BoardSessionTest, ACaptureStopsWhenToldAndKeepsTheWholeSetsTaken) {
   EXPECT_EQ(taken.transfers, 256);
   EXPECT_EQ(taken.sets.size(), 15U);
   EXPECT_EQ(testing::Requests(testing::SplitLines(rig.out.str())).size(), 256U);
-  EXPECT_EQ(progress,
-            (std::vector<std::pair<int, int>>{{0, 8193}, {128, 8193}, {256, 8193}}));
+  EXPECT_EQ(progress, (std::vector<std::pair<int, int>>{{0, 8193}, {128, 8193}, {256, 8193}}));
 
   const adc::CaptureSamples channel0 =
       rig.session.Adc().TakeChannel0({}, [&, n = 0]() mutable { return ++n > 1; });

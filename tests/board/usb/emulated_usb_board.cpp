@@ -80,8 +80,8 @@ class EmulatedUsbBoard::Impl {
     std::string node;
     UMockdevIoctlBase* handler = nullptr;
     bool gone = false;
-    bool cable_pulled = false;  // nothing submitted from now on reaches the board
-    std::deque<Pending> done;   // answered, reaped once due
+    bool cable_pulled = false;     // nothing submitted from now on reaches the board
+    std::deque<Pending> done;      // answered, reaped once due
     std::vector<Pending> waiting;  // taken, never answered
   };
 
@@ -442,7 +442,8 @@ void EmulatedUsbBoard::Impl::Submit(Appearance& appearance, UMockdevIoctlData* a
   if (stall_after >= 0) {
     --stall_after;
   }
-  const ControlOutcome outcome = stall ? ControlOutcome{true, 0, false} : front.Control(packet, stage);
+  const ControlOutcome outcome =
+      stall ? ControlOutcome{true, 0, false} : front.Control(packet, stage);
   urb.status = outcome.stall ? -EPIPE : 0;
   urb.actual_length = outcome.stall ? 0 : outcome.actual_length;
   if (!outcome.stall && (packet.request_type & 0x80) != 0 && short_reply_bytes >= 0) {

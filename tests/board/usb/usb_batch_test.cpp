@@ -76,8 +76,8 @@ Outcome Capture(const CaptureRun& run) {
   for (const std::uint8_t group : {board::DacLowRequest, board::DacHighRequest}) {
     link.WriteDacWord(group, 0x08000001);  // the internal reference
     for (std::int32_t channel = 0; channel < 8; ++channel) {
-      const std::int32_t code = 0x0A0 + (group == board::DacHighRequest ? 8 : 0) * 0x0F0 +
-                                channel * 0x0F0;
+      const std::int32_t code =
+          0x0A0 + (group == board::DacHighRequest ? 8 : 0) * 0x0F0 + channel * 0x0F0;
       link.WriteDacWord(group, 0x03000000 | (channel << 20) | (code << 8));
     }
   }
@@ -134,15 +134,15 @@ class UsbBatch : public UsbBackendTest {
     const Outcome reference = Capture(single);
     ASSERT_TRUE(reference.messages.empty());
     ASSERT_NE(reference.file, kEarlier);
-    ASSERT_EQ(reference.requests.size(), static_cast<std::size_t>(
-                                             single.all_channels ? adc::AllChannelsTransfers
-                                                                 : adc::Channel0Transfers));
+    ASSERT_EQ(reference.requests.size(),
+              static_cast<std::size_t>(single.all_channels ? adc::AllChannelsTransfers
+                                                           : adc::Channel0Transfers));
     EXPECT_EQ(reference.most_unreaped, 1U);
 
     for (const CaptureRun& run : queued) {
-      SCOPED_TRACE(::testing::Message() << "window " << run.window << ", jitter "
-                                      << run.jitter.count() << " us, timing "
-                                      << run.timing.has_value());
+      SCOPED_TRACE(::testing::Message()
+                   << "window " << run.window << ", jitter " << run.jitter.count() << " us, timing "
+                   << run.timing.has_value());
       const Outcome outcome = Capture(run);
       EXPECT_TRUE(outcome.messages.empty());
       EXPECT_EQ(outcome.file, reference.file);
@@ -201,21 +201,31 @@ TEST_F(UsbBatch, AFailureMidBatchEndsItWithEveryUrbReapedAndNoFile) {
   };
   const std::vector<Case> cases = {
       {"stall, version2, channel 0, timed bus",
-       {false, false, 16, kTestBus, microseconds(0), stall(499)}, 500, usb::RequestStalled, true},
-      {"stall, classic, all channels, out of order",
-       {true, true, 16, std::nullopt, microseconds(300), stall(499)}, 500, usb::RequestStalled,
+       {false, false, 16, kTestBus, microseconds(0), stall(499)},
+       500,
+       usb::RequestStalled,
        true},
-      {"unplug, version2, all channels", {false, true, 16, std::nullopt, microseconds(0), pull(300)},
-       301, usb::RequestNoBoard, true},
+      {"stall, classic, all channels, out of order",
+       {true, true, 16, std::nullopt, microseconds(300), stall(499)},
+       500,
+       usb::RequestStalled,
+       true},
+      {"unplug, version2, all channels",
+       {false, true, 16, std::nullopt, microseconds(0), pull(300)},
+       301,
+       usb::RequestNoBoard,
+       true},
       {"unplug, classic, channel 0, timed bus",
-       {true, false, 16, kTestBus, microseconds(0), pull(700)}, 701, usb::RequestNoBoard, false},
+       {true, false, 16, kTestBus, microseconds(0), pull(700)},
+       701,
+       usb::RequestNoBoard,
+       false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     const Outcome outcome = Capture(c.run);
     ASSERT_EQ(outcome.messages.size(), 1U);
-    EXPECT_EQ(outcome.messages[0].text,
-              adc::BoardNoAnswerText(c.status));
+    EXPECT_EQ(outcome.messages[0].text, adc::BoardNoAnswerText(c.status));
     EXPECT_EQ(outcome.status, c.status);
     EXPECT_EQ(outcome.file, kEarlier);
     EXPECT_EQ(outcome.unreaped_after, 0U);
@@ -290,8 +300,8 @@ TEST_F(UsbBatch, ABatchThatCannotStartFailsAsTheSingleRequestDoes) {
     EXPECT_EQ(statuses[1], 0) << "the second request was not made";
     EXPECT_EQ(replies, std::vector<std::uint8_t>(replies.size(), 0xEE));
     std::vector<std::uint8_t> single(static_cast<std::size_t>(c.length), 0xEE);
-    EXPECT_EQ(rig.library->Vendor_Request(handle, board::AdcTransferRequest, 0x8330, 0, 1,
-                                          c.length, single.data()),
+    EXPECT_EQ(rig.library->Vendor_Request(handle, board::AdcTransferRequest, 0x8330, 0, 1, c.length,
+                                          single.data()),
               c.status);
     EXPECT_EQ(rig.board.Controls().size(), controls);
   }
