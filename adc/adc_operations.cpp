@@ -2,6 +2,8 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
+#include <span>
 #include <vector>
 
 #include "adc/adc_display.h"
@@ -23,25 +25,42 @@ class CaptureRun {
     Tell(0);
   }
 
-  // No value once the link reports a failure: the reply would only be the
-  // preset bytes, not a sample.
-  std::optional<std::int32_t> Transfer(std::int32_t word) {
-    if (stop_ && stop_()) {
-      stopped_ = CaptureSamples::Stop{0, "the capture was stopped"};
-      return std::nullopt;
+  // The words go to the link in chunks, each one batch that a link able to
+  // queue requests sends back to back. A chunk ends where a progress report
+  // falls due (every CaptureProgressStep transfers), so the reports come as
+  // they did transfer by transfer and the stop is asked before each chunk;
+  // and 128 transfers are long enough that the one round trip waited out at
+  // the end of a chunk costs little. Returns the replies of the transfers
+  // answered, in order: a failed transfer's reply is only the preset bytes,
+  // not a sample, and nothing after it is sent.
+  std::vector<std::int32_t> TransferAll(std::span<const std::int32_t> words) {
+    std::vector<std::int32_t> replies(words.size());
+    std::size_t answered = 0;
+    while (answered < words.size()) {
+      if (stop_ && stop_()) {
+        stopped_ = CaptureSamples::Stop{0, "the capture was stopped"};
+        break;
+      }
+      const auto to_report =
+          static_cast<std::size_t>(CaptureProgressStep - done_ % CaptureProgressStep);
+      const std::size_t count = std::min(words.size() - answered, to_report);
+      const std::size_t made = link_.TransferAdcWords(words.subspan(answered, count),
+                                                      std::span(replies).subspan(answered, count));
+      done_ += static_cast<int>(made);
+      if (const std::int16_t status = link_.State().LinkStatus; status < 0) {
+        stopped_ = CaptureSamples::Stop{status, fmt::format("the board did not answer transfer {} "
+                                                            "of {} (status {})",
+                                                            done_, total_, status)};
+        answered += made - 1;
+        break;
+      }
+      answered += made;
+      if (done_ % CaptureProgressStep == 0 || done_ == total_) {
+        Tell(done_);
+      }
     }
-    const std::int32_t reply = link_.TransferAdcWord(word);
-    ++done_;
-    if (const std::int16_t status = link_.State().LinkStatus; status < 0) {
-      stopped_ = CaptureSamples::Stop{status, fmt::format("the board did not answer transfer {} "
-                                                          "of {} (status {})",
-                                                          done_, total_, status)};
-      return std::nullopt;
-    }
-    if (done_ % CaptureProgressStep == 0 || done_ == total_) {
-      Tell(done_);
-    }
-    return reply;
+    replies.resize(answered);
+    return replies;
   }
 
   void Finish(CaptureSamples& samples) const {
@@ -117,14 +136,24 @@ AdcReading AdcOperations::ReadAll(std::string_view reference_text) {
   const float span =
       with_volts ? FullScaleSpan(ReadReferenceNumber(reference_text), config_.AdcRangeBit) : 0.0F;
 
-  link_.TransferAdcWord(FirstReadWord(rules_, config_));
+  // Each reply holds the channel the word before selected; channel 15 goes
+  // out once more to clock out its own conversion.
+  std::array<std::int32_t, AdcChannels + 1> words{};
+  words[0] = FirstReadWord(rules_, config_);
   for (int channel = 1; channel < AdcChannels; ++channel) {
-    const std::int32_t reply = link_.TransferAdcWord(ChannelWord(rules_, config_, channel));
-    results_[static_cast<std::size_t>(channel - 1)] = ConversionCode(rules_, reply);
+    words[static_cast<std::size_t>(channel)] = ChannelWord(rules_, config_, channel);
   }
-  // Channel 15 once more, to clock out its own conversion.
-  const std::int32_t last = link_.TransferAdcWord(ChannelWord(rules_, config_, AdcChannels - 1));
-  results_[AdcChannels - 1] = ConversionCode(rules_, last);
+  words[AdcChannels] = ChannelWord(rules_, config_, AdcChannels - 1);
+  // Every word goes out, as it always did: a failed transfer only ends one
+  // batch and the rest follow in the next.
+  std::array<std::int32_t, AdcChannels + 1> replies{};
+  for (std::size_t sent = 0; sent < words.size();) {
+    sent +=
+        link_.TransferAdcWords(std::span(words).subspan(sent), std::span(replies).subspan(sent));
+  }
+  for (std::size_t channel = 0; channel < AdcChannels; ++channel) {
+    results_[channel] = ConversionCode(rules_, replies[channel + 1]);
+  }
 
   if (with_volts) {
     const bool straight_binary = config_.AdcCodingBit != 0;
@@ -149,49 +178,40 @@ std::array<std::string, AdcChannels> AdcOperations::CodeTexts(bool hex) const {
 
 CaptureSamples AdcOperations::TakeAllChannels(const CaptureProgress& progress,
                                               const CaptureStop& stop) {
-  CaptureRun run(link_, progress, stop, AllChannelsTransfers);
-  const auto take = [&](std::int32_t word, std::int32_t& code) {
-    const std::optional<std::int32_t> reply = run.Transfer(word);
-    if (reply) {
-      code = ConversionCode(rules_, *reply);
-    }
-    return reply.has_value();
-  };
-  CaptureSamples samples;
-  samples.sets.resize(AllChannelsSampleSets);
-  std::int32_t discarded = 0;
-  bool answered = take(CapturePrimingWord(rules_, config_), discarded);
-  std::size_t whole = 0;  // sets with every channel answered
-  for (SampleSet& set : samples.sets) {
+  std::vector<std::int32_t> words;
+  words.reserve(AllChannelsTransfers);
+  words.push_back(CapturePrimingWord(rules_, config_));
+  for (int set = 0; set < AllChannelsSampleSets; ++set) {
     // Each word clocks out the channel the word before selected, so the set
     // runs 1..15 and ends on channel 0's word to collect channel 15.
-    for (int channel = 1; answered && channel < AdcChannels; ++channel) {
-      answered =
-          take(ChannelWord(rules_, config_, channel), set[static_cast<std::size_t>(channel - 1)]);
+    for (int channel = 1; channel < AdcChannels; ++channel) {
+      words.push_back(ChannelWord(rules_, config_, channel));
     }
-    answered = answered && take(ChannelWord(rules_, config_, 0), set[AdcChannels - 1]);
-    if (!answered) {
-      break;
+    words.push_back(ChannelWord(rules_, config_, 0));
+  }
+  CaptureRun run(link_, progress, stop, AllChannelsTransfers);
+  const std::vector<std::int32_t> replies = run.TransferAll(words);
+  CaptureSamples samples;
+  // Only sets with every channel answered; the priming reply is discarded.
+  const std::size_t whole = replies.empty() ? 0 : (replies.size() - 1) / AdcChannels;
+  samples.sets.resize(whole);
+  for (std::size_t set = 0; set < whole; ++set) {
+    for (std::size_t channel = 0; channel < AdcChannels; ++channel) {
+      samples.sets[set][channel] = ConversionCode(rules_, replies[1 + set * AdcChannels + channel]);
     }
-    ++whole;
   }
   run.Finish(samples);
-  samples.sets.resize(whole);
   return samples;
 }
 
 CaptureSamples AdcOperations::TakeChannel0(const CaptureProgress& progress,
                                            const CaptureStop& stop) {
+  const std::vector<std::int32_t> words(Channel0Transfers, FixedChannel0Word);
   CaptureRun run(link_, progress, stop, Channel0Transfers);
+  const std::vector<std::int32_t> replies = run.TransferAll(words);
   CaptureSamples samples;
-  samples.replies.reserve(Channel0Samples);
-  bool answered = run.Transfer(FixedChannel0Word).has_value();
-  while (answered && samples.replies.size() < static_cast<std::size_t>(Channel0Samples)) {
-    const std::optional<std::int32_t> reply = run.Transfer(FixedChannel0Word);
-    answered = reply.has_value();
-    if (answered) {
-      samples.replies.push_back(*reply);
-    }
+  if (!replies.empty()) {
+    samples.replies.assign(replies.begin() + 1, replies.end());  // after the priming transfer
   }
   run.Finish(samples);
   return samples;

@@ -33,7 +33,8 @@ std::string BoardNoAnswerText(std::int16_t status);
 // How far a capture has got: `done` of `total` transfers, told at the start,
 // every CaptureProgressStep transfers and at the end.
 using CaptureProgress = std::function<void(int done, int total)>;
-// Asked before each transfer: true stops the capture there.
+// Asked before each chunk of transfers, which ends where the next progress
+// report falls due: true stops the capture there.
 using CaptureStop = std::function<bool()>;
 
 // What a capture took, with no file and no operator involved.

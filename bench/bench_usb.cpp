@@ -1,12 +1,18 @@
 // The libusb backend against the emulated board: vendor requests per second
 // through the whole stack (link, libusb, usbfs calls answered by the board),
-// the loader's write rate, and a firmware download from the first request to
-// the board reopened at its new address. Runs under umockdev-wrapper only:
+// ADC words one at a time against queued, with the bus timing model on and
+// off, the loader's write rate, and a firmware download from the first
+// request to the board reopened at its new address. Runs under
+// umockdev-wrapper only:
 //   TMPDIR=/tmp umockdev-wrapper ./build/bin/kx_bench_usb
 #include <benchmark/benchmark.h>
+#include <fmt/format.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -41,8 +47,8 @@ bool Emulated(benchmark::State& state) {
 
 // A board booted through the given link, straight on the library (no trace).
 struct BootedBoard {
-  explicit BootedBoard(bool classic)
-      : rig(kx::testing::RunningBoard()),
+  explicit BootedBoard(bool classic, usb::UsbOptions options = {})
+      : rig(kx::testing::RunningBoard(), options),
         version2(*rig.library, FirmwareFolder()),
         classic_link(*rig.library, FirmwareFolder()) {
     rig.board.PlugIn();
@@ -103,6 +109,103 @@ void BM_DacWrite(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_DacWrite)->UseRealTime();
+
+// The bus timing model scaled up by kBusScale, L / B kept at 100 / 27 (a
+// USB 2.0 bus: 27 us of bus time per control transfer, 100 us until the
+// host sees it complete), so that the emulator's own cost per request (its
+// socket round trips, BM_AdcTransfer) stays under half of the bus time B.
+constexpr int kBusScale = 80;
+constexpr kx::testing::BusTiming kScaledBus{std::chrono::microseconds(27 * kBusScale),
+                                            std::chrono::microseconds(100 * kBusScale)};
+constexpr int kBatchWords = 256;
+
+// kBatchWords ADC words through TransferAdcWords in chunks of 128, as a
+// capture sends them. Argument 0: the backend's window (1 is one request at
+// a time, each a synchronous transfer, as before queuing); argument 1: the
+// timing model on (1) or off (0).
+void BM_AdcBatch(benchmark::State& state) {
+  if (!Emulated(state)) {
+    return;
+  }
+  usb::UsbOptions options;
+  options.transfer_window = static_cast<int>(state.range(0));
+  BootedBoard board(false, options);
+  if (state.range(1) != 0) {
+    board.rig.board.SetBusTiming(kScaledBus);
+  }
+  kx::board::BoardLink& link = board.Link(false);
+  const std::vector<std::int32_t> words(kBatchWords, 0x8330);
+  std::vector<std::int32_t> replies(words.size());
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
+    for (std::size_t sent = 0; sent < words.size();) {
+      const std::size_t count = std::min<std::size_t>(128, words.size() - sent);
+      const std::size_t made = link.TransferAdcWords(std::span(words).subspan(sent, count),
+                                                     std::span(replies).subspan(sent, count));
+      if (made != count || link.State().LinkStatus != 3) {
+        state.SkipWithError("a transfer failed");
+        return;
+      }
+      sent += made;
+    }
+    board.rig.board.ClearControls();
+  }
+  state.SetItemsProcessed(state.iterations() * kBatchWords);
+  // Seconds per word, printed with an SI prefix (u, m).
+  state.counters["per_word"] =
+      benchmark::Counter(static_cast<double>(kBatchWords) * static_cast<double>(state.iterations()),
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.SetLabel(state.range(1) != 0 ? "bus model on" : "bus model off");
+}
+BENCHMARK(BM_AdcBatch)
+    ->ArgsProduct({{1, 2, 4, 8, 16, 32, 64}, {1}})
+    ->ArgsProduct({{1, 16}, {0}})
+    ->Iterations(2)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
+// The same run timed both ways in each iteration on the model bus, one
+// request at a time and then queued with the backend's window; the counter
+// speed_up is the ratio of the two times.
+void BM_QueuedSpeedUp(benchmark::State& state) {
+  if (!Emulated(state)) {
+    return;
+  }
+  BootedBoard board(false);
+  board.rig.board.SetBusTiming(kScaledBus);
+  kx::board::BoardLink& link = board.Link(false);
+  const std::vector<std::int32_t> words(kBatchWords, 0x8330);
+  std::vector<std::int32_t> replies(words.size());
+  using Clock = std::chrono::steady_clock;
+  const auto timed = [&](int window) {
+    board.rig.library->SetTransferWindow(window);
+    const Clock::time_point start = Clock::now();
+    for (std::size_t sent = 0; sent < words.size();) {
+      const std::size_t count = std::min<std::size_t>(128, words.size() - sent);
+      sent += link.TransferAdcWords(std::span(words).subspan(sent, count),
+                                    std::span(replies).subspan(sent, count));
+    }
+    board.rig.board.ClearControls();
+    return std::chrono::duration<double>(Clock::now() - start).count();
+  };
+  double single = 0;
+  double queued = 0;
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
+    single += timed(1);
+    queued += timed(usb::DefaultTransferWindow);
+    if (link.State().LinkStatus != 3) {
+      state.SkipWithError("a transfer failed");
+      return;
+    }
+  }
+  const auto runs = static_cast<double>(state.iterations());
+  state.counters["one_at_a_time_ms"] = single / runs * 1e3;
+  state.counters["queued_ms"] = queued / runs * 1e3;
+  state.counters["speed_up"] = single / queued;
+  state.SetLabel(fmt::format("{} words, B {} us, L {} us, window {}", kBatchWords,
+                             kScaledBus.bus.count(), kScaledBus.latency.count(),
+                             usb::DefaultTransferWindow));
+}
+BENCHMARK(BM_QueuedSpeedUp)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 // The loader taking an image in 1 KiB chunks, CPU held and released around
 // it. The bytes are not the board's own firmware, so it stays on the bus.

@@ -1,6 +1,8 @@
 #include "board/board_link.h"
 
+#include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "board/firmware_path.h"
 #include "board/link_requests.h"
@@ -37,6 +39,39 @@ std::int32_t BoardLink::TransferAdcWord(std::int32_t word) {
   const std::int32_t reply = AssembleAdcReply(state_.AdcReplyBytes[0], state_.AdcReplyBytes[1]);
   Keep(AdcTransferRequest, word, true, reply);
   return reply;
+}
+
+std::size_t BoardLink::TransferAdcWords(std::span<const std::int32_t> words,
+                                        std::span<std::int32_t> replies) {
+  if (words.empty()) {
+    return 0;
+  }
+  std::vector<SplitWord> fields;
+  fields.reserve(words.size());
+  for (const std::int32_t word : words) {
+    fields.push_back(SplitChipWord(word));
+  }
+  // Preset as TransferAdcWord presets its buffer; a status no library set
+  // counts as a failure.
+  std::vector<std::uint8_t> bytes(words.size() * AdcReplyLength, 1);
+  std::vector<std::int16_t> statuses(words.size(), -1);
+  const InBatch batch{AdcTransferRequest, AdcReplyLength, fields, bytes, statuses};
+  const std::size_t made = std::clamp<std::size_t>(RequestBatch(batch), 1, words.size());
+  for (std::size_t n = 0; n < made; ++n) {
+    replies[n] = AssembleAdcReply(bytes[n * AdcReplyLength], bytes[n * AdcReplyLength + 1]);
+    state_.LinkStatus = statuses[n];
+    Keep(AdcTransferRequest, words[n], true, replies[n]);
+  }
+  std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>((made - 1) * AdcReplyLength),
+              AdcReplyLength, state_.AdcReplyBytes.begin());
+  return made;
+}
+
+std::size_t BoardLink::RequestBatch(const InBatch& batch) {
+  return RunBatchOneByOne(batch, [&](std::int32_t value, std::int32_t index, std::uint8_t* buffer) {
+    return Request(batch.request, value, index, DirectionIn,
+                   static_cast<std::int16_t>(batch.length), buffer);
+  });
 }
 
 void BoardLink::SendControlRequest(std::uint8_t code) {

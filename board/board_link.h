@@ -1,9 +1,12 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "board/link_batch.h"
 #include "board/link_record.h"
 #include "board/link_state.h"
 
@@ -39,6 +42,15 @@ class BoardLink {
   // reply bytes are preset to 1, so a library that writes nothing gives 0x0101.
   std::int32_t TransferAdcWord(std::int32_t word);
 
+  // TransferAdcWord for each word in order, handed to the library as one
+  // batch so that one that can queue requests need not wait for each reply.
+  // The first failed transfer ends it. Fills `replies` (as long as `words`)
+  // for the transfers made and returns how many were made, the failed one
+  // included; each is kept for TakeSent, and LinkStatus and the reply bytes
+  // are then as after the last of them.
+  std::size_t TransferAdcWords(std::span<const std::int32_t> words,
+                               std::span<std::int32_t> replies);
+
   // CLR, LDAC and the LDAC pulse: no data, no echo on the status line.
   void SendControlRequest(std::uint8_t code);
 
@@ -54,6 +66,8 @@ class BoardLink {
   virtual std::int16_t Request(std::int16_t code, std::int32_t value, std::int32_t index,
                                std::uint8_t direction, std::int16_t length,
                                std::uint8_t* buffer) = 0;
+  // The library's batch call; by default one Request after another.
+  virtual std::size_t RequestBatch(const InBatch& batch);
 
   LinkState state_;
 

@@ -28,4 +28,8 @@ std::int16_t CvnBoardLink::Request(std::int16_t code, std::int32_t value, std::i
                                  direction, length, buffer);
 }
 
+std::size_t CvnBoardLink::RequestBatch(const InBatch& batch) {
+  return library_.Vendor_Request_Batch(state_.BoardHandle, batch);
+}
+
 }  // namespace kx::board

@@ -18,4 +18,8 @@ std::int16_t UsbBoardIoLink::Request(std::int16_t code, std::int32_t value, std:
   return library_.VendorIORequest(code, value, index, direction, length, buffer);
 }
 
+std::size_t UsbBoardIoLink::RequestBatch(const InBatch& batch) {
+  return library_.VendorIORequestBatch(batch);
+}
+
 }  // namespace kx::board

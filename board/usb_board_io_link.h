@@ -16,6 +16,7 @@ class UsbBoardIoLink final : public BoardLink {
   bool DownloadFailed(std::int16_t status) const override { return status < 0; }
   std::int16_t Request(std::int16_t code, std::int32_t value, std::int32_t index,
                        std::uint8_t direction, std::int16_t length, std::uint8_t* buffer) override;
+  std::size_t RequestBatch(const InBatch& batch) override;
 
  private:
   UsbBoardIo& library_;

@@ -104,4 +104,31 @@ std::int16_t LinkWatch::VendorIORequest(std::int16_t request, std::int32_t value
                    direction == board::DirectionIn, status, buffer);
 }
 
+// A blocked watch fails the batch's first request, as it fails a single one.
+template <typename Pass>
+std::size_t LinkWatch::Batched(const board::InBatch& batch, Pass&& pass) {
+  if (batch.fields.empty()) {
+    return 0;
+  }
+  if (failure_) {
+    batch.statuses[0] = BlockedStatus();
+    return 1;
+  }
+  const std::size_t made = pass();
+  const auto length = static_cast<std::size_t>(batch.length);
+  for (std::size_t n = 0; n < made; ++n) {
+    Requested(static_cast<std::uint8_t>(batch.request), batch.fields[n].value,
+              batch.fields[n].index, true, batch.statuses[n], batch.replies.data() + n * length);
+  }
+  return made;
+}
+
+std::size_t LinkWatch::Vendor_Request_Batch(std::int32_t handle, const board::InBatch& batch) {
+  return Batched(batch, [&] { return inner_.cvn->Vendor_Request_Batch(handle, batch); });
+}
+
+std::size_t LinkWatch::VendorIORequestBatch(const board::InBatch& batch) {
+  return Batched(batch, [&] { return inner_.io->VendorIORequestBatch(batch); });
+}
+
 }  // namespace kx::ctl

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -54,7 +55,14 @@ class LinkWatch final : public board::CvnCyusbUsb4, public board::UsbBoardIo {
                                std::int16_t direction, std::int16_t length,
                                std::uint8_t* buffer) override;
 
+  // Passed on whole, each request made recorded; the library ends a batch at
+  // its first failure, so nothing after it reaches the board either.
+  std::size_t Vendor_Request_Batch(std::int32_t handle, const board::InBatch& batch) override;
+  std::size_t VendorIORequestBatch(const board::InBatch& batch) override;
+
  private:
+  template <typename Pass>
+  std::size_t Batched(const board::InBatch& batch, Pass&& pass);
   std::int16_t BlockedStatus() const;
   std::int16_t Downloaded(std::int16_t status, bool failed);
   std::int16_t Requested(std::uint8_t code, std::int32_t value, std::int32_t index, bool reads,

@@ -99,6 +99,13 @@ std::string RequestFields(unsigned code, std::int32_t value, std::int32_t index,
   return line;
 }
 
+// The fields of request `n` of a batch, after the batch.
+std::string BatchRequestFields(unsigned code, const InBatch& batch, std::size_t n) {
+  return RequestFields(code, batch.fields[n].value, batch.fields[n].index, 1, batch.length,
+                       batch.replies.data() + n * static_cast<std::size_t>(batch.length),
+                       batch.statuses[n]);
+}
+
 std::string PathText(const char* path) {
   return path == nullptr ? std::string() : path;
 }
@@ -210,6 +217,16 @@ std::int16_t TracingCvnCyusbUsb4::Vendor_Request(std::int32_t handle, std::uint8
   return status;
 }
 
+std::size_t TracingCvnCyusbUsb4::Vendor_Request_Batch(std::int32_t handle, const InBatch& batch) {
+  const std::size_t made = inner_.Vendor_Request_Batch(handle, batch);
+  for (std::size_t n = 0; n < made; ++n) {
+    sink_.WriteLine(
+        fmt::format("request handle={} {}", handle,
+                    BatchRequestFields(static_cast<std::uint8_t>(batch.request), batch, n)));
+  }
+  return made;
+}
+
 std::int16_t TracingUsbBoardIo::LoadFirmWare(const char* path) {
   const std::int16_t status = inner_.LoadFirmWare(path);
   sink_.WriteLine(fmt::format("loadfirmware status={} path={}", status, PathText(path)));
@@ -224,6 +241,15 @@ std::int16_t TracingUsbBoardIo::VendorIORequest(std::int16_t request, std::int32
   sink_.WriteLine("request " + RequestFields(static_cast<std::uint16_t>(request), value, index,
                                              direction, length, buffer, status));
   return status;
+}
+
+std::size_t TracingUsbBoardIo::VendorIORequestBatch(const InBatch& batch) {
+  const std::size_t made = inner_.VendorIORequestBatch(batch);
+  for (std::size_t n = 0; n < made; ++n) {
+    sink_.WriteLine("request " +
+                    BatchRequestFields(static_cast<std::uint16_t>(batch.request), batch, n));
+  }
+  return made;
 }
 
 }  // namespace kx::board::trace

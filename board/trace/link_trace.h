@@ -104,6 +104,9 @@ class TracingCvnCyusbUsb4 final : public CvnCyusbUsb4 {
   std::int16_t Vendor_Request(std::int32_t handle, std::uint8_t request, std::int32_t value,
                               std::int32_t index, std::uint8_t direction, std::int32_t length,
                               std::uint8_t* buffer) override;
+  // Passed on whole, so the library may queue it; then one request line per
+  // request made, in order, as the single calls would have written them.
+  std::size_t Vendor_Request_Batch(std::int32_t handle, const InBatch& batch) override;
 
  private:
   CvnCyusbUsb4& inner_;
@@ -121,6 +124,7 @@ class TracingUsbBoardIo final : public UsbBoardIo {
   std::int16_t VendorIORequest(std::int16_t request, std::int32_t value, std::int32_t index,
                                std::int16_t direction, std::int16_t length,
                                std::uint8_t* buffer) override;
+  std::size_t VendorIORequestBatch(const InBatch& batch) override;
 
  private:
   UsbBoardIo& inner_;

@@ -15,6 +15,7 @@
 #include "board/usb/access_message.h"
 #include "board/usb/firmware_chunks.h"
 #include "board/usb/firmware_loader.h"
+#include "board/usb/queued_control.h"
 #include "board/usb/usb_status.h"
 #include "board/usb/vendor_control.h"
 
@@ -268,6 +269,65 @@ std::int16_t UsbLinkLibrary::Request(int request, std::int32_t value, std::int32
     DropDevice(RequestNoBoard);
   }
   return static_cast<std::int16_t>(result);
+}
+
+std::size_t UsbLinkLibrary::Vendor_Request_Batch(std::int32_t handle, const InBatch& batch) {
+  if (batch.fields.empty()) {
+    return 0;
+  }
+  if (current_handle_ == 0 || handle != current_handle_) {
+    batch.statuses[0] = RequestBadHandle;
+    return 1;
+  }
+  return RequestBatch(batch);
+}
+
+std::size_t UsbLinkLibrary::VendorIORequestBatch(const InBatch& batch) {
+  if (batch.fields.empty()) {
+    return 0;
+  }
+  if (current_handle_ == 0) {
+    batch.statuses[0] = RequestNoBoard;
+    return 1;
+  }
+  return RequestBatch(batch);
+}
+
+// Whatever keeps the queue from starting fails the first request, with the
+// status the single call would give.
+std::size_t UsbLinkLibrary::RequestBatch(const InBatch& batch) {
+  const auto refuse = [&](std::int16_t status) {
+    batch.statuses[0] = status;
+    return std::size_t{1};
+  };
+  if (!BatchFits(batch) || batch.request < 0 || batch.request > 0xFF ||
+      batch.length > MaxRequestLength) {
+    return batch.statuses.empty() ? 0 : refuse(RequestBadArgument);
+  }
+  if (!session_.board) {
+    return refuse(RequestNoBoard);
+  }
+  if (!session_.device) {
+    return refuse(session_.closed_reason);
+  }
+  if (session_.board->state == BoardState::Loader) {
+    return refuse(RequestNotBooted);
+  }
+  const std::size_t made =
+      options_.transfer_window <= 1
+          ? RunBatchOneByOne(batch,
+                             [&](std::int32_t value, std::int32_t index, std::uint8_t* buffer) {
+                               return Request(batch.request, value, index, DirectionIn,
+                                              batch.length, buffer);
+                             })
+          : VendorInQueued(context_->Get(), session_.device.Get(), batch, options_.transfer_window,
+                           options_.timings.request_timeout);
+  if (made > 0 && batch.statuses[made - 1] == RequestNoBoard) {
+    // Unplugged: later requests fail at once instead of asking libusb again.
+    // Every transfer on the device was reaped before the queue returned.
+    DropDevice(RequestNoBoard);
+  }
+  return made;
 }
 
 void UsbLinkLibrary::TellNoAccess(const UsbBusAddress& at) {

@@ -59,11 +59,18 @@ class UsbLinkLibrary final : public CvnCyusbUsb4, public UsbBoardIo {
                                std::int16_t direction, std::int16_t length,
                                std::uint8_t* buffer) override;
 
+  // Queued: up to options.transfer_window requests in flight at once (see
+  // queued_control.h); the statuses are those of the single calls.
+  std::size_t Vendor_Request_Batch(std::int32_t handle, const InBatch& batch) override;
+  std::size_t VendorIORequestBatch(const InBatch& batch) override;
+
   // What went wrong in the latest failed search, connect or download, in one
   // line (empty after a success): for a log or the command-line tool.
   const std::string& LastProblem() const { return last_problem_; }
 
   const UsbOptions& Options() const { return options_; }
+  // For a benchmark that compares windows on one board.
+  void SetTransferWindow(int window) { options_.transfer_window = window; }
 
  private:
   // What the latest handle points at.
@@ -80,6 +87,7 @@ class UsbLinkLibrary final : public CvnCyusbUsb4, public UsbBoardIo {
   std::optional<FoundBoard> AwaitReturn(const FoundBoard& before);
   std::int16_t Request(int request, std::int32_t value, std::int32_t index, int direction,
                        int length, std::uint8_t* buffer);
+  std::size_t RequestBatch(const InBatch& batch);
   void DropDevice(std::int16_t reason);
   void TellNoAccess(const UsbBusAddress& at);
 

@@ -37,6 +37,11 @@ struct UsbTimings {
   std::chrono::milliseconds poll_interval{20};
 };
 
+// ADC transfers of a capture kept in flight at once on the control pipe
+// (see the README, "Real board on Linux"). 1 or less sends them one at a
+// time, each a synchronous request as a single transfer is.
+inline constexpr int DefaultTransferWindow = 16;
+
 struct UsbOptions {
   UsbId running = DefaultRunningId;
   UsbId loader = DefaultLoaderId;
@@ -44,6 +49,7 @@ struct UsbOptions {
   // back on the same port); none: the first board found.
   std::optional<UsbBusAddress> bus_address;
   UsbTimings timings;
+  int transfer_window = DefaultTransferWindow;
 };
 
 // The command-line options of the backend, for the programs' option parser.

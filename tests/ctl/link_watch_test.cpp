@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 #include "board/board_link_factory.h"
 #include "board/link_requests.h"
@@ -103,6 +104,42 @@ TEST_P(LinkWatchTest, AfterTheFirstFailedRequestNothingReachesTheLibrary) {
   EXPECT_EQ(rig.watch.Failure()->word, 0x0037FF00);
   EXPECT_LT(rig.link->State().LinkStatus, 0);
   EXPECT_EQ(rig.watch.TakeRecords().size(), 2U);
+}
+
+TEST_P(LinkWatchTest, ABatchIsRecordedWordByWordAndNothingPassesItsFailure) {
+  WatchRig rig(GetParam());
+  rig.library.inner.reply = {0x34, 0x12, 0x77};
+  const std::vector<std::int32_t> words = {0x8300, static_cast<std::int32_t>(0xFFFF8700U), 0x8B00};
+  std::vector<std::int32_t> replies(words.size());
+  EXPECT_EQ(rig.link->TransferAdcWords(words, replies), 3U);
+  EXPECT_EQ(replies, (std::vector<std::int32_t>{0x1234, 0x1234, 0x1234}));
+  std::vector<LinkRecord> records = rig.watch.TakeRecords();
+  ASSERT_EQ(records.size(), 3U);
+  for (std::size_t n = 0; n < records.size(); ++n) {
+    EXPECT_EQ(records[n].code, board::AdcTransferRequest);
+    EXPECT_EQ(records[n].word, words[n]);
+    EXPECT_TRUE(records[n].reads);
+    EXPECT_EQ(records[n].reply, 0x1234);
+  }
+
+  // The library fails the first word: the batch ends there, and the watch
+  // holds the failure.
+  rig.library.inner.request_status = -5;
+  const int calls = rig.library.calls;
+  EXPECT_EQ(rig.link->TransferAdcWords(words, replies), 1U);
+  EXPECT_EQ(rig.library.calls, calls + 1);
+  ASSERT_TRUE(rig.watch.Failure());
+  EXPECT_EQ(rig.watch.Failure()->word, words[0]);
+  EXPECT_EQ(rig.watch.TakeRecords().size(), 1U);
+
+  // A later batch does not reach the library, though it would answer.
+  rig.library.inner.request_status = 3;
+  replies.assign(words.size(), 0);
+  EXPECT_EQ(rig.link->TransferAdcWords(words, replies), 1U);
+  EXPECT_EQ(rig.library.calls, calls + 1);
+  EXPECT_EQ(replies[0], 0x0101);
+  EXPECT_EQ(rig.link->State().LinkStatus, -5);
+  EXPECT_TRUE(rig.watch.TakeRecords().empty());
 }
 
 TEST_P(LinkWatchTest, PositiveRequestStatusesAreSuccesses) {

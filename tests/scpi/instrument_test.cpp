@@ -204,10 +204,11 @@ TEST(ScpiInstrumentTest, AStoppedCaptureAnswersNothingAndLeavesTheStateReadable)
   InstrumentRig rig(Version2Edition, testing::LoopbackSettings());
   rig.Ask("DAC:LOAD 3,#H7FF;:ADC:CONF VREF2X,TRIS,BIN;READ?");
   int asked = 0;
-  const auto gone_at_100 = [&asked] { return ++asked >= 100; };
-  EXPECT_EQ(rig.Ask("ADC:CAPT?", gone_at_100), "<none>");
-  EXPECT_EQ(asked, 100);
-  // 99 transfers went out, then it stopped.
+  // The stop is asked before each chunk of 128 transfers.
+  const auto gone_at_3 = [&asked] { return ++asked >= 3; };
+  EXPECT_EQ(rig.Ask("ADC:CAPT?", gone_at_3), "<none>");
+  EXPECT_EQ(asked, 3);
+  // 256 transfers went out, then it stopped.
   EXPECT_TRUE(
       rig.NextError().starts_with("-240,\"Hardware error; adc capture: the capture was stopped"));
   EXPECT_EQ(Split(rig.Ask("ADC:RES?"), ',').at(3), "2047");

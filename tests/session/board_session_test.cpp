@@ -8,6 +8,8 @@
 
 #include <filesystem>
 #include <sstream>
+#include <utility>
+#include <vector>
 
 #include "adc/sample_file.h"
 #include "board/link_requests.h"
@@ -134,18 +136,25 @@ TEST_P(BoardSessionTest, FailuresComeBackAsValuesAndTheSessionServesOn) {
 TEST_P(BoardSessionTest, ACaptureStopsWhenToldAndKeepsTheWholeSetsTaken) {
   SessionRig rig(*GetParam());
   int asked = 0;
-  // Stops before transfer 1 + 16 x 3 + 5: three whole sets.
-  const adc::CaptureSamples taken =
-      rig.session.Adc().TakeAllChannels({}, [&] { return ++asked > 1 + 16 * 3 + 5; });
+  std::vector<std::pair<int, int>> progress;
+  // Asked before each chunk of 128 transfers; stops before the third, after
+  // 256 transfers: the priming one and 15 whole sets of 16, and 15 more.
+  const adc::CaptureSamples taken = rig.session.Adc().TakeAllChannels(
+      [&](int done, int total) { progress.emplace_back(done, total); },
+      [&] { return ++asked > 2; });
   ASSERT_TRUE(taken.stopped.has_value());
   EXPECT_EQ(taken.stopped->status, 0);
-  EXPECT_EQ(taken.transfers, 1 + 16 * 3 + 5);
-  EXPECT_EQ(taken.sets.size(), 3U);
+  EXPECT_EQ(asked, 3);
+  EXPECT_EQ(taken.transfers, 256);
+  EXPECT_EQ(taken.sets.size(), 15U);
+  EXPECT_EQ(testing::Requests(testing::SplitLines(rig.out.str())).size(), 256U);
+  EXPECT_EQ(progress, (std::vector<std::pair<int, int>>{{0, 8193}, {128, 8193}, {256, 8193}}));
 
   const adc::CaptureSamples channel0 =
-      rig.session.Adc().TakeChannel0({}, [&, n = 0]() mutable { return ++n > 11; });
+      rig.session.Adc().TakeChannel0({}, [&, n = 0]() mutable { return ++n > 1; });
   ASSERT_TRUE(channel0.stopped.has_value());
-  EXPECT_EQ(channel0.replies.size(), 10U);  // after the priming transfer
+  EXPECT_EQ(channel0.transfers, 128);
+  EXPECT_EQ(channel0.replies.size(), 127U);  // after the priming transfer
 }
 
 INSTANTIATE_TEST_SUITE_P(BothEditions, BoardSessionTest,

@@ -60,6 +60,16 @@ usbdevfs_urb& UrbOf(UMockdevIoctlData* data) {
 
 }  // namespace
 
+using Clock = std::chrono::steady_clock;
+
+// A URB the host submitted and has not reaped, with the time from which a
+// reap finds it and its place in the order of submission.
+struct Pending {
+  UMockdevIoctlData* data = nullptr;
+  Clock::time_point due;
+  std::uint64_t sequence = 0;
+};
+
 class EmulatedUsbBoard::Impl {
  public:
   // One appearance of the board on the bus: its own device number and node,
@@ -70,8 +80,9 @@ class EmulatedUsbBoard::Impl {
     std::string node;
     UMockdevIoctlBase* handler = nullptr;
     bool gone = false;
-    std::deque<UMockdevIoctlData*> done;      // ready to be reaped
-    std::vector<UMockdevIoctlData*> waiting;  // taken, never answered
+    bool cable_pulled = false;     // nothing submitted from now on reaches the board
+    std::deque<Pending> done;      // answered, reaped once due
+    std::vector<Pending> waiting;  // taken, never answered
   };
 
   explicit Impl(EmulatedBoardSetup setup);
@@ -99,7 +110,18 @@ class EmulatedUsbBoard::Impl {
   int full_replies_left = 0;   // device-to-host answers still given in full
   int short_reply_bytes = -1;  // the most data an answer carries after those; -1: all of it
   bool deny_access = false;
+  int stall_after = -1;  // requests still answered before one stalls; -1: none
+  std::optional<BusTiming> timing;
+  Clock::time_point pipe_free;  // when the control pipe has served every URB taken so far
+  std::chrono::microseconds jitter_most{0};
+  std::uint32_t jitter_state = 1;
+  std::uint64_t next_sequence = 0;
+  std::uint64_t latest_reaped = 0;  // sequence + 1 of the newest URB reaped; 0: none yet
+  int reaped_out_of_order = 0;
+  std::size_t most_unreaped = 0;
   std::vector<ControlRecord> controls;
+
+  std::size_t UnreapedLocked() const;
 
  private:
   gboolean Handle(Appearance& appearance, UMockdevIoctlClient* client);
@@ -148,11 +170,11 @@ EmulatedUsbBoard::Impl::~Impl() {
   }
   g_object_unref(testbed);
   for (const auto& appearance : appearances) {
-    for (UMockdevIoctlData* data : appearance->done) {
-      g_object_unref(data);
+    for (const Pending& pending : appearance->done) {
+      g_object_unref(pending.data);
     }
-    for (UMockdevIoctlData* data : appearance->waiting) {
-      g_object_unref(data);
+    for (const Pending& pending : appearance->waiting) {
+      g_object_unref(pending.data);
     }
   }
 }
@@ -248,9 +270,18 @@ void EmulatedUsbBoard::Impl::Leave() {
     }
     current->gone = true;
     // Whatever was still in flight ends the way the kernel ends it.
-    for (UMockdevIoctlData* data : current->waiting) {
-      UrbOf(data).status = -ESHUTDOWN;
-      current->done.push_back(data);
+    const Clock::time_point now = Clock::now();
+    for (Pending& pending : current->done) {
+      if (pending.due > now) {
+        UrbOf(pending.data).status = -ESHUTDOWN;
+        UrbOf(pending.data).actual_length = 0;
+        pending.due = now;
+      }
+    }
+    for (Pending& pending : current->waiting) {
+      UrbOf(pending.data).status = -ESHUTDOWN;
+      pending.due = now;
+      current->done.push_back(pending);
     }
     current->waiting.clear();
     current = nullptr;
@@ -372,18 +403,23 @@ void EmulatedUsbBoard::Impl::Submit(Appearance& appearance, UMockdevIoctlData* a
       std::min<int>(packet.length, urb.buffer_length - static_cast<int>(kSetupBytes)));
   std::uint8_t* stage = bytes + kSetupBytes;
 
-  ControlRecord record{appearance.number, packet, {}};
-  if ((packet.request_type & 0x80) == 0) {
-    record.data.assign(stage, stage + packet.length);
+  // Once the cable is out, later requests never reach the board.
+  if (!appearance.cable_pulled) {
+    ControlRecord record{appearance.number, packet, {}};
+    if ((packet.request_type & 0x80) == 0) {
+      record.data.assign(stage, stage + packet.length);
+    }
+    controls.push_back(std::move(record));
   }
-  controls.push_back(std::move(record));
+  const Pending taken{nullptr, Clock::now(), next_sequence++};
 
   // The request in flight as the cable comes out never gets its answer.
   const bool pull = pull_cable_after == 0;
   if (pull_cable_after >= 0) {
     --pull_cable_after;
   }
-  bool ignore = unresponsive || pull;
+  appearance.cable_pulled = appearance.cable_pulled || pull;
+  bool ignore = unresponsive || appearance.cable_pulled;
   if (!ignore && ignore_count > 0) {
     if (answer_before_ignoring > 0) {
       --answer_before_ignoring;
@@ -393,7 +429,8 @@ void EmulatedUsbBoard::Impl::Submit(Appearance& appearance, UMockdevIoctlData* a
     }
   }
   if (ignore) {
-    appearance.waiting.push_back(urb_data.Release());
+    appearance.waiting.push_back({urb_data.Release(), taken.due, taken.sequence});
+    most_unreaped = std::max(most_unreaped, UnreapedLocked());
     umockdev_ioctl_client_complete(client, 0, 0);
     if (pull) {
       hub_unplug = true;
@@ -401,7 +438,12 @@ void EmulatedUsbBoard::Impl::Submit(Appearance& appearance, UMockdevIoctlData* a
     }
     return;
   }
-  const ControlOutcome outcome = front.Control(packet, stage);
+  const bool stall = stall_after == 0;
+  if (stall_after >= 0) {
+    --stall_after;
+  }
+  const ControlOutcome outcome =
+      stall ? ControlOutcome{true, 0, false} : front.Control(packet, stage);
   urb.status = outcome.stall ? -EPIPE : 0;
   urb.actual_length = outcome.stall ? 0 : outcome.actual_length;
   if (!outcome.stall && (packet.request_type & 0x80) != 0 && short_reply_bytes >= 0) {
@@ -411,7 +453,19 @@ void EmulatedUsbBoard::Impl::Submit(Appearance& appearance, UMockdevIoctlData* a
       urb.actual_length = std::min(urb.actual_length, short_reply_bytes);
     }
   }
-  appearance.done.push_back(urb_data.Release());
+  Clock::time_point due = taken.due;
+  if (timing) {
+    // Served after every URB before it, then on its way back to the host.
+    pipe_free = std::max(pipe_free, due) + timing->bus;
+    due = pipe_free + timing->latency;
+  }
+  if (jitter_most.count() > 0) {
+    jitter_state = jitter_state * 1664525U + 1013904223U;  // a plain LCG: the same run each time
+    due += std::chrono::microseconds((jitter_state >> 8U) %
+                                     static_cast<std::uint32_t>(jitter_most.count() + 1));
+  }
+  appearance.done.push_back({urb_data.Release(), due, taken.sequence});
+  most_unreaped = std::max(most_unreaped, UnreapedLocked());
   umockdev_ioctl_client_complete(client, 0, 0);
   if (outcome.drop_off) {
     hub_reenumerate = true;
@@ -419,14 +473,34 @@ void EmulatedUsbBoard::Impl::Submit(Appearance& appearance, UMockdevIoctlData* a
   }
 }
 
+std::size_t EmulatedUsbBoard::Impl::UnreapedLocked() const {
+  std::size_t count = 0;
+  for (const auto& appearance : appearances) {
+    count += appearance->done.size() + appearance->waiting.size();
+  }
+  return count;
+}
+
 void EmulatedUsbBoard::Impl::Reap(Appearance& appearance, UMockdevIoctlData* arg,
                                   UMockdevIoctlClient* client) {
-  if (appearance.done.empty()) {
+  // The URB that completed first among those whose time has come.
+  const Clock::time_point now = Clock::now();
+  auto ready = appearance.done.end();
+  for (auto at = appearance.done.begin(); at != appearance.done.end(); ++at) {
+    if (at->due <= now && (ready == appearance.done.end() || at->due < ready->due)) {
+      ready = at;
+    }
+  }
+  if (ready == appearance.done.end()) {
     umockdev_ioctl_client_complete(client, -1, EAGAIN);
     return;
   }
-  DataRef urb_data(appearance.done.front());
-  appearance.done.pop_front();
+  if (ready->sequence + 1 < latest_reaped) {
+    ++reaped_out_of_order;
+  }
+  latest_reaped = std::max(latest_reaped, ready->sequence + 1);
+  DataRef urb_data(ready->data);
+  appearance.done.erase(ready);
   const DataRef pointer(umockdev_ioctl_data_resolve(arg, 0, sizeof(gpointer), nullptr));
   umockdev_ioctl_data_set_ptr(pointer.data, 0, urb_data.data);
   umockdev_ioctl_client_complete(client, 0, 0);
@@ -436,16 +510,28 @@ void EmulatedUsbBoard::Impl::Discard(Appearance& appearance, UMockdevIoctlData* 
                                      UMockdevIoctlClient* client) {
   gulong address = 0;
   std::memcpy(&address, arg->data, sizeof(address));
-  const auto found = std::find_if(
-      appearance.waiting.begin(), appearance.waiting.end(),
-      [address](const UMockdevIoctlData* data) { return data->client_addr == address; });
-  if (found == appearance.waiting.end()) {
+  const auto is_it = [address](const Pending& pending) {
+    return pending.data->client_addr == address;
+  };
+  const auto found = std::find_if(appearance.waiting.begin(), appearance.waiting.end(), is_it);
+  const Clock::time_point now = Clock::now();
+  if (found != appearance.waiting.end()) {
+    UrbOf(found->data).status = -ENOENT;
+    appearance.done.push_back({found->data, now, found->sequence});
+    appearance.waiting.erase(found);
+    umockdev_ioctl_client_complete(client, 0, 0);
+    return;
+  }
+  // One still on its way back is cut off too, as the kernel unlinks a URB
+  // whose completion it has not handed out; one already due is not.
+  const auto on_its_way = std::find_if(appearance.done.begin(), appearance.done.end(), is_it);
+  if (on_its_way == appearance.done.end() || on_its_way->due <= now) {
     umockdev_ioctl_client_complete(client, -1, EINVAL);
     return;
   }
-  UrbOf(*found).status = -ENOENT;
-  appearance.done.push_back(*found);
-  appearance.waiting.erase(found);
+  UrbOf(on_its_way->data).status = -ENOENT;
+  UrbOf(on_its_way->data).actual_length = 0;
+  on_its_way->due = now;
   umockdev_ioctl_client_complete(client, 0, 0);
 }
 
@@ -502,6 +588,38 @@ void EmulatedUsbBoard::ShortenReplies(int answered, int bytes) {
   impl_->short_reply_bytes = bytes;
 }
 
+void EmulatedUsbBoard::StallAfter(int answered) {
+  const std::lock_guard lock(impl_->mutex);
+  impl_->stall_after = answered;
+}
+
+void EmulatedUsbBoard::SetBusTiming(std::optional<BusTiming> timing) {
+  const std::lock_guard lock(impl_->mutex);
+  impl_->timing = timing;
+  impl_->pipe_free = Clock::time_point{};
+}
+
+void EmulatedUsbBoard::JitterCompletions(std::chrono::microseconds most, unsigned seed) {
+  const std::lock_guard lock(impl_->mutex);
+  impl_->jitter_most = most;
+  impl_->jitter_state = seed;
+}
+
+std::size_t EmulatedUsbBoard::Unreaped() const {
+  const std::lock_guard lock(impl_->mutex);
+  return impl_->UnreapedLocked();
+}
+
+std::size_t EmulatedUsbBoard::MostUnreaped() const {
+  const std::lock_guard lock(impl_->mutex);
+  return impl_->most_unreaped;
+}
+
+int EmulatedUsbBoard::ReapedOutOfOrder() const {
+  const std::lock_guard lock(impl_->mutex);
+  return impl_->reaped_out_of_order;
+}
+
 void EmulatedUsbBoard::IgnoreRequests(int answered, int count) {
   const std::lock_guard lock(impl_->mutex);
   impl_->answer_before_ignoring = answered;
@@ -549,6 +667,8 @@ std::vector<ControlRecord> EmulatedUsbBoard::Controls() const {
 void EmulatedUsbBoard::ClearControls() {
   const std::lock_guard lock(impl_->mutex);
   impl_->controls.clear();
+  impl_->most_unreaped = impl_->UnreapedLocked();
+  impl_->reaped_out_of_order = 0;
 }
 
 std::mutex& EmulatedUsbBoard::StateMutex() const {

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,15 @@ struct ControlRecord {
   int device_number = 0;  // the board's address on the bus when it saw the request
   SetupPacket setup;
   std::vector<std::uint8_t> data;  // data stage of a host-to-device request
+};
+
+// A bus's timing, for a host that queues transfers: every control transfer
+// holds the one control pipe for `bus` (transfers are served one after
+// another, never overlapping), and its completion reaches the host `latency`
+// after that. A URB is not reaped before its completion time.
+struct BusTiming {
+  std::chrono::microseconds bus{27};
+  std::chrono::microseconds latency{100};
 };
 
 struct EmulatedBoardSetup {
@@ -64,6 +75,15 @@ class EmulatedUsbBoard {
   // as a firmware that cuts its answers short. A negative `bytes` answers in
   // full again.
   void ShortenReplies(int answered, int bytes);
+  // Answers the next `answered` requests; the one after stalls without
+  // reaching the chip, and the board then answers as before.
+  void StallAfter(int answered);
+  // Off (none) by default: URBs are then complete as soon as submitted.
+  void SetBusTiming(std::optional<BusTiming> timing);
+  // Delays each completion by a further 0 to `most`, drawn from `seed`, so
+  // that transfers come back out of the order they were sent in; 0 turns it
+  // off.
+  void JitterCompletions(std::chrono::microseconds most, unsigned seed = 1);
 
   bool Present() const;
   board::usb::UsbBusAddress Address() const;  // 0:0 while off the bus
@@ -72,6 +92,12 @@ class EmulatedUsbBoard {
   bool CpuHeld() const;
   std::vector<std::uint8_t> Memory(std::uint16_t address, std::size_t count) const;
   std::vector<ControlRecord> Controls() const;
+  // URBs the host submitted and has not reaped, on every appearance.
+  std::size_t Unreaped() const;
+  // The most URBs unreaped at once since the last ClearControls.
+  std::size_t MostUnreaped() const;
+  // URBs reaped in another order than they were submitted in.
+  int ReapedOutOfOrder() const;
   void ClearControls();
 
   template <typename Inspect>

@@ -154,8 +154,11 @@ TEST_F(UsbCapture, ShortReplyMidCaptureStopsItAndSavesNothing) {
     EXPECT_NE(rig.port.messages[0].text.find("No samples were saved."), std::string::npos)
         << rig.port.messages[0].text;
     EXPECT_EQ(link.State().LinkStatus, usb::RequestShortReply);
-    // Nothing went out after the short answer, and the board is still there.
-    EXPECT_EQ(rig.board.Controls().size(), static_cast<std::size_t>(c.answered) + 1);
+    // Only the transfers already queued behind the short answer went out
+    // after it, and the board is still there.
+    EXPECT_GE(rig.board.Controls().size(), static_cast<std::size_t>(c.answered) + 1);
+    EXPECT_LT(rig.board.Controls().size(),
+              static_cast<std::size_t>(c.answered + 1 + usb::DefaultTransferWindow));
     EXPECT_TRUE(rig.board.Present());
     EXPECT_EQ(ReadText(file), "an earlier capture\r\n");
 
