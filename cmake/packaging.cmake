@@ -22,7 +22,8 @@ configure and read the ADC in codes and volts, capture sample blocks to text
 files and send raw words to the chip.
 
 The package holds both panel programs, KX7312(version2) and the earlier
-KX7312, the command-line tool kx7312ctl, the firmware image the programs
+KX7312, the command-line tool kx7312ctl with its SCPI server for test
+benches, the capture viewer kx7312-view, the firmware image the programs
 download to the board, and the udev rule that opens the board to the user at
 the seat. Without a board, every program runs on a simulated board.")
 # The libraries the programs link come from dpkg-shlibdeps; Qt's platform

@@ -32,6 +32,8 @@ grep -q "path=/usr/share/kx7312/KX7312FW.hex" "$work/trace.txt" || {
     exit 1
 }
 "/usr/bin/KX7312(version2)" --help
+/usr/bin/kx7312ctl --simulate adc capture "$work/samples.dat"
+/usr/bin/kx7312-view --report "$work/samples.dat"
 /usr/bin/KX7312 --version
 test -f /usr/lib/udev/rules.d/70-kx7312.rules
 test -f /usr/share/kx7312/KX7312FW.hex
