@@ -274,6 +274,27 @@ Action Reply(std::function<std::string(Instrument::Run&)> answer) {
       [answer = std::move(answer)](Instrument::Run& run) { run.responses.push_back(answer(run)); };
 }
 
+// *ESE and *SRE: one of the client's enable masks, set (0 to 255) and read.
+Prepare SetMask(std::uint8_t ClientStatus::*mask) {
+  return [mask](const Instrument&, const Unit& unit) {
+    Count(unit, 1, 1);
+    const long long value = Whole(unit.parameters[0], "the mask");
+    if (value < 0 || value > 255) {
+      Refuse(DataOutOfRange, "the mask must be 0 to 255");
+    }
+    return Action([mask, value](Instrument::Run& run) {
+      run.client.status.*mask = static_cast<std::uint8_t>(value);
+    });
+  };
+}
+
+Prepare MaskQuery(std::uint8_t ClientStatus::*mask) {
+  return [mask](const Instrument&, const Unit& unit) {
+    Count(unit, 0, 0);
+    return Reply([mask](Instrument::Run& run) { return std::to_string(run.client.status.*mask); });
+  };
+}
+
 const std::vector<Entry>& Tree() {
   static const std::vector<Entry> tree = {
       // IEEE 488.2 common commands.
@@ -330,40 +351,10 @@ const std::vector<Entry>& Tree() {
          return Reply(
              [](Instrument::Run& run) { return std::to_string(run.client.status.StatusByte()); });
        }},
-      {HeaderPattern("ESE"), false,
-       [](const Instrument&, const Unit& unit) {
-         Count(unit, 1, 1);
-         const long long mask = Whole(unit.parameters[0], "the mask");
-         if (mask < 0 || mask > 255) {
-           Refuse(DataOutOfRange, "the mask must be 0 to 255");
-         }
-         return Action([mask](Instrument::Run& run) {
-           run.client.status.event_enable = static_cast<std::uint8_t>(mask);
-         });
-       }},
-      {HeaderPattern("ESE"), true,
-       [](const Instrument&, const Unit& unit) {
-         Count(unit, 0, 0);
-         return Reply(
-             [](Instrument::Run& run) { return std::to_string(run.client.status.event_enable); });
-       }},
-      {HeaderPattern("SRE"), false,
-       [](const Instrument&, const Unit& unit) {
-         Count(unit, 1, 1);
-         const long long mask = Whole(unit.parameters[0], "the mask");
-         if (mask < 0 || mask > 255) {
-           Refuse(DataOutOfRange, "the mask must be 0 to 255");
-         }
-         return Action([mask](Instrument::Run& run) {
-           run.client.status.service_enable = static_cast<std::uint8_t>(mask);
-         });
-       }},
-      {HeaderPattern("SRE"), true,
-       [](const Instrument&, const Unit& unit) {
-         Count(unit, 0, 0);
-         return Reply(
-             [](Instrument::Run& run) { return std::to_string(run.client.status.service_enable); });
-       }},
+      {HeaderPattern("ESE"), false, SetMask(&ClientStatus::event_enable)},
+      {HeaderPattern("ESE"), true, MaskQuery(&ClientStatus::event_enable)},
+      {HeaderPattern("SRE"), false, SetMask(&ClientStatus::service_enable)},
+      {HeaderPattern("SRE"), true, MaskQuery(&ClientStatus::service_enable)},
       {HeaderPattern("TST"), true,
        [](const Instrument&, const Unit& unit) {
          Count(unit, 0, 0);
