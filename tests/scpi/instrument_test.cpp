@@ -6,24 +6,13 @@
 #include <vector>
 
 #include "instrument_rig.h"
+#include "support/trace_requests.h"
 
 namespace kx::scpi {
 namespace {
 
+using kx::testing::Split;
 using testing::InstrumentRig;
-
-std::vector<std::string> Split(const std::string& text, char separator) {
-  std::vector<std::string> parts;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t end = text.find(separator, start);
-    parts.push_back(text.substr(start, end - start));
-    if (end == std::string::npos) {
-      return parts;
-    }
-    start = end + 1;
-  }
-}
 
 struct Exchange {
   std::string line;

@@ -17,22 +17,10 @@
 namespace kx::scpi {
 namespace {
 
+using kx::testing::Split;
 using kx::testing::TempFolder;
 using testing::LineClient;
 using testing::ServerProcess;
-
-std::vector<std::string> Split(const std::string& text, char separator) {
-  std::vector<std::string> parts;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t end = text.find(separator, start);
-    parts.push_back(text.substr(start, end - start));
-    if (end == std::string::npos) {
-      return parts;
-    }
-    start = end + 1;
-  }
-}
 
 std::vector<std::string> SimArgs() {
   return {"--simulate"};

@@ -26,5 +26,8 @@ std::vector<SentRequest> Requests(const std::vector<std::string>& trace_lines);
 
 // A trace, or any text, as its lines without their line ends.
 std::vector<std::string> SplitLines(const std::string& text);
+// A reply's fields between separators, empty ones included: "1,,2" gives
+// "1", "", "2".
+std::vector<std::string> Split(const std::string& text, char separator);
 
 }  // namespace kx::testing

@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -32,11 +31,6 @@ std::string Quoted(const std::string& word) {
   return quoted + "'";
 }
 
-std::string Slurp(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // The program run through the shell in `folder`, with no display at all.
 ProcessRun RunIn(const std::filesystem::path& folder, const std::string& program,
                  const std::vector<std::string>& args) {
@@ -50,7 +44,8 @@ ProcessRun RunIn(const std::filesystem::path& folder, const std::string& program
   }
   command += " >" + Quoted(out.string()) + " 2>" + Quoted(err.string());
   const int raw = std::system(command.c_str());
-  return ProcessRun{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(out), Slurp(err)};
+  return ProcessRun{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, kx::testing::ReadBytes(out.string()),
+                    kx::testing::ReadBytes(err.string())};
 }
 
 // A sine of 2 V amplitude around 2.5 V on the 5 V span ("0V to 2xVREFA"
