@@ -118,6 +118,18 @@ double CodeVolts(std::int32_t code, float span, bool straight_binary) {
   return code / CodeSteps * s + s / 2.0;
 }
 
+std::int32_t SignedCode(std::int32_t code, bool straight_binary) {
+  if (straight_binary || (code & TwosComplementSignBit) == 0) {
+    return code;
+  }
+  return code - 2 * TwosComplementSignBit;
+}
+
+double LineVolts(double value, float span, bool straight_binary) {
+  const double s = span;
+  return value / CodeSteps * s + (straight_binary ? 0.0 : s / 2.0);
+}
+
 std::string FormatFixed(double value, int decimals) {
   return FormatFixedImpl(value, decimals);
 }

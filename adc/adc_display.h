@@ -26,6 +26,15 @@ float FullScaleSpan(float reference, std::int16_t range_bit);
 // lower half of the range arrives with bit 11 set and sits below mid-scale.
 double CodeVolts(std::int32_t code, float span, bool straight_binary);
 
+// The code's value on a line from the bottom of the range: straight binary
+// as it is, two's complement as a signed number (-2048 to 2047), so that a
+// signal crossing mid-scale does not wrap.
+std::int32_t SignedCode(std::int32_t code, bool straight_binary);
+
+// Volts of a value on that line, also a mean of several codes: CodeVolts of
+// the code it stands for.
+double LineVolts(double value, float span, bool straight_binary);
+
 // `value` with exactly `decimals` decimals and at least one integer digit.
 // Halves round away from zero on the shortest decimal that reads back as the
 // same number, as a calculator would show it, so 0.3125 gives 0.313 and a

@@ -7,26 +7,12 @@
 #include "adc/adc_reply.h"
 
 namespace kx::analysis {
-namespace {
-
-constexpr std::int32_t kSignBit = 0x800;
-constexpr std::int32_t kCodes = 0x1000;
-
-}  // namespace
-
 CaptureScale ScaleFor(CaptureKind kind, CaptureScale chosen) {
   if (kind == CaptureKind::Channel0) {
     chosen.half_span = (adc::FixedChannel0Word & adc::RangeField) != 0;
     chosen.straight_binary = (adc::FixedChannel0Word & adc::CodingField) != 0;
   }
   return chosen;
-}
-
-std::int32_t SignedCode(std::int32_t code, bool straight_binary) {
-  if (straight_binary || (code & kSignBit) == 0) {
-    return code;
-  }
-  return code - kCodes;
 }
 
 double CodeVolts(std::int32_t code, const CaptureScale& scale) {

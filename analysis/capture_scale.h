@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "adc/adc_display.h"
 #include "adc/adc_word_rules.h"
 #include "analysis/capture_file.h"
 
@@ -24,10 +25,9 @@ struct CaptureScale {
 // said; only the rules and the reference carry over.
 CaptureScale ScaleFor(CaptureKind kind, CaptureScale chosen);
 
-// The code's value on a line from the bottom of the range: straight binary
-// as it is, two's complement as a signed number (-2048 to 2047), so that a
-// signal crossing mid-scale does not wrap.
-std::int32_t SignedCode(std::int32_t code, bool straight_binary);
+// The code's value on a line from the bottom of the range (-2048 to 2047
+// for two's complement).
+using adc::SignedCode;
 
 // Volts of a 12-bit code as the panel shows them.
 double CodeVolts(std::int32_t code, const CaptureScale& scale);

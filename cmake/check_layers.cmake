@@ -1,7 +1,7 @@
 # Checks that every source folder includes only from the folders its README
 # allows, so that the layers stay as the tree shows them:
 #   programs -> panel, scpi -> ctl -> session -> dac, adc -> board
-#   programs -> view -> analysis -> adc -> board
+#   ctl -> logger -> adc;  programs -> view -> analysis -> logger, adc -> board
 # Run by every build (target kx_layers) and as a test:
 #   cmake -DROOT=<source folder> -P cmake/check_layers.cmake
 cmake_minimum_required(VERSION 3.25)
@@ -17,13 +17,14 @@ set(layers
   "dac|board"
   "adc|board"
   "session|board dac adc"
-  "analysis|board adc"
-  "view|board adc analysis"
+  "logger|board adc"
+  "analysis|board adc logger"
+  "view|board adc analysis logger"
   "panel|board board/backend dac adc session"
-  "ctl|board board/backend dac adc session"
-  "scpi|board board/backend dac adc session ctl"
+  "ctl|board board/backend dac adc session logger"
+  "scpi|board board/backend dac adc session logger ctl"
   "programs|board board/backend session panel ctl scpi view"
-  "bench|board board/sim board/trace board/usb dac adc session ctl scpi analysis view"
+  "bench|board board/sim board/trace board/usb dac adc session logger ctl scpi analysis view"
 )
 
 set(folders "")
