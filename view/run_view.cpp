@@ -9,13 +9,35 @@
 #include <vector>
 
 #include "analysis/capture_report.h"
+#include "analysis/log_file.h"
+#include "analysis/log_report.h"
 #include "view/view_options.h"
 #include "view/viewer_window.h"
 
 namespace kx::view {
 namespace {
 
+// A log has no spectrum and records its own scale.
+int PrintLogReport(const ViewOptions& options) {
+  const analysis::LogRead read = analysis::ReadLogFile(options.file);
+  if (!read.log) {
+    std::cerr << "kx7312-view: " << read.error << "\n";
+    return 1;
+  }
+  if (options.channel_given) {
+    std::cerr << "kx7312-view: --channel chooses the spectrum's channel; a log has no spectrum\n";
+    return 2;
+  }
+  const analysis::LogStats stats = analysis::LogStatistics(*read.log);
+  std::cout << (options.json ? analysis::LogReportJson(options.file, *read.log, stats)
+                             : analysis::LogReportText(options.file, *read.log, stats));
+  return std::cout.good() ? 0 : 1;
+}
+
 int PrintReport(const ViewOptions& options) {
+  if (analysis::FileStartsAsLog(options.file)) {
+    return PrintLogReport(options);
+  }
   const analysis::OpenResult opened = analysis::OpenCapture(options.file, options.scale);
   if (!opened.capture) {
     std::cerr << "kx7312-view: " << opened.error << "\n";

@@ -8,8 +8,8 @@ namespace kx::view {
 
 ParsedViewOptions ParseViewOptions(const std::vector<std::string>& args) {
   CLI::App app{
-      "Shows a capture file of the KX7312 panel: samples, histograms, statistics and "
-      "the spectrum.",
+      "Shows a capture file of the KX7312 panel (samples, histograms, statistics and "
+      "the spectrum) or a data log of kx7312ctl (the channels against time, statistics).",
       "kx7312-view"};
   app.set_version_flag("--version", "kx7312-view 1.05");
   ViewOptions options;
@@ -17,8 +17,9 @@ ParsedViewOptions ParseViewOptions(const std::vector<std::string>& args) {
   std::string coding;
   std::string window;
   double reference = 0.0;
-  app.add_option("FILE", options.file, "a capture file (all channels or channel 0)");
-  app.add_flag("--follow", options.follow, "reload the file whenever it is replaced");
+  app.add_option("FILE", options.file, "a capture file (all channels or channel 0) or a data log");
+  app.add_flag("--follow", options.follow,
+               "reload the file whenever it is replaced; read a log on as it grows");
   app.add_flag("--report", options.report,
                "print the statistics and the spectrum figures, open no window");
   app.add_flag("--json", options.json, "with --report: one JSON object instead of text");
@@ -75,6 +76,7 @@ ParsedViewOptions ParseViewOptions(const std::vector<std::string>& args) {
   if (!coding.empty()) {
     options.scale.straight_binary = coding == "binary";
   }
+  options.channel_given = app.count("--channel") > 0;
   if (reference_option->count() > 0) {
     options.scale.reference = reference;
   }

@@ -15,6 +15,7 @@ struct ViewOptions {
   bool report = false;
   bool json = false;
   int channel = 0;
+  bool channel_given = false;  // a log refuses it: it has no spectrum
   analysis::ScaleChoice scale;
   analysis::WindowKind window = analysis::WindowKind::BlackmanHarris;
   std::string screenshots;  // a folder: save each view as PNG and stop

@@ -15,6 +15,7 @@
 #include <QList>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -25,6 +26,7 @@
 
 #include "adc/sample_file.h"
 #include "view/chart_view.h"
+#include "view/log_plot.h"
 
 namespace kx::view {
 namespace {
@@ -77,6 +79,7 @@ ViewerWindow::ViewerWindow(const analysis::ScaleChoice& choice, analysis::Window
   setWindowTitle(QStringLiteral("kx7312-view"));
   BuildControls();
   BuildTabs();
+  log_plot_ = std::make_unique<LogPlot>(time_chart_, time_x_, time_y_);
   window_box_->setCurrentIndex(window_box_->findData(static_cast<int>(window)));
   ApplyScaleToControls();
   reload_timer_.setSingleShot(true);
@@ -88,6 +91,8 @@ ViewerWindow::ViewerWindow(const analysis::ScaleChoice& choice, analysis::Window
   resize(1000, 680);
 }
 
+ViewerWindow::~ViewerWindow() = default;
+
 void ViewerWindow::BuildControls() {
   auto* central = new QWidget(this);
   auto* layout = new QVBoxLayout(central);
@@ -96,7 +101,8 @@ void ViewerWindow::BuildControls() {
   auto* open = new QPushButton(tr("&Open..."), central);
   open->setObjectName(QStringLiteral("openButton"));
   connect(open, &QPushButton::clicked, this, [this] {
-    const QString path = QFileDialog::getOpenFileName(this, tr("Open a capture file"), path_);
+    const QString path =
+        QFileDialog::getOpenFileName(this, tr("Open a capture or log file"), path_);
     if (!path.isEmpty()) {
       OpenFile(path);
     }
@@ -278,6 +284,27 @@ bool ViewerWindow::VoltsShown() const {
 // changed there, since they are what the capture was taken with.
 void ViewerWindow::ApplyScaleToControls() {
   updating_controls_ = true;
+  units_box_->setEnabled(!log_ || log_->HasVolts());
+  if (log_) {
+    // A log records the scale it was read with; nothing here can change it.
+    const logger::LogLayout& layout = log_->layout;
+    range_box_->setCurrentIndex(layout.half_span ? 1 : 0);
+    coding_box_->setCurrentIndex(layout.straight_binary.value_or(true) ? 1 : 0);
+    reference_box_->setValue(layout.reference_volts.value_or(reference_box_->value()));
+    for (QWidget* box : std::initializer_list<QWidget*>{range_box_, coding_box_, reference_box_}) {
+      box->setEnabled(false);
+    }
+    QString source = tr("Range, coding and reference from the log's first line (%1 program)")
+                         .arg(Text(layout.edition));
+    if (!log_->HasVolts()) {
+      source += tr("; no volts: the classic program logs codes only");
+      units_box_->setCurrentIndex(0);
+    }
+    source += tr("; no histogram or spectrum: a log's rows are not evenly spaced samples");
+    scale_source_->setText(source);
+    updating_controls_ = false;
+    return;
+  }
   const analysis::CaptureScale scale =
       capture_ ? capture_->scale
                : analysis::CaptureScale{AdcWordRules::Version2, choice_.half_span.value_or(false),
@@ -310,7 +337,7 @@ void ViewerWindow::ApplyScaleToControls() {
 }
 
 void ViewerWindow::ScaleControlsChanged() {
-  if (updating_controls_) {
+  if (updating_controls_ || log_) {
     return;
   }
   choice_.half_span = range_box_->currentIndex() == 1;
@@ -323,6 +350,9 @@ void ViewerWindow::ScaleControlsChanged() {
 }
 
 bool ViewerWindow::OpenFile(const QString& path) {
+  if (analysis::FileStartsAsLog(path.toStdString())) {
+    return OpenLog(path);
+  }
   analysis::OpenResult opened = analysis::OpenCapture(path.toStdString(), choice_);
   if (!opened.capture) {
     ShowError(Text(opened.error), !follow_ || path != path_);
@@ -330,6 +360,7 @@ bool ViewerWindow::OpenFile(const QString& path) {
   }
   const bool same_kind = capture_ && capture_->file.kind == opened.capture->file.kind;
   capture_ = std::move(opened.capture);
+  log_.reset();
   if (path != path_) {
     path_ = path;
     if (follow_) {
@@ -338,15 +369,11 @@ bool ViewerWindow::OpenFile(const QString& path) {
   }
   setWindowTitle(QStringLiteral("kx7312-view - %1").arg(QFileInfo(path).fileName()));
   const int columns = static_cast<int>(capture_->file.columns.size());
-  for (int c = 0; c < kChannels; ++c) {
-    QCheckBox* box = channel_boxes_[static_cast<std::size_t>(c)];
-    box->setEnabled(c < columns);
-    if (c >= columns) {
-      box->setChecked(false);
-    } else if (!same_kind) {
-      box->setChecked(true);
-    }
+  std::vector<int> channels(static_cast<std::size_t>(columns));
+  for (int c = 0; c < columns; ++c) {
+    channels[static_cast<std::size_t>(c)] = c;
   }
+  SetChannelBoxes(channels, !same_kind);
   const int histogram = std::max(0, histogram_channel_->currentIndex());
   const int spectrum = std::max(0, spectrum_channel_->currentIndex());
   for (QComboBox* box : {histogram_channel_, spectrum_channel_}) {
@@ -362,6 +389,7 @@ bool ViewerWindow::OpenFile(const QString& path) {
     histogram_channel_->setCurrentIndex(std::min(histogram, columns - 1));
     spectrum_channel_->setCurrentIndex(std::min(spectrum, columns - 1));
   }
+  ShowKind();
   ApplyScaleToControls();
   Recompute();
   statusBar()->showMessage(
@@ -371,7 +399,85 @@ bool ViewerWindow::OpenFile(const QString& path) {
   return true;
 }
 
+bool ViewerWindow::OpenLog(const QString& path) {
+  analysis::LogRead read = analysis::ReadLogFile(path.toStdString());
+  if (!read.log) {
+    ShowError(Text(read.error), !follow_ || path != path_);
+    return false;
+  }
+  const bool was_log = log_.has_value();
+  log_ = std::move(read.log);
+  capture_.reset();
+  analysis_ = {};
+  if (path != path_) {
+    path_ = path;
+    if (follow_) {
+      SetFollow(true);
+    }
+  }
+  setWindowTitle(QStringLiteral("kx7312-view - %1").arg(QFileInfo(path).fileName()));
+  SetChannelBoxes(log_->layout.channels, !was_log);
+  ShowKind();
+  ApplyScaleToControls();
+  Recompute();
+  statusBar()->showMessage(
+      tr("%1: log, %2 rows (%3 gap rows)").arg(path).arg(log_stats_.rows).arg(log_stats_.gap_rows));
+  return true;
+}
+
+void ViewerWindow::SetChannelBoxes(const std::vector<int>& channels, bool tick_all) {
+  for (int c = 0; c < kChannels; ++c) {
+    QCheckBox* box = channel_boxes_[static_cast<std::size_t>(c)];
+    const QSignalBlocker block(box);
+    const bool present = std::find(channels.begin(), channels.end(), c) != channels.end();
+    box->setEnabled(present);
+    if (!present) {
+      box->setChecked(false);
+    } else if (tick_all) {
+      box->setChecked(true);
+    }
+  }
+}
+
+// What the tabs and the time axis show for the kind of file open.
+void ViewerWindow::ShowKind() {
+  const bool log = log_.has_value();
+  const int histogram_tab = tabs_->indexOf(histogram_view_->parentWidget());
+  const int spectrum_tab = tabs_->indexOf(spectrum_view_->parentWidget());
+  const QString reason =
+      log ? tr("Not for a log: its rows are not evenly spaced samples (gaps, averaged reads)")
+          : QString();
+  for (const int tab : {histogram_tab, spectrum_tab}) {
+    tabs_->setTabEnabled(tab, !log);
+    tabs_->setTabToolTip(tab, reason);
+  }
+  if (log && (tabs_->currentIndex() == histogram_tab || tabs_->currentIndex() == spectrum_tab)) {
+    tabs_->setCurrentIndex(0);
+  }
+  time_chart_->setTitle(log ? tr("Log") : tr("Samples"));
+  time_x_->setTitleText(log ? tr("Seconds since start") : tr("Sample set"));
+  if (log) {
+    stats_table_->setHorizontalHeaderLabels(
+        {tr("Channel"), tr("Rows"), log_->layout.Averaged() ? tr("Mean of means") : tr("Mean code"),
+         tr("Std dev (LSB)"), tr("Min"), tr("Max"), tr("Mean volts")});
+  } else {
+    stats_table_->setHorizontalHeaderLabels({tr("Channel"), tr("Mean code"), tr("Std dev (LSB)"),
+                                             tr("Peak-to-peak"), tr("Min"), tr("Max"),
+                                             tr("Mean volts")});
+  }
+}
+
 void ViewerWindow::Recompute() {
+  if (log_) {
+    log_stats_ = analysis::LogStatistics(*log_);
+    spectrum_.reset();
+    histogram_series_->clear();
+    spectrum_series_->clear();
+    figures_->clear();
+    DrawTime();
+    DrawStatistics();
+    return;
+  }
   if (!capture_) {
     return;
   }
@@ -385,6 +491,24 @@ void ViewerWindow::Recompute() {
 void ViewerWindow::DrawTime() {
   const bool volts = VoltsShown();
   time_y_->setTitleText(volts ? tr("Volts") : tr("Code"));
+  if (log_) {
+    for (QLineSeries* series : time_series_) {
+      series->clear();
+      series->setVisible(false);
+    }
+    std::array<bool, kChannels> ticked{};
+    for (int c = 0; c < kChannels; ++c) {
+      ticked[static_cast<std::size_t>(c)] =
+          channel_boxes_[static_cast<std::size_t>(c)]->isChecked();
+    }
+    const auto [low, high] = log_plot_->Draw(*log_, ticked, volts && log_->HasVolts());
+    const double first = log_->rows.empty() ? 0.0 : log_->rows.front().seconds;
+    const double last = log_->rows.empty() ? 0.0 : log_->rows.back().seconds;
+    time_x_->setRange(first, std::max(last, first + log_->layout.interval_seconds));
+    FitAxis(time_y_, low, high);
+    return;
+  }
+  log_plot_->Clear();
   double low = 0.0;
   double high = 0.0;
   bool any = false;
@@ -446,6 +570,27 @@ void ViewerWindow::DrawHistogram() {
 }
 
 void ViewerWindow::DrawStatistics() {
+  if (log_) {
+    const int decimals = log_->layout.Averaged() ? 3 : 0;
+    stats_table_->setRowCount(static_cast<int>(log_stats_.channels.size()));
+    for (std::size_t i = 0; i < log_stats_.channels.size(); ++i) {
+      const analysis::LogChannelStats& s = log_stats_.channels[i];
+      const QStringList cells = {
+          QStringLiteral("ADC%1").arg(s.channel),
+          QString::number(s.count),
+          QString::number(s.mean, 'f', 3),
+          QString::number(s.std_dev, 'f', 3),
+          QString::number(s.minimum, 'f', decimals),
+          QString::number(s.maximum, 'f', decimals),
+          s.mean_volts ? QString::number(*s.mean_volts, 'f', 4) : QStringLiteral("-")};
+      for (int column = 0; column < cells.size(); ++column) {
+        auto* item = new QTableWidgetItem(cells[column]);
+        item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        stats_table_->setItem(static_cast<int>(i), column, item);
+      }
+    }
+    return;
+  }
   stats_table_->setRowCount(static_cast<int>(analysis_.stats.size()));
   for (std::size_t i = 0; i < analysis_.stats.size(); ++i) {
     const analysis::ChannelStats& s = analysis_.stats[i];
@@ -499,7 +644,46 @@ void ViewerWindow::DrawSpectrum() {
                         .arg(spectrum_->enob_bits, 0, 'f', 2));
 }
 
+void ViewerWindow::ShowLogPointer(QPointF value) {
+  const bool volts = VoltsShown();
+  QString text = tr("%1 s, pointer at %2 %3")
+                     .arg(value.x(), 0, 'f', 3)
+                     .arg(value.y(), 0, 'f', volts ? 4 : 1)
+                     .arg(volts ? tr("V") : tr("codes"));
+  const auto& rows = log_->rows;
+  // The row nearest the pointer in time.
+  const auto after =
+      std::lower_bound(rows.begin(), rows.end(), value.x(),
+                       [](const analysis::LogEntry& row, double t) { return row.seconds < t; });
+  auto nearest = after;
+  if (after == rows.end() || (after != rows.begin() &&
+                              value.x() - std::prev(after)->seconds < after->seconds - value.x())) {
+    nearest = after == rows.begin() ? after : std::prev(after);
+  }
+  if (nearest != rows.end()) {
+    text += tr("   row at %1 s (%2)").arg(nearest->seconds, 0, 'f', 3).arg(Text(nearest->time_utc));
+    if (nearest->Gap()) {
+      text += tr(": gap, link status %1").arg(*nearest->gap_status);
+    }
+    for (std::size_t c = 0; !nearest->Gap() && c < log_->layout.channels.size(); ++c) {
+      const int channel = log_->layout.channels[c];
+      if (!channel_boxes_[static_cast<std::size_t>(channel)]->isChecked()) {
+        continue;
+      }
+      text += tr("   ADC%1 %2").arg(channel).arg(nearest->codes[c].mean);
+      if (log_->HasVolts()) {
+        text += tr(" (%1 V)").arg(nearest->volts[c].mean, 0, 'f', 4);
+      }
+    }
+  }
+  cursor_label_->setText(text);
+}
+
 void ViewerWindow::ShowPointer(QPointF value) {
+  if (log_) {
+    ShowLogPointer(value);
+    return;
+  }
   if (analysis_.channels.empty()) {
     return;
   }
@@ -536,7 +720,11 @@ void ViewerWindow::SetFollow(bool follow) {
 
 void ViewerWindow::FollowedPathChanged() {
   // Several notices come for one capture (the temporary file, the rename,
-  // the metadata): one reload after they settle.
+  // the metadata): one reload after they settle. A log grows by a row at a
+  // time, perhaps faster than they settle: it is read once per delay.
+  if (log_ && reload_timer_.isActive()) {
+    return;
+  }
   reload_timer_.start();
 }
 
@@ -551,10 +739,40 @@ void ViewerWindow::Reload() {
     statusBar()->showMessage(tr("%1 is gone; waiting for it to come back").arg(path_));
     return;
   }
+  if (log_ && analysis::FileStartsAsLog(path_.toStdString())) {
+    FollowLog();
+    return;
+  }
   if (OpenFile(path_)) {
     ++reloads_;
     emit Reloaded();
   }
+}
+
+void ViewerWindow::FollowLog() {
+  const std::string header = log_->header_line;
+  const std::size_t bytes = log_->complete_bytes;
+  const std::string error = analysis::FollowLogFile(path_.toStdString(), *log_);
+  if (!error.empty()) {
+    ShowError(Text(error), false);
+  }
+  if (log_->header_line != header) {
+    // Another log in its place: its channels and scale may differ.
+    SetChannelBoxes(log_->layout.channels, true);
+    ShowKind();
+    ApplyScaleToControls();
+  }
+  if (log_->header_line != header || log_->complete_bytes != bytes) {
+    Recompute();
+    if (error.empty()) {
+      statusBar()->showMessage(tr("%1: log, %2 rows (%3 gap rows)")
+                                   .arg(path_)
+                                   .arg(log_stats_.rows)
+                                   .arg(log_stats_.gap_rows));
+    }
+  }
+  ++reloads_;
+  emit Reloaded();
 }
 
 void ViewerWindow::ShowError(const QString& text, bool modal_box) {
@@ -582,6 +800,9 @@ bool ViewerWindow::ExportPng(const QString& path) {
 }
 
 std::optional<std::string> ViewerWindow::ExportCsv(const QString& path) {
+  if (log_) {
+    return adc::WriteFileReplacing(path.toStdString(), analysis::LogCsvText(*log_));
+  }
   if (!capture_) {
     return std::string("No capture is open.");
   }

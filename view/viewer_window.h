@@ -5,10 +5,14 @@
 #include <QString>
 #include <QTimer>
 #include <array>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "analysis/capture_report.h"
+#include "analysis/log_file.h"
+#include "analysis/log_report.h"
 #include "analysis/spectrum.h"
 
 class QCheckBox;
@@ -24,11 +28,14 @@ class QValueAxis;
 namespace kx::view {
 
 class ChartView;
+class LogPlot;
 
 // The capture viewer's window: the ticked channels against the sample-set
 // number (codes or volts), a code histogram, the statistics table and the
 // spectrum of one channel. Range, coding and reference come from the
 // capture's metadata file when it has one, else from three controls.
+// A data logger's file opens too: its channels against the seconds since
+// the start, with breaks at the gap rows, and its statistics.
 class ViewerWindow : public QMainWindow {
   Q_OBJECT
 
@@ -39,10 +46,15 @@ class ViewerWindow : public QMainWindow {
   explicit ViewerWindow(const analysis::ScaleChoice& choice = {},
                         analysis::WindowKind window = analysis::WindowKind::BlackmanHarris,
                         QWidget* parent = nullptr);
+  ~ViewerWindow() override;
+  ViewerWindow(const ViewerWindow&) = delete;
+  ViewerWindow& operator=(const ViewerWindow&) = delete;
 
-  // Reads the file; on failure shows the reason and keeps what was shown.
+  // Reads the file (a capture or a log, told apart by its first line); on
+  // failure shows the reason and keeps what was shown.
   bool OpenFile(const QString& path);
-  // Reloads the file whenever it is written or replaced.
+  // Reloads the file whenever it is written or replaced; a log is read on
+  // from where it was, as the logger appends to it.
   void SetFollow(bool follow);
 
   // The current tab's plot (the table on the statistics tab) as PNG.
@@ -54,6 +66,8 @@ class ViewerWindow : public QMainWindow {
 
   bool HasCapture() const { return capture_.has_value(); }
   const analysis::OpenedCapture* Capture() const { return capture_ ? &*capture_ : nullptr; }
+  const analysis::LogData* Log() const { return log_ ? &*log_ : nullptr; }
+  const LogPlot& LogLines() const { return *log_plot_; }
   const analysis::CaptureAnalysis& Analysis() const { return analysis_; }
   const std::optional<analysis::Spectrum>& CurrentSpectrum() const { return spectrum_; }
   QLineSeries* TimeSeries(int channel) const { return time_series_[static_cast<size_t>(channel)]; }
@@ -74,6 +88,11 @@ class ViewerWindow : public QMainWindow {
   void DrawStatistics();
   void DrawSpectrum();
   void ShowPointer(QPointF value);
+  void ShowLogPointer(QPointF value);
+  bool OpenLog(const QString& path);
+  void ShowKind();
+  void SetChannelBoxes(const std::vector<int>& channels, bool tick_all);
+  void FollowLog();
   void FollowedPathChanged();
   void Reload();
   void ShowError(const QString& text, bool modal_box);
@@ -83,6 +102,8 @@ class ViewerWindow : public QMainWindow {
   std::optional<analysis::OpenedCapture> capture_;
   analysis::CaptureAnalysis analysis_;
   std::optional<analysis::Spectrum> spectrum_;
+  std::optional<analysis::LogData> log_;
+  analysis::LogStats log_stats_;
   QString path_;
   bool follow_ = false;
   bool updating_controls_ = false;
@@ -101,6 +122,7 @@ class ViewerWindow : public QMainWindow {
   std::array<QLineSeries*, kChannels> time_series_{};
   QValueAxis* time_x_ = nullptr;
   QValueAxis* time_y_ = nullptr;
+  std::unique_ptr<LogPlot> log_plot_;
 
   QComboBox* histogram_channel_ = nullptr;
   QChart* histogram_chart_ = nullptr;

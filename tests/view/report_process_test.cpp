@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "support/log_text.h"
 #include "support/temp_folder.h"
 
 namespace kx::view {
@@ -115,6 +116,30 @@ TEST(ViewReport, ABadFileStopsWithItsLine) {
   EXPECT_EQ(report.status, 1);
   EXPECT_EQ(report.err, "kx7312-view: bad.txt: line 1: it ends after 2 of the 16 codes\n");
   EXPECT_TRUE(report.out.empty());
+}
+
+TEST(ViewReport, ALogIsReportedWithoutADisplay) {
+  const testing::TempFolder folder;
+  const logger::LogLayout layout = testing::LogLayoutOf("version2", 1, {2});
+  testing::WriteBytes(folder.File("run.csv"),
+                      testing::LogHeadText(layout) + testing::LogRowText(layout, 0, {10}) +
+                          testing::LogRowText(layout, 1, {}) +
+                          testing::LogRowText(layout, 2, {30}) + "2026-12-08T06:00");
+  const ProcessRun text = RunIn(folder.Path(), KX7312VIEW, {"--report", "run.csv"});
+  ASSERT_EQ(text.status, 0) << text.err;
+  EXPECT_NE(text.out.find("run.csv: log of 1 channel, 3 rows (1 gap rows)"), std::string::npos)
+      << text.out;
+  EXPECT_NE(text.out.find("Last line incomplete (16 bytes), left out"), std::string::npos)
+      << text.out;
+  const ProcessRun json = RunIn(folder.Path(), KX7312VIEW, {"--report", "run.csv", "--json"});
+  ASSERT_EQ(json.status, 0) << json.err;
+  const auto doc = nlohmann::json::parse(json.out);
+  EXPECT_EQ(doc["statistics"][0]["channel"], 2);
+  EXPECT_DOUBLE_EQ(doc["statistics"][0]["mean_code"].get<double>(), 20.0);
+  const ProcessRun channel =
+      RunIn(folder.Path(), KX7312VIEW, {"--report", "run.csv", "--channel", "2"});
+  EXPECT_EQ(channel.status, 2);
+  EXPECT_NE(channel.err.find("a log has no spectrum"), std::string::npos) << channel.err;
 }
 
 }  // namespace

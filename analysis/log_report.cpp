@@ -1,0 +1,161 @@
+#include "analysis/log_report.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <nlohmann/json.hpp>
+
+#include "analysis/capture_report.h"
+
+namespace kx::analysis {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+std::string ScaleText(const logger::LogLayout& layout) {
+  // The classic program has no coding list: it reads straight binary.
+  return fmt::format(
+      "{}, {}, {}", RangeName(layout.half_span), CodingName(layout.straight_binary.value_or(true)),
+      layout.reference_volts ? fmt::format("reference {:.3f} V", *layout.reference_volts)
+                             : std::string("no volts (the classic program shows none)"));
+}
+
+}  // namespace
+
+LogStats LogStatistics(const LogData& log) {
+  LogStats stats;
+  stats.rows = static_cast<int>(log.rows.size());
+  stats.gap_rows = log.GapRows();
+  if (!log.rows.empty()) {
+    stats.first_time = log.rows.front().time_utc;
+    stats.last_time = log.rows.back().time_utc;
+    stats.first_seconds = log.rows.front().seconds;
+    stats.last_seconds = log.rows.back().seconds;
+  }
+  for (std::size_t c = 0; c < log.layout.channels.size(); ++c) {
+    LogChannelStats channel;
+    channel.channel = log.layout.channels[c];
+    double sum = 0.0;
+    double volts = 0.0;
+    for (const LogEntry& row : log.rows) {
+      if (row.Gap()) {
+        continue;
+      }
+      const double value = row.codes[c].mean;
+      channel.minimum = channel.count == 0 ? value : std::min(channel.minimum, value);
+      channel.maximum = channel.count == 0 ? value : std::max(channel.maximum, value);
+      sum += value;
+      if (log.HasVolts()) {
+        volts += row.volts[c].mean;
+      }
+      ++channel.count;
+    }
+    if (channel.count > 0) {
+      channel.mean = sum / channel.count;
+      double squares = 0.0;
+      for (const LogEntry& row : log.rows) {
+        if (!row.Gap()) {
+          squares += (row.codes[c].mean - channel.mean) * (row.codes[c].mean - channel.mean);
+        }
+      }
+      channel.std_dev = std::sqrt(squares / channel.count);
+      if (log.HasVolts()) {
+        channel.mean_volts = volts / channel.count;
+      }
+    }
+    stats.channels.push_back(channel);
+  }
+  return stats;
+}
+
+std::string LogReportText(const std::string& path, const LogData& log, const LogStats& stats) {
+  const logger::LogLayout& layout = log.layout;
+  std::string text =
+      fmt::format("{}: log of {} channel{}, {} rows ({} gap rows), every {:g} s, {}\n", path,
+                  layout.channels.size(), layout.channels.size() == 1 ? "" : "s", stats.rows,
+                  stats.gap_rows, layout.interval_seconds,
+                  layout.Averaged() ? fmt::format("mean of {} reads per row", layout.average)
+                                    : std::string("one read per row"));
+  text += fmt::format("Scale: {} ({} program, from the log's first line)\n", ScaleText(layout),
+                      layout.edition);
+  if (stats.rows > 0) {
+    text += fmt::format("Time: {} ({:.3f} s) to {} ({:.3f} s)\n", stats.first_time,
+                        stats.first_seconds, stats.last_time, stats.last_seconds);
+  }
+  if (log.partial_bytes > 0) {
+    text += fmt::format("Last line incomplete ({} bytes), left out\n", log.partial_bytes);
+  }
+  text += fmt::format("{:<8}{:>8}{:>12}{:>12}{:>10}{:>10}{:>12}\n", "Channel", "Rows",
+                      layout.Averaged() ? "Mean of mean" : "Mean code", "Std dev LSB", "Min", "Max",
+                      "Mean volts");
+  const int decimals = layout.Averaged() ? 3 : 0;
+  for (const LogChannelStats& st : stats.channels) {
+    text += fmt::format("{:<8}{:>8}{:>12.3f}{:>12.3f}{:>10.{}f}{:>10.{}f}{:>12}\n",
+                        fmt::format("ADC{}", st.channel), st.count, st.mean, st.std_dev, st.minimum,
+                        decimals, st.maximum, decimals,
+                        st.mean_volts ? fmt::format("{:.4f}", *st.mean_volts) : "-");
+  }
+  return text;
+}
+
+std::string LogReportJson(const std::string& path, const LogData& log, const LogStats& stats) {
+  const logger::LogLayout& layout = log.layout;
+  Json doc;
+  doc["file"] = path;
+  doc["kind"] = "log";
+  doc["edition"] = layout.edition;
+  doc["range"] = layout.half_span ? "vref" : "2xvref";
+  doc["coding"] = layout.straight_binary.value_or(true) ? "binary" : "twos";
+  doc["reference_volts"] = layout.reference_volts ? Json(*layout.reference_volts) : Json(nullptr);
+  doc["interval_seconds"] = layout.interval_seconds;
+  doc["average"] = layout.average;
+  doc["rows"] = stats.rows;
+  doc["gap_rows"] = stats.gap_rows;
+  doc["first_time"] = stats.rows > 0 ? Json(stats.first_time) : Json(nullptr);
+  doc["last_time"] = stats.rows > 0 ? Json(stats.last_time) : Json(nullptr);
+  doc["first_seconds"] = stats.first_seconds;
+  doc["last_seconds"] = stats.last_seconds;
+  doc["partial_last_line_bytes"] = log.partial_bytes;
+  Json rows = Json::array();
+  for (const LogChannelStats& st : stats.channels) {
+    rows.push_back({{"channel", st.channel},
+                    {"count", st.count},
+                    {"mean_code", st.mean},
+                    {"std_dev_lsb", st.std_dev},
+                    {"min", st.minimum},
+                    {"max", st.maximum},
+                    {"mean_volts", st.mean_volts ? Json(*st.mean_volts) : Json(nullptr)}});
+  }
+  doc["statistics"] = std::move(rows);
+  return doc.dump() + "\n";
+}
+
+std::string LogCsvText(const LogData& log) {
+  std::string text = "seconds,status";
+  for (const int channel : log.layout.channels) {
+    text += fmt::format(",ADC{}_code", channel);
+    if (log.HasVolts()) {
+      text += fmt::format(",ADC{}_volts", channel);
+    }
+  }
+  text += "\n";
+  for (const LogEntry& row : log.rows) {
+    text += fmt::format("{:.6f},{}", row.seconds, row.Gap() ? "gap" : "ok");
+    for (std::size_t c = 0; c < log.layout.channels.size(); ++c) {
+      if (row.Gap()) {
+        text += log.HasVolts() ? ",," : ",";
+        continue;
+      }
+      text += fmt::format(",{:g}", row.codes[c].mean);
+      if (log.HasVolts()) {
+        text += fmt::format(",{:.6f}", row.volts[c].mean);
+      }
+    }
+    text += "\n";
+  }
+  return text;
+}
+
+}  // namespace kx::analysis
