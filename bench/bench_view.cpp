@@ -1,11 +1,13 @@
-// kx7312-view's two costs a person waits for: opening a 512-set capture
-// with all sixteen channels drawn, and the spectrum of 1024 samples.
+// kx7312-view's costs a person waits for: opening a 512-set capture with
+// all sixteen channels drawn, the spectrum of 1024 samples, and opening a
+// data log of ten hours at one row a second.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QChartView>
 #include <QPixmap>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -16,7 +18,9 @@
 #include <vector>
 
 #include "adc/sample_file.h"
+#include "analysis/log_file.h"
 #include "analysis/spectrum.h"
+#include "logger/log_format.h"
 #include "view/viewer_window.h"
 
 namespace {
@@ -57,6 +61,68 @@ void BM_OpenAndDrawAllSixteenChannels(benchmark::State& state) {
   std::filesystem::remove(path);
 }
 BENCHMARK(BM_OpenAndDrawAllSixteenChannels)->Unit(benchmark::kMillisecond);
+
+// Ten hours at 1 s, sixteen channels with volts, the board away for a
+// minute every hour.
+std::string TenHourLog() {
+  kx::logger::LogLayout layout;
+  layout.straight_binary = false;
+  layout.reference_volts = 2.5;
+  for (int c = 0; c < kx::adc::AdcChannels; ++c) {
+    layout.channels.push_back(c);
+  }
+  layout.started = "2026-12-08T00:00:00.000000Z";
+  std::string text = kx::logger::HeaderLine(layout) + kx::logger::ColumnLine(layout);
+  std::mt19937_64 random(3);
+  std::normal_distribution<double> noise(0.0, 2.0);
+  const auto start = std::chrono::sys_days{std::chrono::year{2026} / 12 / 8};
+  for (int n = 0; n < 36000; ++n) {
+    kx::logger::LogRow row;
+    row.utc = start + std::chrono::seconds{n};
+    row.since_start = std::chrono::seconds{n};
+    if (n % 3600 < 60) {
+      row.gap_status = -9;
+    } else {
+      for (int c = 0; c < kx::adc::AdcChannels; ++c) {
+        const auto code = static_cast<std::int32_t>(
+            std::round(100 * c + 500 * std::sin(n / 600.0 + c) + noise(random)));
+        row.figures.push_back({static_cast<double>(code), code, code, 0.0});
+      }
+    }
+    text += kx::logger::RowLine(layout, row);
+  }
+  return text;
+}
+
+void BM_ReadTenHourLog(benchmark::State& state) {
+  const std::string text = TenHourLog();
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
+    const kx::analysis::LogRead read = kx::analysis::ParseLog(text);
+    benchmark::DoNotOptimize(read.log->rows.size());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_ReadTenHourLog)->Unit(benchmark::kMillisecond);
+
+void BM_OpenAndDrawTenHourLog(benchmark::State& state) {
+  const std::filesystem::path path =
+      std::filesystem::temp_directory_path() / "kx_bench_view_log.csv";
+  std::ofstream(path, std::ios::binary) << TenHourLog();
+  kx::view::ViewerWindow window;
+  window.show();
+  QApplication::processEvents();
+  auto* view = window.findChild<QChartView*>(QStringLiteral("timeView"));
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
+    if (!window.OpenFile(QString::fromStdString(path.string()))) {
+      state.SkipWithError("the log did not open");
+      break;
+    }
+    const QPixmap drawn = view->grab();
+    benchmark::DoNotOptimize(drawn.cacheKey());
+  }
+  std::filesystem::remove(path);
+}
+BENCHMARK(BM_OpenAndDrawTenHourLog)->Unit(benchmark::kMillisecond);
 
 void BM_Spectrum1024Samples(benchmark::State& state) {
   std::mt19937_64 random(2);

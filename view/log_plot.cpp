@@ -8,17 +8,65 @@
 #include <QLineSeries>
 #include <QList>
 #include <QPen>
+#include <QScatterSeries>
 #include <QValueAxis>
 #include <algorithm>
+#include <cmath>
 
 namespace kx::view {
 namespace {
 
 constexpr int kBandAlpha = 60;
+constexpr double kPointSize = 4.0;
 
 // One colour per channel, the same for all its lines and its band.
 QColor ChannelColour(int channel) {
   return QColor::fromHsv(channel * 360 / LogPlot::kChannels, 220, 200);
+}
+
+enum class Keep { LowestAndHighest, Lowest, Highest };
+
+// The points of `run` that fall in [low, high] and one beyond each end, so
+// that a line runs on to the edge; many are thinned to each stretch's
+// extremes, in their own order.
+QList<QPointF> Thin(const QList<QPointF>& run, double low, double high, Keep keep) {
+  const auto before = std::lower_bound(run.begin(), run.end(), low,
+                                       [](const QPointF& p, double x) { return p.x() < x; });
+  const auto after = std::upper_bound(run.begin(), run.end(), high,
+                                      [](double x, const QPointF& p) { return x < p.x(); });
+  const qsizetype from = std::max<qsizetype>(before - run.begin() - 1, 0);
+  const qsizetype to = std::min<qsizetype>(after - run.begin() + 1, run.size());
+  if (to - from <= 2 * LogPlot::kStretches || !(high > low)) {
+    return run.mid(from, to - from);
+  }
+  const double width = (high - low) / LogPlot::kStretches;
+  QList<QPointF> thinned;
+  thinned.reserve(2 * LogPlot::kStretches + 4);
+  qsizetype i = from;
+  while (i < to) {
+    const double stretch = std::floor((run[i].x() - low) / width);
+    qsizetype lowest = i;
+    qsizetype highest = i;
+    for (++i; i < to && std::floor((run[i].x() - low) / width) == stretch; ++i) {
+      lowest = run[i].y() < run[lowest].y() ? i : lowest;
+      highest = run[i].y() > run[highest].y() ? i : highest;
+    }
+    switch (keep) {
+      case Keep::Lowest:
+        thinned.append(run[lowest]);
+        break;
+      case Keep::Highest:
+        thinned.append(run[highest]);
+        break;
+      case Keep::LowestAndHighest:
+        thinned.append(run[std::min(lowest, highest)]);
+        if (lowest != highest) {
+          thinned.append(run[std::max(lowest, highest)]);
+        }
+        break;
+    }
+  }
+  return thinned;
 }
 
 void HideFromLegend(QChart* chart, QAbstractSeries* series) {
@@ -44,11 +92,24 @@ void LogPlot::Clear() {
     }
     bands.clear();
   }
+  for (QScatterSeries*& points : points_) {
+    if (points != nullptr) {
+      chart_->removeSeries(points);
+      delete points;
+      points = nullptr;
+    }
+  }
 }
 
 std::pair<double, double> LogPlot::Draw(const analysis::LogData& log,
-                                        const std::array<bool, kChannels>& ticked, bool volts) {
+                                        const std::array<bool, kChannels>& ticked, bool volts,
+                                        std::optional<std::pair<double, double>> span) {
   Clear();
+  if (!span) {
+    span = {log.rows.empty() ? 0.0 : log.rows.front().seconds,
+            log.rows.empty() ? 0.0 : log.rows.back().seconds};
+  }
+  const auto [from, to] = *span;
   double low = 0.0;
   double high = 0.0;
   bool any = false;
@@ -88,12 +149,27 @@ std::pair<double, double> LogPlot::Draw(const analysis::LogData& log,
     }
     const QColor colour = ChannelColour(channel);
     auto& lines = lines_[static_cast<std::size_t>(channel)];
-    for (std::size_t run = 0; run < means.size(); ++run) {
+    const std::size_t drawn = std::min(means.size(), kMaxLines);
+    if (means.size() > drawn) {
+      auto* points = new QScatterSeries;
+      points->setColor(colour);
+      points->setBorderColor(colour);
+      points->setMarkerSize(kPointSize);
+      for (std::size_t run = drawn; run < means.size(); ++run) {
+        points->append(Thin(means[run], from, to, Keep::LowestAndHighest));
+      }
+      chart_->addSeries(points);
+      points->attachAxis(x_);
+      points->attachAxis(y_);
+      HideFromLegend(chart_, points);
+      points_[static_cast<std::size_t>(channel)] = points;
+    }
+    for (std::size_t run = 0; run < drawn; ++run) {
       if (log.layout.Averaged()) {
         auto* lower = new QLineSeries;
         auto* upper = new QLineSeries;
-        lower->replace(lows[run]);
-        upper->replace(highs[run]);
+        lower->replace(Thin(lows[run], from, to, Keep::Lowest));
+        upper->replace(Thin(highs[run], from, to, Keep::Highest));
         auto* band = new QAreaSeries(upper, lower);
         QColor fill = colour;
         fill.setAlpha(kBandAlpha);
@@ -108,7 +184,7 @@ std::pair<double, double> LogPlot::Draw(const analysis::LogData& log,
       auto* line = new QLineSeries;
       line->setName(QStringLiteral("ADC%1").arg(channel));
       line->setColor(colour);
-      line->replace(means[run]);
+      line->replace(Thin(means[run], from, to, Keep::LowestAndHighest));
       // A run of one row has no line to draw: its point shows it.
       line->setPointsVisible(means[run].size() == 1);
       chart_->addSeries(line);

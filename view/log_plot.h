@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QtGlobal>
 #include <array>
+#include <cstddef>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -9,6 +12,7 @@
 class QAreaSeries;
 class QChart;
 class QLineSeries;
+class QScatterSeries;
 class QValueAxis;
 
 namespace kx::view {
@@ -20,16 +24,26 @@ namespace kx::view {
 class LogPlot {
  public:
   static constexpr int kChannels = 16;
+  // A board that fails every other read would give a line per row; past
+  // this many lines a channel's further rows are drawn as points only, so
+  // the chart stays quick and still draws nothing across a gap.
+  static constexpr std::size_t kMaxLines = 200;
+  // A plot is about a thousand pixels wide: more rows than twice this in
+  // view are thinned to each stretch's lowest and highest, which draws the
+  // same picture in a fraction of the time. Zooming in shows every row.
+  static constexpr qsizetype kStretches = 1000;
 
   LogPlot(QChart* chart, QValueAxis* x, QValueAxis* y) : chart_(chart), x_(x), y_(y) {}
   LogPlot(const LogPlot&) = delete;
   LogPlot& operator=(const LogPlot&) = delete;
   ~LogPlot() = default;
 
-  // Draws the ticked channels; returns the lowest and highest value drawn
-  // (equal when nothing was).
+  // Draws the ticked channels, the rows in `span` (seconds) or all of them;
+  // returns the lowest and highest value of all their rows (equal when
+  // there is none).
   std::pair<double, double> Draw(const analysis::LogData& log,
-                                 const std::array<bool, kChannels>& ticked, bool volts);
+                                 const std::array<bool, kChannels>& ticked, bool volts,
+                                 std::optional<std::pair<double, double>> span = std::nullopt);
   void Clear();
 
   // The lines of a channel, one per run of good rows, in time order.
@@ -39,6 +53,10 @@ class LogPlot {
   const std::vector<QAreaSeries*>& Bands(int channel) const {
     return bands_[static_cast<std::size_t>(channel)];
   }
+  // The rows past the lines' limit; null while a channel is within it.
+  const QScatterSeries* Points(int channel) const {
+    return points_[static_cast<std::size_t>(channel)];
+  }
 
  private:
   QChart* chart_;
@@ -46,6 +64,7 @@ class LogPlot {
   QValueAxis* y_;
   std::array<std::vector<QLineSeries*>, kChannels> lines_;
   std::array<std::vector<QAreaSeries*>, kChannels> bands_;
+  std::array<QScatterSeries*, kChannels> points_{};
 };
 
 }  // namespace kx::view

@@ -34,6 +34,7 @@ namespace {
 constexpr double kReferenceMinimum = 0.01;
 constexpr double kReferenceMaximum = 5.0;
 constexpr int kReloadDelayMs = 100;
+constexpr int kLogRedrawDelayMs = 30;
 constexpr double kMarginFraction = 0.05;
 
 QString Text(const std::string& text) {
@@ -85,6 +86,16 @@ ViewerWindow::ViewerWindow(const analysis::ScaleChoice& choice, analysis::Window
   reload_timer_.setSingleShot(true);
   reload_timer_.setInterval(kReloadDelayMs);
   connect(&reload_timer_, &QTimer::timeout, this, &ViewerWindow::Reload);
+  // Zoom and pan only change the axis; the log's rows in view are drawn
+  // again (thinned to the new width) once they stop.
+  log_zoom_timer_.setSingleShot(true);
+  log_zoom_timer_.setInterval(kLogRedrawDelayMs);
+  connect(&log_zoom_timer_, &QTimer::timeout, this, &ViewerWindow::DrawLog);
+  connect(time_x_, &QValueAxis::rangeChanged, this, [this] {
+    if (log_ && !fitting_) {
+      log_zoom_timer_.start();
+    }
+  });
   connect(&watcher_, &QFileSystemWatcher::fileChanged, this, &ViewerWindow::FollowedPathChanged);
   connect(&watcher_, &QFileSystemWatcher::directoryChanged, this,
           &ViewerWindow::FollowedPathChanged);
@@ -407,6 +418,7 @@ bool ViewerWindow::OpenLog(const QString& path) {
   }
   const bool was_log = log_.has_value();
   log_ = std::move(read.log);
+  log_fit_.reset();
   capture_.reset();
   analysis_ = {};
   if (path != path_) {
@@ -496,16 +508,7 @@ void ViewerWindow::DrawTime() {
       series->clear();
       series->setVisible(false);
     }
-    std::array<bool, kChannels> ticked{};
-    for (int c = 0; c < kChannels; ++c) {
-      ticked[static_cast<std::size_t>(c)] =
-          channel_boxes_[static_cast<std::size_t>(c)]->isChecked();
-    }
-    const auto [low, high] = log_plot_->Draw(*log_, ticked, volts && log_->HasVolts());
-    const double first = log_->rows.empty() ? 0.0 : log_->rows.front().seconds;
-    const double last = log_->rows.empty() ? 0.0 : log_->rows.back().seconds;
-    time_x_->setRange(first, std::max(last, first + log_->layout.interval_seconds));
-    FitAxis(time_y_, low, high);
+    DrawLog();
     return;
   }
   log_plot_->Clear();
@@ -541,6 +544,30 @@ void ViewerWindow::DrawTime() {
   }
   time_x_->setRange(0, std::max(1, samples - 1));
   FitAxis(time_y_, low, high);
+}
+
+void ViewerWindow::DrawLog() {
+  if (!log_) {
+    return;
+  }
+  std::array<bool, kChannels> ticked{};
+  for (int c = 0; c < kChannels; ++c) {
+    ticked[static_cast<std::size_t>(c)] = channel_boxes_[static_cast<std::size_t>(c)]->isChecked();
+  }
+  const bool volts = VoltsShown() && log_->HasVolts();
+  const std::pair<double, double> shown{time_x_->min(), time_x_->max()};
+  if (log_fit_ && shown != *log_fit_) {
+    log_plot_->Draw(*log_, ticked, volts, shown);
+    return;
+  }
+  const auto [low, high] = log_plot_->Draw(*log_, ticked, volts);
+  const double first = log_->rows.empty() ? 0.0 : log_->rows.front().seconds;
+  const double last = log_->rows.empty() ? 0.0 : log_->rows.back().seconds;
+  fitting_ = true;
+  time_x_->setRange(first, std::max(last, first + log_->layout.interval_seconds));
+  FitAxis(time_y_, low, high);
+  fitting_ = false;
+  log_fit_ = {time_x_->min(), time_x_->max()};
 }
 
 void ViewerWindow::DrawHistogram() {
@@ -758,6 +785,7 @@ void ViewerWindow::FollowLog() {
   }
   if (log_->header_line != header) {
     // Another log in its place: its channels and scale may differ.
+    log_fit_.reset();
     SetChannelBoxes(log_->layout.channels, true);
     ShowKind();
     ApplyScaleToControls();

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "analysis/capture_report.h"
@@ -93,6 +94,7 @@ class ViewerWindow : public QMainWindow {
   void ShowKind();
   void SetChannelBoxes(const std::vector<int>& channels, bool tick_all);
   void FollowLog();
+  void DrawLog();
   void FollowedPathChanged();
   void Reload();
   void ShowError(const QString& text, bool modal_box);
@@ -123,6 +125,11 @@ class ViewerWindow : public QMainWindow {
   QValueAxis* time_x_ = nullptr;
   QValueAxis* time_y_ = nullptr;
   std::unique_ptr<LogPlot> log_plot_;
+  // The time axis as the whole log was last fitted to it: a range other
+  // than this is the person's zoom, kept while rows come in.
+  std::optional<std::pair<double, double>> log_fit_;
+  bool fitting_ = false;
+  QTimer log_zoom_timer_;
 
   QComboBox* histogram_channel_ = nullptr;
   QChart* histogram_chart_ = nullptr;

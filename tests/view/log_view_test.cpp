@@ -8,11 +8,16 @@
 #include <QLabel>
 #include <QLineSeries>
 #include <QMessageBox>
+#include <QScatterSeries>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
+#include <QValueAxis>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -150,6 +155,68 @@ TEST_F(LogViewTest, AveragedLogsShowTheirRangeAndClassicOnesHaveNoVolts) {
   EXPECT_TRUE(window_.LogLines().Lines(0).empty());
   EXPECT_EQ(window_.TimeSeries(0)->count(), 512);
   EXPECT_TRUE(Find<QCheckBox>("channel7")->isChecked());
+}
+
+TEST_F(LogViewTest, AFlappingBoardDoesNotGiveALinePerRow) {
+  const logger::LogLayout layout = LogLayoutOf("version2", 1, {5});
+  std::string text = LogHeadText(layout);
+  const int rows = 2 * (static_cast<int>(LogPlot::kMaxLines) + 50);
+  for (int n = 0; n < rows; ++n) {
+    text += LogRowText(layout, n, n % 2 == 0 ? std::vector<int>{n} : std::vector<int>{});
+  }
+  ASSERT_TRUE(window_.OpenFile(Write("flap.csv", text)));
+  const auto& lines = window_.LogLines().Lines(5);
+  ASSERT_EQ(lines.size(), LogPlot::kMaxLines);
+  EXPECT_EQ(lines.back()->count(), 1);
+  EXPECT_EQ(lines.back()->at(0).x(), 2.0 * (LogPlot::kMaxLines - 1));
+  // The other fifty good rows as points, none joined across a gap.
+  const QScatterSeries* points = window_.LogLines().Points(5);
+  ASSERT_NE(points, nullptr);
+  ASSERT_EQ(points->count(), 50);
+  EXPECT_EQ(points->at(0).x(), 2.0 * LogPlot::kMaxLines);
+  EXPECT_EQ(points->at(49).y(), rows - 2.0);
+  // Unticked, it goes.
+  QTest::mouseClick(Find<QCheckBox>("channel5"), Qt::LeftButton);
+  EXPECT_EQ(window_.LogLines().Points(5), nullptr);
+  EXPECT_TRUE(window_.LogLines().Lines(5).empty());
+}
+
+TEST_F(LogViewTest, ALongLogIsThinnedUntilZoomedIn) {
+  const logger::LogLayout layout = LogLayoutOf("version2", 1, {1});
+  std::string text = LogHeadText(layout);
+  constexpr int kRows = 6000;
+  for (int n = 0; n < kRows; ++n) {
+    // A slow ramp with one spike that thinning must not lose.
+    text += LogRowText(layout, n, {n == 4321 ? 2000 : n / 10});
+  }
+  ASSERT_TRUE(window_.OpenFile(Write("long.csv", text)));
+  const auto line = [this] { return window_.LogLines().Lines(1).front(); };
+  ASSERT_EQ(window_.LogLines().Lines(1).size(), 1U);
+  EXPECT_LE(line()->count(), 2 * LogPlot::kStretches + 2);
+  EXPECT_GT(line()->count(), LogPlot::kStretches);
+  const QList<QPointF> thinned = line()->points();
+  EXPECT_TRUE(thinned.contains(QPointF(4321, 2000)));
+  EXPECT_TRUE(std::is_sorted(thinned.begin(), thinned.end(),
+                             [](const QPointF& a, const QPointF& b) { return a.x() < b.x(); }));
+
+  // Zoomed in with the wheel, every row in view is drawn.
+  auto* view = Find<QChartView>("timeView");
+  const QPoint middle = view->chart()->plotArea().center().toPoint();
+  for (int turn = 0; turn < 6; ++turn) {
+    QWheelEvent wheel(QPointF(middle), view->viewport()->mapToGlobal(QPointF(middle)), QPoint(),
+                      QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view->viewport(), &wheel);
+  }
+  auto* x_axis = qobject_cast<QValueAxis*>(view->chart()->axes(Qt::Horizontal).front());
+  const double low = x_axis->min();
+  const double high = x_axis->max();
+  ASSERT_LT(high - low, 2000.0);
+  const auto rows_in_view = static_cast<qsizetype>(std::floor(high) - std::ceil(low) + 1);
+  // Drawn again once the zoom settles: the line then starts at the view.
+  ASSERT_GT(low, 1.0);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return line()->at(0).x() > 0.0; }, 5000));
+  EXPECT_EQ(line()->count(), rows_in_view + 2);  // and one beyond each edge
+  EXPECT_EQ(line()->at(1).x(), std::ceil(low));
 }
 
 TEST_F(LogViewTest, FollowReadsRowsAsTheyAreAppended) {
