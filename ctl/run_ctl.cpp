@@ -23,7 +23,7 @@ int RunCommands(const Edition& edition, const LinkSetup& link, const CommandSequ
     output.StartUpFailed(started);
     return ExitFailure;
   }
-  session.SetLogSetup({nullptr, [&err](const std::string& line) {
+  session.SetLogSetup({link.log_clock, [&err](const std::string& line) {
                          err << "kx7312ctl: " << line << std::endl;
                        }});
   for (const Command& command : commands) {

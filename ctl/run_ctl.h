@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "board/board_link_factory.h"
+#include "logger/log_clock.h"
 #include "ctl/command.h"
 #include "ctl/console_port.h"
 #include "ctl/exit_status.h"
@@ -37,6 +38,8 @@ struct LinkSetup {
   ConsolePort& port;
   std::string program_folder;
   std::function<std::string()> link_problem;
+  // The data logger's clock: the machine's unless a test gives its own.
+  logger::LogClock* log_clock = nullptr;
 };
 
 // Makes the link backend the options name and runs `body` over it. Returns
