@@ -143,6 +143,11 @@ LogSummary DataLogger::Run(const LogStop& stop, const LogReport& report) {
       last_report = now;
     }
   }
+  // A run of a set length lasts that long, also after its last row.
+  if (plan_.duration && !summary.stopped && !summary.file_error) {
+    clock_.SleepUntil(start_ + *plan_.duration, stop);
+    summary.stopped = stop && stop();
+  }
   progress_.news.clear();
   progress_.elapsed = std::chrono::duration_cast<std::chrono::nanoseconds>(clock_.Now() - start_);
   summary.progress = progress_;
