@@ -115,5 +115,29 @@ TEST(CtlLogProcess, RowsFollowTheIntervalOnTheMachinesClock) {
       << run.out;
 }
 
+TEST(CtlLogProcess, TheReadmesPythonLinesReadTheLogAndSkipAPartialLastLine) {
+  TempFolder folder;
+  const std::string readme = testing::ReadBytes(std::string(KX_SOURCE_DIR) + "/README.md");
+  const std::size_t start = readme.find("```python\nimport csv\n");
+  ASSERT_NE(start, std::string::npos);
+  const std::size_t code = readme.find('\n', start) + 1;
+  testing::WriteBytes(folder.File("recipe.py"),
+                      readme.substr(code, readme.find("```", code) - code) +
+                          "print(len(rows), rows[0]['status'], rows[-1]['ch3_mean_volts'])\n");
+
+  const ShellRun run = RunShell(
+      "\"$KX\" --simulate adc log supply.csv --every 10ms --for 50ms --channels 3 --average 4\n"
+      "cp supply.csv whole.csv\n"
+      "printf '2026-12-08T06:00:00.0' >> supply.csv\n"
+      "python3 recipe.py\n",
+      folder);
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::vector<std::vector<std::string>> rows =
+      WholeRows(testing::ReadBytes(folder.File("whole.csv")));
+  ASSERT_FALSE(rows.empty());
+  EXPECT_EQ(run.out.substr(run.out.find('\n') + 1),
+            std::to_string(rows.size()) + " ok " + rows.back()[8] + "\n");
+}
+
 }  // namespace
 }  // namespace kx::ctl
