@@ -33,8 +33,7 @@ void BM_LogRow(benchmark::State& state) {
   }
   board::sim::SimBoard board(settings);
   ctl::ConsolePort port;
-  ctl::Session session(Version2Edition, {&board.Cvn(), &board.Io()}, port,
-                       board::FirmwareFolder());
+  ctl::Session session(Version2Edition, {&board.Cvn(), &board.Io()}, port, board::FirmwareFolder());
   session.StartUp();
 
   ctl::AdcLog log;
@@ -69,11 +68,7 @@ void BM_LogRow(benchmark::State& state) {
   (void)opened.file->Close();
   std::filesystem::remove_all(folder);
 }
-BENCHMARK(BM_LogRow)
-    ->Args({1, 16})
-    ->Args({100, 16})
-    ->Args({100, 1})
-    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LogRow)->Args({1, 16})->Args({100, 16})->Args({100, 1})->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

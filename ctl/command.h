@@ -120,9 +120,9 @@ struct AdcLog {
   bool quiet = false;
 };
 
-using Action = std::variant<DacLoad, DacWrite, DacPowerDown, DacLdacRegister, DacReference,
-                            DacClearCode, LineRequest, AdcConfigure, AdcRead, AdcWrite, AdcCapture,
-                            AdcLog>;
+using Action =
+    std::variant<DacLoad, DacWrite, DacPowerDown, DacLdacRegister, DacReference, DacClearCode,
+                 LineRequest, AdcConfigure, AdcRead, AdcWrite, AdcCapture, AdcLog>;
 
 // One checked command, ready to run: nothing in it can be refused any more.
 struct Command {

@@ -465,8 +465,8 @@ void CheckLogFile(const std::string& file, bool overwrite, FileChecks checks) {
   CheckCaptureFile(file, checks);
   std::error_code error;
   if (checks == FileChecks::Now && !overwrite && std::filesystem::exists(file, error)) {
-    Refuse(fmt::format("{} exists already: choose another file or add --overwrite",
-                       QuotePath(file)));
+    Refuse(
+        fmt::format("{} exists already: choose another file or add --overwrite", QuotePath(file)));
   }
 }
 
@@ -505,9 +505,9 @@ Action ParseAdcLog(Cursor& cursor, const Edition& edition) {
       log.channels = list.channels;
     } else if (option.name == "--average") {
       const std::string count = OptionValue(cursor, option, "reads per row");
-      const bool digits = !count.empty() && count.size() <= 6 &&
-                          std::all_of(count.begin(), count.end(),
-                                      [](char c) { return c >= '0' && c <= '9'; });
+      const bool digits =
+          !count.empty() && count.size() <= 6 &&
+          std::all_of(count.begin(), count.end(), [](char c) { return c >= '0' && c <= '9'; });
       log.average = digits ? std::stoi(count) : 0;
       if (log.average < 1 || log.average > LargestAverage) {
         Refuse(fmt::format("--average: {} is not a number of reads from 1 to {}", Quote(count),

@@ -23,7 +23,8 @@ class Session;
 // word sent again, since a board that was unplugged lost both.
 class LogSource final : public logger::AdcSource {
  public:
-  LogSource(Session& session, std::string reference) : session_(session), reference_(std::move(reference)) {}
+  LogSource(Session& session, std::string reference)
+      : session_(session), reference_(std::move(reference)) {}
 
   logger::SourceRead Read() override;
   void Recover() override;

@@ -18,8 +18,8 @@ struct Unit {
 };
 
 // Longest suffixes first, so that "ms" is not read as "s".
-constexpr std::array<Unit, 5> Units = {{{"ms", 1e-3}, {"s", 1.0}, {"m", 60.0}, {"h", 3600.0},
-                                        {"d", 86400.0}}};
+constexpr std::array<Unit, 5> Units = {
+    {{"ms", 1e-3}, {"s", 1.0}, {"m", 60.0}, {"h", 3600.0}, {"d", 86400.0}}};
 
 std::optional<int> WholeNumber(std::string_view text) {
   int value = 0;

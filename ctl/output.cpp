@@ -142,8 +142,8 @@ void Plain(std::ostream& out, const Command& command, const Outcome& outcome,
                  [&](const AdcLog& log) {
                    const logger::LogProgress& done = outcome.log->progress;
                    out << fmt::format("Logged {} rows ({} gap rows, {} missed) in {} to {}{}\n",
-                                      done.rows, done.gaps, done.missed,
-                                      ElapsedText(done.elapsed), log.file,
+                                      done.rows, done.gaps, done.missed, ElapsedText(done.elapsed),
+                                      log.file,
                                       outcome.log->stopped ? "; stopped by a signal" : "");
                  },
                  [&](const auto&) { PlainRequests(out, outcome.requests); },

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "board/board_link_factory.h"
-#include "logger/log_clock.h"
 #include "ctl/command.h"
 #include "ctl/console_port.h"
 #include "ctl/exit_status.h"
 #include "ctl/script.h"
+#include "logger/log_clock.h"
 #include "session/edition.h"
 
 namespace kx::ctl {

@@ -159,9 +159,9 @@ Outcome Session::Reload() {
   watch_.Rearm();
   board_.ReloadUsb();
   const adc::AdcConfiguration& config = adc_.Configuration();
-  const auto done = adc_.ChooseListEntry({config.AdcRangeBit != 0 ? 1 : 0,
-                                          config.AdcWeakTriBit != 0 ? 1 : 0,
-                                          config.AdcCodingBit != 0 ? 1 : 0});
+  const auto done =
+      adc_.ChooseListEntry({config.AdcRangeBit != 0 ? 1 : 0, config.AdcWeakTriBit != 0 ? 1 : 0,
+                            config.AdcCodingBit != 0 ? 1 : 0});
   return Finish({}, Refused(done));
 }
 

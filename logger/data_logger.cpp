@@ -58,11 +58,11 @@ DataLogger::Row DataLogger::TakeRow(const LogStop& stop) {
     next_row_ = current;
   }
 
-  LogRow row{wall_start_ + std::chrono::duration_cast<std::chrono::system_clock::duration>(
-                               since_start),
-             since_start,
-             std::nullopt,
-             {}};
+  LogRow row{
+      wall_start_ + std::chrono::duration_cast<std::chrono::system_clock::duration>(since_start),
+      since_start,
+      std::nullopt,
+      {}};
   if (in_gap_) {
     source_.Recover();
   }

@@ -1,7 +1,6 @@
 // The built kx7312ctl logging on the simulated board in real time: signals,
 // a file-size limit, and the schedule on the machine's clock.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -66,8 +65,10 @@ TEST(CtlLogProcess, AStopSignalEndsTheRunWithTheFileCompleteAndExitZero) {
         "while [ \"$(cat run.csv 2>/dev/null | wc -l)\" -lt 6 ] && [ $tries -lt 1500 ]; do\n"
         "  sleep 0.02; tries=$((tries + 1))\n"
         "done\n"
-        "kill -" + signal + " $pid\n"
-        "wait $pid\n",
+        "kill -" +
+            signal +
+            " $pid\n"
+            "wait $pid\n",
         folder);
     EXPECT_EQ(run.status, 0) << signal << ": " << run.err;
     const std::vector<std::vector<std::string>> rows =

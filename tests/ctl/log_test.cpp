@@ -232,9 +232,15 @@ TEST(CtlLogValues, DurationsTakeSecondsOrAUnit) {
     std::string text;
     std::chrono::nanoseconds value;
   } cases[] = {
-      {"0.1", milliseconds(100)},       {"1", seconds(1)},         {"250ms", milliseconds(250)},
-      {"30s", seconds(30)},             {"1.5m", seconds(90)},     {"10h", std::chrono::hours(10)},
-      {"2d", std::chrono::hours(48)},   {"1e-3", milliseconds(1)}, {"0.000000001", std::chrono::nanoseconds(1)},
+      {"0.1", milliseconds(100)},
+      {"1", seconds(1)},
+      {"250ms", milliseconds(250)},
+      {"30s", seconds(30)},
+      {"1.5m", seconds(90)},
+      {"10h", std::chrono::hours(10)},
+      {"2d", std::chrono::hours(48)},
+      {"1e-3", milliseconds(1)},
+      {"0.000000001", std::chrono::nanoseconds(1)},
   };
   for (const auto& c : cases) {
     const DurationValue value = ParseDuration(c.text);

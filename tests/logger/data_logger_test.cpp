@@ -1,8 +1,7 @@
 #include "logger/data_logger.h"
 
-#include <gtest/gtest.h>
-
 #include <fmt/format.h>
+#include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
@@ -14,9 +13,9 @@
 namespace kx::logger {
 namespace {
 
+using kx::testing::FakeLogClock;
 using std::chrono::milliseconds;
 using std::chrono::seconds;
-using kx::testing::FakeLogClock;
 
 // Codes made up per read; some reads fail, some take time.
 class ScriptedSource final : public AdcSource {
@@ -131,8 +130,8 @@ TEST(DataLogger, SlowReadsDoNotDelayTheRowsAfterThem) {
   Rig rig;
   rig.source.during_read = [&rig](int) { rig.clock.Move(milliseconds(300)); };
   rig.Run(Layout({1}), {seconds(1), seconds(5)});
-  EXPECT_EQ(rig.Seconds(), (std::vector<std::string>{"0.000000", "1.000000", "2.000000",
-                                                      "3.000000", "4.000000"}));
+  EXPECT_EQ(rig.Seconds(),
+            (std::vector<std::string>{"0.000000", "1.000000", "2.000000", "3.000000", "4.000000"}));
 }
 
 TEST(DataLogger, ARowWhoseWholeIntervalPassedIsMissedNotReadLate) {
@@ -145,9 +144,8 @@ TEST(DataLogger, ARowWhoseWholeIntervalPassedIsMissedNotReadLate) {
   const LogSummary summary = rig.Run(Layout({1}), {seconds(1), seconds(8)});
   // Row 4's interval (4 s to 5 s) passed during row 3's read; row 5 is read
   // at once, half way into its interval.
-  EXPECT_EQ(rig.Seconds(), (std::vector<std::string>{"0.000000", "1.000000", "2.000000",
-                                                      "3.000000", "5.500000", "6.000000",
-                                                      "7.000000"}));
+  EXPECT_EQ(rig.Seconds(), (std::vector<std::string>{"0.000000", "1.000000", "2.000000", "3.000000",
+                                                     "5.500000", "6.000000", "7.000000"}));
   EXPECT_EQ(summary.progress.missed, 1);
   EXPECT_EQ(summary.progress.rows, 7);
 }
@@ -199,9 +197,9 @@ TEST(DataLogger, AFailedReadWritesAGapRowAndTheBoardIsRecoveredBeforeTheNext) {
       news.push_back(report.news);
     }
   }
-  EXPECT_EQ(news, (std::vector<std::string>{
-                      "gap rows from 3.000 s on: the board did not answer",
-                      "the board answers again at 6.000 s, after 3 gap rows"}));
+  EXPECT_EQ(news,
+            (std::vector<std::string>{"gap rows from 3.000 s on: the board did not answer",
+                                      "the board answers again at 6.000 s, after 3 gap rows"}));
 }
 
 TEST(DataLogger, AFailureAmongTheReadsOfAnAveragedRowMakesItAGap) {
@@ -236,8 +234,8 @@ TEST(DataLogger, AFileThatCannotBeWrittenEndsTheRunWithTheRowsBeforeIt) {
 TEST(DataLogger, AStopEndsTheRunBetweenRowsAndDropsAHalfAveragedRow) {
   Rig rig;
   // Asked before the wait, after it and between the reads of a row.
-  const LogSummary summary =
-      rig.Run(Layout({0}, 4), {seconds(1), std::nullopt}, [&rig] { return rig.source.reads >= 22; });
+  const LogSummary summary = rig.Run(Layout({0}, 4), {seconds(1), std::nullopt},
+                                     [&rig] { return rig.source.reads >= 22; });
   EXPECT_TRUE(summary.stopped);
   EXPECT_EQ(summary.progress.rows, 5);
   EXPECT_EQ(rig.sink.Lines().size(), 7U);

@@ -107,8 +107,7 @@ TEST(LogFormat, ARowHasOneFieldPerColumnAndAGapRowHasNoFigures) {
   row.since_start = std::chrono::milliseconds(1500);
   row.figures = {{-1, -1, -1, 0.0}, {2047, 2047, 2047, 0.0}};
   const std::string line = RowLine(layout, row);
-  EXPECT_EQ(line,
-            "2026-12-08T06:00:00.000250Z,1.500000,ok,,-1,2.498779,2047,4.998779\n");
+  EXPECT_EQ(line, "2026-12-08T06:00:00.000250Z,1.500000,ok,,-1,2.498779,2047,4.998779\n");
   EXPECT_EQ(Fields(line), ColumnNames(layout).size());
 
   row.gap_status = -9;

@@ -17,9 +17,8 @@ class FakeLogClock final : public logger::LogClock {
   using Wall = std::chrono::system_clock;
 
   // 2026-12-08T00:00:00Z.
-  static constexpr Wall::time_point WallOrigin{std::chrono::sys_days{
-      std::chrono::year_month_day{std::chrono::year{2026}, std::chrono::month{12},
-                                  std::chrono::day{8}}}};
+  static constexpr Wall::time_point WallOrigin{std::chrono::sys_days{std::chrono::year_month_day{
+      std::chrono::year{2026}, std::chrono::month{12}, std::chrono::day{8}}}};
 
   Steady::time_point Now() override { return now_; }
   Wall::time_point WallNow() override {
