@@ -20,6 +20,7 @@ constexpr std::int32_t TwosComplementMagnitude = 0x7FF;
 void IncrementDigits(std::string& digits) {
   // Reverse iterators rather than a reversed range view: clang 14 cannot
   // compile the ranges views of this standard library.
+  // NOLINTNEXTLINE(modernize-loop-convert)
   for (auto digit = digits.rbegin(); digit != digits.rend(); ++digit) {
     if (*digit != '9') {
       ++*digit;

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -104,8 +106,23 @@ struct AdcCapture {
   std::string reference = "2.50";
 };
 
-using Action = std::variant<DacLoad, DacWrite, DacPowerDown, DacLdacRegister, DacReference,
-                            DacClearCode, LineRequest, AdcConfigure, AdcRead, AdcWrite, AdcCapture>;
+// adc log FILE --every INTERVAL [--for DURATION] [--channels LIST]
+// [--average N] [--reference VOLTS] [--overwrite] [--quiet]: the data
+// logger, one row per interval.
+struct AdcLog {
+  std::string file;
+  std::chrono::nanoseconds every{std::chrono::seconds(1)};
+  std::optional<std::chrono::nanoseconds> duration;  // none: until SIGINT or SIGTERM
+  std::vector<int> channels;                         // in the order given; all sixteen by default
+  int average = 1;
+  std::string reference = "2.50";
+  bool overwrite = false;
+  bool quiet = false;
+};
+
+using Action =
+    std::variant<DacLoad, DacWrite, DacPowerDown, DacLdacRegister, DacReference, DacClearCode,
+                 LineRequest, AdcConfigure, AdcRead, AdcWrite, AdcCapture, AdcLog>;
 
 // One checked command, ready to run: nothing in it can be refused any more.
 struct Command {

@@ -18,6 +18,7 @@
 
 #include "adc/adc_write_entry.h"
 #include "adc/reference_entry.h"
+#include "ctl/log_values.h"
 #include "dac/dac_command_word.h"
 #include "dac/hex_entry.h"
 
@@ -458,6 +459,84 @@ Action ParseAdcCapture(Cursor& cursor, const Edition& edition) {
   return capture;
 }
 
+// A log keeps an existing file unless told to replace it: a repeated command
+// must not cost the last run's hours.
+void CheckLogFile(const std::string& file, bool overwrite, FileChecks checks) {
+  CheckCaptureFile(file, checks);
+  std::error_code error;
+  if (checks == FileChecks::Now && !overwrite && std::filesystem::exists(file, error)) {
+    Refuse(
+        fmt::format("{} exists already: choose another file or add --overwrite", QuotePath(file)));
+  }
+}
+
+std::chrono::nanoseconds DurationOption(Cursor& cursor, const OptionWord& option,
+                                        std::string_view what) {
+  const DurationValue duration = ParseDuration(OptionValue(cursor, option, what));
+  if (!duration.value) {
+    Refuse(fmt::format("{}: {}", option.name, duration.error));
+  }
+  return *duration.value;
+}
+
+Action ParseAdcLog(Cursor& cursor, const Edition& edition) {
+  const std::string& file = cursor.TakeRequired("the FILE to log to");
+  AdcLog log;
+  log.file = file;
+  log.channels = ParseChannelList("all").channels;
+  bool every_given = false;
+  while (!cursor.AtNextCommand()) {
+    const std::string& word = cursor.Take();
+    const OptionWord option = SplitOption(word);
+    if (option.name == "--every") {
+      log.every = DurationOption(cursor, option, "the interval, such as 1s or 100ms");
+      if (log.every < ShortestInterval || log.every > LongestInterval) {
+        Refuse("--every: the interval must be 1 ms to 24 h");
+      }
+      every_given = true;
+    } else if (option.name == "--for") {
+      log.duration = DurationOption(cursor, option, "how long, such as 10h");
+    } else if (option.name == "--channels") {
+      const ChannelListValue list =
+          ParseChannelList(OptionValue(cursor, option, "channels such as 0,3,8-11, or all"));
+      if (!list.error.empty()) {
+        Refuse(fmt::format("--channels: {}", list.error));
+      }
+      log.channels = list.channels;
+    } else if (option.name == "--average") {
+      const std::string count = OptionValue(cursor, option, "reads per row");
+      const bool digits =
+          !count.empty() && count.size() <= 6 &&
+          std::all_of(count.begin(), count.end(), [](char c) { return c >= '0' && c <= '9'; });
+      log.average = digits ? std::stoi(count) : 0;
+      if (log.average < 1 || log.average > LargestAverage) {
+        Refuse(fmt::format("--average: {} is not a number of reads from 1 to {}", Quote(count),
+                           LargestAverage));
+      }
+    } else if (option.name == "--reference") {
+      if (!edition.HasVolts()) {
+        Refuse(fmt::format("{} has no ADC reference: leave out --reference", edition.program_name));
+      }
+      const std::string volts = OptionValue(cursor, option, "the reference in volts");
+      CheckVolts(volts);
+      log.reference = adc::NormaliseReferenceText(volts);
+    } else if (option.name == "--overwrite") {
+      RefuseValue(option);
+      log.overwrite = true;
+    } else if (option.name == "--quiet") {
+      RefuseValue(option);
+      log.quiet = true;
+    } else {
+      RefuseWord(word);
+    }
+  }
+  if (!every_given) {
+    Refuse("missing --every: the interval between rows, such as 1s or 100ms");
+  }
+  CheckLogFile(file, log.overwrite, cursor.Checks());
+  return log;
+}
+
 template <Line kLine>
 Action ParseLine(Cursor&, const Edition&) {
   return LineRequest{kLine};
@@ -471,7 +550,7 @@ struct Subcommand {
   Parser parse;
 };
 
-constexpr std::array<Subcommand, 16> kSubcommands = {{
+constexpr std::array<Subcommand, 17> kSubcommands = {{
     {"dac", "load", ParseDacLoad},
     {"dac", "write", ParseDacWrite},
     {"dac", "power-down", ParseDacPowerDown},
@@ -488,6 +567,7 @@ constexpr std::array<Subcommand, 16> kSubcommands = {{
     {"adc", "write", ParseAdcWrite},
     {"adc", "capture", ParseAdcCapture<false>},
     {"adc", "capture-channel0", ParseAdcCapture<true>},
+    {"adc", "log", ParseAdcLog},
 }};
 
 // "load, write, power-down, ldac-register, reference or clear-code".

@@ -22,6 +22,10 @@ constexpr const char* kCommands = R"(Commands (CH: channel 0-15; CODE, WORD: hex
   adc write WORD
   adc capture FILE
   adc capture-channel0 FILE
+  adc log FILE --every INTERVAL [--for DURATION] [--channels LIST]
+          [--average N] [--reference VOLTS] [--overwrite] [--quiet]
+                         the data logger: a CSV row per INTERVAL (0.5, 100ms,
+                         1s, 5m) until DURATION (10h, 2d) or SIGINT/SIGTERM
   script FILE|-          one command per line, # comments
   serve [--listen ADDR:PORT]
                          the board as a SCPI instrument on the network (default

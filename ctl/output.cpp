@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <charconv>
+#include <chrono>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
@@ -12,6 +13,7 @@
 #include "board/link_requests.h"
 #include "board/status_text.h"
 #include "ctl/command_parser.h"
+#include "ctl/log_values.h"
 #include "ctl/overloaded.h"
 
 namespace kx::ctl {
@@ -137,6 +139,13 @@ void Plain(std::ostream& out, const Command& command, const Outcome& outcome,
                                             : "Saved 512 sample sets of ADC0 to ADC15 to ")
                        << capture.file << '\n';
                  },
+                 [&](const AdcLog& log) {
+                   const logger::LogProgress& done = outcome.log->progress;
+                   out << fmt::format("Logged {} rows ({} gap rows, {} missed) in {} to {}{}\n",
+                                      done.rows, done.gaps, done.missed, ElapsedText(done.elapsed),
+                                      log.file,
+                                      outcome.log->stopped ? "; stopped by a signal" : "");
+                 },
                  [&](const auto&) { PlainRequests(out, outcome.requests); },
              },
              command.action);
@@ -228,6 +237,15 @@ void AddCommandKeys(Json& object, const Command& command, const Outcome& outcome
             object["file"] = capture.file;
             object["transfers"] = outcome.requests.size();
           },
+          [&](const AdcLog& log) {
+            object["file"] = log.file;
+            const logger::LogProgress& done = outcome.log->progress;
+            object["rows"] = done.rows;
+            object["gap_rows"] = done.gaps;
+            object["missed"] = done.missed;
+            object["seconds"] = std::chrono::duration<double>(done.elapsed).count();
+            object["stopped"] = outcome.log->stopped;
+          },
       },
       command.action);
 }
@@ -241,7 +259,8 @@ void Output::CommandDone(const Command& command, const Outcome& outcome) {
                    {"ok", outcome.Succeeded()}};
     AddCommandKeys(object, command, outcome, edition_);
     object["requests"] = outcome.requests.size();
-    if (!std::holds_alternative<AdcCapture>(command.action)) {
+    if (!std::holds_alternative<AdcCapture>(command.action) &&
+        !std::holds_alternative<AdcLog>(command.action)) {
       object["sent"] = SentJson(outcome.requests);
     }
     if (!outcome.Succeeded()) {

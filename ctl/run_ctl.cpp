@@ -10,6 +10,7 @@
 #include "ctl/output.h"
 #include "ctl/script.h"
 #include "ctl/session.h"
+#include "ctl/stop_signals.h"
 
 namespace kx::ctl {
 
@@ -22,11 +23,25 @@ int RunCommands(const Edition& edition, const LinkSetup& link, const CommandSequ
     output.StartUpFailed(started);
     return ExitFailure;
   }
+  session.SetLogSetup({link.log_clock, [&err](const std::string& line) {
+                         err << "kx7312ctl: " << line << std::endl;
+                       }});
   for (const Command& command : commands) {
-    const Outcome outcome = session.Run(command);
+    Outcome outcome;
+    if (std::holds_alternative<AdcLog>(command.action)) {
+      // A log runs until its end or a signal; a signal ends the call there,
+      // with the file complete.
+      StopSignals signals;
+      outcome = session.Run(command, [] { return StopSignals::Raised(); });
+    } else {
+      outcome = session.Run(command);
+    }
     output.CommandDone(command, outcome);
     if (!outcome.Succeeded()) {
       return ExitFailure;
+    }
+    if (outcome.log && outcome.log->stopped) {
+      break;
     }
   }
   if (!out.flush()) {

@@ -11,6 +11,7 @@
 #include "ctl/console_port.h"
 #include "ctl/exit_status.h"
 #include "ctl/script.h"
+#include "logger/log_clock.h"
 #include "session/edition.h"
 
 namespace kx::ctl {
@@ -37,6 +38,8 @@ struct LinkSetup {
   ConsolePort& port;
   std::string program_folder;
   std::function<std::string()> link_problem;
+  // The data logger's clock: the machine's unless a test gives its own.
+  logger::LogClock* log_clock = nullptr;
 };
 
 // Makes the link backend the options name and runs `body` over it. Returns

@@ -138,9 +138,31 @@ Outcome Session::Run(const Command& command, const adc::CaptureStop& stop) {
             outcome.capture_text = session::CaptureFileText(kind, samples);
             return std::nullopt;
           },
+          [&](const AdcLog& log) -> Failed {
+            LogRun run = RunLog(*this, log, stop, log_setup_);
+            outcome.log = run.summary;
+            // Gap rows are the log's to tell; the call goes on.
+            watch_.Rearm();
+            return std::move(run.failure);
+          },
       },
       command.action);
   return Finish(std::move(outcome), std::move(failure));
+}
+
+Outcome Session::ReadAgain(const std::string& reference) {
+  watch_.Rearm();
+  return Run(Command{"adc read", AdcRead{reference, ReadFormat::Hex}, {}});
+}
+
+Outcome Session::Reload() {
+  watch_.Rearm();
+  board_.ReloadUsb();
+  const adc::AdcConfiguration& config = adc_.Configuration();
+  const auto done =
+      adc_.ChooseListEntry({config.AdcRangeBit != 0 ? 1 : 0, config.AdcWeakTriBit != 0 ? 1 : 0,
+                            config.AdcCodingBit != 0 ? 1 : 0});
+  return Finish({}, Refused(done));
 }
 
 Outcome Session::Finish(Outcome outcome, Failed failure) {

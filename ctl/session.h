@@ -12,6 +12,7 @@
 #include "ctl/command.h"
 #include "ctl/console_port.h"
 #include "ctl/link_watch.h"
+#include "ctl/log_source.h"
 #include "dac/dac_operations.h"
 #include "session/board_session.h"
 #include "session/edition.h"
@@ -39,6 +40,8 @@ struct Outcome {
   dac::DacOperations::PowerDownMasks saved_masks{};
   // A capture with no file: the file's text, handed back instead.
   std::optional<std::string> capture_text;
+  // adc log: the rows written, the gap rows, and whether a signal ended it.
+  std::optional<logger::LogSummary> log;
 
   bool Succeeded() const { return error.empty(); }
 };
@@ -67,6 +70,15 @@ class Session {
   // to stop it, as when the client that asked for it has gone.
   Outcome Run(const Command& command, const adc::CaptureStop& stop = {});
 
+  // The data logger's clock and progress lines for `adc log`.
+  void SetLogSetup(LogSetup setup) { log_setup_ = std::move(setup); }
+  // "Read ADC" with the watch re-armed first, whatever the policy: the
+  // logger carries on after a failed read.
+  Outcome ReadAgain(const std::string& reference);
+  // "Reload USB", then the ADC configuration word the lists chose sent
+  // again: a board that comes back has lost both.
+  Outcome Reload();
+
   const session::BoardSession& Board() const { return board_; }
 
  private:
@@ -75,6 +87,7 @@ class Session {
   ConsolePort& port_;
   std::function<std::string()> link_problem_;
   AfterFailure after_failure_;
+  LogSetup log_setup_;
   // Watches every request on its way to the board; the session's link goes
   // through it.
   LinkWatch watch_;

@@ -58,11 +58,11 @@ DataLogger::Row DataLogger::TakeRow(const LogStop& stop) {
     next_row_ = current;
   }
 
-  LogRow row{wall_start_ + std::chrono::duration_cast<std::chrono::system_clock::duration>(
-                               since_start),
-             since_start,
-             std::nullopt,
-             {}};
+  LogRow row{
+      wall_start_ + std::chrono::duration_cast<std::chrono::system_clock::duration>(since_start),
+      since_start,
+      std::nullopt,
+      {}};
   if (in_gap_) {
     source_.Recover();
   }
@@ -142,6 +142,11 @@ LogSummary DataLogger::Run(const LogStop& stop, const LogReport& report) {
     if (due) {
       last_report = now;
     }
+  }
+  // A run of a set length lasts that long, also after its last row.
+  if (plan_.duration && !summary.stopped && !summary.file_error) {
+    clock_.SleepUntil(start_ + *plan_.duration, stop);
+    summary.stopped = stop && stop();
   }
   progress_.news.clear();
   progress_.elapsed = std::chrono::duration_cast<std::chrono::nanoseconds>(clock_.Now() - start_);

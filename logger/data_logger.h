@@ -36,7 +36,8 @@ class AdcSource {
 
 struct LogPlan {
   std::chrono::nanoseconds interval{std::chrono::seconds(1)};
-  // None: until stopped. Rows are due while their time is before the end.
+  // None: until stopped. Rows are due while their time is before the end,
+  // and the run lasts until the end.
   std::optional<std::chrono::nanoseconds> duration;
   // How often the periodic progress report falls due.
   std::chrono::nanoseconds progress_every{std::chrono::seconds(10)};

@@ -35,7 +35,8 @@ void CutBack(std::FILE* file, std::uintmax_t size) {
 LogFile::Opened LogFile::Create(const std::string& path, bool overwrite) {
   std::error_code ec;
   if (!overwrite && std::filesystem::exists(path, ec)) {
-    return {nullptr, fmt::format("{} exists already: choose another file or add --overwrite", path)};
+    return {nullptr,
+            fmt::format("{} exists already: choose another file or add --overwrite", path)};
   }
   errno = 0;
   std::FILE* file = std::fopen(path.c_str(), "wb");

@@ -120,8 +120,7 @@ std::string ReadLayout(const Json& doc, LogLayout& layout) {
 
 std::string IsoMicroseconds(std::chrono::system_clock::time_point time) {
   const auto seconds = std::chrono::floor<std::chrono::seconds>(time);
-  const auto micros =
-      std::chrono::duration_cast<std::chrono::microseconds>(time - seconds).count();
+  const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(time - seconds).count();
   return fmt::format("{:%Y-%m-%dT%H:%M:%S}.{:06}Z",
                      fmt::gmtime(std::chrono::system_clock::to_time_t(seconds)), micros);
 }

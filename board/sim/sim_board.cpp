@@ -41,6 +41,16 @@ SimBoard::SimBoard(SimSettings settings) : settings_(std::move(settings)) {
   }
 }
 
+void SimBoard::Unplug() {
+  settings_.present = false;
+  firmware_running_ = false;
+  groups_ = {};
+  adc_ = Adc{};
+  ldac_low_ = false;
+  clr_low_ = false;
+  first_valid_handle_ = next_handle_;
+}
+
 double SimBoard::DacOutputVolts(int channel) const {
   return Group(channel / DacGroup::kChannels)
       .OutputVolts(channel % DacGroup::kChannels, settings_.external_reference);

@@ -32,6 +32,12 @@ class SimBoard {
   SimBoard& operator=(const SimBoard&) = delete;
 
   CvnCyusbUsb4& Cvn() { return cvn_; }
+
+  // The cable pulled: nothing answers, and the board loses its firmware,
+  // the chip's registers and every handle issued. Plugged in again it waits
+  // for its firmware like a board just connected.
+  void Unplug();
+  void PlugIn() { settings_.present = true; }
   UsbBoardIo& Io() { return io_; }
 
   const SimSettings& Settings() const { return settings_; }
@@ -83,7 +89,9 @@ class SimBoard {
     SimBoard& board_;
   };
 
-  bool HandleIssued(std::int32_t handle) const { return handle >= 1 && handle < next_handle_; }
+  bool HandleIssued(std::int32_t handle) const {
+    return handle >= first_valid_handle_ && handle < next_handle_;
+  }
   bool AcceptFirmware(const char* path);
   // What the converter samples for one conversion of the channel (noise
   // included); counts the conversion.
@@ -101,6 +109,7 @@ class SimBoard {
   bool firmware_running_ = false;
   std::string last_firmware_error_;
   std::int32_t next_handle_ = 1;
+  std::int32_t first_valid_handle_ = 1;  // handles from before an unplug are void
   int post_boot_count_ = 0;
   std::array<std::uint64_t, KX7312Board.adc_channels> conversions_{};
   // One generator per channel, so that a channel's noise does not depend on

@@ -49,7 +49,7 @@ int CtlRig::Run(const CommandSequence& commands, bool json) {
   trace_start_ = trace_.str().size();
   std::ostringstream out_stream;
   std::ostringstream err_stream;
-  LinkSetup link{{&cvn_, &io_}, port_, FirmwareFolder(), {}};
+  LinkSetup link{{&cvn_, &io_}, port_, FirmwareFolder(), {}, log_clock};
   const int status = RunCommands(edition, link, commands, json, out_stream, err_stream);
   out = out_stream.str();
   err = err_stream.str();

@@ -14,6 +14,7 @@
 #include "ctl/command.h"
 #include "ctl/console_port.h"
 #include "ctl/script.h"
+#include "logger/log_clock.h"
 #include "session/edition.h"
 #include "support/cut_off_library.h"
 #include "support/temp_folder.h"
@@ -54,6 +55,8 @@ class CtlRig {
   kx::testing::CutOffLibrary cut_off{board.Cvn(), board.Io()};
   std::string out;
   std::string err;
+  // The clock of `adc log`; none: the machine's.
+  logger::LogClock* log_clock = nullptr;
 
  private:
   std::ostringstream trace_;

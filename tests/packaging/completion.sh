@@ -39,6 +39,7 @@ check "--no-pulse --update" kx7312ctl dac load 0=800 --
 check "2xvref vref" kx7312ctl adc configure --range ""
 check "dec hex volts" kx7312ctl adc read --format ""
 check "capture capture-channel0" kx7312ctl adc cap
+check "--average --channels --every --for --overwrite --quiet --reference" kx7312ctl adc log run.csv --
 check "configure" kx7312ctl --simulate dac load 0=1 adc conf
 check "script serve" kx7312ctl s
 check "--listen" kx7312ctl --simulate serve --
@@ -50,6 +51,7 @@ trap 'rm -rf "$folder"' EXIT
 touch "$folder/samples.dat"
 check "$folder/samples.dat" kx7312ctl adc capture "$folder/sam"
 check "$folder/samples.dat" kx7312ctl script "$folder/s"
+check "$folder/samples.dat" kx7312ctl adc log "$folder/sa"
 
 if ((failures > 0)); then
     exit 1

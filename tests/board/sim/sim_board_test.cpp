@@ -130,6 +130,29 @@ TEST(SimBoardFirmware, LoadFirmWareStatusesAreNegativeOnFailure) {
   EXPECT_EQ(board.Io().VendorIORequest(PostBootRequest, 0, 0, 0, 0, &none), 0);
 }
 
+TEST(SimBoardUnplugged, LosesFirmwareRegistersAndHandlesUntilLoadedAgain) {
+  SimBoard board;
+  const std::int32_t old_handle = Boot(board);
+  ASSERT_EQ(Dac(board, old_handle, DacLowRequest, 0x0337FF00), 0);
+  ASSERT_EQ(board.Group(0).DacRegister(3), 0x7FF);
+
+  board.Unplug();
+  EXPECT_FALSE(board.FirmwareRunning());
+  EXPECT_EQ(board.Group(0).DacRegister(3), 0);
+  EXPECT_EQ(Line(board, old_handle, PostBootRequest), RequestNoBoard);
+  BoardList list{};
+  std::int32_t number = 0;
+  board.Cvn().Search_For_Boards(BoardVendorId, BoardProductId, number, list);
+  EXPECT_EQ(list[0], 0);
+
+  board.PlugIn();
+  // The old handle is gone with the cable; a new one waits for the firmware.
+  EXPECT_EQ(Line(board, old_handle, PostBootRequest), RequestBadHandle);
+  const std::int32_t handle = Boot(board);
+  EXPECT_NE(handle, old_handle);
+  EXPECT_EQ(Line(board, handle, PostBootRequest), 0);
+}
+
 TEST(SimBoardAbsent, NothingAnswersAndBuffersStayUntouched) {
   SimSettings settings;
   settings.present = false;

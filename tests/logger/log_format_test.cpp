@@ -1,0 +1,136 @@
+#include "logger/log_format.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace kx::logger {
+namespace {
+
+LogLayout Version2Single() {
+  LogLayout layout;
+  layout.program = "KX7312(version2)";
+  layout.configuration_word = 0x8380;
+  layout.straight_binary = false;
+  layout.reference_volts = 2.5;
+  layout.channels = {0, 15};
+  layout.interval_seconds = 0.25;
+  layout.started = "2026-12-08T00:00:00.000000Z";
+  return layout;
+}
+
+LogLayout Classic() {
+  LogLayout layout;
+  layout.edition = "classic";
+  layout.program = "KX7312";
+  layout.configuration_word = 0x83F0;
+  layout.half_span = true;
+  layout.weak = true;
+  layout.channels = {4};
+  layout.average = 3;
+  layout.started = "2026-12-08T00:00:00.000000Z";
+  return layout;
+}
+
+std::size_t Fields(const std::string& line) {
+  return static_cast<std::size_t>(std::count(line.begin(), line.end(), ',')) + 1;
+}
+
+TEST(LogFormat, TheCommentLineReadsBackAsTheLayoutItWasWrittenFrom) {
+  LogLayout averaged = Version2Single();
+  averaged.average = 100;
+  averaged.half_span = true;
+  averaged.straight_binary = true;
+  averaged.reference_volts = 1.25;
+  for (const LogLayout& layout : {Version2Single(), averaged, Classic()}) {
+    const std::string line = HeaderLine(layout);
+    ASSERT_TRUE(line.starts_with("# kx7312-log {")) << line;
+    ASSERT_TRUE(line.ends_with("}\n")) << line;
+    const HeaderRead read = ParseHeaderLine(line);
+    ASSERT_TRUE(read.layout) << read.error;
+    EXPECT_EQ(*read.layout, layout) << line;
+  }
+}
+
+TEST(LogFormat, AFaultyCommentLineIsRefusedNamingWhatIsWrong) {
+  const std::string good = HeaderLine(Version2Single());
+  const auto with = [&good](const std::string& from, const std::string& to) {
+    std::string line = good;
+    line.replace(line.find(from), from.size(), to);
+    return line;
+  };
+  const struct {
+    std::string line;
+    std::string names;
+  } cases[] = {
+      {"time_utc,seconds\n", "not a KX7312 log"},
+      {"# kx7312-log {\"format\":1,", "not the log's JSON"},
+      {with("\"format\":1", "\"format\":2"), "\"format\""},
+      {with("\"version2\"", "\"version3\""), "\"edition\""},
+      {with("[0,15]", "[0,16]"), "channel 16"},
+      {with("[0,15]", "[]"), "\"channels\""},
+      {with("\"average\":1", "\"average\":0"), "\"average\""},
+      {with("\"interval_seconds\":0.25", "\"interval_seconds\":0"), "\"interval_seconds\""},
+      {with("\"0x8380\"", "\"0xZZ\""), "\"configuration_word\""},
+      {with("\"weak\":false", "\"weak\":\"no\""), "not the log's JSON"},
+  };
+  for (const auto& c : cases) {
+    const HeaderRead read = ParseHeaderLine(c.line);
+    EXPECT_FALSE(read.layout) << c.line;
+    EXPECT_NE(read.error.find(c.names), std::string::npos) << c.line << " -> " << read.error;
+  }
+}
+
+TEST(LogFormat, ColumnsFollowTheChannelsTheStatisticsAndTheVolts) {
+  EXPECT_EQ(ColumnNames(Version2Single()),
+            (std::vector<std::string>{"time_utc", "seconds", "status", "link_status", "ch0_code",
+                                      "ch0_volts", "ch15_code", "ch15_volts"}));
+  EXPECT_EQ(ColumnNames(Classic()),
+            (std::vector<std::string>{"time_utc", "seconds", "status", "link_status", "ch4_mean",
+                                      "ch4_min", "ch4_max", "ch4_std"}));
+  LogLayout averaged = Version2Single();
+  averaged.average = 2;
+  const std::vector<std::string> names = ColumnNames(averaged);
+  ASSERT_EQ(names.size(), 4U + 2U * 8U);
+  EXPECT_EQ(names[4], "ch0_mean");
+  EXPECT_EQ(names[8], "ch0_mean_volts");
+  EXPECT_EQ(names[11], "ch0_std_volts");
+  EXPECT_EQ(ColumnLine(averaged).back(), '\n');
+}
+
+TEST(LogFormat, ARowHasOneFieldPerColumnAndAGapRowHasNoFigures) {
+  const LogLayout layout = Version2Single();
+  LogRow row;
+  row.utc = std::chrono::sys_days{std::chrono::year{2026} / 12 / 8} + std::chrono::hours(6) +
+            std::chrono::microseconds(250);
+  row.since_start = std::chrono::milliseconds(1500);
+  row.figures = {{-1, -1, -1, 0.0}, {2047, 2047, 2047, 0.0}};
+  const std::string line = RowLine(layout, row);
+  EXPECT_EQ(line, "2026-12-08T06:00:00.000250Z,1.500000,ok,,-1,2.498779,2047,4.998779\n");
+  EXPECT_EQ(Fields(line), ColumnNames(layout).size());
+
+  row.gap_status = -9;
+  const std::string gap = RowLine(layout, row);
+  EXPECT_EQ(gap, "2026-12-08T06:00:00.000250Z,1.500000,gap,-9,,,,\n");
+  EXPECT_EQ(Fields(gap), ColumnNames(layout).size());
+}
+
+TEST(LogFormat, VoltsFollowTheRangeAndCodingOfTheLayout) {
+  LogLayout layout = Version2Single();
+  layout.channels = {0};
+  layout.half_span = true;
+  layout.straight_binary = true;
+  LogRow row;
+  row.figures = {{4095, 4095, 4095, 0.0}};
+  EXPECT_TRUE(RowLine(layout, row).ends_with(",4095,2.499390\n")) << RowLine(layout, row);
+  layout.average = 2;
+  row.figures = {{2048.5, 2048, 2049, 0.707}};
+  // Mean, extremes and deviation in volts of a 2.5 V span.
+  EXPECT_TRUE(RowLine(layout, row)
+                  .ends_with(",2048.500,2048,2049,0.707,1.250305,1.250000,1.250610,0.000432\n"))
+      << RowLine(layout, row);
+}
+
+}  // namespace
+}  // namespace kx::logger
