@@ -87,12 +87,12 @@ std::string LogReportText(const std::string& path, const LogData& log, const Log
   if (log.partial_bytes > 0) {
     text += fmt::format("Last line incomplete ({} bytes), left out\n", log.partial_bytes);
   }
-  text += fmt::format("{:<8}{:>8}{:>12}{:>12}{:>10}{:>10}{:>12}\n", "Channel", "Rows",
+  text += fmt::format("{:<8}{:>8}{:>14}{:>12}{:>10}{:>10}{:>12}\n", "Channel", "Rows",
                       layout.Averaged() ? "Mean of mean" : "Mean code", "Std dev LSB", "Min", "Max",
                       "Mean volts");
   const int decimals = layout.Averaged() ? 3 : 0;
   for (const LogChannelStats& st : stats.channels) {
-    text += fmt::format("{:<8}{:>8}{:>12.3f}{:>12.3f}{:>10.{}f}{:>10.{}f}{:>12}\n",
+    text += fmt::format("{:<8}{:>8}{:>14.3f}{:>12.3f}{:>10.{}f}{:>10.{}f}{:>12}\n",
                         fmt::format("ADC{}", st.channel), st.count, st.mean, st.std_dev, st.minimum,
                         decimals, st.maximum, decimals,
                         st.mean_volts ? fmt::format("{:.4f}", *st.mean_volts) : "-");

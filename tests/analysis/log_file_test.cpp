@@ -243,7 +243,7 @@ TEST(LogReport, StatisticsOverTheGoodRows) {
   EXPECT_NE(report.find("run.csv: log of 2 channels, 4 rows (1 gap rows), every 1 s"),
             std::string::npos)
       << report;
-  EXPECT_NE(report.find("ADC1           3      20.000       8.165        10        30"),
+  EXPECT_NE(report.find("ADC1           3        20.000       8.165        10        30"),
             std::string::npos)
       << report;
   const auto json = nlohmann::json::parse(LogReportJson("run.csv", *read.log, stats));

@@ -142,5 +142,31 @@ TEST(ViewReport, ALogIsReportedWithoutADisplay) {
   EXPECT_NE(channel.err.find("a log has no spectrum"), std::string::npos) << channel.err;
 }
 
+// kx7312ctl's logger on the simulated board, and the viewer's report of
+// what it wrote: the volts the settings fix, on every row.
+TEST(ViewReport, ALogFromTheLoggerItself) {
+  const testing::TempFolder folder;
+  std::ofstream(folder.File("fixed.json")) << R"({"inputs": {"1": 1.25, "4": 3.75}})";
+  const ProcessRun log =
+      RunIn(folder.Path(), KX7312CTL,
+            {"--simulate", "--sim-settings", "fixed.json", "adc", "log", "run.csv", "--every",
+             "10ms", "--for", "50ms", "--channels", "1,4", "--average", "3", "--quiet"});
+  ASSERT_EQ(log.status, 0) << log.err;
+  const ProcessRun report = RunIn(folder.Path(), KX7312VIEW, {"--report", "run.csv", "--json"});
+  ASSERT_EQ(report.status, 0) << report.err;
+  const auto doc = nlohmann::json::parse(report.out);
+  EXPECT_EQ(doc["average"], 3);
+  EXPECT_EQ(doc["gap_rows"], 0);
+  // A loaded machine may miss a row or two; the report counts what was written.
+  EXPECT_GE(doc["rows"].get<int>(), 1);
+  ASSERT_EQ(doc["statistics"].size(), 2U);
+  EXPECT_EQ(doc["statistics"][1]["channel"], 4);
+  EXPECT_EQ(doc["statistics"][1]["count"], doc["rows"]);
+  EXPECT_NEAR(doc["statistics"][0]["mean_volts"].get<double>(), 1.25, 0.002);
+  EXPECT_NEAR(doc["statistics"][1]["mean_volts"].get<double>(), 3.75, 0.002);
+  // Two's complement by default: 1.25 V on the 5 V span is 1024 below mid-scale.
+  EXPECT_NEAR(doc["statistics"][0]["mean_code"].get<double>(), -1024.0, 1.0);
+}
+
 }  // namespace
 }  // namespace kx::view
