@@ -88,7 +88,7 @@ void LogPlot::Clear() {
   for (auto& bands : bands_) {
     for (QAreaSeries* band : bands) {
       chart_->removeSeries(band);
-      delete band;  // owns its upper and lower lines
+      delete band;  // and its edges, its children
     }
     bands.clear();
   }
@@ -171,6 +171,9 @@ std::pair<double, double> LogPlot::Draw(const analysis::LogData& log,
         lower->replace(Thin(lows[run], from, to, Keep::Lowest));
         upper->replace(Thin(highs[run], from, to, Keep::Highest));
         auto* band = new QAreaSeries(upper, lower);
+        // The band does not own its edges; as its children they go with it.
+        upper->setParent(band);
+        lower->setParent(band);
         QColor fill = colour;
         fill.setAlpha(kBandAlpha);
         band->setBrush(fill);
