@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -176,10 +177,12 @@ TEST(CtlLog, QuietKeepsProgressOffStandardErrorAndJsonSummarisesTheRun) {
   const std::string file = rig.folder.File("run.csv");
   ASSERT_EQ(rig.Run("adc log " + file + " --every 1s --for 1m --quiet", true), ExitSuccess);
   EXPECT_EQ(rig.err, "");
-  EXPECT_EQ(rig.out,
-            "{\"command\":\"adc log\",\"source\":\"command line\",\"ok\":true,\"file\":\"" + file +
-                "\",\"rows\":60,\"gap_rows\":0,\"missed\":0,\"seconds\":60.0,\"stopped\":false,"
-                "\"requests\":0}\n");
+  nlohmann::json expected = nlohmann::json::parse(R"({"command":"adc log",
+      "source":"command line","ok":true,"rows":60,"gap_rows":0,"missed":0,"seconds":60.0,
+      "stopped":false,"requests":0})");
+  expected["file"] = file;
+  EXPECT_EQ(nlohmann::json::parse(rig.out), expected) << rig.out;
+  EXPECT_EQ(std::count(rig.out.begin(), rig.out.end(), '\n'), 1);
 
   LogRig loud;
   ASSERT_EQ(loud.Run("adc log " + loud.folder.File("run.csv") + " --every 1s --for 1m"),
