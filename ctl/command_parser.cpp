@@ -399,20 +399,26 @@ Action ParseAdcConfigure(Cursor& cursor, const Edition& edition) {
   return configure;
 }
 
+// --reference VOLTS of a read or a log: refused where the edition has no
+// reference box.
+std::string ReferenceOption(Cursor& cursor, const OptionWord& option, const Edition& edition) {
+  if (!edition.HasVolts()) {
+    Refuse(fmt::format("{} has no ADC reference: leave out --reference", edition.program_name));
+  }
+  const std::string volts = OptionValue(cursor, option, "the reference in volts");
+  CheckVolts(volts);
+  // As the "ADC Reference" box holds it once the operator leaves it,
+  // which happens before "Read ADC" acts: two decimals.
+  return adc::NormaliseReferenceText(volts);
+}
+
 Action ParseAdcRead(Cursor& cursor, const Edition& edition) {
   AdcRead read;
   while (!cursor.AtNextCommand()) {
     const std::string& word = cursor.Take();
     const OptionWord option = SplitOption(word);
     if (option.name == "--reference") {
-      if (!edition.HasVolts()) {
-        Refuse(fmt::format("{} has no ADC reference: leave out --reference", edition.program_name));
-      }
-      const std::string volts = OptionValue(cursor, option, "the reference in volts");
-      CheckVolts(volts);
-      // As the "ADC Reference" box holds it once the operator leaves it,
-      // which happens before "Read ADC" acts: two decimals.
-      read.reference = adc::NormaliseReferenceText(volts);
+      read.reference = ReferenceOption(cursor, option, edition);
     } else if (option.name == "--format") {
       read.format = static_cast<ReadFormat>(Choose<3>(
           OptionValue(cursor, option, "hex, dec or volts"), {"hex", "dec", "volts"}, "a format"));
@@ -514,12 +520,7 @@ Action ParseAdcLog(Cursor& cursor, const Edition& edition) {
                            LargestAverage));
       }
     } else if (option.name == "--reference") {
-      if (!edition.HasVolts()) {
-        Refuse(fmt::format("{} has no ADC reference: leave out --reference", edition.program_name));
-      }
-      const std::string volts = OptionValue(cursor, option, "the reference in volts");
-      CheckVolts(volts);
-      log.reference = adc::NormaliseReferenceText(volts);
+      log.reference = ReferenceOption(cursor, option, edition);
     } else if (option.name == "--overwrite") {
       RefuseValue(option);
       log.overwrite = true;

@@ -56,6 +56,9 @@ DataLogger::Row DataLogger::TakeRow(const LogStop& stop) {
     const std::int64_t current = since_start / plan_.interval;
     progress_.missed += current - next_row_;
     next_row_ = current;
+    if (Finished()) {
+      return Row::PastTheEnd;
+    }
   }
 
   LogRow row{
@@ -132,6 +135,9 @@ LogSummary DataLogger::Run(const LogStop& stop, const LogReport& report) {
     }
     if (row == Row::Stopped) {
       summary.stopped = true;
+      break;
+    }
+    if (row == Row::PastTheEnd) {
       break;
     }
     const auto now = clock_.Now();

@@ -80,9 +80,10 @@ class DataLogger {
   std::optional<std::string> Begin();
   std::chrono::steady_clock::time_point NextDue() const;
   bool Finished() const;
-  enum class Row { Written, Stopped, FileFailed };
+  enum class Row { Written, Stopped, FileFailed, PastTheEnd };
   // The row of the current interval, read now. A stop asked between the
-  // reads of an averaged row drops that row.
+  // reads of an averaged row drops that row. PastTheEnd: the run's time
+  // ran out while the last row was read, and nothing more is read.
   Row TakeRow(const LogStop& stop);
 
   const LogLayout& Layout() const { return layout_; }

@@ -80,6 +80,25 @@ TEST(CtlLogProcess, AStopSignalEndsTheRunWithTheFileCompleteAndExitZero) {
   }
 }
 
+TEST(CtlLogProcess, ARunKilledOutrightLeavesOnlyWholeLinesBehind) {
+  TempFolder folder;
+  const ShellRun run = RunShell(
+      "\"$KX\" --simulate adc log run.csv --every 1ms --channels 0-15 &\n"
+      "pid=$!\n"
+      "tries=0\n"
+      "while [ \"$(cat run.csv 2>/dev/null | wc -l)\" -lt 50 ] && [ $tries -lt 1500 ]; do\n"
+      "  sleep 0.02; tries=$((tries + 1))\n"
+      "done\n"
+      "kill -KILL $pid\n"
+      "wait $pid\n"
+      "echo killed $?\n",
+      folder);
+  EXPECT_EQ(run.out, "killed 137\n") << run.err;
+  // Each row goes to the system in one write: there is no partial line to
+  // find even though nothing was closed.
+  EXPECT_GE(WholeRows(testing::ReadBytes(folder.File("run.csv"))).size(), 48U);
+}
+
 TEST(CtlLogProcess, AFileThatCannotGrowEndsTheRunWithExitOneAndWholeRows) {
   TempFolder folder;
   // A file-size limit of a few kilobytes stands in for a full disk: the

@@ -2,7 +2,9 @@
 // only when the logger waits.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -71,6 +73,32 @@ TEST(CtlLog, EachRowSendsTheWordsOfReadAdc) {
     }
     EXPECT_EQ(rig.Requests(), expected) << edition->program_name;
   }
+}
+
+TEST(CtlLog, TenHoursAtOneSecondOnTheSimulatedBoard) {
+  board::sim::SimSettings settings;
+  settings.signal_inputs[7] = {1.0, 0.5, 0.001, 0.0, 1.5, 11};
+  LogRig rig(Version2Edition, settings);
+  const std::string file = rig.folder.File("run.csv");
+  ASSERT_EQ(rig.Run("adc log " + file + " --every 1s --for 10h --channels 0,7 --quiet"),
+            ExitSuccess)
+      << rig.err;
+  const LogFile log = ReadLog(file);
+  ASSERT_EQ(log.rows.size(), 36000U);
+  for (std::size_t n = 0; n < log.rows.size(); ++n) {
+    ASSERT_EQ(log.rows[n][0], logger::IsoMicroseconds(kx::testing::FakeLogClock::WallOrigin +
+                                                      seconds(static_cast<int>(n))))
+        << n;
+    ASSERT_EQ(log.rows[n][1], std::to_string(n) + ".000000") << n;
+    ASSERT_EQ(log.rows[n][2], "ok") << n;
+  }
+  // The sine on channel 7 (1 V peak to peak of a 5 V span, about 819 codes)
+  // went through 36 cycles: its codes moved.
+  const auto [lowest, highest] = std::minmax_element(
+      log.rows.begin(), log.rows.end(),
+      [](const auto& a, const auto& b) { return std::stoi(a[6]) < std::stoi(b[6]); });
+  EXPECT_GT(std::stoi((*highest)[6]) - std::stoi((*lowest)[6]), 700);
+  EXPECT_EQ(rig.clock.SinceOrigin(), std::chrono::hours(10));
 }
 
 TEST(CtlLog, TheRowsHoldWhatReadAdcShows) {
@@ -149,10 +177,12 @@ TEST(CtlLog, QuietKeepsProgressOffStandardErrorAndJsonSummarisesTheRun) {
   const std::string file = rig.folder.File("run.csv");
   ASSERT_EQ(rig.Run("adc log " + file + " --every 1s --for 1m --quiet", true), ExitSuccess);
   EXPECT_EQ(rig.err, "");
-  EXPECT_EQ(rig.out,
-            "{\"command\":\"adc log\",\"source\":\"command line\",\"ok\":true,\"file\":\"" + file +
-                "\",\"rows\":60,\"gap_rows\":0,\"missed\":0,\"seconds\":60.0,\"stopped\":false,"
-                "\"requests\":0}\n");
+  nlohmann::json expected = nlohmann::json::parse(R"({"command":"adc log",
+      "source":"command line","ok":true,"rows":60,"gap_rows":0,"missed":0,"seconds":60.0,
+      "stopped":false,"requests":0})");
+  expected["file"] = file;
+  EXPECT_EQ(nlohmann::json::parse(rig.out), expected) << rig.out;
+  EXPECT_EQ(std::count(rig.out.begin(), rig.out.end(), '\n'), 1);
 
   LogRig loud;
   ASSERT_EQ(loud.Run("adc log " + loud.folder.File("run.csv") + " --every 1s --for 1m"),

@@ -150,6 +150,22 @@ TEST(DataLogger, ARowWhoseWholeIntervalPassedIsMissedNotReadLate) {
   EXPECT_EQ(summary.progress.rows, 7);
 }
 
+TEST(DataLogger, NoRowIsReadAfterTheEndOfTheRun) {
+  // Row 3's read of a 5 s run takes 2.5 s, past row 4's interval and into
+  // the end: row 4 counts as missed, and nothing is read after the end.
+  Rig rig;
+  rig.source.during_read = [&rig](int read) {
+    if (read == 3) {
+      rig.clock.Move(milliseconds(2500));
+    }
+  };
+  const LogSummary summary = rig.Run(Layout({1}), {seconds(1), seconds(5)});
+  EXPECT_EQ(summary.progress.rows, 4);
+  EXPECT_EQ(summary.progress.missed, 1);
+  EXPECT_EQ(rig.source.reads, 4);
+  EXPECT_FALSE(summary.stopped);
+}
+
 TEST(DataLogger, AveragedRowsHoldTheStatisticsWorkedOutByHand) {
   Rig rig;
   // Channel 2 reads 10, 12, 11, 15; channel 7 reads two's-complement codes
