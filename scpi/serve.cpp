@@ -13,6 +13,7 @@
 #include "ctl/session.h"
 #include "scpi/instrument.h"
 #include "scpi/server.h"
+#include "scpi/steady_log_timer.h"
 
 namespace kx::scpi {
 
@@ -70,6 +71,9 @@ int Serve(const ctl::CtlOptions& options, std::ostream& out, std::ostream& err) 
     const LogLine log = [&err](const std::string& line) {
       err << "kx7312ctl serve: " << line << "\n" << std::flush;
     };
+    // Before the instrument, so that they outlive a log it still runs.
+    asio::io_context io(1);
+    SteadyLogTimer log_timer(io);
     Instrument instrument(
         *options.edition,
         [&] {
@@ -87,7 +91,7 @@ int Serve(const ctl::CtlOptions& options, std::ostream& out, std::ostream& err) 
       return ctl::ExitFailure;
     }
 
-    asio::io_context io(1);
+    instrument.UseLogTimer(log_timer);
     std::unique_ptr<Server> server;
     try {
       server = std::make_unique<Server>(
@@ -111,6 +115,7 @@ int Serve(const ctl::CtlOptions& options, std::ostream& out, std::ostream& err) 
     signals.async_wait([&](const asio::error_code& error, int signal) {
       if (!error) {
         log(signal == SIGINT ? "SIGINT: stopping" : "SIGTERM: stopping");
+        instrument.StopLog();
         server->Stop();
       }
     });
