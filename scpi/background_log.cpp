@@ -30,8 +30,7 @@ std::optional<std::string> BackgroundLog::Start(ctl::Session& session, const ctl
   source_ = std::make_unique<ctl::LogSource>(session, log.reference);
   logger_ = std::make_unique<logger::DataLogger>(
       ctl::LogLayoutOf(session.Board().edition(), session.Board().Adc().Configuration(), log),
-      logger::LogPlan{log.every, log.duration, std::chrono::seconds(10)}, *source_, *file_,
-      clock_);
+      logger::LogPlan{log.every, log.duration, std::chrono::seconds(10)}, *source_, *file_, clock_);
   start_ = clock_.Now();
   if (std::optional<std::string> error = logger_->Begin()) {
     // Never started: the caller hears the reason, and the state stays as it

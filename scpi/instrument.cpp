@@ -307,7 +307,7 @@ std::string Quoted(const std::string& text) {
 
 // A log checked by kx7312ctl's own `adc log` checks: the file and interval
 // are placeholders where only the extra options are being checked.
-ctl::AdcLog CheckedLog(const Edition& edition, std::vector<std::string> tokens) {
+ctl::AdcLog CheckedLog(const Edition& edition, const std::vector<std::string>& tokens) {
   return std::get<ctl::AdcLog>(Checked(edition, tokens).action);
 }
 
@@ -680,9 +680,9 @@ const std::vector<Entry>& SubsystemTree() {
        [](const Instrument& instrument, const Unit& unit) {
          Count(unit, 1, 1);
          const long long reads = Whole(unit.parameters[0], "the reads per row");
-         const ctl::AdcLog log = CheckedLog(
-             instrument.edition(), {"adc", "log", "-", "--every", "1", "--average",
-                                    std::to_string(reads < 0 ? 0 : reads)});
+         const ctl::AdcLog log =
+             CheckedLog(instrument.edition(), {"adc", "log", "-", "--every", "1", "--average",
+                                               std::to_string(reads < 0 ? 0 : reads)});
          return Action([average = log.average](Instrument::Run& run) {
            run.instrument.Logging().average = average;
          });
@@ -717,9 +717,9 @@ const std::vector<Entry>& SubsystemTree() {
          if (unit.parameters[0].kind != ParameterKind::Decimal) {
            Refuse(DataTypeError, "the reference must be a decimal number of volts");
          }
-         const ctl::AdcLog log =
-             CheckedLog(instrument.edition(), {"adc", "log", "-", "--every", "1", "--reference",
-                                               unit.parameters[0].text});
+         const ctl::AdcLog log = CheckedLog(
+             instrument.edition(),
+             {"adc", "log", "-", "--every", "1", "--reference", unit.parameters[0].text});
          return Action([reference = log.reference](Instrument::Run& run) {
            run.instrument.Logging().reference = reference;
          });
@@ -781,8 +781,9 @@ ctl::Outcome Instrument::StartUp() {
 
 void Instrument::UseLogTimer(LogTimer& timer, logger::LogClock* clock) {
   StopLog();
-  background_log_ = std::make_unique<BackgroundLog>(
-      timer, clock != nullptr ? *clock : system_clock_, [this](const std::string& line) { log_(line); });
+  background_log_ =
+      std::make_unique<BackgroundLog>(timer, clock != nullptr ? *clock : system_clock_,
+                                      [this](const std::string& line) { log_(line); });
 }
 
 std::optional<Error> Instrument::StartLog(ctl::AdcLog log, Client& client) {
