@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <cmath>
+#include <filesystem>
 #include <initializer_list>
 #include <stdexcept>
 #include <utility>
@@ -326,12 +327,27 @@ std::string TimeText(const Parameter& parameter, const char* what) {
          fmt::format("{} must be a number of seconds or a string such as \"250ms\"", what));
 }
 
-Action LogStart(const Instrument& instrument, const Unit& unit) {
-  Count(unit, 2, 3);
-  if (unit.parameters[0].kind != ParameterKind::String) {
+// A log's file as a client names it: a path inside the server's log folder,
+// so that a client on the network writes nowhere else.
+std::string LogFileName(const Parameter& parameter) {
+  if (parameter.kind != ParameterKind::String) {
     Refuse(DataTypeError, "the file must be a string, such as \"supply.csv\"");
   }
-  std::vector<std::string> tokens{"adc", "log", unit.parameters[0].text, "--every",
+  const std::filesystem::path path(parameter.text);
+  bool outside = parameter.text.empty() || path.has_root_path();
+  for (const std::filesystem::path& part : path) {
+    outside = outside || part == "..";
+  }
+  if (outside) {
+    Refuse(FileNameError,
+           fmt::format("\"{}\" is not a file name inside the log folder", parameter.text));
+  }
+  return parameter.text;
+}
+
+Action LogStart(const Instrument& instrument, const Unit& unit) {
+  Count(unit, 2, 3);
+  std::vector<std::string> tokens{"adc", "log", LogFileName(unit.parameters[0]), "--every",
                                   TimeText(unit.parameters[1], "the interval")};
   if (unit.parameters.size() > 2) {
     tokens.insert(tokens.end(), {"--for", TimeText(unit.parameters[2], "the duration")});
@@ -793,6 +809,9 @@ std::optional<Error> Instrument::StartLog(ctl::AdcLog log, Client& client) {
   if (background_log_->Running()) {
     return MakeError(InitIgnored, fmt::format("a log to {} is running; LOG:STOP ends it",
                                               background_log_->State().file));
+  }
+  if (!log_folder_.empty()) {
+    log.file = (log_folder_ / log.file).string();
   }
   log.channels = log_settings_.channels;
   log.average = log_settings_.average;

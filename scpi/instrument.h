@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -57,6 +58,8 @@ class Instrument {
   // The timer that wakes a background log, and its clock (the machine's
   // unless given). Without a timer LOG:STARt is refused.
   void UseLogTimer(LogTimer& timer, logger::LogClock* clock = nullptr);
+  // Where LOG:STARt's file names lead: the working folder unless set.
+  void SetLogFolder(std::filesystem::path folder) { log_folder_ = std::move(folder); }
 
   // The program's start-up on a new session; also what *RST does.
   ctl::Outcome StartUp();
@@ -98,6 +101,7 @@ class Instrument {
   std::unique_ptr<ctl::Session> session_;
   bool auto_pulse_ = true;  // DAC:LOAD:PULSe, the LDAC pulse after a load
   LogSettings log_settings_;
+  std::filesystem::path log_folder_;
   logger::SystemLogClock system_clock_;
   // Declared after the session, so that it ends first.
   std::unique_ptr<BackgroundLog> background_log_;

@@ -74,8 +74,10 @@ struct LogRig {
   explicit LogRig(const Edition& edition = Version2Edition)
       : rig(edition, testing::LoopbackSettings()) {
     rig.instrument.UseLogTimer(timer, &clock);
+    rig.instrument.SetLogFolder(folder.Path());
   }
-  std::string Quoted(const std::string& name) const { return "\"" + folder.File(name) + "\""; }
+  // As LOG:STATe? shows the file: its path in the log folder.
+  std::string Shown(const std::string& name) const { return "\"" + folder.File(name) + "\""; }
 
   TempFolder folder;
   StepClock clock;
@@ -131,7 +133,7 @@ TEST(ScpiLogTest, RowsComeAtTheirTimesWithTheSettingsAndTheFileIsComplete) {
   ASSERT_EQ(rig.Ask("DAC:LOAD 1,100,3,2047,9,4000;:ADC:CONF VREF2X,TRIS,BIN"), "<none>");
   ASSERT_EQ(rig.Ask("LOG:CHAN 9,1,3;AVER 3;REF 5;CHAN?;AVER?;REF?"), "9,1,3;3;5.00");
   const auto start = log.clock.now;
-  ASSERT_EQ(rig.Ask("LOG:STAR " + log.Quoted("a.csv") + ",0.5,5"), "<none>");
+  ASSERT_EQ(rig.Ask("LOG:STAR \"a.csv\",0.5,5"), "<none>");
   EXPECT_EQ(rig.NextError(), "0,\"No error\"");
   int rows = 0;
   while (log.timer.Pending()) {
@@ -143,7 +145,7 @@ TEST(ScpiLogTest, RowsComeAtTheirTimesWithTheSettingsAndTheFileIsComplete) {
     ASSERT_LE(rows, 10);
   }
   EXPECT_EQ(rows, 10);
-  EXPECT_EQ(rig.Ask("LOG:STAT?"), "0,10,0,0,4.520," + log.Quoted("a.csv") + ",\"\"");
+  EXPECT_EQ(rig.Ask("LOG:STAT?"), "0,10,0,0,4.520," + log.Shown("a.csv") + ",\"\"");
 
   const LogFileRead file = ReadLog(log.folder.File("a.csv"));
   EXPECT_EQ(file.layout.channels, (std::vector<int>{9, 1, 3}));
@@ -170,22 +172,22 @@ TEST(ScpiLogTest, RowsComeAtTheirTimesWithTheSettingsAndTheFileIsComplete) {
 TEST(ScpiLogTest, LogStopEndsItAndARowWhoseIntervalPassedIsMissed) {
   LogRig log;
   InstrumentRig& rig = log.rig;
-  ASSERT_EQ(rig.Ask("LOG:CHAN \"0-1\";:LOG:STAR " + log.Quoted("b.csv") + ",\"100ms\""), "<none>");
+  ASSERT_EQ(rig.Ask("LOG:CHAN \"0-1\";:LOG:STAR \"b.csv\",\"100ms\""), "<none>");
   ASSERT_TRUE(log.timer.Fire());
   ASSERT_TRUE(log.timer.Fire());
   // A capture held the thread for 350 ms: rows 2 and 3 passed unread.
   log.clock.now += 350ms;
   ASSERT_TRUE(log.timer.Fire());
-  EXPECT_EQ(rig.Ask("LOG:STAT?"), "1,3,0,2,0.450," + log.Quoted("b.csv") + ",\"\"");
+  EXPECT_EQ(rig.Ask("LOG:STAT?"), "1,3,0,2,0.450," + log.Shown("b.csv") + ",\"\"");
   ASSERT_EQ(rig.Ask("LOG:STOP"), "<none>");
   EXPECT_FALSE(log.timer.Pending());
-  EXPECT_EQ(rig.Ask("LOG:STAT?"), "0,3,0,2,0.450," + log.Quoted("b.csv") + ",\"\"");
+  EXPECT_EQ(rig.Ask("LOG:STAT?"), "0,3,0,2,0.450," + log.Shown("b.csv") + ",\"\"");
   const LogFileRead file = ReadLog(log.folder.File("b.csv"));
   EXPECT_EQ(file.layout.channels, (std::vector<int>{0, 1}));
   ASSERT_EQ(file.rows.size(), 3U);
   EXPECT_EQ(file.rows[2][1], "0.450000");
   // A stopped log may be followed by another.
-  ASSERT_EQ(rig.Ask("LOG:STAR " + log.Quoted("c.csv") + ",1"), "<none>");
+  ASSERT_EQ(rig.Ask("LOG:STAR \"c.csv\",1"), "<none>");
   EXPECT_EQ(rig.NextError(), "0,\"No error\"");
   EXPECT_TRUE(log.timer.Pending());
 }
@@ -197,14 +199,17 @@ struct RefusedLog {
 
 TEST(ScpiLogTest, MistakesAreQueuedAndStartNothing) {
   const std::vector<RefusedLog> cases = {
-      {"LOG:STAR \"%/r.csv\",1\nLOG:STAR \"%/s.csv\",1", "-213,\"Init ignored; a log to "},
-      {"LOG:STAR \"%/no such folder/r.csv\",1", "-257,\"File name error; "},
-      {"LOG:STAR \"%/exists.csv\",1", "-257,\"File name error; "},
-      {"LOG:STAR \"%/r.csv\",0", "-222,\"Data out of range; the interval 0"},
-      {"LOG:STAR \"%/r.csv\",\"fast\"", "-222,\"Data out of range; adc log: --every: "},
-      {"LOG:STAR \"%/r.csv\",1,\"2 weeks\"", "-222,\"Data out of range; adc log: --for: "},
+      {"LOG:STAR \"r.csv\",1\nLOG:STAR \"s.csv\",1", "-213,\"Init ignored; a log to "},
+      {"LOG:STAR \"no such folder/r.csv\",1", "-257,\"File name error; "},
+      {"LOG:STAR \"exists.csv\",1", "-257,\"File name error; "},
+      {"LOG:STAR \"r.csv\",0", "-222,\"Data out of range; the interval 0"},
+      {"LOG:STAR \"r.csv\",\"fast\"", "-222,\"Data out of range; adc log: --every: "},
+      {"LOG:STAR \"r.csv\",1,\"2 weeks\"", "-222,\"Data out of range; adc log: --for: "},
+      {"LOG:STAR \"../r.csv\",1", "-257,\"File name error; \"\"../r.csv\"\" is not a file"},
+      {"LOG:STAR \"/tmp/r.csv\",1", "-257,\"File name error; \"\"/tmp/r.csv\"\" is not a file"},
+      {"LOG:STAR \"\",1", "-257,\"File name error"},
       {"LOG:STAR R,1", "-104,\"Data type error; the file must be a string"},
-      {"LOG:STAR \"%/r.csv\"", "-109,\"Missing parameter"},
+      {"LOG:STAR \"r.csv\"", "-109,\"Missing parameter"},
       {"LOG:CHAN 16", "-222,\"Data out of range; adc log: --channels: "},
       {"LOG:CHAN \"3,3\"", "-222,\"Data out of range; adc log: --channels: "},
       {"LOG:CHAN NONE", "-224,\"Illegal parameter value"},
@@ -215,10 +220,7 @@ TEST(ScpiLogTest, MistakesAreQueuedAndStartNothing) {
   for (const RefusedLog& refused : cases) {
     LogRig log;
     kx::testing::WriteBytes(log.folder.File("exists.csv"), "a long run's rows\n");
-    for (std::string line : Split(refused.lines, '\n')) {
-      for (std::size_t at = line.find('%'); at != std::string::npos; at = line.find('%')) {
-        line.replace(at, 1, log.folder.Path().string());
-      }
+    for (const std::string& line : Split(refused.lines, '\n')) {
       log.rig.Ask(line);
     }
     const std::string error = log.rig.NextError();
@@ -240,7 +242,7 @@ TEST(ScpiLogTest, OverwriteReplacesAnExistingFileOnlyWhenAsked) {
   LogRig log;
   kx::testing::WriteBytes(log.folder.File("old.csv"), "old\n");
   ASSERT_EQ(log.rig.Ask("LOG:OVER?"), "0");
-  ASSERT_EQ(log.rig.Ask("LOG:OVER ON;OVER?;:LOG:STAR " + log.Quoted("old.csv") + ",1,2"), "1");
+  ASSERT_EQ(log.rig.Ask("LOG:OVER ON;OVER?;:LOG:STAR \"old.csv\",1,2"), "1");
   EXPECT_EQ(log.rig.NextError(), "0,\"No error\"");
   while (log.timer.Fire()) {
   }
@@ -252,14 +254,14 @@ TEST(ScpiLogTest, OverwriteReplacesAnExistingFileOnlyWhenAsked) {
 TEST(ScpiLogTest, AFileThatFailsEndsTheLogAndTellsTheClientThatStartedIt) {
   LogRig log;
   InstrumentRig& rig = log.rig;
-  ASSERT_EQ(rig.Ask("LOG:STAR " + log.Quoted("full.csv") + ",1"), "<none>");
+  ASSERT_EQ(rig.Ask("LOG:STAR \"full.csv\",1"), "<none>");
   ASSERT_TRUE(log.timer.Fire());
   const std::string before = ReadBytes(log.folder.File("full.csv"));
   ASSERT_TRUE(FireOnAFullDisk(log.timer, log.folder.File("full.csv")));
 
   EXPECT_FALSE(log.timer.Pending());
   const std::string state = rig.Ask("LOG:STAT?");
-  EXPECT_TRUE(state.starts_with("0,1,0,0,1.000," + log.Quoted("full.csv") + ",\"")) << state;
+  EXPECT_TRUE(state.starts_with("0,1,0,0,1.000," + log.Shown("full.csv") + ",\"")) << state;
   EXPECT_NE(state.find("the 1 rows written before stay"), std::string::npos) << state;
   EXPECT_TRUE(rig.NextError().starts_with("-250,\"Mass storage error; ")) << state;
   EXPECT_EQ(ReadBytes(log.folder.File("full.csv")), before);
@@ -269,7 +271,7 @@ TEST(ScpiLogTest, AFileThatFailsEndsTheLogAndTellsTheClientThatStartedIt) {
 TEST(ScpiLogTest, AnAbsentBoardWritesGapRowsAndTheLogGoesOnWhenItIsBack) {
   LogRig log;
   InstrumentRig& rig = log.rig;
-  ASSERT_EQ(rig.Ask("LOG:CHAN 0;:LOG:STAR " + log.Quoted("gap.csv") + ",1"), "<none>");
+  ASSERT_EQ(rig.Ask("LOG:CHAN 0;:LOG:STAR \"gap.csv\",1"), "<none>");
   ASSERT_TRUE(log.timer.Fire());
   rig.cut_off.answers_left = 0;
   ASSERT_TRUE(log.timer.Fire());
@@ -277,7 +279,7 @@ TEST(ScpiLogTest, AnAbsentBoardWritesGapRowsAndTheLogGoesOnWhenItIsBack) {
   rig.cut_off.answers_left.reset();
   ASSERT_TRUE(log.timer.Fire());
   ASSERT_TRUE(log.timer.Fire());
-  ASSERT_EQ(rig.Ask("LOG:STOP;STAT?"), "0,5,2,0,4.000," + log.Quoted("gap.csv") + ",\"\"");
+  ASSERT_EQ(rig.Ask("LOG:STOP;STAT?"), "0,5,2,0,4.000," + log.Shown("gap.csv") + ",\"\"");
   const LogFileRead file = ReadLog(log.folder.File("gap.csv"));
   ASSERT_EQ(file.rows.size(), 5U);
   const std::vector<std::string> status = {"ok", "gap", "gap", "ok", "ok"};
@@ -294,17 +296,17 @@ TEST(ScpiLogTest, AnAbsentBoardWritesGapRowsAndTheLogGoesOnWhenItIsBack) {
 TEST(ScpiLogTest, ResetAndAGoneClientEndTheLogOrItsMessagesCleanly) {
   LogRig log;
   InstrumentRig& rig = log.rig;
-  ASSERT_EQ(rig.Ask("LOG:STAR " + log.Quoted("r.csv") + ",1"), "<none>");
+  ASSERT_EQ(rig.Ask("LOG:STAR \"r.csv\",1"), "<none>");
   ASSERT_TRUE(log.timer.Fire());
   ASSERT_EQ(rig.Ask("*RST"), "<none>");
   EXPECT_FALSE(log.timer.Pending());
-  EXPECT_EQ(rig.Ask("LOG:STAT?"), "0,1,0,0,0.000," + log.Quoted("r.csv") + ",\"\"");
+  EXPECT_EQ(rig.Ask("LOG:STAT?"), "0,1,0,0,0.000," + log.Shown("r.csv") + ",\"\"");
   EXPECT_EQ(ReadLog(log.folder.File("r.csv")).rows.size(), 1U);
 
   // A client that started a log and left: the log goes on, and its file's
   // failure is for the server's log alone.
   auto other = std::make_unique<Client>(Client{"other", {}});
-  ASSERT_FALSE(rig.instrument.Execute("LOG:STAR " + log.Quoted("g.csv") + ",1", *other));
+  ASSERT_FALSE(rig.instrument.Execute("LOG:STAR \"g.csv\",1", *other));
   rig.instrument.Forget(*other);
   other.reset();
   ASSERT_TRUE(log.timer.Fire());

@@ -64,26 +64,25 @@ std::vector<std::vector<std::string>> DataRows(const std::string& path,
 
 TEST(ScpiServerLogTest, ALogRunsBesideAnotherClientAndLogStopClosesItsFile) {
   TempFolder folder;
+  // In the working folder: a plain name.
   ServerProcess server(folder.Path(), {"--simulate"});
   LineClient logging(server.Port());
   LineClient other(server.Port());
   const std::string file = folder.File("supply.csv");
-  ASSERT_EQ(logging.Ask("LOG:CHAN 0,5;:LOG:STAR \"" + file + "\",0.02;:SYST:ERR?"),
-            "0,\"No error\"");
+  ASSERT_EQ(logging.Ask("LOG:CHAN 0,5;:LOG:STAR \"supply.csv\",0.02;:SYST:ERR?"), "0,\"No error\"");
   // The other client is served while the rows go on, and cannot start a
   // second log.
   for (int i = 0; i < 20; ++i) {
     ASSERT_EQ(Split(other.Ask("ADC:READ?"), ',').size(), 16U);
   }
-  EXPECT_TRUE(other.Ask("LOG:STAR \"" + folder.File("second.csv") + "\",1;:SYST:ERR?")
-                  .starts_with("-213,\"Init ignored"));
+  EXPECT_TRUE(other.Ask("LOG:STAR \"second.csv\",1;:SYST:ERR?").starts_with("-213,\"Init ignored"));
   ASSERT_GE(WaitForRows(logging, 10), 10) << server.Log();
 
   const std::vector<std::string> state = Split(logging.Ask("LOG:STOP;STAT?"), ',');
   ASSERT_EQ(state.size(), 7U);
   EXPECT_EQ(state[0], "0");
   EXPECT_EQ(state[2], "0");  // no gap
-  EXPECT_EQ(state[5], "\"" + file + "\"");
+  EXPECT_EQ(state[5], "\"supply.csv\"");
   const int rows = std::stoi(state[1]);
   const int missed = std::stoi(state[3]);
   const std::vector<std::vector<std::string>> data = DataRows(file, {0, 5});
@@ -110,11 +109,12 @@ TEST(ScpiServerLogTest, ALogRunsBesideAnotherClientAndLogStopClosesItsFile) {
 
 TEST(ScpiServerLogTest, SigtermInTheMiddleOfALogLeavesItsFileComplete) {
   TempFolder folder;
-  ServerProcess server(folder.Path(), {"--simulate"});
-  const std::string file = folder.File("cut.csv");
+  std::filesystem::create_directory(folder.Path() / "logs");
+  ServerProcess server(folder.Path(), {"--simulate"}, {"--log-folder", folder.File("logs")});
+  const std::string file = folder.File("logs/cut.csv");
   {
     LineClient client(server.Port());
-    ASSERT_EQ(client.Ask("LOG:STAR \"" + file + "\",0.005;:SYST:ERR?"), "0,\"No error\"");
+    ASSERT_EQ(client.Ask("LOG:STAR \"cut.csv\",0.005;:SYST:ERR?"), "0,\"No error\"");
     ASSERT_GE(WaitForRows(client, 5), 5);
   }
   // The client that started it has gone; the log goes on until the signal.
