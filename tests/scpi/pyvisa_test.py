@@ -122,9 +122,11 @@ class PyVisaTest(unittest.TestCase):
         self.assertEqual(self.inst.query("DAC:WORD?"), words)
 
     def test_a_log_in_the_background(self):
+        # A name in the server's working folder, its log folder by default.
         path = os.path.join(self.folder.name, "pyvisa-log.csv")
         self.inst.write("LOG:CHANnels 0,1")
-        self.inst.write(f'LOG:STARt "{path}",0.01')
+        self.inst.write('LOG:STARt "pyvisa-log.csv",0.01')
+        self.assertEqual(self.inst.query("SYST:ERR?"), '0,"No error"')
         deadline = time.monotonic() + TIMEOUT_S
         while int(self.inst.query("LOG:STATe?").split(",")[1]) < 3:
             self.assertLess(time.monotonic(), deadline, "no rows")
