@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <cmath>
+#include <filesystem>
 #include <initializer_list>
 #include <stdexcept>
 #include <utility>
@@ -12,6 +13,7 @@
 #include "ctl/command.h"
 #include "ctl/command_parser.h"
 #include "ctl/exit_status.h"
+#include "ctl/log_values.h"
 #include "scpi/header_pattern.h"
 #include "scpi/parser.h"
 
@@ -292,6 +294,89 @@ Prepare MaskQuery(std::uint8_t ClientStatus::*mask) {
   return [mask](const Instrument&, const Unit& unit) {
     Count(unit, 0, 0);
     return Reply([mask](Instrument::Run& run) { return std::to_string(run.client.status.*mask); });
+  };
+}
+
+// A SCPI string: in double quotes, a quote inside doubled.
+std::string Quoted(const std::string& text) {
+  std::string quoted = "\"";
+  for (const char c : text) {
+    quoted += c == '"' ? "\"\"" : std::string(1, c);
+  }
+  return quoted + "\"";
+}
+
+// A log checked by kx7312ctl's own `adc log` checks: the file and interval
+// are placeholders where only the extra options are being checked.
+ctl::AdcLog CheckedLog(const Edition& edition, const std::vector<std::string>& tokens) {
+  return std::get<ctl::AdcLog>(Checked(edition, tokens).action);
+}
+
+// A time as seconds (0.1, 5E-2) or as a string with a unit ("250ms", "10h").
+std::string TimeText(const Parameter& parameter, const char* what) {
+  if (parameter.kind == ParameterKind::Decimal) {
+    if (!std::isfinite(parameter.value) || parameter.value <= 0) {
+      Refuse(DataOutOfRange, fmt::format("{} {} must be above 0 s", what, parameter.text));
+    }
+    return fmt::format("{}", parameter.value);
+  }
+  if (parameter.kind == ParameterKind::String) {
+    return parameter.text;
+  }
+  Refuse(DataTypeError,
+         fmt::format("{} must be a number of seconds or a string such as \"250ms\"", what));
+}
+
+// A log's file as a client names it: a path inside the server's log folder,
+// so that a client on the network writes nowhere else.
+std::string LogFileName(const Parameter& parameter) {
+  if (parameter.kind != ParameterKind::String) {
+    Refuse(DataTypeError, "the file must be a string, such as \"supply.csv\"");
+  }
+  const std::filesystem::path path(parameter.text);
+  bool outside = parameter.text.empty() || path.has_root_path();
+  for (const std::filesystem::path& part : path) {
+    outside = outside || part == "..";
+  }
+  if (outside) {
+    Refuse(FileNameError,
+           fmt::format("\"{}\" is not a file name inside the log folder", parameter.text));
+  }
+  return parameter.text;
+}
+
+Action LogStart(const Instrument& instrument, const Unit& unit) {
+  Count(unit, 2, 3);
+  std::vector<std::string> tokens{"adc", "log", LogFileName(unit.parameters[0]), "--every",
+                                  TimeText(unit.parameters[1], "the interval")};
+  if (unit.parameters.size() > 2) {
+    tokens.insert(tokens.end(), {"--for", TimeText(unit.parameters[2], "the duration")});
+  }
+  return [log = CheckedLog(instrument.edition(), tokens)](Instrument::Run& run) {
+    if (const std::optional<Error> error = run.instrument.StartLog(log, run.client)) {
+      run.Fail(*error);
+    }
+  };
+}
+
+// "all", a string such as "0,3,8-11", or the channel numbers.
+Action LogChannels(const Instrument& instrument, const Unit& unit) {
+  Count(unit, 1, adc::AdcChannels);
+  std::string list;
+  if (unit.parameters.size() == 1 && (unit.parameters[0].kind == ParameterKind::Character ||
+                                      unit.parameters[0].kind == ParameterKind::String)) {
+    const Parameter& only = unit.parameters[0];
+    list = only.kind == ParameterKind::String ? only.text
+                                              : Pick(only, {{"ALL", "all"}}, "the channels");
+  } else {
+    for (const Parameter& parameter : unit.parameters) {
+      list += (list.empty() ? "" : ",") + std::to_string(Whole(parameter, "the channel"));
+    }
+  }
+  const ctl::AdcLog log =
+      CheckedLog(instrument.edition(), {"adc", "log", "-", "--every", "1", "--channels", list});
+  return [channels = log.channels](Instrument::Run& run) {
+    run.instrument.Logging().channels = channels;
   };
 }
 
@@ -583,6 +668,83 @@ const std::vector<Entry>& SubsystemTree() {
            }
          });
        }},
+      {HeaderPattern("LOG:STARt"), false, LogStart},
+      {HeaderPattern("LOG:STOP"), false,
+       [](const Instrument&, const Unit& unit) {
+         Count(unit, 0, 0);
+         return Action([](Instrument::Run& run) { run.instrument.StopLog(); });
+       }},
+      {HeaderPattern("LOG:STATe"), true,
+       [](const Instrument&, const Unit& unit) {
+         Count(unit, 0, 0);
+         return Reply([](Instrument::Run& run) {
+           const LogState state = run.instrument.LogStatus();
+           return fmt::format("{},{},{},{},{:.3f},{},{}", state.running ? 1 : 0, state.rows,
+                              state.gaps, state.missed,
+                              std::chrono::duration<double>(state.elapsed).count(),
+                              Quoted(state.file), Quoted(state.failure));
+         });
+       }},
+      {HeaderPattern("LOG:CHANnels"), false, LogChannels},
+      {HeaderPattern("LOG:CHANnels"), true,
+       [](const Instrument&, const Unit& unit) {
+         Count(unit, 0, 0);
+         return Reply(
+             [](Instrument::Run& run) { return JoinCodes(run.instrument.Logging().channels); });
+       }},
+      {HeaderPattern("LOG:AVERage"), false,
+       [](const Instrument& instrument, const Unit& unit) {
+         Count(unit, 1, 1);
+         const long long reads = Whole(unit.parameters[0], "the reads per row");
+         const ctl::AdcLog log =
+             CheckedLog(instrument.edition(), {"adc", "log", "-", "--every", "1", "--average",
+                                               std::to_string(reads < 0 ? 0 : reads)});
+         return Action([average = log.average](Instrument::Run& run) {
+           run.instrument.Logging().average = average;
+         });
+       }},
+      {HeaderPattern("LOG:AVERage"), true,
+       [](const Instrument&, const Unit& unit) {
+         Count(unit, 0, 0);
+         return Reply(
+             [](Instrument::Run& run) { return std::to_string(run.instrument.Logging().average); });
+       }},
+      {HeaderPattern("LOG:OVERwrite"), false,
+       [](const Instrument&, const Unit& unit) {
+         Count(unit, 1, 1);
+         return Action([on = Boolean(unit.parameters[0])](Instrument::Run& run) {
+           run.instrument.Logging().overwrite = on;
+         });
+       }},
+      {HeaderPattern("LOG:OVERwrite"), true,
+       [](const Instrument&, const Unit& unit) {
+         Count(unit, 0, 0);
+         return Reply([](Instrument::Run& run) {
+           return std::string(run.instrument.Logging().overwrite ? "1" : "0");
+         });
+       }},
+      {HeaderPattern("LOG:REFerence"), false,
+       [](const Instrument& instrument, const Unit& unit) {
+         Count(unit, 1, 1);
+         if (!instrument.edition().HasVolts()) {
+           Refuse(SettingsConflict,
+                  fmt::format("{} has no ADC reference", instrument.edition().program_name));
+         }
+         if (unit.parameters[0].kind != ParameterKind::Decimal) {
+           Refuse(DataTypeError, "the reference must be a decimal number of volts");
+         }
+         const ctl::AdcLog log = CheckedLog(
+             instrument.edition(),
+             {"adc", "log", "-", "--every", "1", "--reference", unit.parameters[0].text});
+         return Action([reference = log.reference](Instrument::Run& run) {
+           run.instrument.Logging().reference = reference;
+         });
+       }},
+      {HeaderPattern("LOG:REFerence"), true,
+       [](const Instrument&, const Unit& unit) {
+         Count(unit, 0, 0);
+         return Reply([](Instrument::Run& run) { return run.instrument.Logging().reference; });
+       }},
       {HeaderPattern("ADC:CAPTure[:ALL]"), true,
        [](const Instrument&, const Unit& unit) { return Capture(unit, false); }},
       {HeaderPattern("ADC:CAPTure:CHANnel0"), true,
@@ -612,14 +774,80 @@ const Entry* Find(const std::vector<Entry>& tree, const std::vector<std::string>
 }  // namespace
 
 Instrument::Instrument(const Edition& edition, SessionMaker make_session, LogLine log)
-    : edition_(edition), make_session_(std::move(make_session)), log_(std::move(log)) {}
+    : edition_(edition), make_session_(std::move(make_session)), log_(std::move(log)) {
+  log_settings_.channels = ctl::ParseChannelList("all").channels;
+}
+
+Instrument::~Instrument() {
+  StopLog();
+}
 
 ctl::Outcome Instrument::StartUp() {
+  // A running log reads through the session about to go: it ends first,
+  // its file complete.
+  StopLog();
   // The earlier session goes first: two sessions must not share the link.
   session_.reset();
   session_ = make_session_();
   auto_pulse_ = true;
+  log_settings_ = LogSettings{};
+  log_settings_.channels = ctl::ParseChannelList("all").channels;
   return session_->StartUp();
+}
+
+void Instrument::UseLogTimer(LogTimer& timer, logger::LogClock* clock) {
+  StopLog();
+  background_log_ =
+      std::make_unique<BackgroundLog>(timer, clock != nullptr ? *clock : system_clock_,
+                                      [this](const std::string& line) { log_(line); });
+}
+
+std::optional<Error> Instrument::StartLog(ctl::AdcLog log, Client& client) {
+  if (!background_log_) {
+    return MakeError(SettingsConflict, "this instrument cannot log in the background");
+  }
+  if (background_log_->Running()) {
+    return MakeError(InitIgnored, fmt::format("a log to {} is running; LOG:STOP ends it",
+                                              background_log_->State().file));
+  }
+  if (!log_folder_.empty()) {
+    log.file = (log_folder_ / log.file).string();
+  }
+  log.channels = log_settings_.channels;
+  log.average = log_settings_.average;
+  log.overwrite = log_settings_.overwrite;
+  if (edition_.HasVolts()) {
+    log.reference = log_settings_.reference;
+  }
+  const std::optional<std::string> error =
+      background_log_->Start(*session_, log, [this](const std::string& reason) {
+        if (log_client_ != nullptr) {
+          Refuse(*log_client_, MakeError(MassStorageError, reason));
+        }
+        log_client_ = nullptr;
+      });
+  if (error) {
+    return MakeError(FileNameError, *error);
+  }
+  log_client_ = &client;
+  return std::nullopt;
+}
+
+void Instrument::StopLog() {
+  if (background_log_) {
+    background_log_->Stop();
+  }
+  log_client_ = nullptr;
+}
+
+LogState Instrument::LogStatus() const {
+  return background_log_ ? background_log_->State() : LogState{};
+}
+
+void Instrument::Forget(const Client& client) {
+  if (log_client_ == &client) {
+    log_client_ = nullptr;
+  }
 }
 
 void Instrument::Refuse(Client& client, const Error& error) {

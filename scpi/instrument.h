@@ -1,13 +1,18 @@
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "adc/adc_operations.h"
+#include "ctl/command.h"
 #include "ctl/session.h"
+#include "logger/log_clock.h"
+#include "scpi/background_log.h"
 #include "scpi/scpi_error.h"
 #include "scpi/status.h"
 #include "session/edition.h"
@@ -29,6 +34,15 @@ using SessionMaker = std::function<std::unique_ptr<ctl::Session>()>;
 // link libraries.
 using LogLine = std::function<void(const std::string&)>;
 
+// What the next LOG:STARt logs besides its file and times; shared by all
+// clients, back to these at *RST.
+struct LogSettings {
+  std::vector<int> channels;  // in their order; all sixteen unless set
+  int average = 1;
+  bool overwrite = false;
+  std::string reference = "2.50";
+};
+
 // The board as a SCPI instrument: the command tree over the session of
 // kx7312ctl, so that every word on the wire is the panel's. A line is
 // parsed and every unit in it checked before the first one runs: a line
@@ -37,6 +51,15 @@ using LogLine = std::function<void(const std::string&)>;
 class Instrument {
  public:
   Instrument(const Edition& edition, SessionMaker make_session, LogLine log);
+  ~Instrument();
+  Instrument(const Instrument&) = delete;
+  Instrument& operator=(const Instrument&) = delete;
+
+  // The timer that wakes a background log, and its clock (the machine's
+  // unless given). Without a timer LOG:STARt is refused.
+  void UseLogTimer(LogTimer& timer, logger::LogClock* clock = nullptr);
+  // Where LOG:STARt's file names lead: the working folder unless set.
+  void SetLogFolder(std::filesystem::path folder) { log_folder_ = std::move(folder); }
 
   // The program's start-up on a new session; also what *RST does.
   ctl::Outcome StartUp();
@@ -55,6 +78,17 @@ class Instrument {
   bool AutoPulse() const { return auto_pulse_; }
   void SetAutoPulse(bool on) { auto_pulse_ = on; }
 
+  // LOG:STARt with the current settings: the error to queue when a log runs
+  // already or the file cannot be created. A file that fails later ends
+  // the log and queues its error with `client`, while it is connected.
+  std::optional<Error> StartLog(ctl::AdcLog log, Client& client);
+  // Ends a running log, its file complete; also at the server's shutdown.
+  void StopLog();
+  LogState LogStatus() const;
+  LogSettings& Logging() { return log_settings_; }
+  // The client is gone: nothing more goes to its queue.
+  void Forget(const Client& client);
+
   // The objects a command's check hands to the run; defined in the source.
   struct Run;
 
@@ -66,6 +100,12 @@ class Instrument {
   LogLine log_;
   std::unique_ptr<ctl::Session> session_;
   bool auto_pulse_ = true;  // DAC:LOAD:PULSe, the LDAC pulse after a load
+  LogSettings log_settings_;
+  std::filesystem::path log_folder_;
+  logger::SystemLogClock system_clock_;
+  // Declared after the session, so that it ends first.
+  std::unique_ptr<BackgroundLog> background_log_;
+  Client* log_client_ = nullptr;  // who started the running log, while connected
 };
 
 }  // namespace kx::scpi

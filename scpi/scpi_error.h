@@ -22,11 +22,14 @@ inline constexpr ErrorCode ProgramMnemonicTooLong{-112, "Program mnemonic too lo
 inline constexpr ErrorCode UndefinedHeader{-113, "Undefined header"};
 inline constexpr ErrorCode NumericDataError{-120, "Numeric data error"};
 inline constexpr ErrorCode InvalidStringData{-151, "Invalid string data"};
+inline constexpr ErrorCode InitIgnored{-213, "Init ignored"};
 inline constexpr ErrorCode SettingsConflict{-221, "Settings conflict"};
 inline constexpr ErrorCode DataOutOfRange{-222, "Data out of range"};
 inline constexpr ErrorCode TooMuchData{-223, "Too much data"};
 inline constexpr ErrorCode IllegalParameterValue{-224, "Illegal parameter value"};
 inline constexpr ErrorCode HardwareError{-240, "Hardware error"};
+inline constexpr ErrorCode MassStorageError{-250, "Mass storage error"};
+inline constexpr ErrorCode FileNameError{-257, "File name error"};
 inline constexpr ErrorCode DeviceSpecificError{-300, "Device-specific error"};
 inline constexpr ErrorCode QueueOverflow{-350, "Queue overflow"};
 

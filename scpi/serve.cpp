@@ -6,6 +6,7 @@
 #include <asio/system_error.hpp>
 #include <charconv>
 #include <csignal>
+#include <filesystem>
 #include <memory>
 
 #include "ctl/exit_status.h"
@@ -13,6 +14,7 @@
 #include "ctl/session.h"
 #include "scpi/instrument.h"
 #include "scpi/server.h"
+#include "scpi/steady_log_timer.h"
 
 namespace kx::scpi {
 
@@ -44,17 +46,27 @@ ParsedListen ParseListen(const std::string& text) {
 
 int Serve(const ctl::CtlOptions& options, std::ostream& out, std::ostream& err) {
   std::string listen_text = DefaultListen;
+  std::string log_folder;  // none: the working folder
   for (std::size_t i = 1; i < options.words.size(); ++i) {
     const std::string& word = options.words[i];
     if (word == "--listen" && i + 1 < options.words.size()) {
       listen_text = options.words[++i];
     } else if (word.starts_with("--listen=")) {
       listen_text = word.substr(9);
+    } else if (word == "--log-folder" && i + 1 < options.words.size()) {
+      log_folder = options.words[++i];
+    } else if (word.starts_with("--log-folder=")) {
+      log_folder = word.substr(13);
     } else {
       err << "kx7312ctl: serve: unexpected \"" << word
-          << "\" (expected serve [--listen ADDR:PORT])\n";
+          << "\" (expected serve [--listen ADDR:PORT] [--log-folder DIR])\n";
       return ctl::ExitUsage;
     }
+  }
+  std::error_code folder_error;
+  if (!log_folder.empty() && !std::filesystem::is_directory(log_folder, folder_error)) {
+    err << "kx7312ctl: serve: --log-folder \"" << log_folder << "\" is no folder\n";
+    return ctl::ExitUsage;
   }
   if (options.json) {
     err << "kx7312ctl: serve: --json has no meaning for the server\n";
@@ -70,6 +82,9 @@ int Serve(const ctl::CtlOptions& options, std::ostream& out, std::ostream& err) 
     const LogLine log = [&err](const std::string& line) {
       err << "kx7312ctl serve: " << line << "\n" << std::flush;
     };
+    // Before the instrument, so that they outlive a log it still runs.
+    asio::io_context io(1);
+    SteadyLogTimer log_timer(io);
     Instrument instrument(
         *options.edition,
         [&] {
@@ -87,7 +102,8 @@ int Serve(const ctl::CtlOptions& options, std::ostream& out, std::ostream& err) 
       return ctl::ExitFailure;
     }
 
-    asio::io_context io(1);
+    instrument.UseLogTimer(log_timer);
+    instrument.SetLogFolder(log_folder);
     std::unique_ptr<Server> server;
     try {
       server = std::make_unique<Server>(
@@ -111,6 +127,7 @@ int Serve(const ctl::CtlOptions& options, std::ostream& out, std::ostream& err) 
     signals.async_wait([&](const asio::error_code& error, int signal) {
       if (!error) {
         log(signal == SIGINT ? "SIGINT: stopping" : "SIGTERM: stopping");
+        instrument.StopLog();
         server->Stop();
       }
     });

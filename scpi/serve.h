@@ -26,8 +26,9 @@ struct ParsedListen {
 };
 ParsedListen ParseListen(const std::string& text);
 
-// kx7312ctl serve [--listen ADDR:PORT]: `options.words` starts with
-// "serve". One start-up, then the server until SIGINT or SIGTERM. The bound
+// kx7312ctl serve [--listen ADDR:PORT] [--log-folder DIR]: `options.words`
+// starts with "serve"; LOG:STARt's files go into DIR (by default the working
+// folder). One start-up, then the server until SIGINT or SIGTERM. The bound
 // address goes to `out` as "listening on ADDR:PORT"; the log to `err`.
 int Serve(const ctl::CtlOptions& options, std::ostream& out, std::ostream& err);
 

@@ -45,6 +45,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
   void Start() { Read(); }
 
   void Close() {
+    // A log it started outlives it, but its errors have nowhere to go.
+    server_.instrument_.Forget(client_);
     asio::error_code ignored;
     socket_.shutdown(tcp::socket::shutdown_both, ignored);
     socket_.close(ignored);

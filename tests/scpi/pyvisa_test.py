@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
 """kx7312ctl serve driven by PyVISA with its pure-Python backend, as a lab's
 test bench drives its instruments: *IDN?, a DAC load read back on the ADC,
-a capture as an IEEE 488.2 block, the error queue after bad commands.
+a capture as an IEEE 488.2 block, the error queue after bad commands, a
+log in the background read back with the csv module.
 
 Usage: pyvisa_test.py PATH/TO/kx7312ctl. Exits 77 (skipped) when pyvisa or
 pyvisa-py is not installed.
 """
+import csv
 import json
 import os
 import select
@@ -13,6 +15,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 try:
@@ -117,6 +120,28 @@ class PyVisaTest(unittest.TestCase):
         self.assertEqual(errors[3], '0,"No error"')
         # The connection is still there and the board untouched by them.
         self.assertEqual(self.inst.query("DAC:WORD?"), words)
+
+    def test_a_log_in_the_background(self):
+        # A name in the server's working folder, its log folder by default.
+        path = os.path.join(self.folder.name, "pyvisa-log.csv")
+        self.inst.write("LOG:CHANnels 0,1")
+        self.inst.write('LOG:STARt "pyvisa-log.csv",0.01')
+        self.assertEqual(self.inst.query("SYST:ERR?"), '0,"No error"')
+        deadline = time.monotonic() + TIMEOUT_S
+        while int(self.inst.query("LOG:STATe?").split(",")[1]) < 3:
+            self.assertLess(time.monotonic(), deadline, "no rows")
+            time.sleep(0.01)
+        self.inst.write("LOG:STOP")
+        self.inst.write("LOG:CHANnels ALL")
+        running, rows, gaps = (int(field) for field in self.inst.query("LOG:STATe?").split(",")[:3])
+        self.assertEqual((running, gaps), (0, 0))
+        with open(path, newline="", encoding="ascii") as log:
+            self.assertTrue(log.readline().startswith("# kx7312-log "))
+            table = list(csv.DictReader(log))
+        self.assertEqual(len(table), rows)
+        self.assertEqual({row["status"] for row in table}, {"ok"})
+        self.assertEqual(list(table[0])[4:], ["ch0_code", "ch0_volts", "ch1_code", "ch1_volts"])
+        self.assertEqual(self.inst.query("SYST:ERR?"), '0,"No error"')
 
 
 if __name__ == "__main__":

@@ -26,11 +26,13 @@ constexpr int kTimeoutMs = 20000;
 }  // namespace
 
 ServerProcess::ServerProcess(const std::filesystem::path& folder,
-                             const std::vector<std::string>& args)
+                             const std::vector<std::string>& args,
+                             const std::vector<std::string>& serve_args)
     : folder_(folder) {
   std::vector<std::string> words = {KX7312CTL};
   words.insert(words.end(), args.begin(), args.end());
   words.insert(words.end(), {"serve", "--listen", "127.0.0.1:0"});
+  words.insert(words.end(), serve_args.begin(), serve_args.end());
   std::vector<char*> argv;
   argv.reserve(words.size() + 1);
   for (std::string& word : words) {

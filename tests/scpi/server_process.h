@@ -8,13 +8,14 @@
 
 namespace kx::scpi::testing {
 
-// `kx7312ctl serve --listen 127.0.0.1:0 ARGS` as a child process, in
+// `kx7312ctl ARGS serve --listen 127.0.0.1:0 SERVE_ARGS` as a child process, in
 // `folder`, its log in `folder`/server.log. The constructor waits for the
 // "listening on" line and takes the port from it; the destructor ends the
 // server with SIGKILL if it is still running.
 class ServerProcess {
  public:
-  ServerProcess(const std::filesystem::path& folder, const std::vector<std::string>& args);
+  ServerProcess(const std::filesystem::path& folder, const std::vector<std::string>& args,
+                const std::vector<std::string>& serve_args = {});
   ~ServerProcess();
   ServerProcess(const ServerProcess&) = delete;
   ServerProcess& operator=(const ServerProcess&) = delete;

@@ -251,6 +251,8 @@ TEST(ScpiServerTest, BadServeUsageStopsBeforeTheBoardWithStatus2) {
       {{"serve", "--listen", "300.1.1.1:5025"}, "is no IP address"},
       {{"serve", "--port", "5025"}, "unexpected \"--port\""},
       {{"serve", "--listen"}, "unexpected \"--listen\""},
+      {{"serve", "--log-folder", "no such folder"}, "--log-folder \"no such folder\" is no folder"},
+      {{"serve", "--log-folder"}, "unexpected \"--log-folder\""},
       {{"--json", "serve"}, "--json has no meaning"},
   };
   for (const Usage& usage : cases) {
