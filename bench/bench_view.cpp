@@ -41,24 +41,28 @@ std::string SineCapture() {
   return kx::adc::AllChannelsFileText(sets);
 }
 
-void BM_OpenAndDrawAllSixteenChannels(benchmark::State& state) {
-  const std::filesystem::path path =
-      std::filesystem::temp_directory_path() / "kx_bench_view_capture.txt";
-  std::ofstream(path, std::ios::binary) << SineCapture();
+// Opens `text` as a file and renders the plot with all its series, as the
+// screen would, once per iteration.
+void OpenAndDraw(benchmark::State& state, const std::string& name, const std::string& text) {
+  const std::filesystem::path path = std::filesystem::temp_directory_path() / name;
+  std::ofstream(path, std::ios::binary) << text;
   kx::view::ViewerWindow window;
   window.show();
   QApplication::processEvents();
   auto* view = window.findChild<QChartView*>(QStringLiteral("timeView"));
   for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
     if (!window.OpenFile(QString::fromStdString(path.string()))) {
-      state.SkipWithError("the capture did not open");
+      state.SkipWithError("the file did not open");
       break;
     }
-    // Renders the plot with its sixteen series, as the screen would.
     const QPixmap drawn = view->grab();
     benchmark::DoNotOptimize(drawn.cacheKey());
   }
   std::filesystem::remove(path);
+}
+
+void BM_OpenAndDrawAllSixteenChannels(benchmark::State& state) {
+  OpenAndDraw(state, "kx_bench_view_capture.txt", SineCapture());
 }
 BENCHMARK(BM_OpenAndDrawAllSixteenChannels)->Unit(benchmark::kMillisecond);
 
@@ -105,22 +109,7 @@ void BM_ReadTenHourLog(benchmark::State& state) {
 BENCHMARK(BM_ReadTenHourLog)->Unit(benchmark::kMillisecond);
 
 void BM_OpenAndDrawTenHourLog(benchmark::State& state) {
-  const std::filesystem::path path =
-      std::filesystem::temp_directory_path() / "kx_bench_view_log.csv";
-  std::ofstream(path, std::ios::binary) << TenHourLog();
-  kx::view::ViewerWindow window;
-  window.show();
-  QApplication::processEvents();
-  auto* view = window.findChild<QChartView*>(QStringLiteral("timeView"));
-  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
-    if (!window.OpenFile(QString::fromStdString(path.string()))) {
-      state.SkipWithError("the log did not open");
-      break;
-    }
-    const QPixmap drawn = view->grab();
-    benchmark::DoNotOptimize(drawn.cacheKey());
-  }
-  std::filesystem::remove(path);
+  OpenAndDraw(state, "kx_bench_view_log.csv", TenHourLog());
 }
 BENCHMARK(BM_OpenAndDrawTenHourLog)->Unit(benchmark::kMillisecond);
 

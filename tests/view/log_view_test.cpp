@@ -27,6 +27,7 @@
 #include "support/temp_folder.h"
 #include "view/log_plot.h"
 #include "view/viewer_window.h"
+#include "view/window_fixture.h"
 
 namespace kx::view {
 namespace {
@@ -50,26 +51,8 @@ void Append(const QString& path, const std::string& text) {
   out << text;
 }
 
-class LogViewTest : public ::testing::Test {
+class LogViewTest : public ViewerWindowFixture {
  protected:
-  LogViewTest() {
-    window_.show();
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(&window_));
-  }
-
-  template <typename T>
-  T* Find(const char* name) {
-    T* widget = window_.findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(widget, nullptr) << name;
-    return widget;
-  }
-
-  QString Write(const std::string& name, const std::string& text) {
-    const std::string path = folder_.File(name);
-    testing::WriteBytes(path, text);
-    return QString::fromStdString(path);
-  }
-
   // The x of every point of a channel's lines, one list per line.
   std::vector<std::vector<double>> Runs(int channel) {
     std::vector<std::vector<double>> runs;
@@ -81,9 +64,6 @@ class LogViewTest : public ::testing::Test {
     }
     return runs;
   }
-
-  testing::TempFolder folder_;
-  ViewerWindow window_;
 };
 
 TEST_F(LogViewTest, ALogIsDrawnAgainstTimeWithABreakAtTheGap) {

@@ -24,6 +24,7 @@
 #include "adc/capture_metadata.h"
 #include "adc/sample_file.h"
 #include "support/temp_folder.h"
+#include "view/window_fixture.h"
 
 namespace kx::view {
 namespace {
@@ -50,32 +51,11 @@ std::string Channel0File() {
   return adc::Channel0FileText(replies);
 }
 
-class ViewerWindowTest : public ::testing::Test {
+class ViewerWindowTest : public ViewerWindowFixture {
  protected:
-  ViewerWindowTest() {
-    window_.show();
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(&window_));
-  }
-
-  template <typename T>
-  T* Find(const char* name) {
-    T* widget = window_.findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(widget, nullptr) << name;
-    return widget;
-  }
-
-  QString Write(const std::string& name, const std::string& text) {
-    const std::string path = folder_.File(name);
-    testing::WriteBytes(path, text);
-    return QString::fromStdString(path);
-  }
-
   void Click(QWidget* widget) {
     QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
   }
-
-  testing::TempFolder folder_;
-  ViewerWindow window_;
 };
 
 TEST_F(ViewerWindowTest, OpensBothKindsOfCapture) {
