@@ -62,6 +62,25 @@ case "${1:-}" in
     ;;
   *)
     prepare 30
-    exec wine "$@"
+    # Wine's loader now and then fails to start a program under load
+    # ("ShellExecuteEx failed: Internal error") before it has run a line;
+    # such a start is tried again, up to three times in all. The program's
+    # standard error is passed on when it ends, so that the loader's message
+    # can be recognised; its standard output streams as it comes.
+    err=$(mktemp "${TMPDIR:-/tmp}/wine-run.XXXXXX")
+    trap 'rm -f "$err"' EXIT
+    tries=1
+    while :; do
+      status=0
+      wine "$@" 2>"$err" || status=$?
+      if [ "$status" -ne 0 ] && [ "$tries" -lt 3 ] &&
+        grep -q '^ShellExecuteEx failed: Internal error' "$err"; then
+        tries=$((tries + 1))
+        sleep 1
+        continue
+      fi
+      cat "$err" >&2
+      exit "$status"
+    done
     ;;
 esac
