@@ -11,6 +11,7 @@
 #include <variant>
 
 #include "adc/reference_entry.h"
+#include "ctl/log_values.h"
 #include "ctl/overloaded.h"
 #include "dac/hex_entry.h"
 #include "fuzz_check.h"
@@ -51,6 +52,7 @@ std::string_view ExpectedName(const Action& action) {
           [](const AdcCapture& capture) -> std::string_view {
             return capture.channel0 ? "adc capture-channel0" : "adc capture";
           },
+          [](const AdcLog&) -> std::string_view { return "adc log"; },
       },
       action);
 }
@@ -132,6 +134,28 @@ void CheckAction(const AdcCapture& capture, const Edition&) {
           "adc capture: the file name holds no control characters");
 }
 
+void CheckAction(const AdcLog& log, const Edition& edition) {
+  Require(!log.file.empty(), "adc log: the file name is not empty");
+  Require(std::none_of(log.file.begin(), log.file.end(), IsControl),
+          "adc log: the file name holds no control characters");
+  Require(log.every >= ShortestInterval && log.every <= LongestInterval,
+          "adc log: the interval is 1 ms to 24 h");
+  Require(!log.duration ||
+              (*log.duration > std::chrono::nanoseconds::zero() && *log.duration <= LongestRun),
+          "adc log: a duration is above 0 and at most ten years");
+  Require(log.average >= 1 && log.average <= LargestAverage, "adc log: 1 to 100000 reads a row");
+  std::array<bool, 16> seen{};
+  Require(!log.channels.empty(), "adc log: at least one channel");
+  for (const int channel : log.channels) {
+    Require(channel >= 0 && channel < 16, "adc log: a channel is 0 to 15");
+    Require(!seen[static_cast<std::size_t>(channel)], "adc log: each channel once");
+    seen[static_cast<std::size_t>(channel)] = true;
+  }
+  Require(edition.HasVolts() || log.reference == "2.50",
+          "adc log: no reference where the edition has none");
+  Require(IsTwoDecimalText(log.reference), "adc log: the reference has two decimals");
+}
+
 }  // namespace
 
 bool IsTwoDecimalText(const std::string& text) {
@@ -195,6 +219,12 @@ std::string Describe(const Command& command) {
           [&text](const AdcCapture& capture) {
             text += fmt::format("{} {}", capture.file.size(), capture.channel0);
             text += capture.file;
+          },
+          [&text](const AdcLog& log) {
+            text +=
+                fmt::format("{} {} {} {} {} {} {} {} {}", log.file.size(), log.every.count(),
+                            log.duration ? log.duration->count() : -1, fmt::join(log.channels, ","),
+                            log.average, log.reference, log.overwrite, log.quiet, log.file);
           },
       },
       command.action);
