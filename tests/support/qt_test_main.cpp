@@ -15,6 +15,8 @@ void QuietHandler(QtMsgType type, const QMessageLogContext& context, const QStri
 
 }  // namespace
 
+// Every Qt test (the panel's, the viewer's) runs on real widgets of one
+// application, drawn offscreen unless a display is asked for.
 int main(int argc, char** argv) {
   qInstallMessageHandler(QuietHandler);
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
