@@ -3,13 +3,12 @@
 #include <fmt/format.h>
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
 
 #include "board/bounded_file.h"
+#include "board/number_text.h"
 
 namespace kx::analysis {
 namespace {
@@ -39,25 +38,6 @@ std::vector<std::string_view> Fields(std::string_view line) {
   }
 }
 
-std::optional<double> Decimal(std::string_view text) {
-  double value = 0.0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || error != std::errc{} || end != text.data() + text.size() ||
-      !std::isfinite(value)) {
-    return std::nullopt;
-  }
-  return value;
-}
-
-std::optional<int> Whole(std::string_view text) {
-  int value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || error != std::errc{} || end != text.data() + text.size()) {
-    return std::nullopt;
-  }
-  return value;
-}
-
 // The figures of one channel from its fields; `codes` says whether they are
 // the code columns (whole codes, averages with decimals) or volts.
 std::string ReadFigures(const logger::LogLayout& layout, const std::vector<std::string>& names,
@@ -67,7 +47,7 @@ std::string ReadFigures(const logger::LogLayout& layout, const std::vector<std::
     const std::string_view text = fields[first + i];
     const std::string& name = names[first + i];
     if (whole) {
-      const std::optional<int> code = Whole(text);
+      const std::optional<int> code = board::WholeNumberText(text);
       if (!code) {
         return fmt::format("{} is \"{}\", not a whole code", name, text);
       }
@@ -78,7 +58,7 @@ std::string ReadFigures(const logger::LogLayout& layout, const std::vector<std::
       value = *code;
       return {};
     }
-    const std::optional<double> decimal = Decimal(text);
+    const std::optional<double> decimal = board::FiniteNumberText(text);
     if (!decimal) {
       return fmt::format("{} is \"{}\", not a number", name, text);
     }
@@ -114,7 +94,7 @@ std::string ReadRow(const LogData& log, const std::vector<std::string>& names,
       row.time_utc.back() != 'Z') {
     return fmt::format("time_utc is \"{}\", not an ISO 8601 UTC time", fields[0]);
   }
-  const std::optional<double> seconds = Decimal(fields[1]);
+  const std::optional<double> seconds = board::FiniteNumberText(fields[1]);
   if (!seconds || *seconds < 0.0) {
     return fmt::format("seconds is \"{}\", not a number of seconds", fields[1]);
   }
@@ -124,7 +104,7 @@ std::string ReadRow(const LogData& log, const std::vector<std::string>& names,
     return fmt::format("status is \"{}\", not \"ok\" or \"gap\"", fields[2]);
   }
   if (gap) {
-    const std::optional<int> status = Whole(fields[3]);
+    const std::optional<int> status = board::WholeNumberText(fields[3]);
     if (!status) {
       return fmt::format("a gap row's link_status is \"{}\", not a status number", fields[3]);
     }

@@ -4,10 +4,10 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cmath>
 
 #include "adc/adc_control_word.h"
+#include "board/number_text.h"
 
 namespace kx::ctl {
 namespace {
@@ -21,15 +21,6 @@ struct Unit {
 constexpr std::array<Unit, 5> Units = {
     {{"ms", 1e-3}, {"s", 1.0}, {"m", 60.0}, {"h", 3600.0}, {"d", 86400.0}}};
 
-std::optional<int> WholeNumber(std::string_view text) {
-  int value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || error != std::errc{} || end != text.data() + text.size()) {
-    return std::nullopt;
-  }
-  return value;
-}
-
 }  // namespace
 
 DurationValue ParseDuration(std::string_view text) {
@@ -42,15 +33,13 @@ DurationValue ParseDuration(std::string_view text) {
       break;
     }
   }
-  double value = 0.0;
-  const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
-  if (number.empty() || error != std::errc{} || end != number.data() + number.size() ||
-      !std::isfinite(value)) {
+  const std::optional<double> value = board::FiniteNumberText(number);
+  if (!value) {
     return {std::nullopt, fmt::format("\"{}\" is not a time: seconds, or a number with ms, s, m, "
                                       "h or d",
                                       text)};
   }
-  const double seconds = value * scale;
+  const double seconds = *value * scale;
   if (!(seconds > 0.0)) {
     return {std::nullopt, fmt::format("\"{}\" is not a time after 0", text)};
   }
@@ -79,9 +68,9 @@ ChannelListValue ParseChannelList(std::string_view text) {
     const std::size_t comma = rest.find(',');
     const std::string_view item = rest.substr(0, comma);
     const std::size_t dash = item.find('-');
-    const std::optional<int> first = WholeNumber(item.substr(0, dash));
+    const std::optional<int> first = board::WholeNumberText(item.substr(0, dash));
     const std::optional<int> last =
-        dash == std::string_view::npos ? first : WholeNumber(item.substr(dash + 1));
+        dash == std::string_view::npos ? first : board::WholeNumberText(item.substr(dash + 1));
     if (!first || !last || *first < 0 || *last >= adc::AdcChannels || *first > *last) {
       return fail(fmt::format("\"{}\" in \"{}\" is not a channel 0-15 or a range such as 8-11",
                               item, text));
