@@ -116,9 +116,28 @@ SampleFileWriter::~SampleFileWriter() {
   if (descriptor_ >= 0) {
     platform::Close(descriptor_);
   }
+  ReleaseTarget();
   if (!temporary_.empty()) {
     std::error_code ignored;
     fs::remove(temporary_, ignored);
+  }
+}
+
+std::optional<std::string> SampleFileWriter::HoldTarget() {
+  if (target_lock_ >= 0) {
+    return std::nullopt;
+  }
+  std::error_code error;
+  target_lock_ = platform::LockExisting(target_, error);
+  if (error) {
+    return Failure("a data logger is writing it now");
+  }
+  return std::nullopt;
+}
+
+void SampleFileWriter::ReleaseTarget() {
+  if (target_lock_ >= 0) {
+    platform::Close(std::exchange(target_lock_, -1));
   }
 }
 
@@ -153,6 +172,11 @@ std::optional<std::string> SampleFileWriter::Prepare() {
   }
   if (existing_.exists && !existing_.writable) {
     return Failure("the file is read-only");
+  }
+  if (existing_.exists) {
+    if (std::optional<std::string> busy = HoldTarget()) {
+      return busy;
+    }
   }
 
   const fs::path folder = target_.parent_path();
@@ -195,9 +219,14 @@ std::optional<std::string> SampleFileWriter::Save(std::string_view contents) {
   if (!error) {
     error = closed;
   }
+  // A log may have been started on the name since it was looked at.
   if (!error && !in_place) {
+    if (std::optional<std::string> busy = HoldTarget()) {
+      return busy;  // the destructor removes the temporary file
+    }
     error = platform::RenameOver(temporary_, target_);
   }
+  ReleaseTarget();
   if (error) {
     if (in_place) {
       return fmt::format(

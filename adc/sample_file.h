@@ -68,12 +68,17 @@ class SampleFileWriter {
 
  private:
   std::string Failure(const std::string& reason) const;
+  // Takes the target's lock unless held already; the message when a data
+  // logger is writing the target.
+  std::optional<std::string> HoldTarget();
+  void ReleaseTarget();
 
   std::string path_;
   std::filesystem::path target_;     // path_ with every link followed
   std::filesystem::path temporary_;  // empty when writing in place
   platform::FileFacts existing_;
   int descriptor_ = -1;
+  int target_lock_ = -1;  // holds the target's lock until it is replaced
   bool prepared_ = false;
 };
 

@@ -39,6 +39,13 @@ int CreateNew(const std::filesystem::path& path, std::error_code& error);
 // An existing file opened for writing, its contents left as they are.
 int OpenExisting(const std::filesystem::path& path, std::error_code& error);
 
+// Takes the lock a data logger holds on its file, so that a capture never
+// replaces a log that is being written. The descriptor that holds it, or -1:
+// with resource_unavailable_try_again while another program holds it, and
+// with no error when there is no file to lock (or the platform keeps a
+// written file from being replaced by itself).
+int LockExisting(const std::filesystem::path& path, std::error_code& error);
+
 std::error_code WriteAll(int descriptor, std::string_view bytes);
 std::error_code TruncateToZero(int descriptor);
 // Returns once the file's data is on the disk.

@@ -1,5 +1,6 @@
 // The capture file's system calls on Linux and other POSIX systems.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -53,6 +54,27 @@ int OpenExisting(const std::filesystem::path& path, std::error_code& error) {
   // O_TRUNC: nothing changes until the samples are there to be written.
   const int descriptor = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
   error = descriptor < 0 ? LastError() : std::error_code{};
+  return descriptor;
+}
+
+int LockExisting(const std::filesystem::path& path, std::error_code& error) {
+  error.clear();
+  // O_NONBLOCK: the path was a regular file when it was looked at, but a
+  // FIFO put in its place must not make the open wait.
+  int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (descriptor < 0) {
+    descriptor = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  }
+  if (descriptor < 0) {
+    return -1;
+  }
+  if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EWOULDBLOCK) {
+      error = std::make_error_code(std::errc::resource_unavailable_try_again);
+    }
+    ::close(descriptor);
+    return -1;
+  }
   return descriptor;
 }
 

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdint>
 #include <system_error>
 
 #ifdef _WIN32
@@ -67,6 +68,9 @@ BoundedFileText ReadRegularFile(const std::string& path, std::size_t limit) {
   if (status.type() != fs::file_type::regular) {
     return Refused(FileReadProblem::CannotOpen, "it is not a regular file");
   }
+  if (const std::uintmax_t size = fs::file_size(path, ec); !ec && size > limit) {
+    return Refused(FileReadProblem::TooLarge, {});
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     return Refused(FileReadProblem::CannotOpen, ErrnoText(errno != 0 ? errno : EIO));
@@ -130,6 +134,11 @@ BoundedFileText ReadRegularFile(const std::string& path, std::size_t limit) {
   }
   if (!S_ISREG(opened.st_mode)) {
     return Refused(FileReadProblem::CannotOpen, NotRegular(opened.st_mode));
+  }
+  // Refused by its size before a byte is read: a file far too large costs
+  // nothing. One that grows while it is read is still stopped by the read.
+  if (static_cast<std::uintmax_t>(opened.st_size) > limit) {
+    return Refused(FileReadProblem::TooLarge, {});
   }
   return ReadBounded(limit, [&file](char* data, std::size_t size, std::size_t& got) {
     while (true) {

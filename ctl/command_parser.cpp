@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
@@ -64,6 +65,14 @@ std::string Capped(std::string_view word) {
 std::string Quote(std::string_view word) {
   return fmt::format("\"{}\"", Capped(word));
 }
+
+// The longest path and the longest name in a folder that the system takes.
+#ifdef _WIN32
+constexpr std::size_t LongestPath = 32767;
+#else
+constexpr std::size_t LongestPath = PATH_MAX - 1;
+#endif
+constexpr std::size_t LongestFileName = 255;
 
 // Paths are quoted whole: a cut one would not say which file was meant.
 std::string QuotePath(std::string_view path) {
@@ -267,6 +276,18 @@ void CheckVolts(const std::string& word) {
 void CheckFileName(const std::string& file) {
   if (file.empty()) {
     Refuse("the FILE name is empty");
+  }
+  // The system would refuse these only once the board is started, and the
+  // message would echo the whole name.
+  if (file.size() > LongestPath) {
+    Refuse(fmt::format("the FILE name {} is longer than the system takes ({} bytes)", Quote(file),
+                       LongestPath));
+  }
+  for (const std::filesystem::path& part : std::filesystem::path(file)) {
+    if (part.native().size() > LongestFileName) {
+      Refuse(fmt::format("the FILE name {} has a part longer than the system takes ({} bytes)",
+                         Quote(file), LongestFileName));
+    }
   }
   const auto control = std::find_if(file.begin(), file.end(), IsControl);
   if (control != file.end()) {

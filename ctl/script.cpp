@@ -185,6 +185,10 @@ LineWords SplitScriptLine(std::string_view line) {
     if (at == line.size() || line[at] == '#') {
       return split;
     }
+    if (split.words.size() == MostWordsOnALine) {
+      return {{},
+              fmt::format("more than {} words: a script line holds one command", MostWordsOnALine)};
+    }
     if (line[at] == '"') {
       const std::size_t close = line.find('"', at + 1);
       if (close == std::string_view::npos) {

@@ -18,6 +18,11 @@ namespace kx::ctl {
 // 10,000-line script is a few hundred kilobytes.
 inline constexpr std::size_t LargestScript = std::size_t{64} * 1024 * 1024;
 
+// A script line holds one command, and the longest (a load of all sixteen
+// DAC channels with its options) has about twenty words: a line with more is
+// refused at this many, before the rest of it is split.
+inline constexpr std::size_t MostWordsOnALine = 64;
+
 // The name standard input goes by in messages.
 inline constexpr const char* StandardInputName = "<stdin>";
 

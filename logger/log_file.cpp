@@ -2,79 +2,103 @@
 
 #include <fmt/format.h>
 
-#include <cerrno>
-#include <filesystem>
 #include <system_error>
 #include <utility>
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
+#include "logger/log_file_platform.h"
 
 namespace kx::logger {
 namespace {
 
-std::string SystemReason(int error) {
-  return std::generic_category().message(error);
-}
-
-// Cuts the file back to `size` bytes through its open handle.
-void CutBack(std::FILE* file, std::uintmax_t size) {
-#ifdef _WIN32
-  (void)_chsize_s(_fileno(file), static_cast<long long>(size));
-#else
-  (void)ftruncate(fileno(file), static_cast<off_t>(size));
-#endif
-  (void)std::fseek(file, 0, SEEK_END);
+LogFile::Opened Refusal(const std::string& shown, const platform::Opening& opening,
+                        std::string_view overwrite_hint) {
+  if (opening.exists) {
+    return {nullptr,
+            fmt::format("{} exists already: choose another file or {}", shown, overwrite_hint),
+            true};
+  }
+  return {nullptr, fmt::format("{} could not be created: {}", shown, opening.refusal), false};
 }
 
 }  // namespace
 
+std::optional<LogFolder> LogFolder::Open(const std::filesystem::path& path, std::string& error) {
+  std::error_code failure;
+  const int descriptor = platform::OpenFolder(path, failure);
+  if (failure) {
+    error =
+        fmt::format("the log folder \"{}\" cannot be opened: {}", path.string(), failure.message());
+    return std::nullopt;
+  }
+  return LogFolder(descriptor, path);
+}
+
+LogFolder::LogFolder(LogFolder&& other) noexcept
+    : descriptor_(std::exchange(other.descriptor_, -1)), path_(std::move(other.path_)) {}
+
+LogFolder& LogFolder::operator=(LogFolder&& other) noexcept {
+  if (this != &other) {
+    platform::CloseFolder(descriptor_);
+    descriptor_ = std::exchange(other.descriptor_, -1);
+    path_ = std::move(other.path_);
+  }
+  return *this;
+}
+
+LogFolder::~LogFolder() {
+  platform::CloseFolder(descriptor_);
+}
+
+std::string LogFolder::Shown(const std::string& name) const {
+  return path_.empty() || path_ == "." ? name : (path_ / name).string();
+}
+
 LogFile::Opened LogFile::Create(const std::string& path, bool overwrite) {
-  std::error_code ec;
-  if (!overwrite && std::filesystem::exists(path, ec)) {
-    return {nullptr,
-            fmt::format("{} exists already: choose another file or add --overwrite", path)};
+  const platform::Opening opening = platform::OpenFollowing(path, overwrite);
+  if (opening.descriptor < 0) {
+    return Refusal(path, opening, "add --overwrite");
   }
-  errno = 0;
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) {
-    return {nullptr, fmt::format("{} could not be created: {}", path, SystemReason(errno))};
+  return {std::unique_ptr<LogFile>(new LogFile(opening.descriptor, path)), {}};
+}
+
+LogFile::Opened LogFile::CreateIn(const LogFolder& folder, const std::string& name,
+                                  bool overwrite) {
+  const std::string shown = folder.Shown(name);
+  const platform::Opening opening =
+      platform::OpenBeneath(folder.descriptor_, folder.path_, name, overwrite);
+  if (opening.descriptor < 0) {
+    return Refusal(shown, opening, "turn overwriting on");
   }
-  // Unbuffered: every line goes to the system in one write when appended,
-  // and a failed one leaves nothing behind in a buffer.
-  std::setvbuf(file, nullptr, _IONBF, 0);
-  return {std::unique_ptr<LogFile>(new LogFile(file, path)), {}};
+  return {std::unique_ptr<LogFile>(new LogFile(opening.descriptor, shown)), {}};
 }
 
 LogFile::~LogFile() {
-  if (file_ != nullptr) {
-    std::fclose(file_);
+  if (descriptor_ >= 0) {
+    (void)platform::Close(descriptor_);
   }
 }
 
 std::optional<std::string> LogFile::Append(std::string_view lines) {
-  if (file_ == nullptr) {
+  if (descriptor_ < 0) {
     return fmt::format("{} is closed", path_);
   }
-  errno = 0;
-  const std::size_t written = std::fwrite(lines.data(), 1, lines.size(), file_);
-  if (written == lines.size() && std::fflush(file_) == 0) {
+  // Unbuffered: every line goes to the system in one write when appended,
+  // and a failed one leaves nothing behind in a buffer.
+  const std::error_code error = platform::WriteAll(descriptor_, lines);
+  if (!error) {
     whole_size_ += lines.size();
     return std::nullopt;
   }
-  const int error = errno != 0 ? errno : EIO;
-  std::clearerr(file_);
-  CutBack(file_, whole_size_);
-  return fmt::format("{} could not be written: {}", path_, SystemReason(error));
+  platform::CutBack(descriptor_, whole_size_);
+  return fmt::format("{} could not be written: {}", path_, error.message());
 }
 
 std::optional<std::string> LogFile::Close() {
-  std::FILE* file = std::exchange(file_, nullptr);
-  if (file != nullptr && std::fclose(file) != 0) {
-    return fmt::format("{} could not be closed: {}", path_, SystemReason(errno));
+  const int descriptor = std::exchange(descriptor_, -1);
+  if (descriptor >= 0) {
+    if (const std::error_code error = platform::Close(descriptor)) {
+      return fmt::format("{} could not be closed: {}", path_, error.message());
+    }
   }
   return std::nullopt;
 }

@@ -18,15 +18,12 @@ BackgroundLog::~BackgroundLog() {
 }
 
 std::optional<std::string> BackgroundLog::Start(ctl::Session& session, const ctl::AdcLog& log,
+                                                std::unique_ptr<logger::LogFile> file,
                                                 Failed failed) {
   if (Running()) {
     return "a log is running already";
   }
-  logger::LogFile::Opened opened = logger::LogFile::Create(log.file, log.overwrite);
-  if (!opened.file) {
-    return opened.error;
-  }
-  file_ = std::move(opened.file);
+  file_ = std::move(file);
   source_ = std::make_unique<ctl::LogSource>(session, log.reference);
   logger_ = std::make_unique<logger::DataLogger>(
       ctl::LogLayoutOf(session.Board().edition(), session.Board().Adc().Configuration(), log),

@@ -55,10 +55,11 @@ class BackgroundLog {
   BackgroundLog(const BackgroundLog&) = delete;
   BackgroundLog& operator=(const BackgroundLog&) = delete;
 
-  // Creates the file, writes its first lines and schedules the first row.
-  // The reason when the file could not be created or written; nothing runs
-  // then. `session` must outlive the log (Stop it before replacing it).
-  std::optional<std::string> Start(ctl::Session& session, const ctl::AdcLog& log, Failed failed);
+  // Writes the first lines to `file` (opened for `log.file`) and schedules
+  // the first row. The reason when the file could not be written; nothing
+  // runs then. `session` must outlive the log (Stop it before replacing it).
+  std::optional<std::string> Start(ctl::Session& session, const ctl::AdcLog& log,
+                                   std::unique_ptr<logger::LogFile> file, Failed failed);
   // Ends a running log with its file complete and closed.
   void Stop();
 

@@ -810,17 +810,26 @@ std::optional<Error> Instrument::StartLog(ctl::AdcLog log, Client& client) {
     return MakeError(InitIgnored, fmt::format("a log to {} is running; LOG:STOP ends it",
                                               background_log_->State().file));
   }
-  if (!log_folder_.empty()) {
-    log.file = (log_folder_ / log.file).string();
+  if (!log_folder_) {
+    if (std::optional<std::string> error = SetLogFolder({})) {
+      return MakeError(FileNameError, *error);
+    }
   }
+  const std::string name = log.file;
+  log.file = log_folder_->Shown(name);
   log.channels = log_settings_.channels;
   log.average = log_settings_.average;
   log.overwrite = log_settings_.overwrite;
   if (edition_.HasVolts()) {
     log.reference = log_settings_.reference;
   }
-  const std::optional<std::string> error =
-      background_log_->Start(*session_, log, [this](const std::string& reason) {
+  logger::LogFile::Opened opened = logger::LogFile::CreateIn(*log_folder_, name, log.overwrite);
+  if (!opened.file) {
+    return MakeError(FileNameError,
+                     opened.exists ? opened.error + " (LOG:OVERwrite ON)" : opened.error);
+  }
+  const std::optional<std::string> error = background_log_->Start(
+      *session_, log, std::move(opened.file), [this](const std::string& reason) {
         if (log_client_ != nullptr) {
           Refuse(*log_client_, MakeError(MassStorageError, reason));
         }
@@ -830,6 +839,17 @@ std::optional<Error> Instrument::StartLog(ctl::AdcLog log, Client& client) {
     return MakeError(FileNameError, *error);
   }
   log_client_ = &client;
+  return std::nullopt;
+}
+
+std::optional<std::string> Instrument::SetLogFolder(const std::filesystem::path& folder) {
+  std::string error;
+  std::optional<logger::LogFolder> opened =
+      logger::LogFolder::Open(folder.empty() ? std::filesystem::path(".") : folder, error);
+  if (!opened) {
+    return error;
+  }
+  log_folder_ = std::move(opened);
   return std::nullopt;
 }
 

@@ -58,8 +58,10 @@ class Instrument {
   // The timer that wakes a background log, and its clock (the machine's
   // unless given). Without a timer LOG:STARt is refused.
   void UseLogTimer(LogTimer& timer, logger::LogClock* clock = nullptr);
-  // Where LOG:STARt's file names lead: the working folder unless set.
-  void SetLogFolder(std::filesystem::path folder) { log_folder_ = std::move(folder); }
+  // Where LOG:STARt's file names lead: the working folder unless set. The
+  // folder is opened now, and names never lead out of it; the reason when it
+  // cannot be opened.
+  std::optional<std::string> SetLogFolder(const std::filesystem::path& folder);
 
   // The program's start-up on a new session; also what *RST does.
   ctl::Outcome StartUp();
@@ -101,7 +103,7 @@ class Instrument {
   std::unique_ptr<ctl::Session> session_;
   bool auto_pulse_ = true;  // DAC:LOAD:PULSe, the LDAC pulse after a load
   LogSettings log_settings_;
-  std::filesystem::path log_folder_;
+  std::optional<logger::LogFolder> log_folder_;
   logger::SystemLogClock system_clock_;
   // Declared after the session, so that it ends first.
   std::unique_ptr<BackgroundLog> background_log_;

@@ -103,7 +103,10 @@ int Serve(const ctl::CtlOptions& options, std::ostream& out, std::ostream& err) 
     }
 
     instrument.UseLogTimer(log_timer);
-    instrument.SetLogFolder(log_folder);
+    if (const std::optional<std::string> error = instrument.SetLogFolder(log_folder)) {
+      err << "kx7312ctl: serve: " << *error << "\n";
+      return ctl::ExitFailure;
+    }
     std::unique_ptr<Server> server;
     try {
       server = std::make_unique<Server>(

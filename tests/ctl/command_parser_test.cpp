@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <iterator>
 #include <sstream>
 #include <string>
@@ -258,6 +259,13 @@ TEST(CommandParserTest, FileNamesWithControlCharactersAreRefused) {
        R"(adc capture: the FILE name "del\x7F" holds the control character \x7F)"},
       {{"script", "run\r.txt"},
        R"(script: the FILE name "run\x0D.txt" holds the control character \x0D)"},
+      // Too long for the system: refused before start-up, and not echoed whole.
+      {{"adc", "capture", std::string(5000, 'a')},
+       "adc capture: the FILE name \"" + std::string(40, 'a') +
+           "...\" is longer than the system takes (" + std::to_string(PATH_MAX - 1) + " bytes)"},
+      {{"adc", "log", "d/" + std::string(300, 'b'), "--every", "1s"},
+       "adc log: the FILE name \"d/" + std::string(38, 'b') +
+           "...\" has a part longer than the system takes (255 bytes)"},
   };
   for (const Case& c : cases) {
     const ParseResult result = ParseCommands(c.words, Source{}, Version2Edition);

@@ -100,6 +100,10 @@ INSTANTIATE_TEST_SUITE_P(
                       R"(s.txt:2: one command per line; "adc read" starts a second)"},
         ScriptRefusal{"script other.txt\n", "s.txt:1: script: a script cannot run another script"},
         ScriptRefusal{"\n\nadc capture \"x\n", "s.txt:3: a quote is not closed"},
+        ScriptRefusal{"adc read\nx x x x x x x x x x x x x x x x x x x x x x x x x x x x x x x x x "
+                      "x x x x x x x x "
+                      "x x x x x x x x x x x x x x x x x x x x x x x x x x x\n",
+                      "s.txt:2: more than 64 words: a script line holds one command"},
         ScriptRefusal{"--json adc read\n",
                       R"(s.txt:1: unknown option "--json"; run with --help for the options)"}));
 

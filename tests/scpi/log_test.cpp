@@ -17,6 +17,7 @@
 #include "instrument_rig.h"
 #include "logger/log_format.h"
 #include "scpi/background_log.h"
+#include "support/bad_log_files.h"
 #include "support/temp_folder.h"
 #include "support/trace_requests.h"
 
@@ -236,6 +237,29 @@ TEST(ScpiLogTest, MistakesAreQueuedAndStartNothing) {
   LogRig classic(ClassicEdition);
   classic.rig.Ask("LOG:REF 2.5");
   EXPECT_TRUE(classic.rig.NextError().starts_with("-221,\"Settings conflict")) << "classic";
+}
+
+// A client on the network writes only inside the log folder, whatever it
+// holds: each bad file is refused with -257 and nothing changes on the disk.
+TEST(ScpiLogTest, BadFilesAreRefusedAndNothingOutsideTheFolderChanges) {
+  for (const kx::testing::BadLogFile& bad : kx::testing::BadLogFiles()) {
+    SCOPED_TRACE(bad.what);
+    LogRig log;
+    const std::filesystem::path logs = log.folder.Path() / "logs";
+    const std::filesystem::path outside = log.folder.Path() / "outside";
+    std::filesystem::create_directories(logs);
+    std::filesystem::create_directories(outside);
+    bad.make(logs, outside);
+    ASSERT_FALSE(log.rig.instrument.SetLogFolder(logs));
+    const auto before = kx::testing::FolderContents(log.folder.Path());
+
+    log.rig.Ask(std::string("LOG:OVER ") + (bad.overwrite ? "ON" : "OFF") + ";:LOG:STAR \"" +
+                bad.name + "\",1");
+    const std::string error = log.rig.NextError();
+    EXPECT_TRUE(error.starts_with("-257,\"File name error; ")) << error;
+    EXPECT_FALSE(log.timer.Pending());
+    EXPECT_EQ(kx::testing::FolderContents(log.folder.Path()), before);
+  }
 }
 
 TEST(ScpiLogTest, OverwriteReplacesAnExistingFileOnlyWhenAsked) {
