@@ -17,7 +17,11 @@ LogFile::Opened Refusal(const std::string& shown, const platform::Opening& openi
             fmt::format("{} exists already: choose another file or {}", shown, overwrite_hint),
             true};
   }
-  return {nullptr, fmt::format("{} could not be created: {}", shown, opening.refusal), false};
+  return {
+      nullptr,
+      fmt::format("{} {}: {}", shown,
+                  opening.creating ? "could not be created" : "cannot be written", opening.refusal),
+      false};
 }
 
 }  // namespace

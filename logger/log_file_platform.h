@@ -20,6 +20,7 @@ namespace kx::logger::platform {
 struct Opening {
   int descriptor = -1;
   bool exists = false;
+  bool creating = false;  // the refusal came while creating a new file
   std::string refusal;
 };
 

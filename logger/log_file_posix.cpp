@@ -119,6 +119,7 @@ Opening OpenAt(int at, const char* name, bool follow_links, bool overwrite) {
     if (created.Get() < 0) {
       Opening opening = Refused(Reason(errno));
       opening.exists = errno == EEXIST;
+      opening.creating = true;
       return opening;
     }
     return Claim(created, false);
@@ -226,7 +227,9 @@ Opening OpenBeneath(int folder, const std::filesystem::path&, const std::string&
     parent.Reset(OpenBeneathByHand(folder, path, refusal));
 #endif
     if (parent.Get() < 0) {
-      return Refused(refusal.empty() ? Reason(errno) : refusal);
+      Opening opening = Refused(refusal.empty() ? Reason(errno) : refusal);
+      opening.creating = true;
+      return opening;
     }
   }
   if (parent.Get() < 0) {

@@ -64,6 +64,7 @@ Opening OpenFollowing(const fs::path& path, bool overwrite) {
         Refused(failure == EACCES ? "access is denied (another program may be writing it)"
                                   : std::generic_category().message(failure));
     opening.exists = failure == EEXIST;
+    opening.creating = !exists;
     return opening;
   }
   Opening opening;
