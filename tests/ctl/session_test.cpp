@@ -73,11 +73,12 @@ TEST(CtlDacTest, StoredWordsLiveForTheWholeCallAsThePanelsDo) {
   CtlRig rig;
   // Only DAC3, then only DAC5: DAC3's word goes out again with the second.
   ASSERT_EQ(rig.Run("dac load 3=7FF dac load 5=1FF"), ExitSuccess) << rig.err;
-  const std::string zero_low = "0xD9 0x00000000";
-  const std::string zero_high = "0xDA 0x00000000";
-  Words expected = {zero_low, zero_low, zero_low, "0xD9 0x0037FF00",
-                    zero_low, zero_low, zero_low, zero_low};
-  expected.insert(expected.end(), 8, zero_high);
+  // A slot never loaded holds its own channel's word with code 0.
+  Words expected = {"0xD9 0x00000000", "0xD9 0x00100000", "0xD9 0x00200000", "0xD9 0x0037FF00",
+                    "0xD9 0x00400000", "0xD9 0x00500000", "0xD9 0x00600000", "0xD9 0x00700000"};
+  for (std::uint32_t address = 0; address < 8; ++address) {
+    expected.push_back(testing::RequestText(0xDA, address << 20));
+  }
   expected.push_back("0xDE 0x00000000");
   Words second = expected;
   second[5] = "0xD9 0x0051FF00";
@@ -88,7 +89,7 @@ TEST(CtlDacTest, StoredWordsLiveForTheWholeCallAsThePanelsDo) {
   ASSERT_EQ(rig.Run("dac load 3=7FF dac load --update --no-pulse 11=FFF"), ExitSuccess);
   const Words requests = rig.Requests();
   ASSERT_EQ(requests.size(), 17U + 16U);
-  EXPECT_EQ(requests[17 + 3], "0xD9 0x00000000");
+  EXPECT_EQ(requests[17 + 3], "0xD9 0x01300000");
   EXPECT_EQ(requests[17 + 8 + 3], "0xDA 0x013FFF00");
 }
 
@@ -96,7 +97,7 @@ TEST(CtlDacTest, AStoredWordDoesNotOutliveTheCall) {
   CtlRig rig;
   ASSERT_EQ(rig.Run("dac load 3=7FF"), ExitSuccess);
   ASSERT_EQ(rig.Run("dac load 5=1FF"), ExitSuccess);
-  EXPECT_EQ(rig.Requests()[3], "0xD9 0x00000000");
+  EXPECT_EQ(rig.Requests()[3], "0xD9 0x00300000");
   EXPECT_EQ(rig.Requests()[5], "0xD9 0x0051FF00");
 }
 

@@ -211,8 +211,9 @@ TEST(ScpiInstrumentTest, ResetGivesThePanelsStateAfterStartUp) {
   const std::string loaded = rig.Ask("DAC:WORD?");
   EXPECT_EQ(Split(loaded, ',').at(3), "#H0037FF00");
   EXPECT_EQ(rig.Ask("*RST"), "<none>");
-  EXPECT_EQ(rig.Ask("DAC:WORD?"), rig.Ask("DAC:WORD? DAC"));
-  EXPECT_EQ(Split(rig.Ask("DAC:WORD?"), ',').at(3), "#H00000000");
+  // Every slot is back to its own channel's word with code 0.
+  EXPECT_EQ(Split(rig.Ask("DAC:WORD?"), ',').at(3), "#H00300000");
+  EXPECT_EQ(Split(rig.Ask("DAC:WORD? DAC"), ',').at(11), "#H01300000");
   EXPECT_EQ(rig.Ask("DAC:LOAD:PULS?;:ADC:CONF?"), "1;VREF2X,TRIS,TWOS");
   EXPECT_EQ(rig.NextError(), "0,\"No error\"");
 }
