@@ -120,6 +120,7 @@ INSTANTIATE_TEST_SUITE_P(
         WordCase{"dac write high 1234ABCD", {"0xDA 0x1234ABCD"}},
         WordCase{"dac write low 000000", {"0xD9 0x00000000"}},
         WordCase{"dac write low FFFFFFFF", {"0xD9 0xFFFFFFFF"}},
+        WordCase{"dac write low 0x1234ABCD", {"0xD9 0x1234ABCD"}},
         WordCase{"dac power-down low 1k 0 3", {"0xD9 0x04000109"}},
         WordCase{"dac power-down high 1k 8 11", {"0xDA 0x04000109"}},
         WordCase{"dac power-down low three-state 0 1 2 3 4 5 6 7", {"0xD9 0x040003FF"}},
@@ -142,7 +143,8 @@ INSTANTIATE_TEST_SUITE_P(
         WordCase{"adc configure --range vref --weak --coding binary", {"0xE4 0x000083F0"}},
         WordCase{"adc configure --range=vref --coding=binary", {"0xE4 0x000083B0"}},
         WordCase{"adc write 8310", {"0xE4 0x00008310"}},
-        WordCase{"adc write ffff", {"0xE4 0x0000FFFF"}}));
+        WordCase{"adc write ffff", {"0xE4 0x0000FFFF"}},
+        WordCase{"adc write 0x8310", {"0xE4 0x00008310"}}));
 
 TEST(CtlDacTest, PowerDownKeepsOneSavedMaskPerModeForBothGroups) {
   CtlRig rig;
