@@ -75,10 +75,7 @@ TEST(CommandParserTest, DacRegisterCommandsTakeTheirGroupAndChannels) {
   EXPECT_EQ(Only<DacClearCode>("dac clear-code low 0x0fff").select, 2);
   // Hex with or without C's prefix, as everywhere on the command line.
   EXPECT_EQ(Only<DacClearCode>("dac clear-code high 0800").select, 1);
-  EXPECT_EQ(Only<DacClearCode>("dac clear-code high 0").select, 0);
   EXPECT_EQ(Only<DacLoad>("dac load 3=0x7FF").codes.at(0).code, 0x7FF);
-  EXPECT_EQ(Only<DacWrite>("dac write low 0X1234ABCD").text, "1234ABCD");  // as Text1 takes it
-  EXPECT_EQ(Only<AdcWrite>("adc write 0x8a").text, "8a");
   EXPECT_EQ(Only<LineRequest>("line ldac-low").line, Line::LdacLow);
 }
 
@@ -156,8 +153,6 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"dac load 3=123456789", R"(dac load: "3=123456789": code 123456789 is above FFF)"},
         Refusal{"dac load 3=0x",
                 R"(dac load: "3=0x": "0x" is not a hex code (0 to FFF, 0x optional))"},
-        Refusal{"dac load 3=0x0x1",
-                R"(dac load: "3=0x0x1": "0x0x1" is not a hex code (0 to FFF, 0x optional))"},
         Refusal{"dac load 3=0x1000", R"(dac load: "3=0x1000": code 0x1000 is above FFF)"},
         Refusal{"dac load 3=-1",
                 R"(dac load: "3=-1": "-1" is not a hex code (0 to FFF, 0x optional))"},
@@ -211,9 +206,6 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{
             "adc read --reference -1e-300",
             R"(adc read: "-1e-300" volts is too small for the "ADC Reference": it takes 0 or sizes from 1.4E-45 to 1.7E+38 V)"},
-        Refusal{
-            "adc read --reference 1e-400",
-            R"(adc read: "1e-400" volts is too small for the "ADC Reference": it takes 0 or sizes from 1.4E-45 to 1.7E+38 V)"},
         Refusal{"adc read --reference +-1", R"(adc read: "+-1" is not a number of volts)"},
         Refusal{"adc read --format bin", R"(adc read: "bin" is not a format: hex, dec or volts)"},
         Refusal{"adc read --json",

@@ -128,13 +128,9 @@ TEST(ScpiInstrumentTest, ABadLineQueuesItsErrorAndSendsNothing) {
       {"ADC:READ:VOLT? 7", -222,
        "the reference 7 V is outside what the ADC takes: above 0 V, at most 5 V"},
       {"ADC:READ:VOLT? 0.004", -222, "outside"},  // 0.00 as the box holds it
-      {"ADC:READ:VOLT? -2.5", -222, "outside"},
       {"DAC:LOAD 3,7FF", -120, "\"\"7FF\"\" is no number (hexadecimal is written #H7FF)"},
-      {"DAC:LOAD 3,0x7ff", -120, "(hexadecimal is written #H7ff)"},
       {"DAC:LOAD 3,FFF", -104, "the code must be a number (hexadecimal is written #HFFF)"},
       {"DAC:LOAD 3,1E-400", -222, "1E-400 is too small: it underflows to 0"},
-      {"DAC:LOAD 3,0.00001E-320", -222, "too small"},
-      {"DAC:LOAD 3,1E400", -222, "1E400 is too large"},
       {"DAC:LOAD 3,1" + std::string(400, '0') + "E-10", -222, "is too large"},
       {"ADC:READ:VOLT? LOW", -104},
       {"ADC:CAPT? BOTH", -224},
