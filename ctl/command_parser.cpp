@@ -274,7 +274,7 @@ void CheckVolts(const std::string& word) {
         std::from_chars(text.data(), text.data() + text.size(), wide).ec == std::errc{}
             ? std::fabs(wide) < 1.0
             : text.find_first_of("eE") != std::string_view::npos &&
-                  text.find("-", text.find_first_of("eE")) != std::string_view::npos;
+                  text.find('-', text.find_first_of("eE")) != std::string_view::npos;
     Refuse(fmt::format(
         "{} volts is too {} for the \"ADC Reference\": it takes 0 or sizes from {:.1E} to "
         "{:.1E} V",

@@ -90,7 +90,7 @@ TEST(ScpiInstrumentTest, ACaptureComesBackAsABlockOrAsCodes) {
 struct BadLine {
   std::string line;
   int code;
-  std::string says = "";  // part of the error's text, where the wording matters
+  std::string says{};  // part of the error's text, where the wording matters
 };
 
 TEST(ScpiInstrumentTest, ABadLineQueuesItsErrorAndSendsNothing) {
