@@ -10,6 +10,11 @@ namespace kx::adc {
 // the span of "0V to 2xVREFA" (twice the reference) still fits.
 inline constexpr float LargestReference = std::numeric_limits<float>::max() / 2;
 
+// What the board's ADC takes on its reference pin: above 0 V, at most this
+// (the simulated board's settings take the same). The panel's box holds any
+// number; a client on the network that sends a reference is held to the pin.
+inline constexpr float LargestAdcReference = 5.0F;
+
 // The number at the start of the "ADC Reference" text. Blanks, tabs and line
 // feeds are skipped wherever they stand; then an optional sign, digits with
 // at most one ".", and an optional exponent (E or D, optional sign, digits).

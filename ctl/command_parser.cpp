@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <iterator>
+#include <limits>
 #include <optional>
 #include <span>
 #include <stdexcept>
@@ -84,7 +85,7 @@ std::string QuotePath(std::string_view path) {
 }
 
 bool IsGroupWord(std::string_view word) {
-  return word == "dac" || word == "line" || word == "adc" || word == "script";
+  return word == "dac" || word == "line" || word == "adc" || word == "script" || word == "serve";
 }
 
 class Cursor {
@@ -207,17 +208,26 @@ int ParseGroupChannel(const std::string& word, int group) {
   return channel;
 }
 
+// The hex texts of the command line may carry C's "0x" as they are copied
+// from code or data sheets; the panel's boxes keep their own rules.
+std::string_view WithoutHexPrefix(std::string_view text) {
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    text.remove_prefix(2);
+  }
+  return text;
+}
+
 // CODE of a CH=CODE word: the hex value rules of the DAC boxes, then 0 to FFF.
 std::uint16_t ParseCode(const std::string& word, std::string_view text) {
-  const dac::HexValue value = dac::ParseHexValue(text);
+  const dac::HexValue value = dac::ParseHexValue(WithoutHexPrefix(text));
   switch (value.fault) {
     case dac::HexTextFault::None:
       break;
     case dac::HexTextFault::Empty:
       Refuse(fmt::format("{} has no code after \"=\"", Quote(word)));
     case dac::HexTextFault::NotHex:
-      Refuse(
-          fmt::format("{}: {} is not a hex code (0 to FFF, no prefix)", Quote(word), Quote(text)));
+      Refuse(fmt::format("{}: {} is not a hex code (0 to FFF, 0x optional)", Quote(word),
+                         Quote(text)));
     case dac::HexTextFault::TooManyDigits:
       Refuse(fmt::format("{}: code {} is above FFF", Quote(word), Capped(text)));
   }
@@ -228,14 +238,14 @@ std::uint16_t ParseCode(const std::string& word, std::string_view text) {
 }
 
 std::int32_t ParseDacWord(const std::string& word) {
-  const dac::HexValue value = dac::ParseHexValue(word);
+  const dac::HexValue value = dac::ParseHexValue(WithoutHexPrefix(word));
   switch (value.fault) {
     case dac::HexTextFault::None:
       return *value.value;
     case dac::HexTextFault::Empty:
       Refuse("the WORD is empty");
     case dac::HexTextFault::NotHex:
-      Refuse(fmt::format("{} is not a hex word (up to 8 digits, no prefix)", Quote(word)));
+      Refuse(fmt::format("{} is not a hex word (up to 8 digits, 0x optional)", Quote(word)));
     case dac::HexTextFault::TooManyDigits:
       break;
   }
@@ -243,9 +253,9 @@ std::int32_t ParseDacWord(const std::string& word) {
 }
 
 std::int32_t ParseAdcWord(const std::string& word) {
-  const adc::AdcWriteEntry entry = adc::ReadAdcWriteText(word);
+  const adc::AdcWriteEntry entry = adc::ReadAdcWriteText(std::string(WithoutHexPrefix(word)));
   if (!entry.word) {
-    Refuse(fmt::format("{} is not an ADC word: 1 to 4 hex digits, no prefix", Quote(word)));
+    Refuse(fmt::format("{} is not an ADC word: 1 to 4 hex digits, 0x optional", Quote(word)));
   }
   return *entry.word;
 }
@@ -263,9 +273,22 @@ void CheckVolts(const std::string& word) {
       (error != std::errc{} && error != std::errc::result_out_of_range)) {
     Refuse(fmt::format("{} is not a number of volts", Quote(word)));
   }
-  if (error == std::errc::result_out_of_range || !std::isfinite(volts) ||
-      std::fabs(volts) > adc::LargestReference) {
-    Refuse(fmt::format("{} volts is not a finite reference the panel can hold", Quote(word)));
+  if (error != std::errc::result_out_of_range && !std::isfinite(volts)) {
+    Refuse(fmt::format("{} volts is not a finite reference", Quote(word)));
+  }
+  if (error == std::errc::result_out_of_range || std::fabs(volts) > adc::LargestReference) {
+    // Out of single precision one way or the other: a double tells which.
+    double wide = 0.0;
+    const bool tiny =
+        std::from_chars(text.data(), text.data() + text.size(), wide).ec == std::errc{}
+            ? std::fabs(wide) < 1.0
+            : text.find_first_of("eE") != std::string_view::npos &&
+                  text.find('-', text.find_first_of("eE")) != std::string_view::npos;
+    Refuse(fmt::format(
+        "{} volts is too {} for the \"ADC Reference\": it takes 0 or sizes from {:.1E} to "
+        "{:.1E} V",
+        Quote(word), tiny ? "small" : "large", std::numeric_limits<float>::denorm_min(),
+        adc::LargestReference));
   }
 }
 
@@ -351,7 +374,8 @@ Action ParseDacLoad(Cursor& cursor, const Edition&) {
 Action ParseDacWrite(Cursor& cursor, const Edition&) {
   const int group = ParseGroup(cursor.TakeRequired("the group: low or high"));
   const std::string& text = cursor.TakeRequired("the WORD: up to 8 hex digits");
-  return DacWrite{group, text, ParseDacWord(text)};
+  // The session hands the text to the panel's raw write, which takes no prefix.
+  return DacWrite{group, std::string(WithoutHexPrefix(text)), ParseDacWord(text)};
 }
 
 std::vector<int> ParseGroupChannels(Cursor& cursor, int group) {
@@ -387,13 +411,15 @@ Action ParseDacReference(Cursor& cursor, const Edition&) {
 
 Action ParseDacClearCode(Cursor& cursor, const Edition&) {
   const int group = ParseGroup(cursor.TakeRequired("the group: low or high"));
-  std::string code = cursor.TakeRequired("the clear code: 0x0000, 0x0800 or 0x0FFF");
-  // The hex digits may come in either case; the prefix is the list's own.
-  std::transform(code.begin() + std::min<std::ptrdiff_t>(2, std::ssize(code)), code.end(),
-                 code.begin() + std::min<std::ptrdiff_t>(2, std::ssize(code)), [](char c) {
-                   return c >= 'a' && c <= 'f' ? static_cast<char>(c - 'a' + 'A') : c;
-                 });
-  return DacClearCode{group, Choose<3>(code, {"0x0000", "0x0800", "0x0FFF"}, "a clear code")};
+  const std::string& code = cursor.TakeRequired("the clear code: 0x0000, 0x0800 or 0x0FFF");
+  // By value, as the codes load: "0x0800", "0800" and "800" alike.
+  const dac::HexValue value = dac::ParseHexValue(WithoutHexPrefix(code));
+  constexpr std::array<std::int32_t, 3> kCodes = {0x000, 0x800, 0xFFF};
+  const auto* found = std::find(kCodes.begin(), kCodes.end(), value.value.value_or(-1));
+  if (code.empty() || found == kCodes.end()) {
+    Refuse(fmt::format("{} is not a clear code: 0x0000, 0x0800 or 0x0FFF", Quote(code)));
+  }
+  return DacClearCode{group, static_cast<int>(found - kCodes.begin())};
 }
 
 Action ParseAdcConfigure(Cursor& cursor, const Edition& edition) {
@@ -456,7 +482,7 @@ Action ParseAdcRead(Cursor& cursor, const Edition& edition) {
 
 Action ParseAdcWrite(Cursor& cursor, const Edition&) {
   const std::string& text = cursor.TakeRequired("the WORD: 1 to 4 hex digits");
-  return AdcWrite{text, ParseAdcWord(text)};
+  return AdcWrite{std::string(WithoutHexPrefix(text)), ParseAdcWord(text)};
 }
 
 template <bool kChannel0>
@@ -611,7 +637,9 @@ const Subcommand& FindSubcommand(const std::string& group, Cursor& cursor) {
       return sub;
     }
   }
-  Refuse(fmt::format("{} is not a {} command: {}", Quote(word), group, SubcommandList(group)));
+  const bool vowel = group.find_first_of("aeiou") == 0;
+  Refuse(fmt::format("{} is not {} {} command: {}", Quote(word), vowel ? "an" : "a", group,
+                     SubcommandList(group)));
 }
 
 }  // namespace
@@ -641,8 +669,13 @@ ParseResult ParseCommands(const std::vector<std::string>& tokens, const Source& 
         if (group.starts_with("-")) {
           Refuse(fmt::format("unknown option {}; run with --help for the options", Quote(group)));
         }
-        Refuse(fmt::format("unknown command {}: a command starts with dac, line, adc or script",
-                           Quote(group)));
+        Refuse(
+            fmt::format("unknown command {}: a command starts with dac, line, adc, script or serve",
+                        Quote(group)));
+      }
+      if (group == "serve") {
+        Refuse(
+            "it runs alone: start it as \"kx7312ctl [OPTIONS] serve ...\" with no other command");
       }
       if (group == "script") {
         const std::string& path = cursor.TakeRequired("the FILE, or - for standard input");

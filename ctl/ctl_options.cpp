@@ -9,7 +9,7 @@ namespace kx::ctl {
 
 namespace {
 
-constexpr const char* kCommands = R"(Commands (CH: channel 0-15; CODE, WORD: hex without prefix):
+constexpr const char* kCommands = R"(Commands (CH: channel 0-15; CODE, WORD: hex, 0x optional):
   dac load CH=CODE ... [--update] [--no-pulse]
   dac write low|high WORD
   dac power-down low|high normal|1k|100k|three-state [CH ...]

@@ -63,7 +63,7 @@ DacOperations::Result DacOperations::LoadChannels(std::uint8_t command, const Ch
 
   for (std::size_t channel = 0; channel < codes.size(); ++channel) {
     if (!codes[channel]) {
-      continue;  // unticked: its slot keeps the word it last held
+      continue;  // unticked: its slot keeps the word it last held, or its unloaded word
     }
     const auto address = static_cast<int>(channel % ChannelsPerGroup);
     StoredWords& words = channel < ChannelsPerGroup ? low : high;

@@ -26,6 +26,18 @@ class DacOperations {
 
   explicit DacOperations(board::BoardLink& link);
 
+  // What a slot holds until its channel is first loaded: the button's word
+  // for that slot's own address with code 0, the code every channel holds
+  // after power-up. Word 0 would be "code 0 to address 0" and send DAC0 (or
+  // DAC8) back to 0 on every load that left some channel unticked.
+  static constexpr StoredWords UnloadedWords(std::uint8_t command) {
+    StoredWords words{};
+    for (std::size_t address = 0; address < words.size(); ++address) {
+      words[address] = ChannelWord(command, static_cast<int>(address), 0);
+    }
+    return words;
+  }
+
   // "Load Input Register" and "Update DAC Register": fresh words for the
   // ticked channels, then all sixteen stored words (DAC0 to DAC7 first) and,
   // with `auto_pulse`, one LDAC pulse. A ticked code above FFF refuses the
@@ -69,10 +81,10 @@ class DacOperations {
   Result Sent();
 
   board::BoardLink& link_;
-  StoredWords input_reg_words_low_{};
-  StoredWords input_reg_words_high_{};
-  StoredWords dac_reg_words_low_{};
-  StoredWords dac_reg_words_high_{};
+  StoredWords input_reg_words_low_ = UnloadedWords(LoadInputRegister);
+  StoredWords input_reg_words_high_ = UnloadedWords(LoadInputRegister);
+  StoredWords dac_reg_words_low_ = UnloadedWords(UpdateDacRegister);
+  StoredWords dac_reg_words_high_ = UnloadedWords(UpdateDacRegister);
   PowerDownMasks saved_power_down_mask_{};
 };
 

@@ -2,6 +2,8 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <filesystem>
 #include <initializer_list>
@@ -10,6 +12,7 @@
 #include <variant>
 #include <vector>
 
+#include "adc/reference_entry.h"
 #include "ctl/command.h"
 #include "ctl/command_parser.h"
 #include "ctl/exit_status.h"
@@ -90,6 +93,13 @@ long long Whole(const Parameter& parameter, const char* what) {
 // A code or word in the hexadecimal the panel's boxes take. The range is
 // checked here too, so that the message names the number as it was typed.
 std::string Hex(const Parameter& parameter, const char* what, long long most) {
+  // FFF arrives as a word, not a number: show SCPI's form of it.
+  if (parameter.kind == ParameterKind::Character &&
+      std::all_of(parameter.text.begin(), parameter.text.end(),
+                  [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; })) {
+    Refuse(DataTypeError,
+           fmt::format("{} must be a number (hexadecimal is written #H{})", what, parameter.text));
+  }
   const long long value = Whole(parameter, what);
   if (value < 0) {
     Refuse(DataOutOfRange, fmt::format("{} {} is below 0", what, parameter.text));
@@ -133,6 +143,22 @@ bool Boolean(const Parameter& parameter) {
     return Pick(parameter, {{"ON", "1"}, {"OFF", "0"}}, "the setting")[0] == '1';
   }
   return Whole(parameter, "the setting") != 0;
+}
+
+// A reference in volts as the panel's box would hold it, within what the
+// ADC's pin takes: a channel number sent in its place (ADC:READ:VOLT? 7)
+// must not read as a 7 V reference.
+const std::string& AdcReference(const Parameter& parameter) {
+  if (parameter.kind != ParameterKind::Decimal) {
+    Refuse(DataTypeError, "the reference must be a decimal number of volts");
+  }
+  const float volts = adc::ReadReferenceNumber(adc::NormaliseReferenceText(parameter.text));
+  if (!(volts > 0.0F) || volts > adc::LargestAdcReference) {
+    Refuse(DataOutOfRange,
+           fmt::format("the reference {} V is outside what the ADC takes: above 0 V, at most {} V",
+                       parameter.text, adc::LargestAdcReference));
+  }
+  return parameter.text;
 }
 
 const char* Group(const Parameter& parameter) {
@@ -239,10 +265,7 @@ Action AdcRead(const Instrument& instrument, const Unit& unit, bool volts) {
     }
     tokens.insert(tokens.end(), {"--format", "volts"});
     if (!unit.parameters.empty()) {
-      if (unit.parameters[0].kind != ParameterKind::Decimal) {
-        Refuse(DataTypeError, "the reference must be a decimal number of volts");
-      }
-      tokens.insert(tokens.end(), {"--reference", unit.parameters[0].text});
+      tokens.insert(tokens.end(), {"--reference", AdcReference(unit.parameters[0])});
     }
   }
   return [command = Checked(instrument.edition(), tokens), volts](Instrument::Run& run) {
@@ -730,12 +753,9 @@ const std::vector<Entry>& SubsystemTree() {
            Refuse(SettingsConflict,
                   fmt::format("{} has no ADC reference", instrument.edition().program_name));
          }
-         if (unit.parameters[0].kind != ParameterKind::Decimal) {
-           Refuse(DataTypeError, "the reference must be a decimal number of volts");
-         }
          const ctl::AdcLog log = CheckedLog(
              instrument.edition(),
-             {"adc", "log", "-", "--every", "1", "--reference", unit.parameters[0].text});
+             {"adc", "log", "-", "--every", "1", "--reference", AdcReference(unit.parameters[0])});
          return Action([reference = log.reference](Instrument::Run& run) {
            run.instrument.Logging().reference = reference;
          });

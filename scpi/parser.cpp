@@ -2,12 +2,14 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <iterator>
 #include <stdexcept>
+#include <string>
 #include <system_error>
 #include <utility>
 
@@ -174,6 +176,54 @@ Parameter NonDecimal(Cursor& cursor) {
   return parameter;
 }
 
+// Hex digits written the way other tools write them (7FF, 0x7FF): the
+// message shows SCPI's own form.
+std::string HexHint(std::string_view text) {
+  std::string_view digits = text;
+  if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+    digits.remove_prefix(2);
+  }
+  const bool hex = !digits.empty() && digits.size() <= 16 &&
+                   std::all_of(digits.begin(), digits.end(),
+                               [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+  return hex ? fmt::format(" (hexadecimal is written #H{})", digits) : "";
+}
+
+// Whether a decimal number out of double's range is so small that it would
+// round to 0 (1E-400), rather than so large that it overflows (1E400): the
+// power of ten of its first significant digit decides.
+bool Underflows(std::string_view text) {
+  long long power = 0;
+  long long zeros_after_point = 0;
+  bool significant = false;
+  bool point = false;
+  std::size_t i = text.starts_with('-') || text.starts_with('+') ? 1 : 0;
+  for (; i < text.size() && (IsDigit(text[i]) || text[i] == '.'); ++i) {
+    if (text[i] == '.') {
+      point = true;
+    } else if (significant) {
+      power += point ? 0 : 1;
+    } else if (text[i] != '0') {
+      significant = true;
+      power = point ? -(zeros_after_point + 1) : 0;
+    } else if (point) {
+      ++zeros_after_point;
+    }
+  }
+  long long exponent = 0;
+  if (i + 1 < text.size()) {  // past the E
+    std::string_view digits = text.substr(i + 1);
+    const bool negative = digits.starts_with('-');
+    if (negative || digits.starts_with('+')) {
+      digits.remove_prefix(1);
+    }
+    // An exponent of ten digits or more is far beyond either end already.
+    exponent = digits.size() > 9 ? 1'000'000'000 : std::stoll(std::string(digits));
+    exponent = negative ? -exponent : exponent;
+  }
+  return significant && power + exponent < 0;
+}
+
 Parameter Decimal(Cursor& cursor) {
   const std::size_t start = cursor.At();
   if (cursor.Peek() == '+' || cursor.Peek() == '-') {
@@ -213,7 +263,8 @@ Parameter Decimal(Cursor& cursor) {
   }
   Parameter parameter{ParameterKind::Decimal, std::string(cursor.From(start))};
   if (digits == 0) {
-    Fail(NumericDataError, fmt::format("\"{}\" is no number", Shown(parameter.text)));
+    Fail(NumericDataError,
+         fmt::format("\"{}\" is no number{}", Shown(parameter.text), HexHint(parameter.text)));
   }
   std::string_view text = parameter.text;
   if (text.front() == '+') {
@@ -222,7 +273,10 @@ Parameter Decimal(Cursor& cursor) {
   const auto [end, error] =
       std::from_chars(text.data(), text.data() + text.size(), parameter.value);
   if (error != std::errc{} || end != text.data() + text.size() || !std::isfinite(parameter.value)) {
-    Fail(DataOutOfRange, fmt::format("{} is too large", Shown(parameter.text)));
+    Fail(DataOutOfRange, Underflows(text) ? fmt::format("{} is too small: it underflows to 0; "
+                                                        "send 0 if 0 is meant",
+                                                        Shown(parameter.text))
+                                          : fmt::format("{} is too large", Shown(parameter.text)));
   }
   return parameter;
 }

@@ -38,6 +38,8 @@ grep -q "path=/usr/share/kx7312/KX7312FW.hex" "$work/trace.txt" || {
 test -f /usr/lib/udev/rules.d/70-kx7312.rules
 test -f /usr/share/kx7312/KX7312FW.hex
 man -w kx7312ctl >/dev/null 2>&1 || test -f /usr/share/man/man1/kx7312ctl.1.gz
+# man kx7312ctl points here for the SCPI command tree.
+zgrep -q 'kx7312ctl serve' /usr/share/doc/kx7312/README.md.gz
 cd /
 rm -rf "$work"
 

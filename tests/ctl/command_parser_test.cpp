@@ -74,6 +74,9 @@ TEST(CommandParserTest, DacRegisterCommandsTakeTheirGroupAndChannels) {
   EXPECT_TRUE(Only<DacReference>("dac reference low internal").internal);
   EXPECT_FALSE(Only<DacReference>("dac reference high external").internal);
   EXPECT_EQ(Only<DacClearCode>("dac clear-code low 0x0fff").select, 2);
+  // Hex with or without C's prefix, as everywhere on the command line.
+  EXPECT_EQ(Only<DacClearCode>("dac clear-code high 0800").select, 1);
+  EXPECT_EQ(Only<DacLoad>("dac load 3=0x7FF").codes.at(0).code, 0x7FF);
   EXPECT_EQ(Only<LineRequest>("line ldac-low").line, Line::LdacLow);
 }
 
@@ -149,10 +152,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Refusal{"dac load 3=1000", R"(dac load: "3=1000": code 1000 is above FFF)"},
         Refusal{"dac load 3=123456789", R"(dac load: "3=123456789": code 123456789 is above FFF)"},
-        Refusal{"dac load 3=0x7FF",
-                R"(dac load: "3=0x7FF": "0x7FF" is not a hex code (0 to FFF, no prefix))"},
+        Refusal{"dac load 3=0x",
+                R"(dac load: "3=0x": "0x" is not a hex code (0 to FFF, 0x optional))"},
+        Refusal{"dac load 3=0x1000", R"(dac load: "3=0x1000": code 0x1000 is above FFF)"},
         Refusal{"dac load 3=-1",
-                R"(dac load: "3=-1": "-1" is not a hex code (0 to FFF, no prefix))"},
+                R"(dac load: "3=-1": "-1" is not a hex code (0 to FFF, 0x optional))"},
         Refusal{"dac load 3=", R"(dac load: "3=" has no code after "=")"},
         Refusal{"dac load 16=1", R"(dac load: "16" is not a channel number 0-15)"},
         Refusal{"dac load -1=1", R"(dac load: "-1" is not a channel number 0-15)"},
@@ -166,7 +170,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"dac write low", "dac write: missing the WORD: up to 8 hex digits"},
         Refusal{"dac write low 123456789", R"(dac write: "123456789" has more than 8 hex digits)"},
         Refusal{"dac write low G00",
-                R"(dac write: "G00" is not a hex word (up to 8 digits, no prefix))"},
+                R"(dac write: "G00" is not a hex word (up to 8 digits, 0x optional))"},
         Refusal{"dac power-down low",
                 "dac power-down: missing the MODE: normal, 1k, 100k or three-state"},
         Refusal{
@@ -181,8 +185,8 @@ INSTANTIATE_TEST_SUITE_P(
                 R"(dac reference: "on" is not a reference: external or internal)"},
         Refusal{"dac clear-code low 0x0801",
                 R"(dac clear-code: "0x0801" is not a clear code: 0x0000, 0x0800 or 0x0FFF)"},
-        Refusal{"dac clear-code low 0800",
-                R"(dac clear-code: "0800" is not a clear code: 0x0000, 0x0800 or 0x0FFF)"},
+        Refusal{"dac clear-code low 0x",
+                R"(dac clear-code: "0x" is not a clear code: 0x0000, 0x0800 or 0x0FFF)"},
         Refusal{
             "dac blink",
             R"(dac: "blink" is not a dac command: load, write, power-down, ldac-register, reference or clear-code)"},
@@ -196,26 +200,33 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"adc configure --weak=1", "adc configure: --weak takes no value"},
         Refusal{"adc read --reference 2,5", R"(adc read: "2,5" is not a number of volts)"},
         Refusal{"adc read --reference 2.5V", R"(adc read: "2.5V" is not a number of volts)"},
-        Refusal{"adc read --reference nan",
-                R"(adc read: "nan" volts is not a finite reference the panel can hold)"},
-        Refusal{"adc read --reference 1e39",
-                R"(adc read: "1e39" volts is not a finite reference the panel can hold)"},
+        Refusal{"adc read --reference nan", R"(adc read: "nan" volts is not a finite reference)"},
+        Refusal{
+            "adc read --reference 1e39",
+            R"(adc read: "1e39" volts is too large for the "ADC Reference": it takes 0 or sizes from 1.4E-45 to 1.7E+38 V)"},
+        Refusal{
+            "adc read --reference -1e-300",
+            R"(adc read: "-1e-300" volts is too small for the "ADC Reference": it takes 0 or sizes from 1.4E-45 to 1.7E+38 V)"},
         Refusal{"adc read --reference +-1", R"(adc read: "+-1" is not a number of volts)"},
         Refusal{"adc read --format bin", R"(adc read: "bin" is not a format: hex, dec or volts)"},
         Refusal{"adc read --json",
                 R"(adc read: "--json" is an option of the tool: put it before the first command)"},
         Refusal{"adc write 12345",
-                R"(adc write: "12345" is not an ADC word: 1 to 4 hex digits, no prefix)"},
-        Refusal{"adc write 0x12",
-                R"(adc write: "0x12" is not an ADC word: 1 to 4 hex digits, no prefix)"},
+                R"(adc write: "12345" is not an ADC word: 1 to 4 hex digits, 0x optional)"},
+        Refusal{
+            "adc blink",
+            R"(adc: "blink" is not an adc command: configure, read, write, capture, capture-channel0 or log)"},
         Refusal{"adc capture", "adc capture: missing the FILE to save the samples to"},
         Refusal{"script", "script: missing the FILE, or - for standard input"},
         Refusal{"read adc",
-                R"(unknown command "read": a command starts with dac, line, adc or script)"},
+                R"(unknown command "read": a command starts with dac, line, adc, script or serve)"},
+        Refusal{
+            "line pulse-ldac serve",
+            R"(serve: it runs alone: start it as "kx7312ctl [OPTIONS] serve ..." with no other command)"},
         Refusal{"--quiet adc read", R"(unknown option "--quiet"; run with --help for the options)"},
         // The mistake is found even after good commands: nothing of the line is kept.
         Refusal{"line pulse-ldac adc write 10000",
-                R"(adc write: "10000" is not an ADC word: 1 to 4 hex digits, no prefix)"}));
+                R"(adc write: "10000" is not an ADC word: 1 to 4 hex digits, 0x optional)"}));
 
 TEST(CommandParserTest, ClassicHasNoCodingNoReferenceAndNoVolts) {
   EXPECT_EQ(Parse("adc configure --coding twos", ClassicEdition).error,

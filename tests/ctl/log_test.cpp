@@ -243,7 +243,7 @@ TEST(CtlLog, OptionsAreCheckedBeforeAnythingIsSent) {
       {"--every 1s --average 0", "--average: \"0\" is not a number of reads from 1 to 100000"},
       {"--every 1s --average 100001", "is not a number of reads"},
       {"--every 1s --average x", "is not a number of reads"},
-      {"--every 1s --reference 9e99", "not a finite reference"},
+      {"--every 1s --reference 9e99", "is too large for the \"ADC Reference\""},
       {"--every 1s --quiet=yes", "--quiet takes no value"},
       {"--every 1s --metadata", "unknown option \"--metadata\""},
   };

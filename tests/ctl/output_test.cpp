@@ -160,10 +160,10 @@ TEST(CtlPlainTest, WordsByGroupControlLinesByCaption) {
                     "dac clear-code low 0x0FFF adc configure --weak"),
             ExitSuccess);
   EXPECT_EQ(rig.out,
-            "DAC0-7: 0x00000100 0x00000000 0x00000000 0x00000000 0x00000000 0x00000000 0x00000000 "
-            "0x00000000\n"
-            "DAC8-15: 0x00000000 0x00000000 0x00000000 0x00000000 0x00000000 0x00000000 "
-            "0x00000000 0x00000000\n"
+            "DAC0-7: 0x00000100 0x00100000 0x00200000 0x00300000 0x00400000 0x00500000 0x00600000 "
+            "0x00700000\n"
+            "DAC8-15: 0x00000000 0x00100000 0x00200000 0x00300000 0x00400000 0x00500000 "
+            "0x00600000 0x00700000\n"
             "Pulse LDAC\n"
             "DAC8-15: 0x1234ABCD\n"
             "CLR Low\n"

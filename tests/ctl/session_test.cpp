@@ -73,11 +73,12 @@ TEST(CtlDacTest, StoredWordsLiveForTheWholeCallAsThePanelsDo) {
   CtlRig rig;
   // Only DAC3, then only DAC5: DAC3's word goes out again with the second.
   ASSERT_EQ(rig.Run("dac load 3=7FF dac load 5=1FF"), ExitSuccess) << rig.err;
-  const std::string zero_low = "0xD9 0x00000000";
-  const std::string zero_high = "0xDA 0x00000000";
-  Words expected = {zero_low, zero_low, zero_low, "0xD9 0x0037FF00",
-                    zero_low, zero_low, zero_low, zero_low};
-  expected.insert(expected.end(), 8, zero_high);
+  // A slot never loaded holds its own channel's word with code 0.
+  Words expected = {"0xD9 0x00000000", "0xD9 0x00100000", "0xD9 0x00200000", "0xD9 0x0037FF00",
+                    "0xD9 0x00400000", "0xD9 0x00500000", "0xD9 0x00600000", "0xD9 0x00700000"};
+  for (std::uint32_t address = 0; address < 8; ++address) {
+    expected.push_back(testing::RequestText(0xDA, address << 20));
+  }
   expected.push_back("0xDE 0x00000000");
   Words second = expected;
   second[5] = "0xD9 0x0051FF00";
@@ -88,7 +89,7 @@ TEST(CtlDacTest, StoredWordsLiveForTheWholeCallAsThePanelsDo) {
   ASSERT_EQ(rig.Run("dac load 3=7FF dac load --update --no-pulse 11=FFF"), ExitSuccess);
   const Words requests = rig.Requests();
   ASSERT_EQ(requests.size(), 17U + 16U);
-  EXPECT_EQ(requests[17 + 3], "0xD9 0x00000000");
+  EXPECT_EQ(requests[17 + 3], "0xD9 0x01300000");
   EXPECT_EQ(requests[17 + 8 + 3], "0xDA 0x013FFF00");
 }
 
@@ -96,7 +97,7 @@ TEST(CtlDacTest, AStoredWordDoesNotOutliveTheCall) {
   CtlRig rig;
   ASSERT_EQ(rig.Run("dac load 3=7FF"), ExitSuccess);
   ASSERT_EQ(rig.Run("dac load 5=1FF"), ExitSuccess);
-  EXPECT_EQ(rig.Requests()[3], "0xD9 0x00000000");
+  EXPECT_EQ(rig.Requests()[3], "0xD9 0x00300000");
   EXPECT_EQ(rig.Requests()[5], "0xD9 0x0051FF00");
 }
 
@@ -119,6 +120,7 @@ INSTANTIATE_TEST_SUITE_P(
         WordCase{"dac write high 1234ABCD", {"0xDA 0x1234ABCD"}},
         WordCase{"dac write low 000000", {"0xD9 0x00000000"}},
         WordCase{"dac write low FFFFFFFF", {"0xD9 0xFFFFFFFF"}},
+        WordCase{"dac write low 0x1234ABCD", {"0xD9 0x1234ABCD"}},
         WordCase{"dac power-down low 1k 0 3", {"0xD9 0x04000109"}},
         WordCase{"dac power-down high 1k 8 11", {"0xDA 0x04000109"}},
         WordCase{"dac power-down low three-state 0 1 2 3 4 5 6 7", {"0xD9 0x040003FF"}},
@@ -141,7 +143,8 @@ INSTANTIATE_TEST_SUITE_P(
         WordCase{"adc configure --range vref --weak --coding binary", {"0xE4 0x000083F0"}},
         WordCase{"adc configure --range=vref --coding=binary", {"0xE4 0x000083B0"}},
         WordCase{"adc write 8310", {"0xE4 0x00008310"}},
-        WordCase{"adc write ffff", {"0xE4 0x0000FFFF"}}));
+        WordCase{"adc write ffff", {"0xE4 0x0000FFFF"}},
+        WordCase{"adc write 0x8310", {"0xE4 0x00008310"}}));
 
 TEST(CtlDacTest, PowerDownKeepsOneSavedMaskPerModeForBothGroups) {
   CtlRig rig;

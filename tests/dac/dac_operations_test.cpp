@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "board/link_requests.h"
@@ -69,6 +71,20 @@ Words Plus(Words words, std::int32_t bits) {
   return words;
 }
 
+// A slot never loaded holds its own channel's word with code 0, so that
+// resending it touches no other channel.
+const Words kUnloaded = {0x00000000, 0x00100000, 0x00200000, 0x00300000,
+                         0x00400000, 0x00500000, 0x00600000, 0x00700000};
+
+// `kUnloaded` of a button with the given slots loaded.
+Words Loaded(std::int32_t command_bits, std::initializer_list<std::pair<int, std::int32_t>> slots) {
+  Words words = Plus(kUnloaded, command_bits);
+  for (const auto& [slot, word] : slots) {
+    words[static_cast<std::size_t>(slot)] = word;
+  }
+  return words;
+}
+
 class DacOperationsTest : public ::testing::TestWithParam<LinkKind> {
  protected:
   DacRig rig{GetParam()};
@@ -109,7 +125,7 @@ TEST_P(DacOperationsTest, TraceLinesCarryTheSplitWordOnEachLink) {
   ASSERT_TRUE(ops.UpdateDacRegisters(Ticked({3, 15}), StartupTexts(), true));
   const std::vector<std::string> lines = rig.Lines();
   ASSERT_EQ(lines.size(), 17U);
-  EXPECT_EQ(lines[0], rig.Line(kLow, 0));
+  EXPECT_EQ(lines[0], rig.Line(kLow, 0x01000000));
   EXPECT_EQ(lines[3], rig.Line(kLow, 0x0134FF00));
   EXPECT_EQ(lines[15], rig.Line(kHigh, 0x0177FF00));
   EXPECT_EQ(lines[16], rig.Line(kPulse, 0));
@@ -130,18 +146,20 @@ TEST_P(DacOperationsTest, UntickedSlotsKeepAndResendTheirStoredWords) {
 
     const std::int32_t command = button.command_bits;
     ASSERT_TRUE((panel.*button.load)(Ticked({3}), texts, true));
-    // Slots never written hold 0, not a word with the command in it.
-    const Words first = {0, 0, 0, 0x0037FF00 + command, 0, 0, 0, 0};
-    EXPECT_EQ(fresh.Requests(), LoadRequests(first, Words{}, true));
-    EXPECT_EQ(fresh.port.status_lines.back(), "DAC Write: 0x0");
+    // Slots never written hold their own channel's word with code 0: no
+    // word lands on DAC0 or DAC8.
+    const Words first = Loaded(command, {{3, 0x0037FF00 + command}});
+    EXPECT_EQ(fresh.Requests(), LoadRequests(first, Plus(kUnloaded, command), true));
+    EXPECT_EQ(fresh.port.status_lines.back(),
+              command == 0 ? "DAC Write: 0x700000" : "DAC Write: 0x1700000");
 
     // DAC3's box is edited but no longer ticked: its old word goes again.
     fresh.Mark();
     texts[3] = "123";
     texts[5] = "1FF";
     ASSERT_TRUE((panel.*button.load)(Ticked({5}), texts, true));
-    const Words second = {0, 0, 0, 0x0037FF00 + command, 0, 0x0051FF00 + command, 0, 0};
-    EXPECT_EQ(fresh.Requests(), LoadRequests(second, Words{}, true));
+    const Words second = Loaded(command, {{3, 0x0037FF00 + command}, {5, 0x0051FF00 + command}});
+    EXPECT_EQ(fresh.Requests(), LoadRequests(second, Plus(kUnloaded, command), true));
   }
 }
 
@@ -149,16 +167,16 @@ TEST_P(DacOperationsTest, NoBoxTickedStillSendsEveryStoredWordAndThePulse) {
   ASSERT_TRUE(ops.LoadInputRegisters(Ticked({0, 9}), StartupTexts(), true));
   rig.Mark();
   ASSERT_TRUE(ops.LoadInputRegisters(NoneTicked(), StartupTexts(), true));
-  EXPECT_EQ(rig.Requests(), LoadRequests({0x0001FF00, 0, 0, 0, 0, 0, 0, 0},
-                                         {0, 0x0011FF00, 0, 0, 0, 0, 0, 0}, true));
+  EXPECT_EQ(rig.Requests(),
+            LoadRequests(Loaded(0, {{0, 0x0001FF00}}), Loaded(0, {{1, 0x0011FF00}}), true));
 }
 
 TEST_P(DacOperationsTest, Dac11UpdateFillsSlotThreeOfTheHighArray) {
   DacOperations::ChannelTexts texts = StartupTexts();
   texts[11] = "FFF";
   ASSERT_TRUE(ops.UpdateDacRegisters(Ticked({11}), texts, true));
-  EXPECT_EQ(ops.DacRegWordsHigh(), (Words{0, 0, 0, 0x013FFF00, 0, 0, 0, 0}));
-  EXPECT_EQ(ops.DacRegWordsLow(), Words{});
+  EXPECT_EQ(ops.DacRegWordsHigh(), Loaded(0x01000000, {{3, 0x013FFF00}}));
+  EXPECT_EQ(ops.DacRegWordsLow(), Plus(kUnloaded, 0x01000000));
   const std::vector<Sent> sent = rig.Requests();
   ASSERT_EQ(sent.size(), 17U);
   EXPECT_EQ(sent[11], (Sent{kHigh, 0x013FFF00}));
@@ -168,9 +186,10 @@ TEST_P(DacOperationsTest, TheTwoButtonsKeepSeparateArrays) {
   ASSERT_TRUE(ops.LoadInputRegisters(AllTicked(), StartupTexts(), true));
   rig.Mark();
   ASSERT_TRUE(ops.UpdateDacRegisters(NoneTicked(), StartupTexts(), true));
-  EXPECT_EQ(rig.Requests(), LoadRequests(Words{}, Words{}, true));
-  EXPECT_EQ(ops.DacRegWordsLow(), Words{});
-  EXPECT_EQ(ops.DacRegWordsHigh(), Words{});
+  const Words unloaded = Plus(kUnloaded, 0x01000000);
+  EXPECT_EQ(rig.Requests(), LoadRequests(unloaded, unloaded, true));
+  EXPECT_EQ(ops.DacRegWordsLow(), unloaded);
+  EXPECT_EQ(ops.DacRegWordsHigh(), unloaded);
   EXPECT_EQ(ops.InputRegWordsLow()[7], 0x007FFF00);
 
   ASSERT_TRUE(ops.UpdateDacRegisters(Ticked({2}), StartupTexts(), true));
@@ -186,8 +205,9 @@ TEST_P(DacOperationsTest, WithoutAutoPulseTheClickEndsOnTheSixteenthWord) {
     const std::vector<Sent> sent = fresh.Requests();
     ASSERT_EQ(sent.size(), 16U);
     EXPECT_EQ(sent[7], (Sent{kLow, 0x007FFF00 + button.command_bits}));
-    EXPECT_EQ(sent.back(), (Sent{kHigh, 0}));
-    EXPECT_EQ(fresh.port.status_lines.back(), "DAC Write: 0x0");
+    EXPECT_EQ(sent.back(), (Sent{kHigh, 0x00700000 + button.command_bits}));
+    EXPECT_EQ(fresh.port.status_lines.back(),
+              button.command_bits == 0 ? "DAC Write: 0x700000" : "DAC Write: 0x1700000");
   }
 }
 
@@ -205,7 +225,7 @@ TEST_P(DacOperationsTest, UntickedTextsAreNotLookedAt) {
   texts[4] = "abc";
   ASSERT_TRUE(ops.LoadInputRegisters(Ticked({4}), texts, true));
   EXPECT_TRUE(rig.port.messages.empty());
-  EXPECT_EQ(ops.InputRegWordsLow(), (Words{0, 0, 0, 0, 0x004ABC00, 0, 0, 0}));
+  EXPECT_EQ(ops.InputRegWordsLow(), Loaded(0, {{4, 0x004ABC00}}));
   EXPECT_EQ(rig.Requests().size(), 17U);
 }
 
@@ -311,8 +331,8 @@ TEST_P(DacOperationsTest, RawWriteSendsAllThirtyTwoBitsToTheChosenGroup) {
     EXPECT_EQ(fresh.Requests(), (std::vector<Sent>{{c.code, c.word}})) << c.text;
     EXPECT_EQ(fresh.port.status_lines.back(), c.status);
     EXPECT_TRUE(fresh.port.messages.empty());
-    EXPECT_EQ(fresh.ops->InputRegWordsLow(), Words{});
-    EXPECT_EQ(fresh.ops->DacRegWordsHigh(), Words{});
+    EXPECT_EQ(fresh.ops->InputRegWordsLow(), kUnloaded);
+    EXPECT_EQ(fresh.ops->DacRegWordsHigh(), Plus(kUnloaded, 0x01000000));
   }
 }
 

@@ -23,15 +23,6 @@ namespace {
 
 using kx::fuzz::Require;
 
-bool AllZero(const kx::dac::DacOperations::StoredWords& words) {
-  for (const std::int32_t word : words) {
-    if (word != 0) {
-      return false;
-    }
-  }
-  return true;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -67,8 +58,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(link.sent.empty(), "a refused write sends nothing");
     Require(result.sent.empty() && !result.refusal->empty(), "a refused write says why");
   }
-  Require(AllZero(operations.InputRegWordsLow()) && AllZero(operations.InputRegWordsHigh()) &&
-              AllZero(operations.DacRegWordsLow()) && AllZero(operations.DacRegWordsHigh()),
+  using kx::dac::DacOperations;
+  const DacOperations::StoredWords input = DacOperations::UnloadedWords(kx::dac::LoadInputRegister);
+  const DacOperations::StoredWords dac = DacOperations::UnloadedWords(kx::dac::UpdateDacRegister);
+  Require(operations.InputRegWordsLow() == input && operations.InputRegWordsHigh() == input &&
+              operations.DacRegWordsLow() == dac && operations.DacRegWordsHigh() == dac,
           "a raw write leaves the stored channel words alone");
   return 0;
 }

@@ -37,11 +37,14 @@ std::vector<int> Codes(const std::vector<SentRequest>& requests) {
 }
 
 // The sixteen words of one load: eight to each group, DAC0 to DAC7 first.
-std::vector<DacSent> LoadWords(const std::array<std::uint32_t, 16>& words) {
+// A slot given as 0 is one never loaded: its own channel's word with code 0.
+std::vector<DacSent> LoadWords(const std::array<std::uint32_t, 16>& words,
+                               std::uint32_t command_bits = 0) {
   std::vector<DacSent> sent;
   sent.reserve(words.size());
   for (int i = 0; i < 16; ++i) {
-    sent.push_back({i < 8 ? kLow : kHigh, words[At(i)]});
+    const std::uint32_t unloaded = command_bits + static_cast<std::uint32_t>(i % 8) * 0x100000U;
+    sent.push_back({i < 8 ? kLow : kHigh, words[At(i)] == 0 ? unloaded : words[At(i)]});
   }
   return sent;
 }
@@ -96,7 +99,7 @@ TEST(DacLoad, OnlyTickedChannelsTakeNewWordsAndUntickedOnesResendTheirOldWord) {
   auto sent = RequestsAfter(rig, skip);
   EXPECT_EQ(DacWords(sent), LoadWords({0, 0, 0, 0x0037FF00}));
   EXPECT_EQ(sent.back().code, board::PulseLdacRequest);
-  EXPECT_EQ(rig.window->Label2->text().toStdString(), "DAC Write: 0x0");
+  EXPECT_EQ(rig.window->Label2->text().toStdString(), "DAC Write: 0x700000");
 
   // DAC3 edited but no longer ticked keeps the word it was loaded with.
   Click(*rig.window, rig.window->chkINPUTREG[3]);
@@ -129,7 +132,31 @@ TEST(DacLoad, TheTwoButtonsKeepSeparateWords) {
   Click(*rig.window, rig.window->cmdLoadInputReg);
   // DAC11 was loaded only through "Update DAC Register".
   EXPECT_EQ(DacWords(RequestsAfter(rig, skip)), LoadWords({}));
-  EXPECT_EQ(rig.window->Dac().InputRegWordsHigh()[3], 0);
+  EXPECT_EQ(rig.window->Dac().InputRegWordsHigh()[3], 0x00300000);
+}
+
+// The operator unticks the channels not wanted before the first load: the
+// twelve never loaded must not send DAC0 or DAC8 back to code 0.
+TEST(DacLoad, APartialFirstLoadLeavesEveryLoadedChannelAtItsCode) {
+  PanelRig rig;
+  for (int channel = 4; channel < 16; ++channel) {
+    Click(*rig.window, rig.window->chkINPUTREG[At(channel)]);
+  }
+  const std::array<const char*, 4> codes = {"100", "200", "7FF", "FFF"};
+  for (int channel = 0; channel < 4; ++channel) {
+    Retype(*rig.window, rig.window->txtDAC[At(channel)], codes[At(channel)]);
+  }
+  const std::size_t skip = rig.Lines().size();
+  Click(*rig.window, rig.window->cmdLoadInputReg);
+
+  EXPECT_EQ(DacWords(RequestsAfter(rig, skip)),
+            LoadWords({0x00010000, 0x00120000, 0x0027FF00, 0x003FFF00}));
+  const std::array<std::uint16_t, 4> loaded = {0x100, 0x200, 0x7FF, 0xFFF};
+  for (int channel = 0; channel < 16; ++channel) {
+    EXPECT_EQ(rig.board.Group(channel / 8).DacRegister(channel % 8),
+              channel < 4 ? loaded[At(channel)] : 0)
+        << channel;
+  }
 }
 
 TEST(DacLoad, ACodeAboveFffRefusesTheWholeClickNamingEachChannel) {
@@ -147,7 +174,7 @@ TEST(DacLoad, ACodeAboveFffRefusesTheWholeClickNamingEachChannel) {
             "DAC codes above FFF do not fit in 12 bits:\nDAC2 \"1000\"\nDAC9 \"FFFFF\"\n"
             "Nothing was sent.");
   EXPECT_EQ(box.title, "Error");
-  EXPECT_EQ(rig.window->Dac().InputRegWordsLow()[2], 0);
+  EXPECT_EQ(rig.window->Dac().InputRegWordsLow()[2], 0x00200000);
 
   // An unticked channel's text is not read, so it cannot refuse the click.
   Click(*rig.window, rig.window->chkINPUTREG[2]);

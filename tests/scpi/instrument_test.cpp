@@ -90,6 +90,7 @@ TEST(ScpiInstrumentTest, ACaptureComesBackAsABlockOrAsCodes) {
 struct BadLine {
   std::string line;
   int code;
+  std::string says{};  // part of the error's text, where the wording matters
 };
 
 TEST(ScpiInstrumentTest, ABadLineQueuesItsErrorAndSendsNothing) {
@@ -123,6 +124,14 @@ TEST(ScpiInstrumentTest, ABadLineQueuesItsErrorAndSendsNothing) {
       {"ADC:CONF VREF,TRIS,GRAY", -224},
       {"ADC:WRIT #H10000", -222},  // five digits
       {"ADC:READ:VOLT? 1E40", -222},
+      // A channel number in the place of the reference, beyond what the pin takes.
+      {"ADC:READ:VOLT? 7", -222,
+       "the reference 7 V is outside what the ADC takes: above 0 V, at most 5 V"},
+      {"ADC:READ:VOLT? 0.004", -222, "outside"},  // 0.00 as the box holds it
+      {"DAC:LOAD 3,7FF", -120, "\"\"7FF\"\" is no number (hexadecimal is written #H7FF)"},
+      {"DAC:LOAD 3,FFF", -104, "the code must be a number (hexadecimal is written #HFFF)"},
+      {"DAC:LOAD 3,1E-400", -222, "1E-400 is too small: it underflows to 0"},
+      {"DAC:LOAD 3,1" + std::string(400, '0') + "E-10", -222, "is too large"},
       {"ADC:READ:VOLT? LOW", -104},
       {"ADC:CAPT? BOTH", -224},
       {"*ESE 256", -222},
@@ -136,6 +145,7 @@ TEST(ScpiInstrumentTest, ABadLineQueuesItsErrorAndSendsNothing) {
     EXPECT_EQ(rig.Ask(c.line), "<none>") << c.line;
     const std::string error = rig.NextError();
     EXPECT_TRUE(error.starts_with(std::to_string(c.code) + ",\"")) << c.line << ": " << error;
+    EXPECT_NE(error.find(c.says), std::string::npos) << c.line << ": " << error;
     EXPECT_EQ(rig.NextError(), "0,\"No error\"") << c.line;
   }
   EXPECT_EQ(rig.RequestLines().size(), before);
@@ -211,8 +221,9 @@ TEST(ScpiInstrumentTest, ResetGivesThePanelsStateAfterStartUp) {
   const std::string loaded = rig.Ask("DAC:WORD?");
   EXPECT_EQ(Split(loaded, ',').at(3), "#H0037FF00");
   EXPECT_EQ(rig.Ask("*RST"), "<none>");
-  EXPECT_EQ(rig.Ask("DAC:WORD?"), rig.Ask("DAC:WORD? DAC"));
-  EXPECT_EQ(Split(rig.Ask("DAC:WORD?"), ',').at(3), "#H00000000");
+  // Every slot is back to its own channel's word with code 0.
+  EXPECT_EQ(Split(rig.Ask("DAC:WORD?"), ',').at(3), "#H00300000");
+  EXPECT_EQ(Split(rig.Ask("DAC:WORD? DAC"), ',').at(11), "#H01300000");
   EXPECT_EQ(rig.Ask("DAC:LOAD:PULS?;:ADC:CONF?"), "1;VREF2X,TRIS,TWOS");
   EXPECT_EQ(rig.NextError(), "0,\"No error\"");
 }

@@ -217,6 +217,7 @@ TEST(ScpiLogTest, MistakesAreQueuedAndStartNothing) {
       {"LOG:AVER 0", "-222,\"Data out of range; adc log: --average: "},
       {"LOG:AVER 2.5", "-222,\"Data out of range; the reads per row 2.5 is not a whole"},
       {"LOG:REF \"x\"", "-104,\"Data type error"},
+      {"LOG:REF 5.01", "-222,\"Data out of range; the reference 5.01 V is outside"},
   };
   for (const RefusedLog& refused : cases) {
     LogRig log;
