@@ -86,7 +86,7 @@ TEST(CaptureReport, OpensWithTheMetadataBesideTheFile) {
 TEST(CaptureReport, TwosComplementSineStaysWholeAndReportsItsFigures) {
   const CaptureRead read = ParseCapture(TwosComplementSineFile());
   ASSERT_TRUE(read.file);
-  OpenedCapture capture{"sine.txt", *read.file, {}, false, {}};
+  OpenedCapture capture{"sine.txt", *read.file, {}, false, {}, {}};
   const CaptureAnalysis analysis = Analyse(capture.file, capture.scale);
   // On a line the sine is centred on 0 and spans 3000 codes, not wrapped.
   EXPECT_NEAR(analysis.stats[2].mean_code, 0.0, 1.0);
