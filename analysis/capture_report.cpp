@@ -3,6 +3,8 @@
 #include <fmt/format.h>
 #include <fmt/ranges.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <filesystem>
@@ -80,19 +82,21 @@ std::string ScaleSource(const OpenedCapture& capture, const std::string& metadat
   const std::string otherwise =
       capture.from_metadata ? metadata_name : std::string("the panel's defaults (no metadata)");
   const auto from = [&](bool chosen, bool fixed) {
-    return fixed ? std::string("the channel-0 capture's fixed word")
-                 : chosen ? std::string("the command line")
-                          : otherwise;
+    return fixed    ? std::string("the channel-0 capture's fixed word")
+           : chosen ? std::string("the command line")
+                    : otherwise;
   };
-  const std::pair<std::string, std::string> parts[] = {
+  std::array<std::pair<std::string, std::string>, 3> parts = {{
       {"range", from(capture.chosen.half_span.has_value(), channel0)},
       {"coding", from(capture.chosen.straight_binary.has_value(), channel0)},
       {"reference", from(capture.chosen.reference.has_value(), false)},
-  };
+  }};
   if (parts[0].second == parts[1].second && parts[1].second == parts[2].second) {
     return "from " + parts[0].second;
   }
-  // Parts of one source together, in the order they first come.
+  // What the person chose first, then the parts of one source together.
+  std::stable_partition(parts.begin(), parts.end(),
+                        [](const auto& part) { return part.second == "the command line"; });
   std::vector<std::string> groups;
   std::vector<bool> done(std::size(parts), false);
   for (std::size_t i = 0; i < std::size(parts); ++i) {
@@ -107,9 +111,10 @@ std::string ScaleSource(const OpenedCapture& capture, const std::string& metadat
       }
     }
     const std::string joined =
-        names.size() == 1 ? names[0]
-                          : fmt::format("{} and {}", fmt::join(names.begin(), names.end() - 1, ", "),
-                                        names.back());
+        names.size() == 1
+            ? names[0]
+            : fmt::format("{} and {}", fmt::join(names.begin(), names.end() - 1, ", "),
+                          names.back());
     groups.push_back(fmt::format("{} from {}", joined, parts[i].second));
   }
   return fmt::format("{}", fmt::join(groups, ", "));

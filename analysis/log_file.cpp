@@ -148,9 +148,9 @@ std::string AddLines(std::string_view text, LogData& log) {
   std::size_t pos = 0;
   while (true) {
     // The comment line's end is looked for only as far as it may reach.
-    const std::size_t end =
-        log.lines == 0 ? text.substr(0, logger::LargestHeaderLine + 1).find('\n')
-                       : text.find('\n', pos);
+    const std::size_t end = log.lines == 0
+                                ? text.substr(0, logger::LargestHeaderLine + 1).find('\n')
+                                : text.find('\n', pos);
     if (end == std::string_view::npos) {
       const std::string_view rest = text.substr(pos);
       log.partial_bytes = rest.size();
@@ -282,8 +282,7 @@ LogRead ReadLogFile(const std::string& path) {
   // A first line far longer than any log's is refused before the rest of
   // the file is read.
   std::string reason;
-  const std::optional<std::string> head =
-      ReadPart(path, 0, logger::LargestHeaderLine + 1, reason);
+  const std::optional<std::string> head = ReadPart(path, 0, logger::LargestHeaderLine + 1, reason);
   if (head && head->size() > logger::LargestHeaderLine && head->find('\n') == head->npos) {
     return Fail(fmt::format("{}: line 1: the comment line is longer than {} KiB: not a KX7312 log",
                             path, logger::LargestHeaderLine >> 10));

@@ -117,9 +117,9 @@ std::string ReadLayout(const Json& doc, LogLayout& layout) {
   if (!doc.is_object()) {
     return "the comment line holds no JSON object";
   }
-  for (const char* key : {"edition", "configuration_word", "half_span", "weak", "straight_binary",
-                          "reference_volts", "channels", "average", "interval_seconds",
-                          "started"}) {
+  for (const char* key :
+       {"edition", "configuration_word", "half_span", "weak", "straight_binary", "reference_volts",
+        "channels", "average", "interval_seconds", "started"}) {
     if (!doc.contains(key)) {
       return fmt::format("the comment line has no \"{}\"", key);
     }
@@ -151,8 +151,8 @@ std::string ReadLayout(const Json& doc, LogLayout& layout) {
     return "\"configuration_word\" must be a hex number of 16 bits";
   }
   layout.configuration_word = static_cast<std::int32_t>(parsed_word);
-  for (const auto& [key, flag] : {std::pair{"half_span", &layout.half_span},
-                                  std::pair{"weak", &layout.weak}}) {
+  for (const auto& [key, flag] :
+       {std::pair{"half_span", &layout.half_span}, std::pair{"weak", &layout.weak}}) {
     if (!doc[key].is_boolean()) {
       return fmt::format("\"{}\" must be true or false", key);
     }
@@ -189,16 +189,14 @@ std::string ReadLayout(const Json& doc, LogLayout& layout) {
       return fmt::format("{} in \"channels\" is not a channel 0 to {}", shown,
                          adc::AdcChannels - 1);
     }
-    if (std::find(layout.channels.begin(), layout.channels.end(), value) !=
-        layout.channels.end()) {
+    if (std::find(layout.channels.begin(), layout.channels.end(), value) != layout.channels.end()) {
       return fmt::format("channel {} comes twice in \"channels\"", value);
     }
     layout.channels.push_back(value);
   }
   const std::optional<double> average = NumberIn(doc["average"], 1, LargestAverage);
   if (!average || *average != std::floor(*average)) {
-    return fmt::format("\"average\" must be a whole number of reads from 1 to {}",
-                       LargestAverage);
+    return fmt::format("\"average\" must be a whole number of reads from 1 to {}", LargestAverage);
   }
   layout.average = static_cast<int>(*average);
   const std::optional<double> interval =
@@ -294,8 +292,7 @@ HeaderRead ParseHeaderLine(std::string_view line) {
   bool too_deep = false;
   // Values below the limit are dropped as they come, so that deep nesting
   // costs no memory before it is refused.
-  const Json::parser_callback_t depth_limit = [&too_deep](int depth, Json::parse_event_t,
-                                                          Json&) {
+  const Json::parser_callback_t depth_limit = [&too_deep](int depth, Json::parse_event_t, Json&) {
     too_deep = too_deep || depth > kDeepestNesting;
     return !too_deep;
   };

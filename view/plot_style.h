@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QColor>
-
 #include <functional>
 
 class QChart;

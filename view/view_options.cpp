@@ -20,10 +20,21 @@ constexpr double kHighestReference = 5.0;
 
 // Qt's own options, which it takes out of the arguments when the window
 // opens; the command line is read before that, without a display.
-const std::set<std::string, std::less<>> kQtOptionsWithValue = {
-    "display", "geometry",        "name",         "platform",        "platformpluginpath",
-    "platformtheme", "plugin",    "qwindowgeometry", "qwindowicon", "qwindowtitle",
-    "session", "style",           "stylesheet",   "title",           "visual"};
+const std::set<std::string, std::less<>> kQtOptionsWithValue = {"display",
+                                                                "geometry",
+                                                                "name",
+                                                                "platform",
+                                                                "platformpluginpath",
+                                                                "platformtheme",
+                                                                "plugin",
+                                                                "qwindowgeometry",
+                                                                "qwindowicon",
+                                                                "qwindowtitle",
+                                                                "session",
+                                                                "style",
+                                                                "stylesheet",
+                                                                "title",
+                                                                "visual"};
 const std::set<std::string, std::less<>> kQtFlags = {"reverse", "widgetcount", "nograb", "dograb",
                                                      "sync"};
 
@@ -121,9 +132,16 @@ ParsedViewOptions ParseViewOptions(const std::vector<std::string>& args) {
     parsed.exit_code = 0;
     return parsed;
   }
-  if (const std::vector<std::string> extras = app.remaining(); !extras.empty()) {
-    return fail(fmt::format("not expected: {} (one FILE at most; see --help)",
-                            fmt::join(extras, " ")));
+  const std::vector<std::string> extras = app.remaining();
+  if (const auto unknown = std::find_if(
+          extras.begin(), extras.end(),
+          [](const std::string& word) { return word.size() > 1 && word.front() == '-'; });
+      unknown != extras.end()) {
+    return fail(fmt::format("{} is not an option of kx7312-view (see --help)", *unknown));
+  }
+  if (!extras.empty()) {
+    return fail(
+        fmt::format("not expected: {} (one FILE at most; see --help)", fmt::join(extras, " ")));
   }
   if (options.report && options.file.empty()) {
     return fail("--report needs a FILE");

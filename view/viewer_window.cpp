@@ -752,9 +752,9 @@ void ViewerWindow::ShowPointer(QPointF value) {
       if (channel_boxes_[static_cast<std::size_t>(channel.channel)]->isChecked()) {
         const auto i = static_cast<std::size_t>(set);
         text += QStringLiteral("   ") + Unbroken(tr("ADC%1 %2 (%3 V)")
-                                                      .arg(channel.channel)
-                                                      .arg(channel.values[i])
-                                                      .arg(channel.volts[i], 0, 'f', 4));
+                                                     .arg(channel.channel)
+                                                     .arg(channel.values[i])
+                                                     .arg(channel.volts[i], 0, 'f', 4));
       }
     }
   }
