@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "adc/adc_control_word.h"
 #include "adc/adc_reply.h"
+#include "adc/capture_metadata.h"
 #include "adc/sample_file.h"
 #include "board/bounded_file.h"
 
@@ -105,6 +107,10 @@ CaptureRead ParseCapture(std::string_view text) {
   if (text.empty()) {
     return Fail("line 1: the file is empty");
   }
+  // A capture starts with a digit or a blank, never with JSON's brace.
+  if (text.front() == '{' || text.front() == '[') {
+    return Fail("line 1: the file holds JSON, not a capture or log file");
+  }
   CaptureFile file;
   file.kind = text.front() == ' ' ? CaptureKind::Channel0 : CaptureKind::AllChannels;
   const bool all = file.kind == CaptureKind::AllChannels;
@@ -153,6 +159,13 @@ CaptureRead ReadCaptureFile(const std::string& path) {
   }
   CaptureRead parsed = ParseCapture(read.text);
   if (!parsed.file) {
+    // The metadata lies beside its capture under the capture's name and
+    // ".json": the one meant is most likely that capture.
+    constexpr std::string_view kJson = ".json";
+    if (path.ends_with(kJson) && adc::ParseMetadata(read.text).metadata) {
+      return Fail(fmt::format("{}: the metadata file of the capture {}, not a capture or log file",
+                              path, path.substr(0, path.size() - kJson.size())));
+    }
     parsed.error = fmt::format("{}: {}", path, parsed.error);
   }
   return parsed;

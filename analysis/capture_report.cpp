@@ -1,12 +1,17 @@
 #include "analysis/capture_report.h"
 
 #include <fmt/format.h>
+#include <fmt/ranges.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 namespace kx::analysis {
 namespace {
@@ -67,8 +72,52 @@ OpenResult OpenCapture(const std::string& path, const ScaleChoice& choice) {
     }
   }
   opened.from_metadata = metadata.has_value();
+  opened.chosen = choice;
   opened.scale = DecideScale(opened.file, metadata ? &*metadata : nullptr, choice);
   return OpenResult{std::move(opened), {}};
+}
+
+std::string ScaleSource(const OpenedCapture& capture, const std::string& metadata_name) {
+  const bool channel0 = capture.file.kind == CaptureKind::Channel0;
+  const std::string otherwise =
+      capture.from_metadata ? metadata_name : std::string("the panel's defaults (no metadata)");
+  const auto from = [&](bool chosen, bool fixed) {
+    return fixed    ? std::string("the channel-0 capture's fixed word")
+           : chosen ? std::string("the command line")
+                    : otherwise;
+  };
+  std::array<std::pair<std::string, std::string>, 3> parts = {{
+      {"range", from(capture.chosen.half_span.has_value(), channel0)},
+      {"coding", from(capture.chosen.straight_binary.has_value(), channel0)},
+      {"reference", from(capture.chosen.reference.has_value(), false)},
+  }};
+  if (parts[0].second == parts[1].second && parts[1].second == parts[2].second) {
+    return "from " + parts[0].second;
+  }
+  // What the person chose first, then the parts of one source together.
+  std::stable_partition(parts.begin(), parts.end(),
+                        [](const auto& part) { return part.second == "the command line"; });
+  std::vector<std::string> groups;
+  std::vector<bool> done(std::size(parts), false);
+  for (std::size_t i = 0; i < std::size(parts); ++i) {
+    if (done[i]) {
+      continue;
+    }
+    std::vector<std::string> names;
+    for (std::size_t j = i; j < std::size(parts); ++j) {
+      if (!done[j] && parts[j].second == parts[i].second) {
+        names.push_back(parts[j].first);
+        done[j] = true;
+      }
+    }
+    const std::string joined =
+        names.size() == 1
+            ? names[0]
+            : fmt::format("{} and {}", fmt::join(names.begin(), names.end() - 1, ", "),
+                          names.back());
+    groups.push_back(fmt::format("{} from {}", joined, parts[i].second));
+  }
+  return fmt::format("{}", fmt::join(groups, ", "));
 }
 
 CaptureAnalysis Analyse(const CaptureFile& file, const CaptureScale& scale) {
@@ -107,7 +156,7 @@ std::string ReportText(const OpenedCapture& capture, const CaptureAnalysis& anal
   text += fmt::format("Scale: {}, {}, reference {:.3f} V, {} replies ({})\n",
                       RangeName(s.half_span), CodingName(s.straight_binary), s.reference,
                       s.rules == AdcWordRules::Classic ? "classic" : "version2",
-                      capture.from_metadata ? "from the metadata file" : "not from metadata");
+                      ScaleSource(capture, "the metadata file"));
   if (!capture.metadata_note.empty()) {
     text += fmt::format("Metadata not used: {}\n", capture.metadata_note);
   }

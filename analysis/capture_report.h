@@ -28,7 +28,13 @@ struct OpenedCapture {
   CaptureScale scale;
   bool from_metadata = false;
   std::string metadata_note;  // why a metadata file beside it was not used
+  ScaleChoice chosen;         // what the command line gave over the metadata
 };
+
+// Where each part of the scale came from: "from the metadata file", or
+// "coding from the command line, range and reference from the metadata
+// file"; `metadata_name` names the metadata file.
+std::string ScaleSource(const OpenedCapture& capture, const std::string& metadata_name);
 
 struct OpenResult {
   std::optional<OpenedCapture> capture;

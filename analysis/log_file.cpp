@@ -147,9 +147,23 @@ std::string AddLines(std::string_view text, LogData& log) {
       log.lines >= 1 ? logger::ColumnNames(log.layout) : std::vector<std::string>{};
   std::size_t pos = 0;
   while (true) {
-    const std::size_t end = text.find('\n', pos);
+    // The comment line's end is looked for only as far as it may reach.
+    const std::size_t end = log.lines == 0
+                                ? text.substr(0, logger::LargestHeaderLine + 1).find('\n')
+                                : text.find('\n', pos);
     if (end == std::string_view::npos) {
-      log.partial_bytes = text.size() - pos;
+      const std::string_view rest = text.substr(pos);
+      log.partial_bytes = rest.size();
+      if (log.lines == 0 && rest.size() > logger::LargestHeaderLine) {
+        return fmt::format("line 1: the comment line is longer than {} KiB: not a KX7312 log",
+                           logger::LargestHeaderLine >> 10);
+      }
+      // A CR before the last byte ends a line of a file whose lines end in
+      // CR alone: nothing would ever count as a whole row.
+      if (const std::size_t cr = rest.find('\r'); cr != rest.npos && cr + 1 < rest.size()) {
+        return fmt::format("line {}: the lines end in CR alone; a log's lines end in LF or CR LF",
+                           log.lines + 1);
+      }
       return {};
     }
     std::string_view line = text.substr(pos, end - pos);
@@ -265,6 +279,14 @@ LogRead ParseLog(std::string_view text) {
 }
 
 LogRead ReadLogFile(const std::string& path) {
+  // A first line far longer than any log's is refused before the rest of
+  // the file is read.
+  std::string reason;
+  const std::optional<std::string> head = ReadPart(path, 0, logger::LargestHeaderLine + 1, reason);
+  if (head && head->size() > logger::LargestHeaderLine && head->find('\n') == head->npos) {
+    return Fail(fmt::format("{}: line 1: the comment line is longer than {} KiB: not a KX7312 log",
+                            path, logger::LargestHeaderLine >> 10));
+  }
   const board::BoundedFileText read = board::ReadFileAtMost(path, kMaxLogBytes);
   switch (read.problem) {
     case board::FileReadProblem::CannotOpen:

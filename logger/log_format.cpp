@@ -3,7 +3,10 @@
 #include <fmt/chrono.h>
 #include <fmt/format.h>
 
+#include <algorithm>
+#include <cmath>
 #include <nlohmann/json.hpp>
+#include <utility>
 
 #include "adc/adc_control_word.h"
 #include "adc/adc_display.h"
@@ -64,55 +67,150 @@ HeaderRead Fail(std::string error) {
   return {std::nullopt, std::move(error)};
 }
 
+// The header holds an object with one array in it; anything nested far
+// deeper is not a log's, and is refused before it is built.
+constexpr int kDeepestNesting = 4;
+// Text from the file quoted in a message is cut to this.
+constexpr std::size_t kLongestQuote = 24;
+
+// "2026-12-08T06:00:01.250000Z", as IsoMicroseconds writes it: a real date
+// and time of day.
+bool IsIsoMicroseconds(std::string_view text) {
+  constexpr std::string_view kPattern = "dddd-dd-ddTdd:dd:dd.ddddddZ";
+  if (text.size() != kPattern.size()) {
+    return false;
+  }
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const bool digit = text[i] >= '0' && text[i] <= '9';
+    if (kPattern[i] == 'd' ? !digit : text[i] != kPattern[i]) {
+      return false;
+    }
+  }
+  const auto number = [text](std::size_t at, std::size_t digits) {
+    int value = 0;
+    for (std::size_t i = at; i < at + digits; ++i) {
+      value = value * 10 + (text[i] - '0');
+    }
+    return value;
+  };
+  const std::chrono::year_month_day date{std::chrono::year{number(0, 4)},
+                                         std::chrono::month{static_cast<unsigned>(number(5, 2))},
+                                         std::chrono::day{static_cast<unsigned>(number(8, 2))}};
+  return date.ok() && number(11, 2) < 24 && number(14, 2) < 60 && number(17, 2) < 60;
+}
+
+// A finite number (not a boolean, which nlohmann keeps apart) in [low, high].
+std::optional<double> NumberIn(const Json& value, double low, double high) {
+  if (!value.is_number()) {
+    return std::nullopt;
+  }
+  const double number = value.get<double>();
+  if (!std::isfinite(number) || number < low || number > high) {
+    return std::nullopt;
+  }
+  return number;
+}
+
+// Each key is looked at for its type before it is read, so that a wrong
+// value is refused with its key named rather than taken as it comes.
 std::string ReadLayout(const Json& doc, LogLayout& layout) {
   if (!doc.is_object()) {
     return "the comment line holds no JSON object";
   }
-  if (doc.value("format", 0) != LogFormatVersion) {
+  for (const char* key :
+       {"edition", "configuration_word", "half_span", "weak", "straight_binary", "reference_volts",
+        "channels", "average", "interval_seconds", "started"}) {
+    if (!doc.contains(key)) {
+      return fmt::format("the comment line has no \"{}\"", key);
+    }
+  }
+  if (!doc.contains("format") || doc["format"] != LogFormatVersion) {
     return fmt::format("\"format\" must be {}", LogFormatVersion);
   }
-  layout.edition = doc.at("edition").get<std::string>();
-  if (layout.edition != "version2" && layout.edition != "classic") {
+  const Json& edition = doc["edition"];
+  if (edition != "version2" && edition != "classic") {
     return "\"edition\" must be \"version2\" or \"classic\"";
   }
-  layout.program = doc.value("program", std::string{});
-  const std::string word = doc.at("configuration_word").get<std::string>();
+  layout.edition = edition.get<std::string>();
+  if (doc.contains("program")) {
+    if (!doc["program"].is_string()) {
+      return "\"program\" must be a text";
+    }
+    layout.program = doc["program"].get<std::string>();
+  }
+  const Json& word_value = doc["configuration_word"];
+  const std::string word = word_value.is_string() ? word_value.get<std::string>() : std::string{};
   std::size_t used = 0;
+  unsigned long parsed_word = 0;
   try {
-    layout.configuration_word = static_cast<std::int32_t>(std::stoul(word, &used, 16));
+    parsed_word = word.starts_with('-') ? 0 : std::stoul(word, &used, 16);
   } catch (const std::exception&) {
     used = 0;
   }
-  if (used == 0 || used != word.size()) {
-    return "\"configuration_word\" must be a hex number";
+  if (used == 0 || used != word.size() || parsed_word > 0xFFFF) {
+    return "\"configuration_word\" must be a hex number of 16 bits";
   }
-  layout.half_span = doc.at("half_span").get<bool>();
-  layout.weak = doc.at("weak").get<bool>();
-  if (const Json& coding = doc.at("straight_binary"); !coding.is_null()) {
+  layout.configuration_word = static_cast<std::int32_t>(parsed_word);
+  for (const auto& [key, flag] :
+       {std::pair{"half_span", &layout.half_span}, std::pair{"weak", &layout.weak}}) {
+    if (!doc[key].is_boolean()) {
+      return fmt::format("\"{}\" must be true or false", key);
+    }
+    *flag = doc[key].get<bool>();
+  }
+  if (const Json& coding = doc["straight_binary"]; !coding.is_null()) {
+    if (!coding.is_boolean()) {
+      return "\"straight_binary\" must be true, false or null";
+    }
     layout.straight_binary = coding.get<bool>();
   }
-  if (const Json& reference = doc.at("reference_volts"); !reference.is_null()) {
-    layout.reference_volts = reference.get<double>();
+  if (const Json& reference = doc["reference_volts"]; !reference.is_null()) {
+    // Zero would divide every conversion by nothing, hence the open bound.
+    const std::optional<double> volts = NumberIn(reference, 0.0, LargestReferenceVolts);
+    if (!volts || *volts == 0.0) {
+      return fmt::format(
+          "\"reference_volts\" must be a number of volts above 0 and at most {:g}, or null",
+          LargestReferenceVolts);
+    }
+    layout.reference_volts = volts;
   }
-  layout.channels = doc.at("channels").get<std::vector<int>>();
-  if (layout.channels.empty()) {
-    return "\"channels\" names no channel";
+  const Json& channels = doc["channels"];
+  if (!channels.is_array() || channels.empty()) {
+    return "\"channels\" must name the channels logged, such as [0, 3]";
   }
-  for (const int channel : layout.channels) {
-    if (channel < 0 || channel >= adc::AdcChannels) {
-      return fmt::format("channel {} in \"channels\" is not 0 to {}", channel,
+  for (const Json& channel : channels) {
+    const std::optional<double> number = NumberIn(channel, 0, adc::AdcChannels - 1);
+    const int value = number ? static_cast<int>(*number) : -1;
+    if (!number || value != *number) {
+      std::string shown = channel.dump();
+      if (shown.size() > kLongestQuote) {
+        shown = shown.substr(0, kLongestQuote) + "...";
+      }
+      return fmt::format("{} in \"channels\" is not a channel 0 to {}", shown,
                          adc::AdcChannels - 1);
     }
+    if (std::find(layout.channels.begin(), layout.channels.end(), value) != layout.channels.end()) {
+      return fmt::format("channel {} comes twice in \"channels\"", value);
+    }
+    layout.channels.push_back(value);
   }
-  layout.average = doc.at("average").get<int>();
-  if (layout.average < 1) {
-    return "\"average\" must be 1 or more";
+  const std::optional<double> average = NumberIn(doc["average"], 1, LargestAverage);
+  if (!average || *average != std::floor(*average)) {
+    return fmt::format("\"average\" must be a whole number of reads from 1 to {}", LargestAverage);
   }
-  layout.interval_seconds = doc.at("interval_seconds").get<double>();
-  if (!(layout.interval_seconds > 0.0)) {
-    return "\"interval_seconds\" must be more than 0";
+  layout.average = static_cast<int>(*average);
+  const std::optional<double> interval =
+      NumberIn(doc["interval_seconds"], ShortestIntervalSeconds, LongestIntervalSeconds);
+  if (!interval) {
+    return fmt::format("\"interval_seconds\" must be from {:g} to {:g} seconds",
+                       ShortestIntervalSeconds, LongestIntervalSeconds);
   }
-  layout.started = doc.at("started").get<std::string>();
+  layout.interval_seconds = *interval;
+  const Json& started = doc["started"];
+  if (!started.is_string() || !IsIsoMicroseconds(started.get<std::string>())) {
+    return "\"started\" must be a UTC time such as \"2026-12-08T06:00:01.250000Z\"";
+  }
+  layout.started = started.get<std::string>();
   return {};
 }
 
@@ -182,13 +280,28 @@ HeaderRead ParseHeaderLine(std::string_view line) {
     return Fail(fmt::format("the first line does not start with \"{}\": not a KX7312 log",
                             HeaderPrefix.substr(0, HeaderPrefix.size() - 1)));
   }
+  if (line.size() > LargestHeaderLine) {
+    return Fail(fmt::format("the comment line is longer than {} KiB: not a KX7312 log",
+                            LargestHeaderLine >> 10));
+  }
   line.remove_prefix(HeaderPrefix.size());
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
     line.remove_suffix(1);
   }
   LogLayout layout;
+  bool too_deep = false;
+  // Values below the limit are dropped as they come, so that deep nesting
+  // costs no memory before it is refused.
+  const Json::parser_callback_t depth_limit = [&too_deep](int depth, Json::parse_event_t, Json&) {
+    too_deep = too_deep || depth > kDeepestNesting;
+    return !too_deep;
+  };
   try {
-    const Json doc = Json::parse(line.begin(), line.end());
+    const Json doc = Json::parse(line.begin(), line.end(), depth_limit);
+    if (too_deep) {
+      return Fail(fmt::format("the comment line's JSON nests deeper than {} levels: not a log's",
+                              kDeepestNesting));
+    }
     if (std::string error = ReadLayout(doc, layout); !error.empty()) {
       return Fail(std::move(error));
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -12,6 +13,16 @@ namespace kx::logger {
 // The first line of every log: "# kx7312-log " and a JSON object.
 inline constexpr std::string_view HeaderPrefix = "# kx7312-log ";
 inline constexpr int LogFormatVersion = 1;
+// The logger writes a few hundred bytes there; a reader looks no further
+// for the line's end, so that a file of one huge line costs nothing.
+inline constexpr std::size_t LargestHeaderLine = std::size_t{64} << 10;
+// What the logger takes for a row (its --average and --every), and so what
+// a comment line may record.
+inline constexpr int LargestAverage = 100000;
+inline constexpr double ShortestIntervalSeconds = 0.001;
+inline constexpr double LongestIntervalSeconds = 24.0 * 3600.0;
+// The reference volts a log may record, as a capture's metadata does.
+inline constexpr double LargestReferenceVolts = 5.0;
 
 // What a log's comment line records, and what decides its columns.
 struct LogLayout {

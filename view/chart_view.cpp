@@ -4,6 +4,8 @@
 #include <QMouseEvent>
 #include <QWheelEvent>
 
+#include "view/plot_style.h"
+
 namespace kx::view {
 
 namespace {
@@ -64,8 +66,10 @@ void ChartView::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void ChartView::mouseDoubleClickEvent(QMouseEvent* event) {
-  chart()->zoomReset();
-  emit ZoomReset();
+  WithTicksHeld(chart(), [this] {
+    chart()->zoomReset();
+    emit ZoomReset();
+  });
   event->accept();
 }
 

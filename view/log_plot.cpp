@@ -13,16 +13,13 @@
 #include <algorithm>
 #include <cmath>
 
+#include "view/plot_style.h"
+
 namespace kx::view {
 namespace {
 
 constexpr int kBandAlpha = 60;
 constexpr double kPointSize = 4.0;
-
-// One colour per channel, the same for all its lines and its band.
-QColor ChannelColour(int channel) {
-  return QColor::fromHsv(channel * 360 / LogPlot::kChannels, 220, 200);
-}
 
 enum class Keep { LowestAndHighest, Lowest, Highest };
 

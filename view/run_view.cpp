@@ -3,14 +3,16 @@
 #include <QApplication>
 #include <QDir>
 #include <QStringList>
+#include <algorithm>
+#include <cstdlib>
 #include <iostream>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "analysis/capture_report.h"
 #include "analysis/log_file.h"
 #include "analysis/log_report.h"
+#include "board/bounded_file.h"
 #include "view/view_options.h"
 #include "view/viewer_window.h"
 
@@ -58,14 +60,6 @@ int PrintReport(const ViewOptions& options) {
   return std::cout.good() ? 0 : 1;
 }
 
-ParsedViewOptions Parse(int argc, char** argv) {
-  std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) {
-    args.emplace_back(argv[i]);
-  }
-  return ParseViewOptions(args);
-}
-
 bool Stops(const ParsedViewOptions& parsed) {
   if (parsed.options) {
     return false;
@@ -74,27 +68,64 @@ bool Stops(const ParsedViewOptions& parsed) {
   return true;
 }
 
+// Said before the window system is asked for, so that a file that cannot
+// be opened is named on a machine with no display too.
+bool Readable(const std::string& path) {
+  const board::BoundedFileText read = board::ReadFileAtMost(path, 0);
+  if (read.problem == board::FileReadProblem::CannotOpen ||
+      read.problem == board::FileReadProblem::ReadError) {
+    std::cerr << "kx7312-view: cannot read " << path << ": " << read.reason << "\n";
+    return false;
+  }
+  return true;
+}
+
+// Qt stops the program (SIGABRT) when it finds no display; a person
+// without one is told what works instead.
+bool DisplayFound(const std::vector<std::string>& args) {
+#if defined(__linux__)
+  const auto set = [](const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0';
+  };
+  const bool platform_given = std::any_of(args.begin(), args.end(), [](const std::string& arg) {
+    return arg == "-platform" || arg == "--platform" || arg.starts_with("-platform=") ||
+           arg.starts_with("--platform=");
+  });
+  if (!platform_given && !set("QT_QPA_PLATFORM") && !set("DISPLAY") && !set("WAYLAND_DISPLAY")) {
+    std::cerr << "kx7312-view: no display to open the window on (DISPLAY and WAYLAND_DISPLAY "
+                 "are not set); --report prints the figures without one\n";
+    return false;
+  }
+#else
+  (void)args;
+#endif
+  return true;
+}
+
 }  // namespace
 
 int RunView(int argc, char** argv) {
-  // The report needs no window system: it is decided before Qt starts, so
-  // that it runs where there is no display at all.
-  bool report = false;
+  // The whole command line is read before Qt starts, so that help, version,
+  // mistakes and the report need no window system at all.
+  std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) {
-    report = report || std::string_view(argv[i]) == "--report";
+    args.emplace_back(argv[i]);
   }
-  if (report) {
-    const ParsedViewOptions parsed = Parse(argc, argv);
-    return Stops(parsed) ? parsed.exit_code : PrintReport(*parsed.options);
-  }
-
-  // Qt takes its own options (-platform, -style, ...) out of argv first.
-  QApplication app(argc, argv);
-  const ParsedViewOptions parsed = Parse(argc, argv);
+  const ParsedViewOptions parsed = ParseViewOptions(WithoutQtOptions(args));
   if (Stops(parsed)) {
     return parsed.exit_code;
   }
   const ViewOptions& options = *parsed.options;
+  if (options.report) {
+    return PrintReport(options);
+  }
+  if ((!options.file.empty() && !Readable(options.file)) || !DisplayFound(args)) {
+    return 1;
+  }
+
+  // Qt takes its own options (-platform, -style, ...) out of argv.
+  QApplication app(argc, argv);
   ViewerWindow window(options.scale, options.window);
   if (!options.screenshots.empty()) {
     if (!window.OpenFile(QString::fromStdString(options.file))) {

@@ -1,10 +1,68 @@
 #include "view/view_options.h"
 
+#include <fmt/format.h>
+#include <fmt/ranges.h>
+
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <map>
+#include <optional>
+#include <set>
+#include <string_view>
+
+#include "board/number_text.h"
 
 namespace kx::view {
+namespace {
+
+constexpr double kLowestReference = 0.001;
+constexpr double kHighestReference = 5.0;
+
+// Qt's own options, which it takes out of the arguments when the window
+// opens; the command line is read before that, without a display.
+const std::set<std::string, std::less<>> kQtOptionsWithValue = {"display",
+                                                                "geometry",
+                                                                "name",
+                                                                "platform",
+                                                                "platformpluginpath",
+                                                                "platformtheme",
+                                                                "plugin",
+                                                                "qwindowgeometry",
+                                                                "qwindowicon",
+                                                                "qwindowtitle",
+                                                                "session",
+                                                                "style",
+                                                                "stylesheet",
+                                                                "title",
+                                                                "visual"};
+const std::set<std::string, std::less<>> kQtFlags = {"reverse", "widgetcount", "nograb", "dograb",
+                                                     "sync"};
+
+}  // namespace
+
+std::vector<std::string> WithoutQtOptions(const std::vector<std::string>& args) {
+  std::vector<std::string> kept;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string_view word = args[i];
+    // Qt reads -name and --name alike, and -name=value for some.
+    if (!word.starts_with('-') || word == "-" || word == "--") {
+      kept.push_back(args[i]);
+      continue;
+    }
+    word.remove_prefix(word.starts_with("--") ? 2 : 1);
+    const std::string_view name = word.substr(0, word.find('='));
+    if (kQtFlags.contains(name) || name == "qmljsdebugger" ||
+        (kQtOptionsWithValue.contains(name) && name.size() < word.size())) {
+      continue;
+    }
+    if (kQtOptionsWithValue.contains(name)) {
+      ++i;  // and its value
+      continue;
+    }
+    kept.push_back(args[i]);
+  }
+  return kept;
+}
 
 ParsedViewOptions ParseViewOptions(const std::vector<std::string>& args) {
   CLI::App app{
@@ -29,9 +87,19 @@ ParsedViewOptions ParseViewOptions(const std::vector<std::string>& args) {
       ->check(CLI::IsMember({"2xvref", "vref"}));
   app.add_option("--coding", coding, "the Coding of the capture when no metadata says")
       ->check(CLI::IsMember({"twos", "binary"}));
+  // CLI11's range lets NaN through (no comparison with it is true).
+  const CLI::Validator finite(
+      [](const std::string& text) {
+        const std::optional<double> volts = board::FiniteNumberText(text);
+        return volts && *volts >= kLowestReference && *volts <= kHighestReference
+                   ? std::string{}
+                   : fmt::format("{} is not a number of volts from {:g} to {:g}", text,
+                                 kLowestReference, kHighestReference);
+      },
+      "VOLTS");
   auto* reference_option =
-      app.add_option("--reference", reference, "the ADC reference in volts (above 0, at most 5)")
-          ->check(CLI::Range(0.001, 5.0));
+      app.add_option("--reference", reference, "the ADC reference in volts (0.001 to 5)")
+          ->check(finite);
   app.add_option("--window", window,
                  "spectrum window: blackman-harris (default), hann, rectangular")
       ->check(CLI::IsMember({"blackman-harris", "hann", "rectangular"}));
@@ -39,28 +107,42 @@ ParsedViewOptions ParseViewOptions(const std::vector<std::string>& args) {
                  "save the time, histogram and spectrum views of FILE as PNG files in this "
                  "folder, then stop");
 
+  // Words beyond FILE are named here, in the order they were given.
+  app.allow_extras();
+
   ParsedViewOptions parsed;
-  std::vector<std::string> reversed(args.rbegin(), args.rend());
-  try {
-    app.parse(reversed);
-  } catch (const CLI::ParseError& e) {
-    parsed.exit_code = e.get_exit_code();
-    if (e.get_name() == "CallForHelp" || e.get_name() == "CallForAllHelp") {
-      parsed.text = app.help();
-    } else if (e.get_name() == "CallForVersion") {
-      parsed.text = "kx7312-view 1.05\n";
-    } else {
-      parsed.text = std::string("kx7312-view: ") + e.what() + "\n";
-      parsed.text_is_error = true;
-    }
-    return parsed;
-  }
   const auto fail = [&parsed](const std::string& text) {
     parsed.exit_code = 2;
     parsed.text = "kx7312-view: " + text + "\n";
     parsed.text_is_error = true;
     return parsed;
   };
+  std::vector<std::string> reversed(args.rbegin(), args.rend());
+  try {
+    app.parse(reversed);
+  } catch (const CLI::ParseError& e) {
+    if (e.get_name() == "CallForHelp" || e.get_name() == "CallForAllHelp") {
+      parsed.text = app.help();
+    } else if (e.get_name() == "CallForVersion") {
+      parsed.text = "kx7312-view 1.05\n";
+    } else {
+      // One status for every mistake, as the manual page says.
+      return fail(e.what());
+    }
+    parsed.exit_code = 0;
+    return parsed;
+  }
+  const std::vector<std::string> extras = app.remaining();
+  if (const auto unknown = std::find_if(
+          extras.begin(), extras.end(),
+          [](const std::string& word) { return word.size() > 1 && word.front() == '-'; });
+      unknown != extras.end()) {
+    return fail(fmt::format("{} is not an option of kx7312-view (see --help)", *unknown));
+  }
+  if (!extras.empty()) {
+    return fail(
+        fmt::format("not expected: {} (one FILE at most; see --help)", fmt::join(extras, " ")));
+  }
   if (options.report && options.file.empty()) {
     return fail("--report needs a FILE");
   }

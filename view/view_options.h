@@ -33,4 +33,8 @@ struct ParsedViewOptions {
 // `args` excludes the program name and Qt's own options.
 ParsedViewOptions ParseViewOptions(const std::vector<std::string>& args);
 
+// The arguments without Qt's own (-platform NAME, -style=NAME, -reverse, ...),
+// which the window takes when it opens.
+std::vector<std::string> WithoutQtOptions(const std::vector<std::string>& args);
+
 }  // namespace kx::view

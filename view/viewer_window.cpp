@@ -27,6 +27,7 @@
 #include "adc/sample_file.h"
 #include "view/chart_view.h"
 #include "view/log_plot.h"
+#include "view/plot_style.h"
 
 namespace kx::view {
 namespace {
@@ -41,10 +42,11 @@ QString Text(const std::string& text) {
   return QString::fromStdString(text);
 }
 
-QValueAxis* Axis(const QString& title) {
+QValueAxis* Axis(const QString& title, double smallest_step = 0.0) {
   auto* axis = new QValueAxis;
   axis->setTitleText(title);
   axis->setLabelFormat(QStringLiteral("%g"));
+  UseRoundTicks(axis, smallest_step);
   return axis;
 }
 
@@ -62,6 +64,12 @@ void Attach(QChart* chart, QLineSeries* series, QValueAxis* x, QValueAxis* y) {
   series->attachAxis(y);
 }
 
+// One channel's entry in the pointer's readout, kept on one line when the
+// readout wraps.
+QString Unbroken(QString text) {
+  return text.replace(QLatin1Char(' '), QChar(QChar::Nbsp));
+}
+
 // A range with a little room on both sides; a flat line gets one unit.
 void FitAxis(QValueAxis* axis, double low, double high) {
   if (!(high > low)) {
@@ -69,7 +77,7 @@ void FitAxis(QValueAxis* axis, double low, double high) {
     high += 1.0;
   }
   const double margin = (high - low) * kMarginFraction;
-  axis->setRange(low - margin, high + margin);
+  SetRoundRange(axis, low - margin, high + margin);
 }
 
 }  // namespace
@@ -193,11 +201,17 @@ void ViewerWindow::BuildControls() {
   tabs_ = new QTabWidget(central);
   tabs_->setObjectName(QStringLiteral("views"));
   layout->addWidget(tabs_, 1);
-  setCentralWidget(central);
 
-  cursor_label_ = new QLabel(this);
+  // Sixteen channels' values take two or three lines: a wrapped label of
+  // its own, high enough for them, rather than a part of the status bar.
+  cursor_label_ = new QLabel(central);
   cursor_label_->setObjectName(QStringLiteral("cursorReadout"));
-  statusBar()->addPermanentWidget(cursor_label_);
+  cursor_label_->setWordWrap(true);
+  cursor_label_->setMinimumHeight(3 * cursor_label_->fontMetrics().lineSpacing());
+  cursor_label_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  cursor_label_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  layout->addWidget(cursor_label_);
+  setCentralWidget(central);
 }
 
 void ViewerWindow::BuildTabs() {
@@ -212,6 +226,8 @@ void ViewerWindow::BuildTabs() {
     series->setName(QStringLiteral("ADC%1").arg(c));
     series->setUseOpenGL(false);
     Attach(time_chart_, series, time_x_, time_y_);
+    // After Attach: adding a series gives it the theme's colour.
+    series->setColor(ChannelColour(c));
     time_series_[static_cast<std::size_t>(c)] = series;
   }
   time_view_ = new ChartView(time_chart_);
@@ -226,8 +242,8 @@ void ViewerWindow::BuildTabs() {
   histogram_channel_->setObjectName(QStringLiteral("histogramChannel"));
   histogram_chart_ = NewChart(tr("Code histogram"));
   histogram_chart_->legend()->hide();
-  histogram_x_ = Axis(tr("Code"));
-  histogram_y_ = Axis(tr("Samples"));
+  histogram_x_ = Axis(tr("Code"), 1.0);
+  histogram_y_ = Axis(tr("Samples"), 1.0);
   histogram_chart_->addAxis(histogram_x_, Qt::AlignBottom);
   histogram_chart_->addAxis(histogram_y_, Qt::AlignLeft);
   histogram_series_ = new QLineSeries;
@@ -265,6 +281,9 @@ void ViewerWindow::BuildTabs() {
   figures_ = new QLabel(spectrum_page);
   figures_->setObjectName(QStringLiteral("spectrumFigures"));
   figures_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  // Wrapped, the figures take the width there is instead of widening the
+  // window when this tab is chosen.
+  figures_->setWordWrap(true);
   spectrum_top->addWidget(new QLabel(tr("Channel"), spectrum_page));
   spectrum_top->addWidget(spectrum_channel_);
   spectrum_top->addWidget(new QLabel(tr("Window"), spectrum_page));
@@ -333,7 +352,11 @@ void ViewerWindow::ApplyScaleToControls() {
   if (!capture_) {
     source = tr("No capture open");
   } else if (fixed_by_file) {
-    source = tr("Range, coding and reference from %1").arg(Text(adc::MetadataPath(capture_->path)));
+    // The command line's choices win over the metadata's; say which is which.
+    source = Text(analysis::ScaleSource(*capture_, adc::MetadataPath(capture_->path)));
+    source = source.startsWith(QStringLiteral("from "))
+                 ? tr("Range, coding and reference %1").arg(source)
+                 : source.left(1).toUpper() + source.mid(1);
   } else {
     source = tr("No metadata file beside the capture: range, coding and reference as set here");
     if (!capture_->metadata_note.empty()) {
@@ -432,8 +455,7 @@ bool ViewerWindow::OpenLog(const QString& path) {
   ShowKind();
   ApplyScaleToControls();
   Recompute();
-  statusBar()->showMessage(
-      tr("%1: log, %2 rows (%3 gap rows)").arg(path).arg(log_stats_.rows).arg(log_stats_.gap_rows));
+  statusBar()->showMessage(LogStatus());
   return true;
 }
 
@@ -542,7 +564,7 @@ void ViewerWindow::DrawTime() {
     }
     samples = std::max(samples, static_cast<int>(values.size()));
   }
-  time_x_->setRange(0, std::max(1, samples - 1));
+  SetRoundRange(time_x_, 0, std::max(1, samples - 1));
   FitAxis(time_y_, low, high);
 }
 
@@ -564,7 +586,7 @@ void ViewerWindow::DrawLog() {
   const double first = log_->rows.empty() ? 0.0 : log_->rows.front().seconds;
   const double last = log_->rows.empty() ? 0.0 : log_->rows.back().seconds;
   fitting_ = true;
-  time_x_->setRange(first, std::max(last, first + log_->layout.interval_seconds));
+  SetRoundRange(time_x_, first, std::max(last, first + log_->layout.interval_seconds));
   FitAxis(time_y_, low, high);
   fitting_ = false;
   log_fit_ = {time_x_->min(), time_x_->max()};
@@ -591,9 +613,13 @@ void ViewerWindow::DrawHistogram() {
   points.append(QPointF(first + static_cast<double>(histogram.counts.size()), 0));
   histogram_series_->replace(points);
   histogram_chart_->setTitle(
-      tr("Code histogram of ADC%1: %2 codes").arg(channel).arg(histogram.counts.size()));
+      tr("How often each code came in the %1 samples of ADC%2 (codes %3 to %4)")
+          .arg(analysis_.channels[static_cast<std::size_t>(channel)].values.size())
+          .arg(channel)
+          .arg(histogram.first_code)
+          .arg(histogram.first_code + static_cast<int>(histogram.counts.size()) - 1));
   FitAxis(histogram_x_, first, first + static_cast<double>(histogram.counts.size()));
-  histogram_y_->setRange(0, most * (1.0 + kMarginFraction));
+  SetRoundRange(histogram_y_, 0, most * (1.0 + kMarginFraction));
 }
 
 void ViewerWindow::DrawStatistics() {
@@ -658,8 +684,8 @@ void ViewerWindow::DrawSpectrum() {
     lowest = std::min(lowest, db);
   }
   spectrum_series_->replace(points);
-  spectrum_x_->setRange(0.0, 0.5);
-  spectrum_y_->setRange(std::floor(lowest / 20.0) * 20.0, 10.0);
+  SetRoundRange(spectrum_x_, 0.0, 0.5);
+  SetRoundRange(spectrum_y_, std::floor(lowest / 20.0) * 20.0, 10.0);
   figures_->setText(tr("Fundamental bin %1 (%2 cycles per sample set, %3 dBFS)   SNR %4 dB   "
                        "SINAD %5 dB   THD %6 dB   ENOB %7 bits")
                         .arg(spectrum_->fundamental_bin)
@@ -697,10 +723,11 @@ void ViewerWindow::ShowLogPointer(QPointF value) {
       if (!channel_boxes_[static_cast<std::size_t>(channel)]->isChecked()) {
         continue;
       }
-      text += tr("   ADC%1 %2").arg(channel).arg(nearest->codes[c].mean);
+      QString entry = tr("ADC%1 %2").arg(channel).arg(nearest->codes[c].mean);
       if (log_->HasVolts()) {
-        text += tr(" (%1 V)").arg(nearest->volts[c].mean, 0, 'f', 4);
+        entry += tr(" (%1 V)").arg(nearest->volts[c].mean, 0, 'f', 4);
       }
+      text += QStringLiteral("   ") + Unbroken(entry);
     }
   }
   cursor_label_->setText(text);
@@ -724,10 +751,10 @@ void ViewerWindow::ShowPointer(QPointF value) {
     for (const analysis::ChannelSamples& channel : analysis_.channels) {
       if (channel_boxes_[static_cast<std::size_t>(channel.channel)]->isChecked()) {
         const auto i = static_cast<std::size_t>(set);
-        text += tr("   ADC%1 %2 (%3 V)")
-                    .arg(channel.channel)
-                    .arg(channel.values[i])
-                    .arg(channel.volts[i], 0, 'f', 4);
+        text += QStringLiteral("   ") + Unbroken(tr("ADC%1 %2 (%3 V)")
+                                                     .arg(channel.channel)
+                                                     .arg(channel.values[i])
+                                                     .arg(channel.volts[i], 0, 'f', 4));
       }
     }
   }
@@ -736,7 +763,10 @@ void ViewerWindow::ShowPointer(QPointF value) {
 
 void ViewerWindow::SetFollow(bool follow) {
   follow_ = follow;
-  watcher_.removePaths(watcher_.files() + watcher_.directories());
+  // Qt warns about removing nothing: only what is watched is removed.
+  if (const QStringList watched = watcher_.files() + watcher_.directories(); !watched.isEmpty()) {
+    watcher_.removePaths(watched);
+  }
   if (follow_ && !path_.isEmpty()) {
     // The captures replace their file by renaming a new one over it, which
     // ends the watch on the old file: the folder is watched as well.
@@ -793,14 +823,21 @@ void ViewerWindow::FollowLog() {
   if (log_->header_line != header || log_->complete_bytes != bytes) {
     Recompute();
     if (error.empty()) {
-      statusBar()->showMessage(tr("%1: log, %2 rows (%3 gap rows)")
-                                   .arg(path_)
-                                   .arg(log_stats_.rows)
-                                   .arg(log_stats_.gap_rows));
+      statusBar()->showMessage(LogStatus());
     }
   }
   ++reloads_;
   emit Reloaded();
+}
+
+QString ViewerWindow::LogStatus() const {
+  QString text =
+      tr("%1: log, %2 rows (%3 gap rows)").arg(path_).arg(log_stats_.rows).arg(log_stats_.gap_rows);
+  if (log_->partial_bytes > 0) {
+    // While the logger writes, its last row is often half there.
+    text += tr("; the last line has no line end (%1 bytes), left out").arg(log_->partial_bytes);
+  }
+  return text;
 }
 
 void ViewerWindow::ShowError(const QString& text, bool modal_box) {

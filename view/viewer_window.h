@@ -98,6 +98,7 @@ class ViewerWindow : public QMainWindow {
   void FollowedPathChanged();
   void Reload();
   void ShowError(const QString& text, bool modal_box);
+  QString LogStatus() const;
   bool VoltsShown() const;
 
   analysis::ScaleChoice choice_;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "adc/capture_metadata.h"
 #include "adc/sample_file.h"
 #include "analysis/capture_scale.h"
 #include "support/temp_folder.h"
@@ -98,6 +99,7 @@ TEST(CaptureFile, ABadFileIsNamedByItsLine) {
        "a whole channel-0 capture holds 1024"},
       {"channel 0 without its blanks", " 12\r\n", "line 1: expected a blank"},
       {"channel 0 reply too large", " 70000 \r\n", "line 1: the reply 70000 is larger"},
+      {"JSON", "{\"format\": 1}\n", "line 1: the file holds JSON, not a capture or log file"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -115,6 +117,11 @@ TEST(CaptureFile, AFileThatCannotBeReadIsNamed) {
   testing::WriteBytes(path, "1\t2\r\n");
   const CaptureRead bad = ReadCaptureFile(path);
   EXPECT_EQ(bad.error.rfind(path + ": line 1:", 0), 0U) << bad.error;
+  // A metadata file given in place of its capture names the capture.
+  testing::WriteBytes(path + ".json", adc::MetadataJson(adc::CaptureMetadata{}));
+  EXPECT_EQ(
+      ReadCaptureFile(path + ".json").error,
+      path + ".json: the metadata file of the capture " + path + ", not a capture or log file");
 }
 
 TEST(CaptureFile, Channel0RepliesGiveTheirCodesUnderEitherRules) {

@@ -75,6 +75,22 @@ TEST(CaptureReport, OpensWithTheMetadataBesideTheFile) {
   ASSERT_TRUE(with.capture);
   EXPECT_TRUE(with.capture->from_metadata);
   EXPECT_DOUBLE_EQ(with.capture->scale.reference, 2.0);
+  // Each part of the scale says where it came from.
+  const struct {
+    ScaleChoice choice;
+    const char* source;
+  } sources[] = {
+      {{}, "from M"},
+      {{std::nullopt, true, std::nullopt},
+       "coding from the command line, range and reference from M"},
+      {{false, std::nullopt, 1.0}, "range and reference from the command line, coding from M"},
+  };
+  for (const auto& c : sources) {
+    const OpenResult chosen = OpenCapture(path, c.choice);
+    ASSERT_TRUE(chosen.capture);
+    EXPECT_EQ(ScaleSource(*chosen.capture, "M"), c.source);
+  }
+  EXPECT_EQ(ScaleSource(*plain.capture, "M"), "from the panel's defaults (no metadata)");
 
   testing::WriteBytes(adc::MetadataPath(path), "{\"edition\": 3}");
   const OpenResult broken = OpenCapture(path, {});
@@ -86,7 +102,7 @@ TEST(CaptureReport, OpensWithTheMetadataBesideTheFile) {
 TEST(CaptureReport, TwosComplementSineStaysWholeAndReportsItsFigures) {
   const CaptureRead read = ParseCapture(TwosComplementSineFile());
   ASSERT_TRUE(read.file);
-  OpenedCapture capture{"sine.txt", *read.file, {}, false, {}};
+  OpenedCapture capture{"sine.txt", *read.file, {}, false, {}, {}};
   const CaptureAnalysis analysis = Analyse(capture.file, capture.scale);
   // On a line the sine is centred on 0 and spans 3000 codes, not wrapped.
   EXPECT_NEAR(analysis.stats[2].mean_code, 0.0, 1.0);

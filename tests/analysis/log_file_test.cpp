@@ -151,6 +151,11 @@ TEST(LogFile, ABadLineIsNamed) {
       {"an averaged maximum with decimals",
        LogHeadText(averaged) + "2026-12-08T06:00:01.000000Z,1.0,ok,,1.5,1,2.5,0.5,0,0,0,0\n",
        "line 3: ch0_max is \"2.5\", not a whole code"},
+      {"rows ending in CR alone",
+       head + row.substr(0, row.size() - 1) + "\r" + row.substr(0, row.size() - 1) + "\r",
+       "line 3: the lines end in CR alone"},
+      {"a comment line of no end", "# kx7312-log " + std::string(logger::LargestHeaderLine, ' '),
+       "line 1: the comment line is longer than 64 KiB"},
   };
   for (const BadCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -173,6 +178,11 @@ TEST(LogFile, RecognisedByItsFirstLineNotItsName) {
   ASSERT_TRUE(read.log) << read.error;
   EXPECT_EQ(read.log->rows.size(), 4U);
   EXPECT_EQ(ReadLogFile(folder.File("none.csv")).error.rfind("cannot read ", 0), 0U);
+  // Refused from its first 64 KiB, whatever follows.
+  testing::WriteBytes(folder.File("long.csv"),
+                      "# kx7312-log " + std::string(logger::LargestHeaderLine, '[') + "\n");
+  EXPECT_NE(ReadLogFile(folder.File("long.csv")).error.find("line 1: the comment line is longer"),
+            std::string::npos);
 }
 
 TEST(LogFile, FollowingReadsOnlyWhatWasAppended) {

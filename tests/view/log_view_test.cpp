@@ -256,7 +256,9 @@ TEST_F(LogViewTest, ABadLogIsNamedAndTheDataExports) {
   QMouseEvent move(QEvent::MouseMove, at_row3, view->viewport()->mapToGlobal(at_row3), Qt::NoButton,
                    Qt::NoButton, Qt::NoModifier);
   QApplication::sendEvent(view->viewport(), &move);
-  const QString readout = Find<QLabel>("cursorReadout")->text();
+  // Each entry's blanks are non-breaking, so that it wraps whole.
+  const QString readout =
+      Find<QLabel>("cursorReadout")->text().replace(QChar(QChar::Nbsp), QLatin1Char(' '));
   EXPECT_TRUE(readout.contains(QStringLiteral("row at 3.000 s"))) << readout.toStdString();
   EXPECT_TRUE(readout.contains(QStringLiteral("ADC0 300"))) << readout.toStdString();
 }

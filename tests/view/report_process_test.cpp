@@ -109,6 +109,30 @@ TEST(ViewReport, Channel0CaptureOfTheSameSine) {
   EXPECT_NEAR(std::stod(report.out.substr(at + 4)), kExpectedSnr, 0.5);
 }
 
+// Everything short of the window works with no display at all.
+TEST(ViewReport, HelpVersionAndMistakesNeedNoDisplay) {
+  const testing::TempFolder folder;
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    const char* says;  // on standard output for 0, else on standard error
+  } cases[] = {
+      {{"--help"}, 0, "--follow"},
+      {{"--version"}, 0, "kx7312-view 1.05\n"},
+      {{"--report", "a.txt", "b.txt"}, 2, "not expected: b.txt"},
+      {{"--window", "hamming"}, 2, "--window"},
+      {{"missing.txt"}, 1, "cannot read missing.txt"},
+      {{"--json", "missing.txt"}, 2, "go with --report"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.front());
+    const ProcessRun run = RunIn(folder.Path(), KX7312VIEW, c.args);
+    EXPECT_EQ(run.status, c.status) << run.err;
+    EXPECT_NE((c.status == 0 ? run.out : run.err).find(c.says), std::string::npos)
+        << run.out << run.err;
+  }
+}
+
 TEST(ViewReport, ABadFileStopsWithItsLine) {
   const testing::TempFolder folder;
   testing::WriteBytes(folder.File("bad.txt"), "1\t2\t\r\n");

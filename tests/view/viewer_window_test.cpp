@@ -12,12 +12,14 @@
 #include <QLineSeries>
 #include <QMessageBox>
 #include <QSignalSpy>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
 #include <QValueAxis>
 #include <QWheelEvent>
 #include <cmath>
 #include <numbers>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -84,6 +86,57 @@ TEST_F(ViewerWindowTest, OpensBothKindsOfCapture) {
   // The channel-0 capture's own word fixes its range and coding.
   EXPECT_FALSE(Find<QComboBox>("codingBox")->isEnabled());
   EXPECT_EQ(Find<QComboBox>("codingBox")->currentIndex(), 1);
+}
+
+// What a person sees of the plots: round ticks, a colour per channel, a
+// window that keeps its width, a histogram title that says what it counts.
+TEST_F(ViewerWindowTest, PlotsReadAsAPersonExpects) {
+  ASSERT_TRUE(window_.OpenFile(Write("all.txt", AllChannelsFile())));
+  std::set<QRgb> colours;
+  for (int c = 0; c < 16; ++c) {
+    colours.insert(window_.TimeSeries(c)->color().rgb());
+  }
+  EXPECT_EQ(colours.size(), 16U);
+  auto* tabs = Find<QTabWidget>("views");
+  const int width = window_.width();
+  for (int tab = 0; tab < tabs->count(); ++tab) {
+    tabs->setCurrentIndex(tab);
+    QApplication::processEvents();
+    EXPECT_LE(window_.minimumSizeHint().width(), width) << tab;
+  }
+  for (const char* name : {"timeView", "histogramView", "spectrumView"}) {
+    for (QAbstractAxis* axis : Find<QChartView>(name)->chart()->axes()) {
+      const auto* values = qobject_cast<QValueAxis*>(axis);
+      ASSERT_NE(values, nullptr);
+      EXPECT_EQ(values->tickType(), QValueAxis::TicksDynamic) << name;
+      EXPECT_EQ(values->tickAnchor(), 0.0) << name;
+      const double step = values->tickInterval();
+      const double leading = step / std::pow(10.0, std::floor(std::log10(step)));
+      EXPECT_TRUE(std::abs(leading - 1) < 1e-9 || std::abs(leading - 2) < 1e-9 ||
+                  std::abs(leading - 5) < 1e-9)
+          << name << " " << step;
+    }
+  }
+  EXPECT_TRUE(
+      Find<QChartView>("histogramView")
+          ->chart()
+          ->title()
+          .startsWith(QStringLiteral("How often each code came in the 512 samples of ADC0")));
+}
+
+TEST_F(ViewerWindowTest, NoWarningWithoutFollow) {
+  static QStringList messages;
+  messages.clear();
+  const QtMessageHandler previous = qInstallMessageHandler(
+      [](QtMsgType, const QMessageLogContext&, const QString& text) { messages.append(text); });
+  {
+    ViewerWindow window;
+    window.OpenFile(Write("all.txt", AllChannelsFile()));
+    window.SetFollow(false);
+  }
+  qInstallMessageHandler(previous);
+  EXPECT_TRUE(messages.filter(QStringLiteral("QFileSystemWatcher")).isEmpty())
+      << messages.join(QLatin1Char('\n')).toStdString();
 }
 
 TEST_F(ViewerWindowTest, TickedChannelsAreDrawnAndUntickedOnesAreNot) {
@@ -208,6 +261,11 @@ TEST_F(ViewerWindowTest, PointerReadoutAndWheelZoom) {
   const QString readout = Find<QLabel>("cursorReadout")->text();
   EXPECT_TRUE(readout.startsWith(QStringLiteral("Set 25"))) << readout.toStdString();
   EXPECT_TRUE(readout.contains(QStringLiteral("ADC15"))) << readout.toStdString();
+  // All sixteen channels fit: the readout wraps within the window.
+  auto* label = Find<QLabel>("cursorReadout");
+  QApplication::processEvents();
+  EXPECT_LE(label->minimumSizeHint().width(), window_.width());
+  EXPECT_LE(label->heightForWidth(label->width()), label->height());
 
   auto* x_axis = qobject_cast<QValueAxis*>(view->chart()->axes(Qt::Horizontal).front());
   const double before = x_axis->max() - x_axis->min();
