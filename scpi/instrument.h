@@ -25,7 +25,7 @@ namespace kx::scpi {
 struct Client {
   std::string name;
   ClientStatus status;
-  LogRate log_rate;
+  LogRate log_rate{};
 };
 
 struct CheckedLine;
