@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <initializer_list>
@@ -761,6 +762,13 @@ std::string HeaderText(const Unit& unit) {
   return text + (unit.query ? "?" : "");
 }
 
+bool SameParameters(const Unit& one, const Unit& other) {
+  return std::equal(one.parameters.begin(), one.parameters.end(), other.parameters.begin(),
+                    other.parameters.end(), [](const Parameter& a, const Parameter& b) {
+                      return a.kind == b.kind && a.text == b.text;
+                    });
+}
+
 const Entry* Find(const std::vector<Entry>& tree, const std::vector<std::string>& header,
                   bool query) {
   for (const Entry& entry : tree) {
@@ -892,6 +900,8 @@ std::optional<CheckedLine> Instrument::Check(std::string_view line, Client& clie
   CheckedLine checked;
   checked.units.reserve(parsed.units.size());
   std::vector<std::string> path;  // the compound header's nodes above the last unit's
+  const Entry* previous_entry = nullptr;
+  const Unit* previous_unit = nullptr;
   for (const Unit& unit : parsed.units) {
     try {
       const Entry* entry = nullptr;
@@ -916,7 +926,13 @@ std::optional<CheckedLine> Instrument::Check(std::string_view line, Client& clie
       if (entry == nullptr) {
         ::kx::scpi::Refuse(UndefinedHeader, ShownText(HeaderText(unit)));
       }
-      checked.units.push_back(entry->prepare(*this, unit));
+      if (entry == previous_entry && SameParameters(unit, *previous_unit)) {
+        checked.units.push_back(checked.units.back());
+      } else {
+        checked.units.push_back(std::make_shared<const Action>(entry->prepare(*this, unit)));
+      }
+      previous_entry = entry;
+      previous_unit = &unit;
     } catch (const Refusal& refusal) {
       Error error = refusal.error();
       if (error.code != UndefinedHeader.code) {
@@ -932,9 +948,9 @@ std::optional<CheckedLine> Instrument::Check(std::string_view line, Client& clie
 std::optional<std::string> Instrument::RunNext(CheckedLine& line, Client& client,
                                                const adc::CaptureStop& stop) {
   Run run{*this, client, stop, {}};
-  // Moved out, so that what the unit held goes as soon as it has run.
-  const Action action = std::move(line.units[line.next++]);
-  action(run);
+  // Taken out, so that what the unit held goes as soon as it has run.
+  const std::shared_ptr<const Action> action = std::move(line.units[line.next++]);
+  (*action)(run);
   if (run.responses.empty()) {
     return std::nullopt;
   }

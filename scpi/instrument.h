@@ -121,9 +121,11 @@ class Instrument {
   Client* log_client_ = nullptr;  // who started the running log, while connected
 };
 
-// A line whose units all passed their checks, waiting to run in order.
+// A line whose units all passed their checks, waiting to run in order. A
+// unit the same as the one before it shares its check, so that a line of
+// one command repeated costs a pointer a unit.
 struct CheckedLine {
-  std::vector<std::function<void(Instrument::Run&)>> units;
+  std::vector<std::shared_ptr<const std::function<void(Instrument::Run&)>>> units;
   std::size_t next = 0;
   bool Done() const { return next == units.size(); }
 };
