@@ -123,6 +123,11 @@ class Connection : public std::enable_shared_from_this<Connection> {
         server_.Closed(shared_from_this());
       }
     } else if (!reading_) {
+      if (!writing_) {
+        // What was read asked for nothing: acknowledge it now rather than
+        // with a reply that will not come.
+        AcknowledgeNow();
+      }
       Read();
     }
   }
@@ -143,7 +148,6 @@ class Connection : public std::enable_shared_from_this<Connection> {
             self->server_.Closed(self);
             return;
           } else {
-            self->AcknowledgeNow();
             self->input_.assign(self->buffer_.data(), size);
             self->taken_ = 0;
           }
@@ -155,7 +159,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
   // Nagle's algorithm on (the default of most clients), holds the query
   // until the command is acknowledged, and a delayed acknowledgement costs
   // some 40 ms. Linux leaves its quick-acknowledgement mode on its own, so
-  // it is asked for again after every read.
+  // it is asked for again after every read that had no reply (a reply
+  // carries the acknowledgement itself, at no extra packet).
   void AcknowledgeNow() {
 #ifdef TCP_QUICKACK
     const int on = 1;

@@ -42,7 +42,8 @@ check "capture capture-channel0" kx7312ctl adc cap
 check "--average --channels --every --for --overwrite --quiet --reference" kx7312ctl adc log run.csv --
 check "configure" kx7312ctl --simulate dac load 0=1 adc conf
 check "script serve" kx7312ctl s
-check "--listen --log-folder" kx7312ctl --simulate serve --
+check "--listen --log-folder --max-clients" kx7312ctl --simulate serve --
+check "64" kx7312ctl serve --max-clients ""
 check "--log-folder" kx7312ctl serve --log
 check "" kx7312ctl serve --listen ""
 
