@@ -317,7 +317,12 @@ Server::Server(asio::io_context& io, Instrument& instrument, const tcp::endpoint
 }
 
 Server::~Server() {
-  Stop();
+  try {
+    Stop();
+  } catch (...) {
+    // Only the log lines of the closing can fail here; the sockets close
+    // with their objects anyway.
+  }
 }
 
 void Server::Accept() {

@@ -19,7 +19,7 @@ inline constexpr std::size_t DefaultMaxClients = 64;
 // Replies queued for one client beyond which none of its units runs and
 // none of its input is read until the client has taken them. One reply
 // (a capture's block, about 50 KB) may go over it.
-inline constexpr std::size_t OutputLimit = 64 * 1024;
+inline constexpr std::size_t OutputLimit = std::size_t{64} * 1024;
 
 // The instrument on a raw TCP socket: newline-terminated lines in (CR LF
 // taken as well), one response line out per line that asked. Everything
