@@ -44,6 +44,7 @@ constexpr int kStepsPerTurn = 64;
 // How long accepting waits, while descriptors are short, when no client
 // goes meanwhile.
 constexpr auto kAcceptRetry = std::chrono::milliseconds(500);
+constexpr auto kShortageQuiet = std::chrono::minutes(1);
 
 // What accept() says when this process or the system is out of descriptors
 // or the memory that comes with one.
@@ -347,10 +348,6 @@ void Server::Accept() {
     } else if (connections_.size() >= max_clients_) {
       Refuse(std::move(socket));
     } else {
-      if (shortage_logged_) {
-        log_("accept: descriptors are free again; accepting clients");
-        shortage_logged_ = false;
-      }
       auto connection = std::make_shared<Connection>(*this, std::move(socket));
       connections_.insert(connection);
       log_(connection->Name() + ": connected");
@@ -381,10 +378,13 @@ void Server::Refuse(tcp::socket socket) {
 }
 
 void Server::PauseAccepting(const asio::error_code& error) {
-  if (!shortage_logged_) {
+  // Under a flood each client that goes lets one more in, and the next
+  // accept is short again: shortages less than a minute apart are one.
+  const auto now = std::chrono::steady_clock::now();
+  if (!last_shortage_ || now - *last_shortage_ > kShortageQuiet) {
     log_("accept: " + error.message() + "; no new clients until a descriptor frees");
-    shortage_logged_ = true;
   }
+  last_shortage_ = now;
   paused_ = true;
   retry_.expires_after(kAcceptRetry);
   retry_.async_wait([this](const asio::error_code& cancelled) {

@@ -3,8 +3,10 @@
 #include <asio/io_context.hpp>
 #include <asio/ip/tcp.hpp>
 #include <asio/steady_timer.hpp>
+#include <chrono>
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <set>
 
 #include "scpi/instrument.h"
@@ -61,8 +63,9 @@ class Server {
   asio::steady_timer retry_;
   bool accepting_ = false;
   bool paused_ = false;
-  bool shortage_logged_ = false;  // once per shortage, however long it lasts
-  LogRate listener_log_;          // refusals and descriptor shortages
+  // The latest, so that a shortage is logged once, however long it lasts.
+  std::optional<std::chrono::steady_clock::time_point> last_shortage_;
+  LogRate listener_log_;  // refusals and descriptor shortages
   bool stopped_ = false;
 };
 
