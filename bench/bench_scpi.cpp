@@ -1,6 +1,9 @@
 // How many queries per second `kx7312ctl serve` answers over loopback TCP
 // on the simulated board: *IDN? (the server alone) and ADC:READ? (sixteen
-// codes read through the session), with one client and with eight at once.
+// codes read through the session), with one client and with eight at once;
+// and a command without a reply followed by a query, written separately by a
+// client that leaves Nagle's algorithm on (as most do), against the same two
+// on one line.
 // The server runs in this process on its own thread, as it does in the
 // program; each client waits for every reply before the next query.
 #include <arpa/inet.h>
@@ -73,7 +76,8 @@ LoopbackServer& Server() {
 
 class Client {
  public:
-  explicit Client(unsigned short port) : socket_(::socket(AF_INET, SOCK_STREAM, 0)) {
+  explicit Client(unsigned short port, bool no_delay = true)
+      : socket_(::socket(AF_INET, SOCK_STREAM, 0)) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
@@ -81,8 +85,16 @@ class Client {
     if (::connect(socket_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
       throw std::runtime_error("cannot connect");
     }
-    const int on = 1;
+    const int on = no_delay ? 1 : 0;
     ::setsockopt(socket_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  }
+
+  // A line that has no reply.
+  void Write(const std::string& line) {
+    if (::send(socket_, line.data(), line.size(), MSG_NOSIGNAL) !=
+        static_cast<ssize_t>(line.size())) {
+      throw std::runtime_error("send failed");
+    }
   }
   ~Client() { ::close(socket_); }
   Client(const Client&) = delete;
@@ -130,6 +142,27 @@ void BM_AdcReadQueries(benchmark::State& state) {
   Queries(state, "ADC:READ?\n");
 }
 BENCHMARK(BM_AdcReadQueries)->Threads(1)->Threads(8)->UseRealTime();
+
+// The pair the server must not stall: without a quick acknowledgement of the
+// write, the query waits for the delayed one (some 40 ms).
+void BM_WriteThenQueryPairs(benchmark::State& state) {
+  Client client(Server().Port(), false);
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
+    client.Write("DAC:LOAD 3,100\n");
+    benchmark::DoNotOptimize(client.Ask("ADC:READ?\n"));
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_WriteThenQueryPairs)->UseRealTime();
+
+void BM_OneLinePairs(benchmark::State& state) {
+  Client client(Server().Port(), false);
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
+    benchmark::DoNotOptimize(client.Ask("DAC:LOAD 3,100;:ADC:READ?\n"));
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_OneLinePairs)->UseRealTime();
 
 }  // namespace
 

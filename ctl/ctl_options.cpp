@@ -27,10 +27,12 @@ constexpr const char* kCommands = R"(Commands (CH: channel 0-15; CODE, WORD: hex
                          the data logger: a CSV row per INTERVAL (0.5, 100ms,
                          1s, 5m) until DURATION (10h, 2d) or SIGINT/SIGTERM
   script FILE|-          one command per line, # comments
-  serve [--listen ADDR:PORT] [--log-folder DIR]
+  serve [--listen ADDR:PORT] [--log-folder DIR] [--max-clients N]
                          the board as a SCPI instrument on the network (default
-                         127.0.0.1:5025) until SIGINT or SIGTERM; LOG:STARt
-                         writes its files into DIR (default: the working folder)
+                         127.0.0.1:5025; ADDR may be a host name) until SIGINT
+                         or SIGTERM, at most N clients at once (default 64);
+                         LOG:STARt writes its files into DIR (default: the
+                         working folder)
 
 One start-up per call, then the commands in order; several may follow one
 another on the command line. Exit status: 0 success, 1 the board, the link

@@ -36,7 +36,7 @@ struct Instrument::Run {
   std::optional<ctl::Outcome> Board(const ctl::Command& command) {
     ctl::Outcome outcome = instrument.session_->Run(command, stop);
     for (const std::string& message : outcome.messages) {
-      instrument.log_(client.name + ": " + message);
+      instrument.LogFor(client, message);
     }
     if (!outcome.Succeeded()) {
       Fail(MakeError(HardwareError, outcome.status
@@ -781,6 +781,13 @@ std::string HeaderText(const Unit& unit) {
   return text + (unit.query ? "?" : "");
 }
 
+bool SameParameters(const Unit& one, const Unit& other) {
+  return std::equal(one.parameters.begin(), one.parameters.end(), other.parameters.begin(),
+                    other.parameters.end(), [](const Parameter& a, const Parameter& b) {
+                      return a.kind == b.kind && a.text == b.text;
+                    });
+}
+
 const Entry* Find(const std::vector<Entry>& tree, const std::vector<std::string>& header,
                   bool query) {
   for (const Entry& entry : tree) {
@@ -891,19 +898,49 @@ void Instrument::Forget(const Client& client) {
 }
 
 void Instrument::Refuse(Client& client, const Error& error) {
-  client.status.Push(error);
-  log_(client.name + ": " + ErrorResponse(error));
+  // Whatever a detail echoes, an error stays a line: twenty of them are all
+  // a client's queue may hold.
+  constexpr std::size_t kLongestText = 240;
+  Error kept = error;
+  if (kept.text.size() > kLongestText) {
+    kept.text = kept.text.substr(0, kLongestText) + "...";
+  }
+  client.status.Push(kept);
+  LogFor(client, ErrorResponse(kept));
+}
+
+void Instrument::LogFor(Client& client, const std::string& line) {
+  if (const std::optional<std::string> passed = client.log_rate.Pass(client.name + ": " + line)) {
+    log_(*passed);
+  }
 }
 
 std::optional<std::string> Instrument::Execute(std::string_view line, Client& client,
                                                const adc::CaptureStop& stop) {
+  std::optional<CheckedLine> checked = Check(line, client);
+  if (!checked) {
+    return std::nullopt;
+  }
+  std::optional<std::string> response;
+  while (!checked->Done()) {
+    if (const std::optional<std::string> part = RunNext(*checked, client, stop)) {
+      response = response ? *response + ";" + *part : *part;
+    }
+  }
+  return response;
+}
+
+std::optional<CheckedLine> Instrument::Check(std::string_view line, Client& client) {
   const ParsedLine parsed = ParseLine(line);
   if (parsed.error) {
     Refuse(client, *parsed.error);
     return std::nullopt;
   }
-  std::vector<Action> actions;
+  CheckedLine checked;
+  checked.units.reserve(parsed.units.size());
   std::vector<std::string> path;  // the compound header's nodes above the last unit's
+  const Entry* previous_entry = nullptr;
+  const Unit* previous_unit = nullptr;
   for (const Unit& unit : parsed.units) {
     try {
       const Entry* entry = nullptr;
@@ -926,22 +963,33 @@ std::optional<std::string> Instrument::Execute(std::string_view line, Client& cl
         }
       }
       if (entry == nullptr) {
-        ::kx::scpi::Refuse(UndefinedHeader, HeaderText(unit));
+        ::kx::scpi::Refuse(UndefinedHeader, ShownText(HeaderText(unit)));
       }
-      actions.push_back(entry->prepare(*this, unit));
+      if (entry == previous_entry && SameParameters(unit, *previous_unit)) {
+        checked.units.push_back(checked.units.back());
+      } else {
+        checked.units.push_back(std::make_shared<const Action>(entry->prepare(*this, unit)));
+      }
+      previous_entry = entry;
+      previous_unit = &unit;
     } catch (const Refusal& refusal) {
       Error error = refusal.error();
       if (error.code != UndefinedHeader.code) {
-        error.text += " (" + HeaderText(unit) + ")";
+        error.text += " (" + ShownText(HeaderText(unit)) + ")";
       }
       Refuse(client, error);
       return std::nullopt;
     }
   }
+  return checked;
+}
+
+std::optional<std::string> Instrument::RunNext(CheckedLine& line, Client& client,
+                                               const adc::CaptureStop& stop) {
   Run run{*this, client, stop, {}};
-  for (const Action& action : actions) {
-    action(run);
-  }
+  // Taken out, so that what the unit held goes as soon as it has run.
+  const std::shared_ptr<const Action> action = std::move(line.units[line.next++]);
+  (*action)(run);
   if (run.responses.empty()) {
     return std::nullopt;
   }

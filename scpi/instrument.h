@@ -13,6 +13,7 @@
 #include "ctl/session.h"
 #include "logger/log_clock.h"
 #include "scpi/background_log.h"
+#include "scpi/log_rate.h"
 #include "scpi/scpi_error.h"
 #include "scpi/status.h"
 #include "session/edition.h"
@@ -20,11 +21,14 @@
 namespace kx::scpi {
 
 // One connected client as the instrument sees it: a name for the log and
-// its own error queue and status registers.
+// its own error queue and status registers, and its share of the log.
 struct Client {
   std::string name;
   ClientStatus status;
+  LogRate log_rate{};
 };
+
+struct CheckedLine;
 
 // A new board session, not yet started; the instrument starts it, and makes
 // a new one for *RST.
@@ -71,9 +75,18 @@ class Instrument {
   // answered. `stop` is asked during captures whether the client is gone.
   std::optional<std::string> Execute(std::string_view line, Client& client,
                                      const adc::CaptureStop& stop = {});
+  // The same in steps, so that a server can serve others between the units
+  // of a long line: Check parses the line and checks every unit (none when
+  // it was refused, the error queued); RunNext runs its next unit and
+  // returns that unit's reply, if any.
+  std::optional<CheckedLine> Check(std::string_view line, Client& client);
+  std::optional<std::string> RunNext(CheckedLine& line, Client& client,
+                                     const adc::CaptureStop& stop = {});
 
   // Queues and logs an error found outside a line, such as a line too long.
   void Refuse(Client& client, const Error& error);
+  // A line of the log about `client`, within its share (see LogRate).
+  void LogFor(Client& client, const std::string& line);
 
   const Edition& edition() const { return edition_; }
   const ctl::Session& Session() const { return *session_; }
@@ -108,6 +121,15 @@ class Instrument {
   // Declared after the session, so that it ends first.
   std::unique_ptr<BackgroundLog> background_log_;
   Client* log_client_ = nullptr;  // who started the running log, while connected
+};
+
+// A line whose units all passed their checks, waiting to run in order. A
+// unit the same as the one before it shares its check, so that a line of
+// one command repeated costs a pointer a unit.
+struct CheckedLine {
+  std::vector<std::shared_ptr<const std::function<void(Instrument::Run&)>>> units;
+  std::size_t next = 0;
+  bool Done() const { return next == units.size(); }
 };
 
 }  // namespace kx::scpi

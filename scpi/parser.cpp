@@ -388,4 +388,8 @@ ParsedLine ParseLine(std::string_view line) {
   return parsed;
 }
 
+std::string ShownText(std::string_view text) {
+  return Shown(text);
+}
+
 }  // namespace kx::scpi

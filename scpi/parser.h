@@ -52,4 +52,8 @@ struct ParsedLine {
 // command tree's business. An empty line holds no unit.
 ParsedLine ParseLine(std::string_view line);
 
+// Text echoed in a message as the parser's own errors echo it: its first 24
+// characters, control bytes as \xNN, and "..." when there was more.
+std::string ShownText(std::string_view text);
+
 }  // namespace kx::scpi

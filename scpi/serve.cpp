@@ -1,22 +1,110 @@
 #include "scpi/serve.h"
 
+#include <algorithm>
 #include <asio/io_context.hpp>
 #include <asio/ip/address.hpp>
+#include <asio/ip/tcp.hpp>
 #include <asio/signal_set.hpp>
 #include <asio/system_error.hpp>
 #include <charconv>
 #include <csignal>
 #include <filesystem>
 #include <memory>
+#include <string_view>
 
+#include "board/number_text.h"
 #include "ctl/exit_status.h"
 #include "ctl/run_ctl.h"
 #include "ctl/session.h"
 #include "scpi/instrument.h"
+#include "scpi/parser.h"
 #include "scpi/server.h"
 #include "scpi/steady_log_timer.h"
 
 namespace kx::scpi {
+
+namespace {
+
+// A name as DNS has them: labels of letters, digits and '-', none longer
+// than 63, and a last label that is not all digits (that would be a
+// mistyped IPv4 address, such as 300.1.1.1).
+bool IsHostName(std::string_view name) {
+  if (name.empty() || name.size() > 253) {
+    return false;
+  }
+  bool all_digits = true;
+  std::size_t label = 0;
+  for (std::size_t i = 0; i <= name.size(); ++i) {
+    if (i == name.size() || name[i] == '.') {
+      if (label == 0 || label > 63 || name[i - 1] == '-') {
+        return false;
+      }
+      if (i < name.size()) {
+        label = 0;
+        all_digits = true;
+      }
+      continue;
+    }
+    const char c = name[i];
+    const bool digit = c >= '0' && c <= '9';
+    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    if (!digit && !letter && (c != '-' || label == 0)) {
+      return false;
+    }
+    all_digits = all_digits && digit;
+    ++label;
+  }
+  return !all_digits;
+}
+
+struct ResolvedListen {
+  std::optional<asio::ip::tcp::endpoint> endpoint;
+  std::string note;  // which address of several was taken
+  std::string error;
+};
+
+// A host name that resolves to several addresses is served on one: the
+// first IPv4 one where there is one, since a client that connects by the
+// name tries each address in turn, while one given an address is mostly
+// given an IPv4 one ("localhost" is both ::1 and 127.0.0.1 on most systems).
+ResolvedListen Resolve(const ListenAddress& listen) {
+  asio::error_code error;
+  const asio::ip::address address = asio::ip::make_address(listen.address, error);
+  if (!error) {
+    return {asio::ip::tcp::endpoint(address, listen.port), {}, {}};
+  }
+  asio::io_context io(1);
+  asio::ip::tcp::resolver resolver(io);
+  const auto results = resolver.resolve(listen.address, std::to_string(listen.port),
+                                        asio::ip::tcp::resolver::numeric_service, error);
+  if (error || results.empty()) {
+    return {std::nullopt,
+            {},
+            "\"" + listen.address + "\" does not resolve" +
+                (error ? ": " + error.message() : std::string())};
+  }
+  std::vector<asio::ip::address> found;
+  for (const auto& result : results) {
+    if (std::find(found.begin(), found.end(), result.endpoint().address()) == found.end()) {
+      found.push_back(result.endpoint().address());
+    }
+  }
+  const auto v4 = std::find_if(found.begin(), found.end(),
+                               [](const asio::ip::address& one) { return one.is_v4(); });
+  const asio::ip::address chosen = v4 != found.end() ? *v4 : found.front();
+  std::string note;
+  if (found.size() > 1) {
+    std::string all;
+    for (const asio::ip::address& one : found) {
+      all += (all.empty() ? "" : ", ") + one.to_string();
+    }
+    note = "--listen: " + listen.address + " resolves to " + all + "; listening on " +
+           chosen.to_string() + " only";
+  }
+  return {asio::ip::tcp::endpoint(chosen, listen.port), note, {}};
+}
+
+}  // namespace
 
 ParsedListen ParseListen(const std::string& text) {
   const std::string shown = "--listen \"" + text + "\": ";
@@ -38,8 +126,8 @@ ParsedListen ParseListen(const std::string& text) {
   }
   asio::error_code bad;
   asio::ip::make_address(address, bad);
-  if (bad) {
-    return {std::nullopt, shown + "\"" + address + "\" is no IP address"};
+  if (bad && !IsHostName(address)) {
+    return {std::nullopt, shown + "\"" + address + "\" is no IP address or host name"};
   }
   return {ListenAddress{address, static_cast<unsigned short>(port)}, {}};
 }
@@ -47,6 +135,7 @@ ParsedListen ParseListen(const std::string& text) {
 int Serve(const ctl::CtlOptions& options, std::ostream& out, std::ostream& err) {
   std::string listen_text = DefaultListen;
   std::string log_folder;  // none: the working folder
+  std::string max_clients_text = std::to_string(DefaultMaxClients);
   for (std::size_t i = 1; i < options.words.size(); ++i) {
     const std::string& word = options.words[i];
     if (word == "--listen" && i + 1 < options.words.size()) {
@@ -57,11 +146,22 @@ int Serve(const ctl::CtlOptions& options, std::ostream& out, std::ostream& err) 
       log_folder = options.words[++i];
     } else if (word.starts_with("--log-folder=")) {
       log_folder = word.substr(13);
+    } else if (word == "--max-clients" && i + 1 < options.words.size()) {
+      max_clients_text = options.words[++i];
+    } else if (word.starts_with("--max-clients=")) {
+      max_clients_text = word.substr(14);
     } else {
       err << "kx7312ctl: serve: unexpected \"" << word
-          << "\" (expected serve [--listen ADDR:PORT] [--log-folder DIR])\n";
+          << "\" (expected serve [--listen ADDR:PORT] [--log-folder DIR] [--max-clients N])\n";
       return ctl::ExitUsage;
     }
+  }
+  constexpr int kMostClients = 10000;
+  const std::optional<int> max_clients = board::WholeNumberText(max_clients_text);
+  if (!max_clients || *max_clients < 1 || *max_clients > kMostClients) {
+    err << "kx7312ctl: serve: --max-clients \"" << ShownText(max_clients_text)
+        << "\": a whole number from 1 to " << kMostClients << " wanted\n";
+    return ctl::ExitUsage;
   }
   std::error_code folder_error;
   if (!log_folder.empty() && !std::filesystem::is_directory(log_folder, folder_error)) {
@@ -77,6 +177,14 @@ int Serve(const ctl::CtlOptions& options, std::ostream& out, std::ostream& err) 
     err << "kx7312ctl: serve: " << listen.error << "\n";
     return ctl::ExitUsage;
   }
+  const ResolvedListen resolved = Resolve(*listen.listen);
+  if (!resolved.endpoint) {
+    err << "kx7312ctl: serve: --listen \"" << listen_text << "\": " << resolved.error << "\n";
+    return ctl::ExitUsage;
+  }
+  // A client that closes while its reply is written must cost the server
+  // nothing but that client; nor may any other pipe or socket end it.
+  std::signal(SIGPIPE, SIG_IGN);
 
   return ctl::WithLink(options, err, [&](const ctl::LinkSetup& link) {
     const LogLine log = [&err](const std::string& line) {
@@ -93,6 +201,9 @@ int Serve(const ctl::CtlOptions& options, std::ostream& out, std::ostream& err) 
                                                 ctl::AfterFailure::Serve);
         },
         log);
+    if (!resolved.note.empty()) {
+      log(resolved.note);
+    }
     const ctl::Outcome started = instrument.StartUp();
     for (const std::string& message : started.messages) {
       log(message);
@@ -109,11 +220,8 @@ int Serve(const ctl::CtlOptions& options, std::ostream& out, std::ostream& err) 
     }
     std::unique_ptr<Server> server;
     try {
-      server = std::make_unique<Server>(
-          io, instrument,
-          asio::ip::tcp::endpoint(asio::ip::make_address(listen.listen->address),
-                                  listen.listen->port),
-          log);
+      server = std::make_unique<Server>(io, instrument, *resolved.endpoint, log,
+                                        static_cast<std::size_t>(*max_clients));
     } catch (const asio::system_error& error) {
       err << "kx7312ctl: serve: cannot listen on " << listen_text << ": " << error.code().message()
           << "\n";

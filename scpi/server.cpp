@@ -1,10 +1,17 @@
 #include "scpi/server.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/socket.h>
 
 #include <array>
+#include <asio/post.hpp>
 #include <asio/write.hpp>
+#include <cerrno>
+#include <chrono>
 #include <exception>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -29,6 +36,24 @@ std::string EndpointText(const tcp::endpoint& endpoint) {
 // transfers, so that the question costs nothing next to the transfers.
 constexpr int kStopCheckInterval = 64;
 
+// One client's turn: at least one step (a line checked or a unit run),
+// then no more than these, before the others and the listener have theirs.
+constexpr auto kTurn = std::chrono::milliseconds(1);
+constexpr int kStepsPerTurn = 64;
+
+// How long accepting waits, while descriptors are short, when no client
+// goes meanwhile.
+constexpr auto kAcceptRetry = std::chrono::milliseconds(500);
+constexpr auto kShortageQuiet = std::chrono::minutes(1);
+
+// What accept() says when this process or the system is out of descriptors
+// or the memory that comes with one.
+bool OutOfDescriptors(const asio::error_code& error) {
+  return error == asio::error::no_descriptors || error == asio::error::no_buffer_space ||
+         error == asio::error::no_memory ||
+         (error.category() == asio::system_category() && error.value() == ENFILE);
+}
+
 }  // namespace
 
 class Connection : public std::enable_shared_from_this<Connection> {
@@ -41,10 +66,12 @@ class Connection : public std::enable_shared_from_this<Connection> {
   }
 
   const std::string& Name() const { return client_.name; }
+  std::size_t HeldBack() const { return client_.log_rate.HeldBack(); }
 
-  void Start() { Read(); }
+  void Start() { Pump(); }
 
   void Close() {
+    closed_ = true;
     // A log it started outlives it, but its errors have nowhere to go.
     server_.instrument_.Forget(client_);
     asio::error_code ignored;
@@ -53,80 +80,194 @@ class Connection : public std::enable_shared_from_this<Connection> {
   }
 
  private:
+  std::size_t Queued() const { return queued_.size() + sending_.size(); }
+
+  // Everything a connection does goes through here: lines taken from what
+  // was read, units run, replies sent, and more read only when all that
+  // is done and the client has taken its replies (back-pressure: a client
+  // that does not read is not read either, and holds OutputLimit at most).
+  void Pump() {
+    if (closed_ || scheduled_) {
+      return;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    int steps = 0;
+    while (Queued() < OutputLimit) {
+      if (steps > 0 &&
+          (steps >= kStepsPerTurn || std::chrono::steady_clock::now() - start >= kTurn)) {
+        // The rest after every handler already waiting, the listener's too.
+        scheduled_ = true;
+        asio::post(socket_.get_executor(), [self = shared_from_this()] {
+          self->scheduled_ = false;
+          self->Pump();
+        });
+        break;
+      }
+      if (!line_program_) {
+        if (!TakeLine()) {
+          break;
+        }
+        ++steps;
+      } else if (line_program_->Done()) {
+        EndLine();
+      } else {
+        RunUnit();
+        ++steps;
+      }
+    }
+    Send();
+    if (scheduled_ || line_program_ || taken_ < input_.size() || Queued() >= OutputLimit) {
+      return;
+    }
+    if (ended_) {
+      if (!writing_) {
+        server_.Closed(shared_from_this());
+      }
+    } else if (!reading_) {
+      if (!writing_) {
+        // What was read asked for nothing: acknowledge it now rather than
+        // with a reply that will not come.
+        AcknowledgeNow();
+      }
+      Read();
+    }
+  }
+
   void Read() {
+    reading_ = true;
     socket_.async_read_some(
         asio::buffer(buffer_),
         [self = shared_from_this()](const asio::error_code& error, std::size_t size) {
-          if (error) {
-            self->server_.Closed(self);
+          self->reading_ = false;
+          if (self->closed_) {
             return;
           }
-          self->Take(std::string_view(self->buffer_.data(), size));
+          if (error == asio::error::eof) {
+            // Half-closed: what it sent is still answered, then it goes.
+            self->ended_ = true;
+          } else if (error) {
+            self->server_.Closed(self);
+            return;
+          } else {
+            self->input_.assign(self->buffer_.data(), size);
+            self->taken_ = 0;
+          }
+          self->Pump();
         });
   }
 
-  // Runs every whole line of what arrived, then sends the responses before
-  // reading on: a client that does not read its responses is not read
-  // either, and cannot make the server hold more than one batch for it.
-  void Take(std::string_view bytes) {
-    std::string responses;
-    while (!bytes.empty()) {
-      const std::size_t end = bytes.find('\n');
-      const std::string_view part = bytes.substr(0, end);
-      if (discarding_) {
-        // The rest of a line that was too long.
-      } else if (line_.size() + part.size() > LongestLine) {
-        server_.instrument_.Refuse(
-            client_, MakeError(TooMuchData, "a line longer than 65536 bytes; it was discarded"));
-        line_.clear();
-        discarding_ = true;
-      } else {
-        line_.append(part);
-      }
-      if (end == std::string_view::npos) {
-        break;
-      }
-      bytes.remove_prefix(end + 1);
-      if (!discarding_) {
-        RunLine(responses);
-      }
-      discarding_ = false;
-      line_.clear();
-    }
-    if (responses.empty()) {
-      Read();
-      return;
-    }
-    out_ = std::move(responses);
-    asio::async_write(socket_, asio::buffer(out_),
-                      [self = shared_from_this()](const asio::error_code& error, std::size_t) {
-                        if (error) {
-                          self->server_.Closed(self);
-                          return;
-                        }
-                        self->Read();
-                      });
+  // A client that writes a command without a reply and then a query, with
+  // Nagle's algorithm on (the default of most clients), holds the query
+  // until the command is acknowledged, and a delayed acknowledgement costs
+  // some 40 ms. Linux leaves its quick-acknowledgement mode on its own, so
+  // it is asked for again after every read that had no reply (a reply
+  // carries the acknowledgement itself, at no extra packet).
+  void AcknowledgeNow() {
+#ifdef TCP_QUICKACK
+    const int on = 1;
+    ::setsockopt(socket_.native_handle(), IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+#endif
   }
 
-  void RunLine(std::string& responses) {
+  // What was read up to the next line end goes into the line; true when a
+  // whole line was taken (and checked, unless it was too long).
+  bool TakeLine() {
+    if (taken_ >= input_.size()) {
+      return false;
+    }
+    const std::string_view rest = std::string_view(input_).substr(taken_);
+    const std::size_t end = rest.find('\n');
+    const std::string_view part = rest.substr(0, end);
+    if (discarding_) {
+      // The rest of a line that was too long.
+    } else if (line_.size() + part.size() > LongestLine) {
+      server_.instrument_.Refuse(
+          client_, MakeError(TooMuchData, "a line longer than 65536 bytes; it was discarded"));
+      line_.clear();
+      discarding_ = true;
+    } else {
+      line_.append(part);
+    }
+    if (end == std::string_view::npos) {
+      taken_ = input_.size();
+      return false;
+    }
+    taken_ += end + 1;
+    if (!discarding_) {
+      CheckLine();
+    }
+    discarding_ = false;
+    std::string().swap(line_);
+    return true;
+  }
+
+  void CheckLine() {
     if (!line_.empty() && line_.back() == '\r') {
       line_.pop_back();
     }
-    int calls = 0;
-    const adc::CaptureStop stop = [this, &calls] {
-      return ++calls % kStopCheckInterval == 0 && Gone();
-    };
     try {
-      if (const std::optional<std::string> response =
-              server_.instrument_.Execute(line_, client_, stop)) {
-        responses += *response;
-        responses += '\n';
-      }
+      line_program_ = server_.instrument_.Check(line_, client_);
     } catch (const std::exception& error) {
       // Whatever went wrong inside one command must not end the server for
       // every client.
       server_.instrument_.Refuse(client_, MakeError(DeviceSpecificError, error.what()));
     }
+    answered_ = false;
+  }
+
+  // The next unit of the line; its reply goes out as soon as the turn ends,
+  // so that a line of many captures never stands whole in memory.
+  void RunUnit() {
+    int calls = 0;
+    const adc::CaptureStop stop = [this, &calls] {
+      return ++calls % kStopCheckInterval == 0 && Gone();
+    };
+    try {
+      if (const std::optional<std::string> reply =
+              server_.instrument_.RunNext(*line_program_, client_, stop)) {
+        queued_ += answered_ ? ";" : "";
+        queued_ += *reply;
+        answered_ = true;
+      }
+    } catch (const std::exception& error) {
+      server_.instrument_.Refuse(client_, MakeError(DeviceSpecificError, error.what()));
+      EndLine();
+    }
+    if (gone_) {
+      // Nobody is left to take the rest of the line's replies.
+      line_program_.reset();
+    }
+  }
+
+  void EndLine() {
+    if (answered_) {
+      queued_ += '\n';
+    }
+    line_program_.reset();
+  }
+
+  void Send() {
+    if (writing_ || queued_.empty()) {
+      return;
+    }
+    writing_ = true;
+    sending_.swap(queued_);
+    queued_.clear();
+    asio::async_write(socket_, asio::buffer(sending_),
+                      [self = shared_from_this()](const asio::error_code& error, std::size_t) {
+                        self->writing_ = false;
+                        if (self->closed_) {
+                          return;
+                        }
+                        if (error) {
+                          self->server_.Closed(self);
+                          return;
+                        }
+                        // Its memory too: a client that had one long reply
+                        // does not keep its room.
+                        std::string().swap(self->sending_);
+                        self->Pump();
+                      });
   }
 
   // Whether the client has closed its side: asked during a capture, which
@@ -137,7 +278,10 @@ class Connection : public std::enable_shared_from_this<Connection> {
       return false;
     }
     if ((descriptor.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0) {
-      server_.log_(client_.name + ": gone during a capture; the capture was stopped");
+      if (!gone_) {
+        server_.instrument_.LogFor(client_, "gone during a capture; the capture was stopped");
+      }
+      gone_ = true;
       return true;
     }
     return false;
@@ -147,42 +291,128 @@ class Connection : public std::enable_shared_from_this<Connection> {
   tcp::socket socket_;
   Client client_;
   std::array<char, 16384> buffer_{};
+  std::string input_;      // the latest read
+  std::size_t taken_ = 0;  // how much of it went into lines
   std::string line_;
   bool discarding_ = false;
-  std::string out_;
+  std::optional<CheckedLine> line_program_;  // the line whose units run
+  bool answered_ = false;                    // a unit of it replied: the next reply after a ';'
+  std::string queued_;                       // replies not yet handed to the socket
+  std::string sending_;                      // replies the socket is writing
+  bool reading_ = false;
+  bool writing_ = false;
+  bool scheduled_ = false;  // the rest of its work is posted
+  bool ended_ = false;      // the client sent its last byte
+  bool gone_ = false;       // noticed during a capture
+  bool closed_ = false;
 };
 
 Server::Server(asio::io_context& io, Instrument& instrument, const tcp::endpoint& endpoint,
-               LogLine log)
-    : acceptor_(io, endpoint), instrument_(instrument), log_(std::move(log)) {
+               LogLine log, std::size_t max_clients)
+    : acceptor_(io, endpoint),
+      instrument_(instrument),
+      log_(std::move(log)),
+      max_clients_(max_clients),
+      retry_(io) {
   Accept();
 }
 
 Server::~Server() {
-  Stop();
+  try {
+    Stop();
+  } catch (...) {
+    // Only the log lines of the closing can fail here; the sockets close
+    // with their objects anyway.
+  }
 }
 
 void Server::Accept() {
+  if (stopped_ || accepting_ || paused_) {
+    return;
+  }
+  accepting_ = true;
   acceptor_.async_accept([this](const asio::error_code& error, tcp::socket socket) {
-    if (stopped_) {
+    accepting_ = false;
+    if (stopped_ || error == asio::error::operation_aborted) {
       return;
     }
-    if (!error) {
+    if (OutOfDescriptors(error)) {
+      PauseAccepting(error);
+      return;
+    }
+    if (error) {
+      // One connection that failed on its way in (reset, aborted).
+      if (const auto line = listener_log_.Pass("accept: " + error.message())) {
+        log_(*line);
+      }
+    } else if (connections_.size() >= max_clients_) {
+      Refuse(std::move(socket));
+    } else {
       auto connection = std::make_shared<Connection>(*this, std::move(socket));
       connections_.insert(connection);
       log_(connection->Name() + ": connected");
       connection->Start();
-    } else {
-      log_("accept: " + error.message());
     }
     Accept();
   });
 }
 
+void Server::Refuse(tcp::socket socket) {
+  auto refused = std::make_shared<tcp::socket>(std::move(socket));
+  asio::error_code ignored;
+  const std::string name = EndpointText(refused->remote_endpoint(ignored));
+  const std::string why = std::to_string(connections_.size()) +
+                          " clients are connected, the most this server takes (--max-clients)";
+  if (const auto line = listener_log_.Pass(name + ": refused: " + why)) {
+    log_(*line);
+  }
+  // A line the client can read, then the end of the connection.
+  auto text = std::make_shared<std::string>(
+      ErrorResponse(MakeError(DeviceSpecificError, why + "; try again later")) + "\n");
+  asio::async_write(*refused, asio::buffer(*text),
+                    [refused, text](const asio::error_code&, std::size_t) {
+                      asio::error_code ignored_too;
+                      refused->shutdown(tcp::socket::shutdown_both, ignored_too);
+                      refused->close(ignored_too);
+                    });
+}
+
+void Server::PauseAccepting(const asio::error_code& error) {
+  // Under a flood each client that goes lets one more in, and the next
+  // accept is short again: shortages less than a minute apart are one.
+  const auto now = std::chrono::steady_clock::now();
+  if (!last_shortage_ || now - *last_shortage_ > kShortageQuiet) {
+    log_("accept: " + error.message() + "; no new clients until a descriptor frees");
+  }
+  last_shortage_ = now;
+  paused_ = true;
+  retry_.expires_after(kAcceptRetry);
+  retry_.async_wait([this](const asio::error_code& cancelled) {
+    if (!cancelled) {
+      ResumeAccepting();
+    }
+  });
+}
+
+void Server::ResumeAccepting() {
+  if (!paused_ || stopped_) {
+    return;
+  }
+  paused_ = false;
+  retry_.cancel();
+  Accept();
+}
+
 void Server::Closed(const std::shared_ptr<Connection>& connection) {
   if (connections_.erase(connection) != 0) {
-    log_(connection->Name() + ": disconnected");
+    const std::size_t held_back = connection->HeldBack();
+    log_(connection->Name() + ": disconnected" +
+         (held_back == 0
+              ? ""
+              : " (" + std::to_string(held_back) + " more of its lines were not logged)"));
     connection->Close();
+    // Its descriptor is free now.
+    ResumeAccepting();
   }
 }
 
@@ -193,6 +423,7 @@ void Server::Stop() {
   stopped_ = true;
   asio::error_code ignored;
   acceptor_.close(ignored);
+  retry_.cancel();
   for (const auto& connection : connections_) {
     log_(connection->Name() + ": closed by the server");
     connection->Close();

@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,7 +28,7 @@ constexpr int kTimeoutMs = 20000;
 
 ServerProcess::ServerProcess(const std::filesystem::path& folder,
                              const std::vector<std::string>& args,
-                             const std::vector<std::string>& serve_args)
+                             const std::vector<std::string>& serve_args, int descriptors)
     : folder_(folder) {
   std::vector<std::string> words = {KX7312CTL};
   words.insert(words.end(), args.begin(), args.end());
@@ -52,7 +53,9 @@ ServerProcess::ServerProcess(const std::filesystem::path& folder,
     ::dup2(log_file, STDERR_FILENO);
     ::close(out[0]);
     ::close(out[1]);
-    if (::chdir(folder.c_str()) != 0) {
+    const rlimit limit{static_cast<rlim_t>(descriptors), static_cast<rlim_t>(descriptors)};
+    if ((descriptors > 0 && ::setrlimit(RLIMIT_NOFILE, &limit) != 0) ||
+        ::chdir(folder.c_str()) != 0) {
       ::_exit(126);
     }
     ::execv(argv[0], argv.data());
@@ -101,6 +104,19 @@ int ServerProcess::Stop(int signal) {
 std::string ServerProcess::Log() const {
   std::ifstream in(folder_ / "server.log", std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+long ServerProcess::PeakKib() const {
+  std::ifstream in("/proc/" + std::to_string(pid_) + "/status");
+  std::string word;
+  while (in >> word) {
+    if (word == "VmHWM:") {
+      long kib = 0;
+      in >> kib;
+      return kib;
+    }
+  }
+  return -1;
 }
 
 LineClient::LineClient(unsigned short port) {

@@ -11,20 +11,24 @@ namespace kx::scpi::testing {
 // `kx7312ctl ARGS serve --listen 127.0.0.1:0 SERVE_ARGS` as a child process, in
 // `folder`, its log in `folder`/server.log. The constructor waits for the
 // "listening on" line and takes the port from it; the destructor ends the
-// server with SIGKILL if it is still running.
+// server with SIGKILL if it is still running. `descriptors`, when given, is
+// the child's limit of open files.
 class ServerProcess {
  public:
   ServerProcess(const std::filesystem::path& folder, const std::vector<std::string>& args,
-                const std::vector<std::string>& serve_args = {});
+                const std::vector<std::string>& serve_args = {}, int descriptors = 0);
   ~ServerProcess();
   ServerProcess(const ServerProcess&) = delete;
   ServerProcess& operator=(const ServerProcess&) = delete;
 
   unsigned short Port() const { return port_; }
+  pid_t Pid() const { return pid_; }
   // Sends `signal` and waits (at most 20 s) for the exit status; -1 when it
   // did not end or did not exit normally.
   int Stop(int signal);
   std::string Log() const;
+  // The peak of its resident memory so far (VmHWM), in KiB.
+  long PeakKib() const;
 
  private:
   std::filesystem::path folder_;

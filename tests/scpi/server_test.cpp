@@ -247,8 +247,11 @@ TEST(ScpiServerTest, BadServeUsageStopsBeforeTheBoardWithStatus2) {
       {{"serve", "--listen", "127.0.0.1"}, "expected ADDR:PORT"},
       {{"serve", "--listen", "127.0.0.1:65536"}, "the port must be a number from 0 to 65535"},
       {{"serve", "--listen", "127.0.0.1:-1"}, "the port must be"},
-      {{"serve", "--listen=localhost:5025"}, "is no IP address"},
+      {{"serve", "--listen=local_host:5025"}, "\"local_host\" is no IP address or host name"},
       {{"serve", "--listen", "300.1.1.1:5025"}, "is no IP address"},
+      {{"serve", "--listen", "a..b:5025"}, "is no IP address"},
+      {{"serve", "--max-clients", "0"}, "--max-clients \"0\": a whole number from 1 to 10000"},
+      {{"serve", "--max-clients=many"}, "--max-clients \"many\""},
       {{"serve", "--port", "5025"}, "unexpected \"--port\""},
       {{"serve", "--listen"}, "unexpected \"--listen\""},
       {{"serve", "--log-folder", "no such folder"}, "--log-folder \"no such folder\" is no folder"},
@@ -263,6 +266,13 @@ TEST(ScpiServerTest, BadServeUsageStopsBeforeTheBoardWithStatus2) {
     EXPECT_NE(run.err.find(usage.message), std::string::npos) << run.err;
     EXPECT_FALSE(std::filesystem::exists(folder.File("t.txt"))) << usage.message;
   }
+}
+
+TEST(ScpiServerTest, AHostNameIsListenedOnAtItsIpv4Address) {
+  TempFolder folder;
+  ServerProcess server(folder.Path(), SimArgs(), {"--listen", "localhost:0"});
+  LineClient client(server.Port());
+  EXPECT_EQ(client.Ask("*OPC?"), "1");
 }
 
 TEST(ScpiServerTest, AnAbsentBoardStopsTheServerAtItsStartUp) {
