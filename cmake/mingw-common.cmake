@@ -12,9 +12,13 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # Static runtime: an executable or DLL copied to a Windows machine (or into a
 # Wine prefix) needs no libstdc++, libgcc or winpthread DLL beside it. A
 # missing runtime DLL shows under Wine as a silent exit, not as an error.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
-set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")
+# The build with Qt shares the runtime DLLs that Qt's own DLLs need instead
+# (see toolchain-mingw64-qt.cmake).
+if(NOT KX_MINGW_SHARED_RUNTIME)
+  set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+  set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
+  set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")
+endif()
 
 # Tests run under Wine through a wrapper that keeps the Wine prefix inside
 # the build folder and the Wine server off CTest's output pipes.
@@ -24,7 +28,9 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh ${CMAKE_
 # so that building needs no Wine.
 set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
 
-# Only the Qt-free part can be built here: Qt for Windows is not a Debian
-# package. With Qt for Windows installed, build natively instead (README).
-set(KX_BUILD_PANEL OFF CACHE BOOL "Build the window and the two panel programs (needs Qt 6)")
+# Only the Qt-free part unless Qt for Windows is given: it is not a Debian
+# package (see toolchain-mingw64-qt.cmake).
+if(NOT KX_MINGW_SHARED_RUNTIME)
+  set(KX_BUILD_PANEL OFF CACHE BOOL "Build the window and the two panel programs (needs Qt 6)")
+endif()
 set(KX_BUILD_BENCH OFF CACHE BOOL "Build the benchmarks")

@@ -36,6 +36,17 @@ prepare() {
         exit 1
       fi
     fi
+    # Windows dialogs ask for "MS Shell Dlg", which Wine maps to Tahoma; Qt
+    # looks for the font's file in the Windows font folder, where a new
+    # prefix has none, and would fall back to whatever font comes first (a
+    # math font, in which a line edit's text does not show). Wine's own
+    # Tahoma (fonts-wine) stands in for the one Windows has.
+    fonts="$prefix/drive_c/windows/Fonts"
+    for face in tahoma tahomabd; do
+      if [ ! -f "$fonts/$face.ttf" ] && [ -f "/usr/share/wine/fonts/$face.ttf" ]; then
+        cp "/usr/share/wine/fonts/$face.ttf" "$fonts/"
+      fi
+    done
     # A new server: bring up the background programs here, not in the test.
     wine cmd.exe /c exit </dev/null >>"$log" 2>&1 9>&-
   fi

@@ -1,6 +1,7 @@
 #include "panel/panel_operator_port.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLabel>
@@ -126,7 +127,9 @@ std::optional<std::string> PanelOperatorPort::AskSavePath(std::string_view filte
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
     return std::nullopt;
   }
-  const QString path = dialog.selectedFiles().constFirst();
+  // Qt's dialog answers with forward slashes everywhere; a Windows user's
+  // messages show the path as Windows writes it.
+  const QString path = QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
   if (path.isEmpty()) {
     return std::nullopt;
   }

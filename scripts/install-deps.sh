@@ -2,7 +2,8 @@
 # Installs every Debian package needed to build, test and run the panel.
 # The only install step of the project; safe to run again.
 # Usage: scripts/install-deps.sh [windows] [fuzz]
-#   windows: also the mingw-w64 cross compilers and Wine, for scripts/test-windows.sh
+#   windows: also the mingw-w64 cross compilers, Wine with its fonts and NSIS,
+#            for scripts/test-windows.sh
 #   fuzz:    also clang 14 and its runtime libraries (libFuzzer, the
 #            sanitizers), for scripts/fuzz.sh
 set -eu
@@ -22,7 +23,7 @@ PACKAGES="
 for set in "$@"; do
   case "$set" in
     windows)
-      PACKAGES="$PACKAGES g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 wine32:i386"
+      PACKAGES="$PACKAGES g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 wine32:i386 fonts-wine nsis"
       ;;
     fuzz)
       # libclang_rt.fuzzer-x86_64.a and the sanitizer runtimes of clang 14

@@ -19,3 +19,25 @@ ctest --preset windows -j "$(nproc)"
 cmake --preset windows-x86
 cmake --build --preset windows-x86-binding -j "$(nproc)"
 ctest --preset windows-x86-binding -j "$(nproc)"
+
+# The two panels, cross-built against Qt for Windows and their test suite
+# run under Wine. Qt for Windows is no Debian package: the archive comes as
+# the first argument or in KX_QT_WINDOWS_ARCHIVE (.ci/run passes the one
+# beside the checkout, ../shared/windows-qt/qt6-mingw64.tar.xz).
+archive=${1:-${KX_QT_WINDOWS_ARCHIVE:-}}
+if [ -z "$archive" ] || [ ! -f "$archive" ]; then
+  echo "test-windows: no Qt for Windows given (${archive:-none}): the panel part is skipped." \
+    "Give the archive of Qt 6 built for mingw-w64 (qt6-mingw64.tar.xz, made by its build.sh)" \
+    "as the argument, or build the panels on Windows with Qt's own Windows packages."
+  exit 0
+fi
+qt_folder=build-windows-panel/qt6-mingw64
+if [ ! -f "$qt_folder/.unpacked" ] || [ "$archive" -nt "$qt_folder/.unpacked" ]; then
+  rm -rf "$qt_folder"
+  mkdir -p build-windows-panel
+  tar -C build-windows-panel -xJf "$archive"
+  touch "$qt_folder/.unpacked"
+fi
+cmake --preset windows-panel
+cmake --build --preset windows-panel -j "$(nproc)"
+ctest --preset windows-panel -j "$(nproc)"
