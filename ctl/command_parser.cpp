@@ -459,6 +459,18 @@ std::string ReferenceOption(Cursor& cursor, const OptionWord& option, const Edit
   return adc::NormaliseReferenceText(volts);
 }
 
+// A reference that goes into a file (a log's header, a capture's metadata)
+// must be one the ADC takes, or the viewer could not read the file back.
+std::string FileReference(std::string volts) {
+  const float value = adc::ReadReferenceNumber(volts);
+  if (!(value > 0.0F) || value > adc::LargestAdcReference) {
+    Refuse(fmt::format(
+        "--reference: {} V is outside what the ADC takes for a file: above 0 V, at most {} V",
+        volts, adc::LargestAdcReference));
+  }
+  return volts;
+}
+
 Action ParseAdcRead(Cursor& cursor, const Edition& edition) {
   AdcRead read;
   while (!cursor.AtNextCommand()) {
@@ -500,7 +512,7 @@ Action ParseAdcCapture(Cursor& cursor, const Edition& edition) {
     } else if (option.name == "--reference" && edition.HasVolts()) {
       const std::string volts = OptionValue(cursor, option, "the reference in volts");
       CheckVolts(volts);
-      capture.reference = adc::NormaliseReferenceText(volts);
+      capture.reference = FileReference(adc::NormaliseReferenceText(volts));
       reference_given = true;
     } else {
       RefuseWord(word);
@@ -567,7 +579,7 @@ Action ParseAdcLog(Cursor& cursor, const Edition& edition) {
                            LargestAverage));
       }
     } else if (option.name == "--reference") {
-      log.reference = ReferenceOption(cursor, option, edition);
+      log.reference = FileReference(ReferenceOption(cursor, option, edition));
     } else if (option.name == "--overwrite") {
       RefuseValue(option);
       log.overwrite = true;

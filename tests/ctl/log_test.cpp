@@ -244,6 +244,8 @@ TEST(CtlLog, OptionsAreCheckedBeforeAnythingIsSent) {
       {"--every 1s --average 100001", "is not a number of reads"},
       {"--every 1s --average x", "is not a number of reads"},
       {"--every 1s --reference 9e99", "is too large for the \"ADC Reference\""},
+      {"--every 1s --reference 7", "7.00 V is outside what the ADC takes for a file"},
+      {"--every 1s --reference -1", "-1.00 V is outside what the ADC takes for a file"},
       {"--every 1s --quiet=yes", "--quiet takes no value"},
       {"--every 1s --metadata", "unknown option \"--metadata\""},
   };
