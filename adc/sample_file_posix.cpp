@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "adc/sample_file_platform.h"
+#include "board/file_descriptor.h"
 
 namespace kx::adc::platform {
 
@@ -79,17 +80,7 @@ int LockExisting(const std::filesystem::path& path, std::error_code& error) {
 }
 
 std::error_code WriteAll(int descriptor, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(descriptor, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      return LastError();
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return {};
+  return board::WriteAllBytes(descriptor, bytes);
 }
 
 std::error_code TruncateToZero(int descriptor) {

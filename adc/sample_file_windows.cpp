@@ -16,6 +16,7 @@
 #include <cerrno>
 
 #include "adc/sample_file_platform.h"
+#include "board/file_descriptor.h"
 
 namespace kx::adc::platform {
 
@@ -75,16 +76,7 @@ int LockExisting(const std::filesystem::path& /*path*/, std::error_code& error) 
 }
 
 std::error_code WriteAll(int descriptor, std::string_view bytes) {
-  constexpr std::size_t kLargestWrite = std::size_t{1} << 30;
-  while (!bytes.empty()) {
-    const auto chunk = static_cast<unsigned>(std::min(bytes.size(), kLargestWrite));
-    const int written = _write(descriptor, bytes.data(), chunk);
-    if (written < 0) {
-      return ErrnoError(errno);
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return {};
+  return board::WriteAllBytes(descriptor, bytes);
 }
 
 std::error_code TruncateToZero(int descriptor) {

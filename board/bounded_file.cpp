@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <system_error>
 
+#include "board/file_descriptor.h"
+
 #ifdef _WIN32
 #include <filesystem>
 #include <fstream>
@@ -84,34 +86,6 @@ BoundedFileText ReadRegularFile(const std::string& path, std::size_t limit) {
 
 #else
 
-std::string NotRegular(mode_t mode) {
-  const char* kind = "a socket";
-  if (S_ISDIR(mode)) {
-    kind = "a folder";
-  } else if (S_ISFIFO(mode)) {
-    kind = "a FIFO";
-  } else if (S_ISCHR(mode) || S_ISBLK(mode)) {
-    kind = "a device";
-  }
-  return std::string("it is ") + kind + ", not a regular file";
-}
-
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) {
-      ::close(fd_);
-    }
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int Get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 BoundedFileText ReadRegularFile(const std::string& path, std::size_t limit) {
   // Looked at first, so that no device is ever opened (opening one may
   // already do something, as a serial line raising its control lines).
@@ -120,7 +94,7 @@ BoundedFileText ReadRegularFile(const std::string& path, std::size_t limit) {
     return Refused(FileReadProblem::CannotOpen, ErrnoText(errno));
   }
   if (!S_ISREG(before.st_mode)) {
-    return Refused(FileReadProblem::CannotOpen, NotRegular(before.st_mode));
+    return Refused(FileReadProblem::CannotOpen, NotRegularFile(before.st_mode));
   }
   // O_NONBLOCK in case a FIFO took the file's place since: open() then
   // returns at once instead of waiting for a writer. A regular file ignores it.
@@ -133,7 +107,7 @@ BoundedFileText ReadRegularFile(const std::string& path, std::size_t limit) {
     return Refused(FileReadProblem::CannotOpen, ErrnoText(errno));
   }
   if (!S_ISREG(opened.st_mode)) {
-    return Refused(FileReadProblem::CannotOpen, NotRegular(opened.st_mode));
+    return Refused(FileReadProblem::CannotOpen, NotRegularFile(opened.st_mode));
   }
   // Refused by its size before a byte is read: a file far too large costs
   // nothing. One that grows while it is read is still stopped by the read.

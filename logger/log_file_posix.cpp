@@ -14,10 +14,13 @@
 #include <sys/syscall.h>
 #endif
 
+#include "board/file_descriptor.h"
 #include "logger/log_file_platform.h"
 
 namespace kx::logger::platform {
 namespace {
+
+using board::Descriptor;
 
 std::string Reason(int error) {
   return std::generic_category().message(error);
@@ -37,41 +40,6 @@ constexpr int kFolderOnly = O_PATH | O_DIRECTORY | O_CLOEXEC;
 constexpr int kFolderOnly = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 #endif
 
-std::string NotRegular(mode_t mode) {
-  const char* kind = "a socket";
-  if (S_ISDIR(mode)) {
-    kind = "a folder";
-  } else if (S_ISFIFO(mode)) {
-    kind = "a FIFO";
-  } else if (S_ISCHR(mode) || S_ISBLK(mode)) {
-    kind = "a device";
-  }
-  return std::string("it is ") + kind + ", not a regular file";
-}
-
-class Descriptor {
- public:
-  explicit Descriptor(int fd = -1) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) {
-      ::close(fd_);
-    }
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int Get() const { return fd_; }
-  int Release() { return std::exchange(fd_, -1); }
-  void Reset(int fd) {
-    if (fd_ >= 0) {
-      ::close(fd_);
-    }
-    fd_ = fd;
-  }
-
- private:
-  int fd_;
-};
-
 // Locked, so that a second logger (or a capture renaming over it) is
 // refused while this one writes, then emptied if it held an earlier run.
 Opening Claim(Descriptor& file, bool existed) {
@@ -81,7 +49,7 @@ Opening Claim(Descriptor& file, bool existed) {
   }
   // Something else may have taken the checked name's place meanwhile.
   if (!S_ISREG(opened.st_mode)) {
-    return Refused(NotRegular(opened.st_mode));
+    return Refused(board::NotRegularFile(opened.st_mode));
   }
   if (::flock(file.Get(), LOCK_EX | LOCK_NB) != 0) {
     if (errno == EWOULDBLOCK) {
@@ -129,7 +97,7 @@ Opening OpenAt(int at, const char* name, bool follow_links, bool overwrite) {
         "it is a link, and files in the log folder are written only under names of their own");
   }
   if (!S_ISREG(info.st_mode)) {
-    return Refused(NotRegular(info.st_mode));
+    return Refused(board::NotRegularFile(info.st_mode));
   }
   if (!overwrite) {
     Opening opening = Refused("it exists already");
@@ -251,17 +219,7 @@ void CloseFolder(int folder) {
 }
 
 std::error_code WriteAll(int descriptor, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(descriptor, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      return {errno, std::generic_category()};
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return {};
+  return board::WriteAllBytes(descriptor, bytes);
 }
 
 void CutBack(int descriptor, std::uintmax_t size) {

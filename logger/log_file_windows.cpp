@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "board/file_descriptor.h"
 #include "logger/log_file_platform.h"
 
 namespace kx::logger::platform {
@@ -95,16 +96,7 @@ int OpenFolder(const fs::path& path, std::error_code& error) {
 void CloseFolder(int) {}
 
 std::error_code WriteAll(int descriptor, std::string_view bytes) {
-  constexpr std::size_t kLargestWrite = std::size_t{1} << 30;
-  while (!bytes.empty()) {
-    const auto chunk = static_cast<unsigned>(std::min(bytes.size(), kLargestWrite));
-    const int written = _write(descriptor, bytes.data(), chunk);
-    if (written < 0) {
-      return {errno, std::generic_category()};
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return {};
+  return board::WriteAllBytes(descriptor, bytes);
 }
 
 void CutBack(int descriptor, std::uintmax_t size) {
