@@ -27,12 +27,17 @@ using testing::ServerProcess;
 // most: its own size on the simulated board and what each may hold.
 constexpr long kBoundKib = 64L * 1024;
 
-// `client`'s answer to *IDN? within 100 ms: the others' long lines and the
-// listener's troubles must not hold it.
+// `client`'s answer to *IDN? within 100 ms (in the release build): the
+// others' long lines and the listener's troubles must not hold it.
+#ifdef KX_SLOW_BUILD
+constexpr std::chrono::milliseconds kPrompt{1000};
+#else
+constexpr std::chrono::milliseconds kPrompt{100};
+#endif
 void AnsweredPromptly(LineClient& client) {
   const auto start = std::chrono::steady_clock::now();
   EXPECT_TRUE(client.Ask("*IDN?").starts_with("KX7312,"));
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, kPrompt);
 }
 
 // Processor seconds the process has used so far.
@@ -68,13 +73,19 @@ TEST(ScpiServerBoundsTest, ClientsThatNeverReadAndALineOfCapturesHoldNobody) {
     AnsweredPromptly(other);
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
+#ifndef KX_SLOW_BUILD
+  // The sanitizers' shadow memory and quarantine are no part of the bound.
   EXPECT_LT(server.PeakKib(), kBoundKib);
+#endif
   // The line of captures is still being served, as it is read.
   EXPECT_EQ(hostile[0]->ReadBytes(2), "#5");
   EXPECT_EQ(server.Stop(SIGTERM), 0);
 }
 
 TEST(ScpiServerBoundsTest, OutOfDescriptorsTheServerWaitsAndLogsOnce) {
+#ifdef KX_SLOW_BUILD
+  GTEST_SKIP() << "the sanitizers' runtime takes descriptors of its own under the low limit";
+#endif
   TempFolder folder;
   ServerProcess server(folder.Path(), {"--simulate"}, {}, 40);
   LineClient first(server.Port());
