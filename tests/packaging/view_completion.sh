@@ -5,23 +5,9 @@ set -u
 source /usr/share/bash-completion/bash_completion
 source "$1"
 
-failures=0
-check() {
-    local expected=$1
-    shift
-    COMP_WORDS=("$@")
-    COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
-    COMP_LINE="$*"
-    COMP_POINT=${#COMP_LINE}
-    COMPREPLY=()
-    _kx7312_view kx7312-view "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
-    local got
-    got=$(printf "%s\n" "${COMPREPLY[@]}" | LC_ALL=C sort | tr '\n' ' ')
-    if [[ $got != "$expected " ]]; then
-        echo "after '$*': expected '$expected', got '${got% }'" >&2
-        failures=$((failures + 1))
-    fi
-}
+COMPLETE_PROGRAM=kx7312-view
+COMPLETE_FUNCTION=_kx7312_view
+source "$(dirname "$0")/completion_check.sh"
 
 folder=$(mktemp -d)
 trap 'rm -rf "$folder"' EXIT
