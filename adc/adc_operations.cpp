@@ -168,6 +168,25 @@ AdcReading AdcOperations::ReadAll(std::string_view reference_text) {
   return reading;
 }
 
+AdcReading AdcOperations::ReadChannel(int channel, std::string_view reference_text) {
+  const std::int32_t word = ChannelWord(rules_, config_, channel);
+  std::array<std::int32_t, 2> words{word, word};
+  std::array<std::int32_t, 2> replies{};
+  for (std::size_t sent = 0; sent < words.size();) {
+    sent +=
+        link_.TransferAdcWords(std::span(words).subspan(sent), std::span(replies).subspan(sent));
+  }
+  const auto index = static_cast<std::size_t>(channel);
+  results_[index] = ConversionCode(rules_, replies[1]);
+  AdcReading reading{Sent(), results_, std::nullopt};
+  if (HasVolts(rules_)) {
+    const float span = FullScaleSpan(ReadReferenceNumber(reference_text), config_.AdcRangeBit);
+    volt_texts_[index] = VoltText(CodeVolts(results_[index], span, config_.AdcCodingBit != 0));
+    reading.volts = volt_texts_;
+  }
+  return reading;
+}
+
 std::array<std::string, AdcChannels> AdcOperations::CodeTexts(bool hex) const {
   std::array<std::string, AdcChannels> texts;
   for (std::size_t i = 0; i < results_.size(); ++i) {

@@ -96,6 +96,11 @@ class AdcOperations {
   // the classic program has no reference and no volts.
   AdcReading ReadAll(std::string_view reference_text);
 
+  // One channel: the word that selects it, then the same word again, whose
+  // reply holds the channel's conversion. AdcResults keeps it; the other
+  // channels keep theirs.
+  AdcReading ReadChannel(int channel, std::string_view reference_text);
+
   // convert2hex / convert2dec of AdcResults.
   std::array<std::string, AdcChannels> CodeTexts(bool hex) const;
   // lblVolts as of the last read; "0.000V" before the first.

@@ -88,8 +88,8 @@ void BM_InProcessScript10000Lines(benchmark::State& state) {
   for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)  //
                           // NOLINT(clang-analyzer-deadcode.DeadStores)
     board::sim::SimBoard board;
-    ctl::ConsolePort port;
-    ctl::LinkSetup link{{&board.Cvn(), &board.Io()}, port, board::ProgramFolder(), {}};
+    commands::ConsolePort port;
+    commands::LinkSetup link{{&board.Cvn(), &board.Io()}, port, board::ProgramFolder(), {}};
     std::ostringstream out;
     std::ostringstream err;
     benchmark::DoNotOptimize(

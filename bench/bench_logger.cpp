@@ -9,9 +9,9 @@
 
 #include "board/firmware_path.h"
 #include "board/sim/sim_board.h"
-#include "ctl/console_port.h"
-#include "ctl/log_source.h"
-#include "ctl/session.h"
+#include "commands/console_port.h"
+#include "commands/log_source.h"
+#include "commands/session.h"
 #include "logger/data_logger.h"
 #include "logger/log_file.h"
 
@@ -32,11 +32,11 @@ void BM_LogRow(benchmark::State& state) {
     settings.signal_inputs[channel] = {1.0, 0.5, 0.01, 0.0, 2.0, 7};
   }
   board::sim::SimBoard board(settings);
-  ctl::ConsolePort port;
-  ctl::Session session(Version2Edition, {&board.Cvn(), &board.Io()}, port, board::FirmwareFolder());
+  commands::ConsolePort port;
+  commands::Session session(Version2Edition, {&board.Cvn(), &board.Io()}, port, board::FirmwareFolder());
   session.StartUp();
 
-  ctl::AdcLog log;
+  commands::AdcLog log;
   log.file = (folder / "run.csv").string();
   log.every = std::chrono::milliseconds(10);
   log.average = average;
@@ -49,9 +49,9 @@ void BM_LogRow(benchmark::State& state) {
     return;
   }
   logger::SystemLogClock clock;
-  ctl::LogSource source(session, log.reference);
+  commands::LogSource source(session, log.reference);
   logger::DataLogger logger(
-      ctl::LogLayoutOf(Version2Edition, session.Board().Adc().Configuration(), log),
+      commands::LogLayoutOf(Version2Edition, session.Board().Adc().Configuration(), log),
       {log.every, std::nullopt}, source, *opened.file, clock);
   if (logger.Begin()) {
     state.SkipWithError("the log file could not be written");

@@ -22,8 +22,8 @@
 
 #include "board/firmware_path.h"
 #include "board/sim/sim_board.h"
-#include "ctl/console_port.h"
-#include "ctl/session.h"
+#include "commands/console_port.h"
+#include "commands/session.h"
 #include "scpi/instrument.h"
 #include "scpi/server.h"
 
@@ -38,10 +38,10 @@ class LoopbackServer {
       : instrument_(
             Version2Edition,
             [this] {
-              return std::make_unique<ctl::Session>(
+              return std::make_unique<commands::Session>(
                   Version2Edition, board::LinkLibraries{&board_.Cvn(), &board_.Io()}, port_,
                   board::FirmwareFolder(), std::function<std::string()>{},
-                  ctl::AfterFailure::Serve);
+                  commands::AfterFailure::Serve);
             },
             [](const std::string&) {}),
         server_(io_, instrument_, asio::ip::tcp::endpoint(asio::ip::make_address("127.0.0.1"), 0),
@@ -62,7 +62,7 @@ class LoopbackServer {
 
  private:
   board::sim::SimBoard board_;
-  ctl::ConsolePort port_;
+  commands::ConsolePort port_;
   scpi::Instrument instrument_;
   asio::io_context io_{1};
   scpi::Server server_;

@@ -21,10 +21,11 @@ set(layers
   "analysis|board adc logger"
   "view|board adc analysis logger"
   "panel|board board/backend dac adc session"
-  "ctl|board board/backend dac adc session logger"
-  "scpi|board board/backend dac adc session logger ctl"
-  "programs|board board/backend session panel ctl scpi view"
-  "bench|board board/sim board/trace board/usb dac adc session logger ctl scpi analysis view"
+  "commands|board board/backend dac adc session logger"
+  "ctl|board board/backend dac adc session logger commands"
+  "scpi|board board/backend dac adc session logger commands ctl"
+  "programs|board board/backend session panel commands ctl scpi view"
+  "bench|board board/sim board/trace board/usb dac adc session logger commands ctl scpi analysis view"
 )
 
 set(folders "")

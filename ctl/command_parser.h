@@ -1,10 +1,13 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
 
-#include "ctl/command.h"
+#include "commands/command.h"
+#include "commands/text_grammar.h"
+#include "ctl/commands_vocabulary.h"
 #include "session/edition.h"
 
 namespace kx::ctl {
@@ -24,11 +27,6 @@ struct ParseResult {
   std::string error;
 };
 
-// Whether the file system is looked at: a capture's folder must exist when a
-// call is checked. A script line parsed again when its turn comes skips
-// that; the capture then checks its file itself before its first transfer.
-enum class FileChecks { Now, Skip };
-
 // The commands in `tokens`, one after the other: each starts with its group
 // word (dac, line, adc, script) and takes the words up to the next group
 // word. Every value is checked here, before anything could be sent:
@@ -37,6 +35,13 @@ enum class FileChecks { Now, Skip };
 // edition has no control for.
 ParseResult ParseCommands(const std::vector<std::string>& tokens, const Source& source,
                           const Edition& edition, FileChecks checks = FileChecks::Now);
+
+// `serve ...`, which runs alone: the words from "serve" on.
+struct ParsedServe {
+  std::optional<ServeRequest> request;
+  std::string error;
+};
+ParsedServe ParseServe(const std::vector<std::string>& words);
 
 // The same text as a ParseResult error, for problems found around a command:
 // "run.txt:4: script: ..." or "dac load: ...".

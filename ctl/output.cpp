@@ -12,13 +12,22 @@
 #include "adc/adc_display.h"
 #include "board/link_requests.h"
 #include "board/status_text.h"
+#include "commands/choices.h"
+#include "commands/log_values.h"
+#include "commands/overloaded.h"
 #include "ctl/command_parser.h"
-#include "ctl/log_values.h"
-#include "ctl/overloaded.h"
 
 namespace kx::ctl {
 
 namespace {
+
+// A command's result; a successful outcome always holds its own kind.
+template <class T>
+const T& ResultOf(const Outcome& outcome) {
+  static const T kNone{};
+  const T* result = outcome.As<T>();
+  return result != nullptr ? *result : kNone;
+}
 
 using Json = nlohmann::ordered_json;
 
@@ -94,7 +103,7 @@ void PlainRequests(std::ostream& out, const std::vector<LinkRecord>& requests) {
 }
 
 void PlainConfiguration(std::ostream& out, const Outcome& outcome, bool coding) {
-  const adc::AdcConfiguration& config = outcome.configuration;
+  const adc::AdcConfiguration& config = ResultOf<ConfigureResult>(outcome).configuration;
   out << "ADC configuration "
       << board::HexWithoutLeadingZeros(outcome.requests.empty() ? 0 : outcome.requests.back().word)
       << ": " << (config.AdcRangeBit != 0 ? "0V to VREFA" : "0V to 2xVREFA") << ", "
@@ -105,9 +114,20 @@ void PlainConfiguration(std::ostream& out, const Outcome& outcome, bool coding) 
   out << '\n';
 }
 
+// The channels a read gave: all sixteen, or the one it named.
+std::pair<std::size_t, std::size_t> ReadChannels(const ReadResult& result) {
+  if (result.channel) {
+    const auto channel = static_cast<std::size_t>(*result.channel);
+    return {channel, channel + 1};
+  }
+  return {0, result.codes.size()};
+}
+
 void PlainRead(std::ostream& out, const AdcRead& read, const Outcome& outcome) {
-  for (std::size_t channel = 0; channel < outcome.codes.size(); ++channel) {
-    const std::int32_t code = outcome.codes[channel];
+  const ReadResult& result = ResultOf<ReadResult>(outcome);
+  const auto [first, end] = ReadChannels(result);
+  for (std::size_t channel = first; channel < end; ++channel) {
+    const std::int32_t code = result.codes[channel];
     std::string value;
     switch (read.format) {
       case ReadFormat::Hex:
@@ -117,7 +137,7 @@ void PlainRead(std::ostream& out, const AdcRead& read, const Outcome& outcome) {
         value = adc::CodeDecText(code);
         break;
       case ReadFormat::Volts:
-        value = outcome.volts ? (*outcome.volts)[channel] : "";
+        value = result.volts ? (*result.volts)[channel] : "";
         break;
     }
     out << "ADC" << channel << ' ' << value << '\n';
@@ -140,11 +160,11 @@ void Plain(std::ostream& out, const Command& command, const Outcome& outcome,
                        << capture.file << '\n';
                  },
                  [&](const AdcLog& log) {
-                   const logger::LogProgress& done = outcome.log->progress;
+                   const logger::LogSummary& summary = ResultOf<LogResult>(outcome).summary;
+                   const logger::LogProgress& done = summary.progress;
                    out << fmt::format("Logged {} rows ({} gap rows, {} missed) in {} to {}{}\n",
                                       done.rows, done.gaps, done.missed, ElapsedText(done.elapsed),
-                                      log.file,
-                                      outcome.log->stopped ? "; stopped by a signal" : "");
+                                      log.file, summary.stopped ? "; stopped by a signal" : "");
                  },
                  [&](const auto&) { PlainRequests(out, outcome.requests); },
              },
@@ -168,86 +188,101 @@ Json SentJson(const std::vector<LinkRecord>& requests) {
   return sent;
 }
 
+// The keys each command adds, with the outcome's own result.
+void AddKeys(Json& object, const DacLoad& load, const Outcome&, const Edition&) {
+  object["register"] = load.update ? "dac" : "input";
+  Json loaded = Json::array();
+  for (const ChannelCode& code : load.codes) {
+    loaded.push_back({{"channel", code.channel}, {"code", code.code}});
+  }
+  object["loaded"] = std::move(loaded);
+  object["pulse"] = load.pulse;
+}
+
+void AddKeys(Json& object, const DacWrite& write, const Outcome&, const Edition&) {
+  object["group"] = GroupWord(write.group);
+  object["word"] = Word32(write.word);
+}
+
+void AddKeys(Json& object, const DacPowerDown& power_down, const Outcome& outcome, const Edition&) {
+  object["group"] = GroupWord(power_down.group);
+  object["mode"] = PowerDownChoices.at(static_cast<std::size_t>(power_down.mode)).word;
+  object["channels"] = power_down.channels;
+  object["saved_masks"] = ResultOf<PowerDownResult>(outcome).saved_masks;
+}
+
+void AddKeys(Json& object, const DacLdacRegister& ldac, const Outcome&, const Edition&) {
+  object["group"] = GroupWord(ldac.group);
+  object["channels"] = ldac.channels;
+}
+
+void AddKeys(Json& object, const DacReference& reference, const Outcome&, const Edition&) {
+  object["group"] = GroupWord(reference.group);
+  object["reference"] = ReferenceChoices.at(reference.internal ? 1 : 0).word;
+}
+
+void AddKeys(Json& object, const DacClearCode& clear, const Outcome&, const Edition&) {
+  object["group"] = GroupWord(clear.group);
+  object["clear_code"] = ClearCodeChoices.at(static_cast<std::size_t>(clear.select)).word;
+}
+
+void AddKeys(Json&, const LineRequest&, const Outcome&, const Edition&) {}
+
+void AddKeys(Json& object, const AdcConfigure&, const Outcome& outcome, const Edition& edition) {
+  const adc::AdcConfiguration& config = ResultOf<ConfigureResult>(outcome).configuration;
+  object["word"] = Word32(outcome.requests.empty() ? 0 : outcome.requests.back().word);
+  object["range"] = config.AdcRangeBit != 0 ? "vref" : "2xvref";
+  object["weak"] = config.AdcWeakTriBit != 0;
+  object["coding"] = !edition.HasVolts()        ? Json(nullptr)
+                     : config.AdcCodingBit != 0 ? Json("binary")
+                                                : Json("twos");
+}
+
+void AddKeys(Json& object, const AdcRead& read, const Outcome& outcome, const Edition&) {
+  const ReadResult& result = ResultOf<ReadResult>(outcome);
+  const auto [first, end] = ReadChannels(result);
+  if (result.channel) {
+    object["channel"] = *result.channel;
+  }
+  object["reference_volts"] = result.volts ? Json(Number(read.reference)) : Json(nullptr);
+  object["codes"] = std::vector<std::int32_t>(result.codes.begin() + static_cast<long>(first),
+                                              result.codes.begin() + static_cast<long>(end));
+  if (result.volts) {
+    Json volts = Json::array();
+    for (std::size_t channel = first; channel < end; ++channel) {
+      volts.push_back(Number((*result.volts)[channel]));
+    }
+    object["volts"] = std::move(volts);
+  } else {
+    object["volts"] = nullptr;
+  }
+}
+
+void AddKeys(Json& object, const AdcWrite& write, const Outcome& outcome, const Edition&) {
+  object["word"] = Word16(write.word);
+  object["reply"] = Word16(LastReply(outcome));
+}
+
+void AddKeys(Json& object, const AdcCapture& capture, const Outcome& outcome, const Edition&) {
+  object["file"] = capture.file;
+  object["transfers"] = outcome.requests.size();
+}
+
+void AddKeys(Json& object, const AdcLog& log, const Outcome& outcome, const Edition&) {
+  const LogResult& result = ResultOf<LogResult>(outcome);
+  const logger::LogProgress& done = result.summary.progress;
+  object["file"] = log.file;
+  object["rows"] = done.rows;
+  object["gap_rows"] = done.gaps;
+  object["missed"] = done.missed;
+  object["seconds"] = std::chrono::duration<double>(done.elapsed).count();
+  object["stopped"] = result.summary.stopped;
+}
+
 void AddCommandKeys(Json& object, const Command& command, const Outcome& outcome,
                     const Edition& edition) {
-  std::visit(
-      Overloaded{
-          [&](const DacLoad& load) {
-            object["register"] = load.update ? "dac" : "input";
-            Json loaded = Json::array();
-            for (const ChannelCode& code : load.codes) {
-              loaded.push_back({{"channel", code.channel}, {"code", code.code}});
-            }
-            object["loaded"] = std::move(loaded);
-            object["pulse"] = load.pulse;
-          },
-          [&](const DacWrite& write) {
-            object["group"] = GroupWord(write.group);
-            object["word"] = Word32(write.word);
-          },
-          [&](const DacPowerDown& power_down) {
-            constexpr std::array<const char*, 4> kModes = {"normal", "1k", "100k", "three-state"};
-            object["group"] = GroupWord(power_down.group);
-            object["mode"] = kModes[static_cast<std::size_t>(power_down.mode)];
-            object["channels"] = power_down.channels;
-            object["saved_masks"] = outcome.saved_masks;
-          },
-          [&](const DacLdacRegister& ldac) {
-            object["group"] = GroupWord(ldac.group);
-            object["channels"] = ldac.channels;
-          },
-          [&](const DacReference& reference) {
-            object["group"] = GroupWord(reference.group);
-            object["reference"] = reference.internal ? "internal" : "external";
-          },
-          [&](const DacClearCode& clear) {
-            constexpr std::array<const char*, 3> kCodes = {"0x0000", "0x0800", "0x0FFF"};
-            object["group"] = GroupWord(clear.group);
-            object["clear_code"] = kCodes[static_cast<std::size_t>(clear.select)];
-          },
-          [&](const LineRequest&) {},
-          [&](const AdcConfigure&) {
-            const adc::AdcConfiguration& config = outcome.configuration;
-            object["word"] = Word32(outcome.requests.empty() ? 0 : outcome.requests.back().word);
-            object["range"] = config.AdcRangeBit != 0 ? "vref" : "2xvref";
-            object["weak"] = config.AdcWeakTriBit != 0;
-            object["coding"] = !edition.HasVolts()        ? Json(nullptr)
-                               : config.AdcCodingBit != 0 ? Json("binary")
-                                                          : Json("twos");
-          },
-          [&](const AdcRead& read) {
-            object["reference_volts"] =
-                outcome.volts ? Json(Number(read.reference)) : Json(nullptr);
-            object["codes"] = outcome.codes;
-            if (outcome.volts) {
-              Json volts = Json::array();
-              for (const std::string& text : *outcome.volts) {
-                volts.push_back(Number(text));
-              }
-              object["volts"] = std::move(volts);
-            } else {
-              object["volts"] = nullptr;
-            }
-          },
-          [&](const AdcWrite& write) {
-            object["word"] = Word16(write.word);
-            object["reply"] = Word16(LastReply(outcome));
-          },
-          [&](const AdcCapture& capture) {
-            object["file"] = capture.file;
-            object["transfers"] = outcome.requests.size();
-          },
-          [&](const AdcLog& log) {
-            object["file"] = log.file;
-            const logger::LogProgress& done = outcome.log->progress;
-            object["rows"] = done.rows;
-            object["gap_rows"] = done.gaps;
-            object["missed"] = done.missed;
-            object["seconds"] = std::chrono::duration<double>(done.elapsed).count();
-            object["stopped"] = outcome.log->stopped;
-          },
-      },
-      command.action);
+  std::visit([&](const auto& action) { AddKeys(object, action, outcome, edition); },
+             command.action);
 }
 
 }  // namespace

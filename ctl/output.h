@@ -2,8 +2,9 @@
 
 #include <ostream>
 
-#include "ctl/command.h"
-#include "ctl/session.h"
+#include "commands/command.h"
+#include "commands/session.h"
+#include "ctl/commands_vocabulary.h"
 #include "session/edition.h"
 
 namespace kx::ctl {

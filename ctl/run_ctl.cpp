@@ -4,12 +4,11 @@
 #include <string>
 #include <variant>
 
-#include "board/backend/link_backend.h"
-#include "board/firmware_path.h"
+#include "commands/session.h"
+#include "ctl/command_parser.h"
 #include "ctl/ctl_options.h"
 #include "ctl/output.h"
 #include "ctl/script.h"
-#include "ctl/session.h"
 #include "ctl/stop_signals.h"
 
 namespace kx::ctl {
@@ -40,7 +39,7 @@ int RunCommands(const Edition& edition, const LinkSetup& link, const CommandSequ
     if (!outcome.Succeeded()) {
       return ExitFailure;
     }
-    if (outcome.log && outcome.log->stopped) {
+    if (const auto* log = outcome.As<LogResult>(); log != nullptr && log->summary.stopped) {
       break;
     }
   }
@@ -49,27 +48,6 @@ int RunCommands(const Edition& edition, const LinkSetup& link, const CommandSequ
     return ExitFailure;
   }
   return ExitSuccess;
-}
-
-int WithLink(const CtlOptions& options, std::ostream& err,
-             const std::function<int(const LinkSetup& link)>& body) {
-  ConsolePort port;
-  auto created = board::LinkBackend::Create(options.edition->link, options.link, port);
-  if (const auto* error = std::get_if<std::string>(&created)) {
-    err << "kx7312ctl: " << *error << "\n";
-    return ExitUsage;
-  }
-  const board::LinkBackend& backend = *std::get<std::unique_ptr<board::LinkBackend>>(created);
-  LinkSetup link{backend.Libraries(), port, board::FirmwareFolder(),
-                 [&backend] { return backend.LastProblem(); }};
-  const int status = body(link);
-  // Said once, at the end: the link went on without its trace, but a trace
-  // that silently misses calls would mislead whoever reads it.
-  if (const std::string trace = backend.TraceProblem(); !trace.empty()) {
-    err << "kx7312ctl: " << trace << "\n";
-    return ExitFailure;
-  }
-  return status;
 }
 
 int RunCtl(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
@@ -90,7 +68,12 @@ int RunCtl(const std::vector<std::string>& args, std::istream& in, std::ostream&
       err << "kx7312ctl: serve: this build has no server\n";
       return ExitUsage;
     }
-    return serve(options, out, err);
+    const ParsedServe request = ParseServe(options.words);
+    if (!request.request) {
+      err << "kx7312ctl: " << request.error << "\n";
+      return ExitUsage;
+    }
+    return serve(options, *request.request, out, err);
   }
 
   // Every command and every script line is checked before the board hears

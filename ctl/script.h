@@ -9,7 +9,8 @@
 #include <variant>
 #include <vector>
 
-#include "ctl/command.h"
+#include "commands/command.h"
+#include "ctl/commands_vocabulary.h"
 #include "session/edition.h"
 
 namespace kx::ctl {

@@ -4,9 +4,9 @@
 
 #include <utility>
 
-#include "ctl/log_source.h"
-#include "ctl/log_values.h"
-#include "ctl/session.h"
+#include "commands/log_source.h"
+#include "commands/log_values.h"
+#include "commands/session.h"
 
 namespace kx::scpi {
 
@@ -17,16 +17,17 @@ BackgroundLog::~BackgroundLog() {
   Stop();
 }
 
-std::optional<std::string> BackgroundLog::Start(ctl::Session& session, const ctl::AdcLog& log,
+std::optional<std::string> BackgroundLog::Start(commands::Session& session,
+                                                const commands::AdcLog& log,
                                                 std::unique_ptr<logger::LogFile> file,
                                                 Failed failed) {
   if (Running()) {
     return "a log is running already";
   }
   file_ = std::move(file);
-  source_ = std::make_unique<ctl::LogSource>(session, log.reference);
+  source_ = std::make_unique<commands::LogSource>(session, log.reference);
   logger_ = std::make_unique<logger::DataLogger>(
-      ctl::LogLayoutOf(session.Board().edition(), session.Board().Adc().Configuration(), log),
+      commands::LogLayoutOf(session.Board().edition(), session.Board().Adc().Configuration(), log),
       logger::LogPlan{log.every, log.duration, std::chrono::seconds(10)}, *source_, *file_, clock_);
   start_ = clock_.Now();
   if (std::optional<std::string> error = logger_->Begin()) {
@@ -104,7 +105,7 @@ void BackgroundLog::End(std::optional<std::string> failure) {
     last_.failure = fmt::format("{}; the {} rows written before stay", *failure, last_.rows);
   }
   note_(fmt::format("adc log {}: ended, {} rows, {} gap rows, {} missed, {}{}", last_.file,
-                    last_.rows, last_.gaps, last_.missed, ctl::ElapsedText(last_.elapsed),
+                    last_.rows, last_.gaps, last_.missed, commands::ElapsedText(last_.elapsed),
                     failure ? ": " + last_.failure : ""));
   Failed failed = std::exchange(failed_, {});
   if (failure && failed) {

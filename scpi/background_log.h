@@ -6,15 +6,15 @@
 #include <optional>
 #include <string>
 
-#include "ctl/command.h"
+#include "commands/command.h"
 #include "logger/data_logger.h"
 #include "logger/log_clock.h"
 #include "logger/log_file.h"
 
-namespace kx::ctl {
+namespace kx::commands {
 class Session;
 class LogSource;
-}  // namespace kx::ctl
+}  // namespace kx::commands
 
 namespace kx::scpi {
 
@@ -58,7 +58,7 @@ class BackgroundLog {
   // Writes the first lines to `file` (opened for `log.file`) and schedules
   // the first row. The reason when the file could not be written; nothing
   // runs then. `session` must outlive the log (Stop it before replacing it).
-  std::optional<std::string> Start(ctl::Session& session, const ctl::AdcLog& log,
+  std::optional<std::string> Start(commands::Session& session, const commands::AdcLog& log,
                                    std::unique_ptr<logger::LogFile> file, Failed failed);
   // Ends a running log with its file complete and closed.
   void Stop();
@@ -76,7 +76,7 @@ class BackgroundLog {
   Note note_;
   Failed failed_;
   std::unique_ptr<logger::LogFile> file_;
-  std::unique_ptr<ctl::LogSource> source_;
+  std::unique_ptr<commands::LogSource> source_;
   std::unique_ptr<logger::DataLogger> logger_;
   std::chrono::steady_clock::time_point start_{};
   LogState last_;

@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "adc/reference_entry.h"
-#include "ctl/command.h"
+#include "commands/command.h"
+#include "commands/exit_status.h"
+#include "commands/log_values.h"
 #include "ctl/command_parser.h"
-#include "ctl/exit_status.h"
-#include "ctl/log_values.h"
 #include "scpi/header_pattern.h"
 #include "scpi/parser.h"
 
@@ -33,8 +33,8 @@ struct Instrument::Run {
 
   // The command through the session: its outcome, or none when the board or
   // the link failed (the error is queued with the failing status).
-  std::optional<ctl::Outcome> Board(const ctl::Command& command) {
-    ctl::Outcome outcome = instrument.session_->Run(command, stop);
+  std::optional<commands::Outcome> Board(const commands::Command& command) {
+    commands::Outcome outcome = instrument.session_->Run(command, stop);
     for (const std::string& message : outcome.messages) {
       instrument.LogFor(client, message);
     }
@@ -167,17 +167,17 @@ const char* Group(const Parameter& parameter) {
 
 // Builds the command through kx7312ctl's own checks, so that the server
 // takes exactly what the tool takes.
-ctl::Command Checked(const Edition& edition, const std::vector<std::string>& tokens) {
+commands::Command Checked(const Edition& edition, const std::vector<std::string>& tokens) {
   const ctl::ParseResult parsed =
-      ctl::ParseCommands(tokens, ctl::Source{}, edition, ctl::FileChecks::Skip);
+      ctl::ParseCommands(tokens, commands::Source{}, edition, ctl::FileChecks::Skip);
   if (!parsed.error.empty()) {
     Refuse(DataOutOfRange, parsed.error);
   }
-  return std::get<ctl::Command>(parsed.items.front());
+  return std::get<commands::Command>(parsed.items.front());
 }
 
 // A ctl command with no reply.
-Action Send(ctl::Command command) {
+Action Send(commands::Command command) {
   return [command = std::move(command)](Instrument::Run& run) { run.Board(command); };
 }
 
@@ -242,8 +242,8 @@ Action DacLoad(const Instrument& instrument, const Unit& unit, bool update) {
   }
   return [command = Checked(instrument.edition(), tokens)](Instrument::Run& run) {
     // The pulse setting in force when the load runs, not when it was checked.
-    ctl::Command load = command;
-    std::get<ctl::DacLoad>(load.action).pulse = run.instrument.AutoPulse();
+    commands::Command load = command;
+    std::get<commands::DacLoad>(load.action).pulse = run.instrument.AutoPulse();
     run.Board(load);
   };
 }
@@ -270,10 +270,11 @@ Action AdcRead(const Instrument& instrument, const Unit& unit, bool volts) {
   }
   return [command = Checked(instrument.edition(), tokens), volts](Instrument::Run& run) {
     if (const auto outcome = run.Board(command)) {
-      if (volts && outcome->volts) {
-        run.responses.push_back(JoinCodes(*outcome->volts));
-      } else {
-        run.responses.push_back(JoinCodes(outcome->codes));
+      const auto* read = outcome->As<commands::ReadResult>();
+      if (read != nullptr && volts && read->volts) {
+        run.responses.push_back(JoinCodes(*read->volts));
+      } else if (read != nullptr) {
+        run.responses.push_back(JoinCodes(read->codes));
       }
     }
   };
@@ -284,11 +285,12 @@ Action Capture(const Unit& unit, bool channel0) {
   const bool codes =
       !unit.parameters.empty() &&
       Pick(unit.parameters[0], {{"BLOCk", "block"}, {"CODes", "codes"}}, "the form")[0] == 'c';
-  ctl::Command command{channel0 ? "adc capture-channel0" : "adc capture",
-                       ctl::AdcCapture{"", channel0}, ctl::Source{}};
+  commands::Command command{channel0 ? "adc capture-channel0" : "adc capture",
+                            commands::AdcCapture{"", channel0}, commands::Source{}};
   return [command = std::move(command), codes](Instrument::Run& run) {
     if (const auto outcome = run.Board(command)) {
-      const std::string& text = outcome->capture_text.value_or("");
+      const auto* capture = outcome->As<commands::CaptureResult>();
+      const std::string text = capture != nullptr ? capture->text.value_or("") : "";
       run.responses.push_back(codes ? FileNumbers(text) : Block(text));
     }
   };
@@ -331,8 +333,8 @@ std::string Quoted(const std::string& text) {
 
 // A log checked by kx7312ctl's own `adc log` checks: the file and interval
 // are placeholders where only the extra options are being checked.
-ctl::AdcLog CheckedLog(const Edition& edition, const std::vector<std::string>& tokens) {
-  return std::get<ctl::AdcLog>(Checked(edition, tokens).action);
+commands::AdcLog CheckedLog(const Edition& edition, const std::vector<std::string>& tokens) {
+  return std::get<commands::AdcLog>(Checked(edition, tokens).action);
 }
 
 // A time as seconds (0.1, 5E-2) or as a string with a unit ("250ms", "10h").
@@ -396,7 +398,7 @@ Action LogChannels(const Instrument& instrument, const Unit& unit) {
       list += (list.empty() ? "" : ",") + std::to_string(Whole(parameter, "the channel"));
     }
   }
-  const ctl::AdcLog log =
+  const commands::AdcLog log =
       CheckedLog(instrument.edition(), {"adc", "log", "-", "--every", "1", "--channels", list});
   return [channels = log.channels](Instrument::Run& run) {
     run.instrument.Logging().channels = channels;
@@ -410,14 +412,14 @@ const std::vector<Entry>& Tree() {
        [](const Instrument& instrument, const Unit& unit) {
          Count(unit, 0, 0);
          return Reply([name = std::string(instrument.edition().program_name)](Instrument::Run&) {
-           return fmt::format("KX7312,{},0,{}", name, ctl::CtlVersion);
+           return fmt::format("KX7312,{},0,{}", name, commands::CtlVersion);
          });
        }},
       {HeaderPattern("RST"), false,
        [](const Instrument&, const Unit& unit) {
          Count(unit, 0, 0);
          return Action([](Instrument::Run& run) {
-           const ctl::Outcome started = run.instrument.StartUp();
+           const commands::Outcome started = run.instrument.StartUp();
            if (!started.Succeeded()) {
              run.Fail(MakeError(HardwareError, started.status
                                                    ? fmt::format("start-up: {} (status {})",
@@ -719,7 +721,7 @@ const std::vector<Entry>& SubsystemTree() {
        [](const Instrument& instrument, const Unit& unit) {
          Count(unit, 1, 1);
          const long long reads = Whole(unit.parameters[0], "the reads per row");
-         const ctl::AdcLog log =
+         const commands::AdcLog log =
              CheckedLog(instrument.edition(), {"adc", "log", "-", "--every", "1", "--average",
                                                std::to_string(reads < 0 ? 0 : reads)});
          return Action([average = log.average](Instrument::Run& run) {
@@ -753,7 +755,7 @@ const std::vector<Entry>& SubsystemTree() {
            Refuse(SettingsConflict,
                   fmt::format("{} has no ADC reference", instrument.edition().program_name));
          }
-         const ctl::AdcLog log = CheckedLog(
+         const commands::AdcLog log = CheckedLog(
              instrument.edition(),
              {"adc", "log", "-", "--every", "1", "--reference", AdcReference(unit.parameters[0])});
          return Action([reference = log.reference](Instrument::Run& run) {
@@ -802,14 +804,14 @@ const Entry* Find(const std::vector<Entry>& tree, const std::vector<std::string>
 
 Instrument::Instrument(const Edition& edition, SessionMaker make_session, LogLine log)
     : edition_(edition), make_session_(std::move(make_session)), log_(std::move(log)) {
-  log_settings_.channels = ctl::ParseChannelList("all").channels;
+  log_settings_.channels = commands::ParseChannelList("all").channels;
 }
 
 Instrument::~Instrument() {
   StopLog();
 }
 
-ctl::Outcome Instrument::StartUp() {
+commands::Outcome Instrument::StartUp() {
   // A running log reads through the session about to go: it ends first,
   // its file complete.
   StopLog();
@@ -818,7 +820,7 @@ ctl::Outcome Instrument::StartUp() {
   session_ = make_session_();
   auto_pulse_ = true;
   log_settings_ = LogSettings{};
-  log_settings_.channels = ctl::ParseChannelList("all").channels;
+  log_settings_.channels = commands::ParseChannelList("all").channels;
   return session_->StartUp();
 }
 
@@ -829,7 +831,7 @@ void Instrument::UseLogTimer(LogTimer& timer, logger::LogClock* clock) {
                                       [this](const std::string& line) { log_(line); });
 }
 
-std::optional<Error> Instrument::StartLog(ctl::AdcLog log, Client& client) {
+std::optional<Error> Instrument::StartLog(commands::AdcLog log, Client& client) {
   if (!background_log_) {
     return MakeError(SettingsConflict, "this instrument cannot log in the background");
   }

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "adc/adc_operations.h"
-#include "ctl/command.h"
-#include "ctl/session.h"
+#include "commands/command.h"
+#include "commands/session.h"
 #include "logger/log_clock.h"
 #include "scpi/background_log.h"
 #include "scpi/log_rate.h"
@@ -32,7 +32,7 @@ struct CheckedLine;
 
 // A new board session, not yet started; the instrument starts it, and makes
 // a new one for *RST.
-using SessionMaker = std::function<std::unique_ptr<ctl::Session>()>;
+using SessionMaker = std::function<std::unique_ptr<commands::Session>()>;
 
 // Where the instrument writes one line per error and per message of the
 // link libraries.
@@ -68,7 +68,7 @@ class Instrument {
   std::optional<std::string> SetLogFolder(const std::filesystem::path& folder);
 
   // The program's start-up on a new session; also what *RST does.
-  ctl::Outcome StartUp();
+  commands::Outcome StartUp();
 
   // Runs one program message line (without its line end). Returns the
   // response line (without its line end) when the line held queries that
@@ -89,14 +89,14 @@ class Instrument {
   void LogFor(Client& client, const std::string& line);
 
   const Edition& edition() const { return edition_; }
-  const ctl::Session& Session() const { return *session_; }
+  const commands::Session& Session() const { return *session_; }
   bool AutoPulse() const { return auto_pulse_; }
   void SetAutoPulse(bool on) { auto_pulse_ = on; }
 
   // LOG:STARt with the current settings: the error to queue when a log runs
   // already or the file cannot be created. A file that fails later ends
   // the log and queues its error with `client`, while it is connected.
-  std::optional<Error> StartLog(ctl::AdcLog log, Client& client);
+  std::optional<Error> StartLog(commands::AdcLog log, Client& client);
   // Ends a running log, its file complete; also at the server's shutdown.
   void StopLog();
   LogState LogStatus() const;
@@ -113,7 +113,7 @@ class Instrument {
   const Edition& edition_;
   SessionMaker make_session_;
   LogLine log_;
-  std::unique_ptr<ctl::Session> session_;
+  std::unique_ptr<commands::Session> session_;
   bool auto_pulse_ = true;  // DAC:LOAD:PULSe, the LDAC pulse after a load
   LogSettings log_settings_;
   std::optional<logger::LogFolder> log_folder_;

@@ -13,9 +13,9 @@
 #include <string_view>
 
 #include "board/number_text.h"
-#include "ctl/exit_status.h"
-#include "ctl/run_ctl.h"
-#include "ctl/session.h"
+#include "commands/call_link.h"
+#include "commands/exit_status.h"
+#include "commands/session.h"
 #include "scpi/instrument.h"
 #include "scpi/parser.h"
 #include "scpi/server.h"
@@ -132,61 +132,28 @@ ParsedListen ParseListen(const std::string& text) {
   return {ListenAddress{address, static_cast<unsigned short>(port)}, {}};
 }
 
-int Serve(const ctl::CtlOptions& options, std::ostream& out, std::ostream& err) {
-  std::string listen_text = DefaultListen;
-  std::string log_folder;  // none: the working folder
-  std::string max_clients_text = std::to_string(DefaultMaxClients);
-  for (std::size_t i = 1; i < options.words.size(); ++i) {
-    const std::string& word = options.words[i];
-    if (word == "--listen" && i + 1 < options.words.size()) {
-      listen_text = options.words[++i];
-    } else if (word.starts_with("--listen=")) {
-      listen_text = word.substr(9);
-    } else if (word == "--log-folder" && i + 1 < options.words.size()) {
-      log_folder = options.words[++i];
-    } else if (word.starts_with("--log-folder=")) {
-      log_folder = word.substr(13);
-    } else if (word == "--max-clients" && i + 1 < options.words.size()) {
-      max_clients_text = options.words[++i];
-    } else if (word.starts_with("--max-clients=")) {
-      max_clients_text = word.substr(14);
-    } else {
-      err << "kx7312ctl: serve: unexpected \"" << word
-          << "\" (expected serve [--listen ADDR:PORT] [--log-folder DIR] [--max-clients N])\n";
-      return ctl::ExitUsage;
-    }
-  }
-  constexpr int kMostClients = 10000;
-  const std::optional<int> max_clients = board::WholeNumberText(max_clients_text);
-  if (!max_clients || *max_clients < 1 || *max_clients > kMostClients) {
-    err << "kx7312ctl: serve: --max-clients \"" << ShownText(max_clients_text)
-        << "\": a whole number from 1 to " << kMostClients << " wanted\n";
-    return ctl::ExitUsage;
-  }
-  std::error_code folder_error;
-  if (!log_folder.empty() && !std::filesystem::is_directory(log_folder, folder_error)) {
-    err << "kx7312ctl: serve: --log-folder \"" << log_folder << "\" is no folder\n";
-    return ctl::ExitUsage;
-  }
+int Serve(const commands::CtlOptions& options, const commands::ServeRequest& request,
+          std::ostream& out, std::ostream& err) {
+  const std::string& listen_text = request.listen;
   if (options.json) {
     err << "kx7312ctl: serve: --json has no meaning for the server\n";
-    return ctl::ExitUsage;
+    return commands::ExitUsage;
   }
   const ParsedListen listen = ParseListen(listen_text);
   if (!listen.listen) {
     err << "kx7312ctl: serve: " << listen.error << "\n";
-    return ctl::ExitUsage;
+    return commands::ExitUsage;
   }
   const ResolvedListen resolved = Resolve(*listen.listen);
   if (!resolved.endpoint) {
     err << "kx7312ctl: serve: --listen \"" << listen_text << "\": " << resolved.error << "\n";
-    return ctl::ExitUsage;
+    return commands::ExitUsage;
   }
   // A client that closes while its reply is written must cost the server
   // nothing but that client; nor may any other pipe or socket end it.
   std::signal(SIGPIPE, SIG_IGN);
 
-  return ctl::WithLink(options, err, [&](const ctl::LinkSetup& link) {
+  return commands::WithLink(options, err, [&](const commands::LinkSetup& link) {
     const LogLine log = [&err](const std::string& line) {
       err << "kx7312ctl serve: " << line << "\n" << std::flush;
     };
@@ -196,36 +163,36 @@ int Serve(const ctl::CtlOptions& options, std::ostream& out, std::ostream& err) 
     Instrument instrument(
         *options.edition,
         [&] {
-          return std::make_unique<ctl::Session>(*options.edition, link.libraries, link.port,
-                                                link.program_folder, link.link_problem,
-                                                ctl::AfterFailure::Serve);
+          return std::make_unique<commands::Session>(*options.edition, link.libraries, link.port,
+                                                     link.program_folder, link.link_problem,
+                                                     commands::AfterFailure::Serve);
         },
         log);
     if (!resolved.note.empty()) {
       log(resolved.note);
     }
-    const ctl::Outcome started = instrument.StartUp();
+    const commands::Outcome started = instrument.StartUp();
     for (const std::string& message : started.messages) {
       log(message);
     }
     if (!started.Succeeded()) {
       err << "kx7312ctl: start-up: " << started.error << "\n";
-      return ctl::ExitFailure;
+      return commands::ExitFailure;
     }
 
     instrument.UseLogTimer(log_timer);
-    if (const std::optional<std::string> error = instrument.SetLogFolder(log_folder)) {
+    if (const std::optional<std::string> error = instrument.SetLogFolder(request.log_folder)) {
       err << "kx7312ctl: serve: " << *error << "\n";
-      return ctl::ExitFailure;
+      return commands::ExitFailure;
     }
     std::unique_ptr<Server> server;
     try {
       server = std::make_unique<Server>(io, instrument, *resolved.endpoint, log,
-                                        static_cast<std::size_t>(*max_clients));
+                                        static_cast<std::size_t>(request.max_clients));
     } catch (const asio::system_error& error) {
       err << "kx7312ctl: serve: cannot listen on " << listen_text << ": " << error.code().message()
           << "\n";
-      return ctl::ExitFailure;
+      return commands::ExitFailure;
     }
     const asio::ip::tcp::endpoint bound = server->LocalEndpoint();
     const std::string where = (bound.address().is_v6() ? "[" + bound.address().to_string() + "]"
@@ -244,7 +211,7 @@ int Serve(const ctl::CtlOptions& options, std::ostream& out, std::ostream& err) 
     });
     io.run();
     log("stopped");
-    return ctl::ExitSuccess;
+    return commands::ExitSuccess;
   });
 }
 

@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "ctl/ctl_options.h"
+#include "commands/call_options.h"
+#include "commands/command.h"
 
 namespace kx::scpi {
 
@@ -28,9 +29,11 @@ struct ParsedListen {
 ParsedListen ParseListen(const std::string& text);
 
 // kx7312ctl serve [--listen ADDR:PORT] [--log-folder DIR] [--max-clients N]:
-// `options.words` starts with "serve"; LOG:STARt's files go into DIR (by
-// default the working folder); at most N clients at once (64). One start-up, then the server until
-// SIGINT or SIGTERM. The bound address goes to `out` as "listening on ADDR:PORT"; the log to `err`.
-int Serve(const ctl::CtlOptions& options, std::ostream& out, std::ostream& err);
+// LOG:STARt's files go into the request's folder; at most its number of
+// clients at once. One start-up, then the server until SIGINT or SIGTERM.
+// The bound address goes to `out` as "listening on ADDR:PORT"; the log to
+// `err`.
+int Serve(const commands::CtlOptions& options, const commands::ServeRequest& request,
+          std::ostream& out, std::ostream& err);
 
 }  // namespace kx::scpi

@@ -8,10 +8,10 @@
 
 #include "board/link_requests.h"
 #include "board/sim/sim_board.h"
-#include "ctl/session.h"
+#include "commands/session.h"
 #include "support/cut_off_library.h"
 
-namespace kx::ctl {
+namespace kx::commands {
 namespace {
 
 std::string FirmwareFolder() {
@@ -61,11 +61,12 @@ TEST(AfterFailure, ACaptureWithoutAFileReturnsTheFileText) {
   ASSERT_TRUE(session.StartUp().Succeeded());
   const Outcome outcome = session.Run({"adc capture-channel0", AdcCapture{"", true}, {}});
   ASSERT_TRUE(outcome.Succeeded()) << outcome.error;
-  ASSERT_TRUE(outcome.capture_text.has_value());
-  EXPECT_TRUE(outcome.capture_text->starts_with(" ")) << "a channel-0 line starts with a blank";
-  EXPECT_EQ(std::count(outcome.capture_text->begin(), outcome.capture_text->end(), '\n'), 1024);
+  const auto* capture = outcome.As<CaptureResult>();
+  ASSERT_TRUE(capture != nullptr && capture->text.has_value());
+  EXPECT_TRUE(capture->text->starts_with(" ")) << "a channel-0 line starts with a blank";
+  EXPECT_EQ(std::count(capture->text->begin(), capture->text->end(), '\n'), 1024);
   EXPECT_EQ(outcome.requests.size(), 1025U);
 }
 
 }  // namespace
-}  // namespace kx::ctl
+}  // namespace kx::commands

@@ -8,7 +8,7 @@
 #include "adc/adc_operations.h"
 #include "board/board_link_factory.h"
 #include "board/sim/sim_board.h"
-#include "ctl/exit_status.h"
+#include "commands/exit_status.h"
 #include "ctl_rig.h"
 #include "dac/dac_operations.h"
 #include "support/fake_operator.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "ctl/exit_status.h"
+#include "commands/exit_status.h"
 #include "ctl/run_ctl.h"
 #include "ctl_rig.h"
 

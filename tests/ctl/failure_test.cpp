@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "board/link_requests.h"
-#include "ctl/exit_status.h"
+#include "commands/exit_status.h"
 #include "ctl_rig.h"
 
 namespace kx::ctl {

@@ -1,6 +1,6 @@
 // The fuse between the board link and the library: what it records, what
 // counts as a failure for each library, and that nothing passes it after one.
-#include "ctl/link_watch.h"
+#include "commands/link_watch.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include "support/fake_operator.h"
 #include "support/scripted_library.h"
 
-namespace kx::ctl {
+namespace kx::commands {
 namespace {
 
 // Counts the calls that reach the library behind the watch.
@@ -176,4 +176,4 @@ TEST(LinkWatchDownloadTest, EachLibrarysOwnRuleSaysWhetherTheDownloadFailed) {
 }
 
 }  // namespace
-}  // namespace kx::ctl
+}  // namespace kx::commands

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "board/link_status.h"
-#include "ctl/exit_status.h"
-#include "ctl/log_source.h"
-#include "ctl/log_values.h"
-#include "ctl/session.h"
+#include "commands/exit_status.h"
+#include "commands/log_source.h"
+#include "commands/log_values.h"
+#include "commands/session.h"
 #include "ctl_rig.h"
 #include "logger/log_format.h"
 #include "support/fake_log_clock.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "ctl/exit_status.h"
+#include "commands/exit_status.h"
 #include "ctl_rig.h"
 
 namespace kx::ctl {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "adc/adc_control_word.h"
-#include "ctl/exit_status.h"
+#include "commands/exit_status.h"
 #include "ctl_rig.h"
 
 namespace kx::ctl {

@@ -11,8 +11,8 @@
 #include <variant>
 
 #include "adc/reference_entry.h"
-#include "ctl/log_values.h"
-#include "ctl/overloaded.h"
+#include "commands/log_values.h"
+#include "commands/overloaded.h"
 #include "dac/hex_entry.h"
 #include "fuzz_check.h"
 

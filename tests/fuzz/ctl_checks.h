@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "ctl/command.h"
+#include "commands/command.h"
 #include "session/edition.h"
 
 namespace kx::fuzz {

@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "ctl/session.h"
+#include "commands/session.h"
 #include "support/trace_requests.h"
 
 namespace kx::scpi::testing {
@@ -23,9 +23,9 @@ InstrumentRig::InstrumentRig(const Edition& edition_, board::sim::SimSettings se
       instrument(
           edition_,
           [this] {
-            return std::make_unique<ctl::Session>(edition, board::LinkLibraries{&cvn_, &io_}, port_,
+            return std::make_unique<commands::Session>(edition, board::LinkLibraries{&cvn_, &io_}, port_,
                                                   FirmwareFolder(), std::function<std::string()>{},
-                                                  ctl::AfterFailure::Serve);
+                                                  commands::AfterFailure::Serve);
           },
           [this](const std::string& line) { log.push_back(line); }) {
   instrument.StartUp();

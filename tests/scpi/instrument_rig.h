@@ -8,7 +8,7 @@
 
 #include "board/sim/sim_board.h"
 #include "board/trace/link_trace.h"
-#include "ctl/console_port.h"
+#include "commands/console_port.h"
 #include "scpi/instrument.h"
 #include "session/edition.h"
 #include "support/cut_off_library.h"
@@ -40,7 +40,7 @@ class InstrumentRig {
   board::trace::TraceSink sink_{trace_};
   board::trace::TracingCvnCyusbUsb4 cvn_{cut_off, sink_};
   board::trace::TracingUsbBoardIo io_{cut_off, sink_};
-  ctl::ConsolePort port_;
+  commands::ConsolePort port_;
 
  public:
   Instrument instrument;

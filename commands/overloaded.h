@@ -1,6 +1,6 @@
 #pragma once
 
-namespace kx::ctl {
+namespace kx::commands {
 
 // One visitor from several lambdas, one per alternative of a variant.
 template <class... Ts>
@@ -10,4 +10,4 @@ struct Overloaded : Ts... {
 template <class... Ts>
 Overloaded(Ts...) -> Overloaded<Ts...>;
 
-}  // namespace kx::ctl
+}  // namespace kx::commands

@@ -9,42 +9,16 @@
 
 #include "adc/adc_control_word.h"
 #include "board/board_link_factory.h"
-#include "ctl/command.h"
-#include "ctl/console_port.h"
-#include "ctl/link_watch.h"
-#include "ctl/log_source.h"
+#include "commands/command.h"
+#include "commands/console_port.h"
+#include "commands/link_watch.h"
+#include "commands/log_source.h"
+#include "commands/outcome.h"
 #include "dac/dac_operations.h"
 #include "session/board_session.h"
 #include "session/edition.h"
 
-namespace kx::ctl {
-
-// What one step of a call did: the requests it made and what came of them.
-struct Outcome {
-  std::vector<LinkRecord> requests;
-  // Empty when the step did all it said. Otherwise why it stopped: the board
-  // or the link failed (`status` holds the failing status), or a capture
-  // file could not be written.
-  std::string error;
-  std::optional<std::int16_t> status;
-  // What the link libraries told the operator on the way, such as why a
-  // link library is missing.
-  std::vector<std::string> messages;
-
-  // adc read: AdcResults, and the volt texts where the edition shows them.
-  std::array<std::int32_t, adc::AdcChannels> codes{};
-  std::optional<std::array<std::string, adc::AdcChannels>> volts;
-  // adc configure: the configuration values the lists set.
-  adc::AdcConfiguration configuration;
-  // dac power-down: SavedPowerDownMask after the command.
-  dac::DacOperations::PowerDownMasks saved_masks{};
-  // A capture with no file: the file's text, handed back instead.
-  std::optional<std::string> capture_text;
-  // adc log: the rows written, the gap rows, and whether a signal ended it.
-  std::optional<logger::LogSummary> log;
-
-  bool Succeeded() const { return error.empty(); }
-};
+namespace kx::commands {
 
 // After a failed request the link lets nothing more through (the command
 // running at the time ends without touching the board, and the call stops),
@@ -82,7 +56,27 @@ class Session {
   const session::BoardSession& Board() const { return board_; }
 
  private:
-  Outcome Finish(Outcome outcome, std::optional<std::string> failure);
+  // What a command's execution left: its result, and why it could not
+  // finish where the board answered but the operation still failed.
+  struct Step {
+    Result result;
+    std::optional<std::string> failure;
+  };
+  // One execution function per command.
+  Step Execute(const DacLoad& load, const adc::CaptureStop& stop);
+  Step Execute(const DacWrite& write, const adc::CaptureStop& stop);
+  Step Execute(const DacPowerDown& power_down, const adc::CaptureStop& stop);
+  Step Execute(const DacLdacRegister& ldac, const adc::CaptureStop& stop);
+  Step Execute(const DacReference& reference, const adc::CaptureStop& stop);
+  Step Execute(const DacClearCode& clear, const adc::CaptureStop& stop);
+  Step Execute(const LineRequest& request, const adc::CaptureStop& stop);
+  Step Execute(const AdcConfigure& configure, const adc::CaptureStop& stop);
+  Step Execute(const AdcRead& read, const adc::CaptureStop& stop);
+  Step Execute(const AdcWrite& write, const adc::CaptureStop& stop);
+  Step Execute(const AdcCapture& capture, const adc::CaptureStop& stop);
+  Step Execute(const AdcLog& log, const adc::CaptureStop& stop);
+
+  Outcome Finish(Step step);
 
   ConsolePort& port_;
   std::function<std::string()> link_problem_;
@@ -96,4 +90,4 @@ class Session {
   adc::AdcOperations& adc_;
 };
 
-}  // namespace kx::ctl
+}  // namespace kx::commands

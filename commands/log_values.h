@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace kx::ctl {
+namespace kx::commands {
 
 // The data logger's limits: an interval the host can keep to, a run that
 // fits the clock, and averages that fit an interval.
@@ -34,4 +34,4 @@ ChannelListValue ParseChannelList(std::string_view text);
 // "1:02:03" for progress reports; hours grow past 24.
 std::string ElapsedText(std::chrono::nanoseconds elapsed);
 
-}  // namespace kx::ctl
+}  // namespace kx::commands

@@ -10,7 +10,7 @@
 #include "board/link_record.h"
 #include "board/usb_board_io.h"
 
-namespace kx::ctl {
+namespace kx::commands {
 
 using board::LinkRecord;
 
@@ -73,4 +73,4 @@ class LinkWatch final : public board::CvnCyusbUsb4, public board::UsbBoardIo {
   std::vector<LinkRecord> records_;
 };
 
-}  // namespace kx::ctl
+}  // namespace kx::commands

@@ -10,7 +10,7 @@
 #include "session/board_session.h"
 #include "session/edition.h"
 
-namespace kx::ctl {
+namespace kx::commands {
 
 // What `adc capture FILE --metadata` knows of its capture, from the moment
 // before the first transfer to the file on the disk.
@@ -37,4 +37,4 @@ std::optional<std::string> CaptureWithRecord(session::BoardSession& board,
                                              session::CaptureKind kind, const std::string& file,
                                              const std::string& reference_text);
 
-}  // namespace kx::ctl
+}  // namespace kx::commands

@@ -1,4 +1,4 @@
-#include "ctl/log_values.h"
+#include "commands/log_values.h"
 
 #include <fmt/format.h>
 
@@ -9,7 +9,7 @@
 #include "adc/adc_control_word.h"
 #include "board/number_text.h"
 
-namespace kx::ctl {
+namespace kx::commands {
 namespace {
 
 struct Unit {
@@ -94,4 +94,4 @@ std::string ElapsedText(std::chrono::nanoseconds elapsed) {
   return fmt::format("{}:{:02}:{:02}", seconds / 3600, seconds / 60 % 60, seconds % 60);
 }
 
-}  // namespace kx::ctl
+}  // namespace kx::commands

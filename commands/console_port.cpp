@@ -1,8 +1,8 @@
-#include "ctl/console_port.h"
+#include "commands/console_port.h"
 
 #include <utility>
 
-namespace kx::ctl {
+namespace kx::commands {
 
 void ConsolePort::ShowMessage(std::string_view text, std::string_view, board::MessageIcon) {
   messages_.emplace_back(text);
@@ -12,4 +12,4 @@ std::vector<std::string> ConsolePort::TakeMessages() {
   return std::exchange(messages_, {});
 }
 
-}  // namespace kx::ctl
+}  // namespace kx::commands

@@ -1,6 +1,6 @@
 #pragma once
 
-namespace kx::ctl {
+namespace kx::commands {
 
 inline constexpr int ExitSuccess = 0;
 inline constexpr int ExitFailure = 1;  // the board, the link or a capture file failed
@@ -12,4 +12,4 @@ inline constexpr const char* CtlVersion = KX7312CTL_VERSION;
 inline constexpr const char* CtlVersion = "unknown";
 #endif
 
-}  // namespace kx::ctl
+}  // namespace kx::commands

@@ -6,7 +6,7 @@
 
 #include "board/operator_port.h"
 
-namespace kx::ctl {
+namespace kx::commands {
 
 // The operator as the command-line tool stands in for one: nobody to press
 // OK. What the link libraries tell the operator is kept for the tool to
@@ -21,4 +21,4 @@ class ConsolePort final : public board::OperatorPort {
   std::vector<std::string> messages_;
 };
 
-}  // namespace kx::ctl
+}  // namespace kx::commands

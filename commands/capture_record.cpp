@@ -1,4 +1,4 @@
-#include "ctl/capture_record.h"
+#include "commands/capture_record.h"
 
 #include <fmt/format.h>
 
@@ -7,7 +7,7 @@
 
 #include "adc/adc_operations.h"
 
-namespace kx::ctl {
+namespace kx::commands {
 
 adc::CaptureMetadata CaptureRecord(const Edition& edition, const adc::AdcConfiguration& config,
                                    bool channel0, const std::string& reference_text,
@@ -60,4 +60,4 @@ std::optional<std::string> CaptureWithRecord(session::BoardSession& board,
                                                 channel0, reference_text, times));
 }
 
-}  // namespace kx::ctl
+}  // namespace kx::commands

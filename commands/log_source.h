@@ -6,13 +6,13 @@
 #include <string>
 
 #include "adc/adc_control_word.h"
-#include "ctl/command.h"
+#include "commands/command.h"
 #include "logger/data_logger.h"
 #include "logger/log_clock.h"
 #include "logger/log_format.h"
 #include "session/edition.h"
 
-namespace kx::ctl {
+namespace kx::commands {
 
 class Session;
 
@@ -60,4 +60,4 @@ LogRun RunLog(Session& session, const AdcLog& log, const logger::LogStop& stop,
 // "adc log: 120 rows, 2 gap rows, 0 missed, 0:02:00".
 std::string ProgressLine(const logger::LogProgress& progress);
 
-}  // namespace kx::ctl
+}  // namespace kx::commands

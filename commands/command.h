@@ -7,7 +7,7 @@
 #include <variant>
 #include <vector>
 
-namespace kx::ctl {
+namespace kx::commands {
 
 // Where a command was written: on the command line (line 0) or on a line of a
 // script, so that every message can point at it.
@@ -84,10 +84,11 @@ struct AdcConfigure {
 
 enum class ReadFormat { Hex, Dec, Volts };
 
-// adc read [--reference VOLTS] [--format hex|dec|volts]
+// adc read [--reference VOLTS] [--format hex|dec|volts] [--channel CH]
 struct AdcRead {
   std::string reference = "2.50";  // the "ADC Reference" box's text, two decimals
   ReadFormat format = ReadFormat::Hex;
+  std::optional<int> channel;  // one channel only; all sixteen by default
 };
 
 // adc write WORD
@@ -120,6 +121,15 @@ struct AdcLog {
   bool quiet = false;
 };
 
+// serve [--listen ADDR:PORT] [--log-folder DIR] [--max-clients N]: the board
+// as a SCPI instrument, a call of its own rather than a step of one.
+struct ServeRequest {
+  std::string listen = "127.0.0.1:5025";  // loopback, the usual raw-socket SCPI port
+  std::string log_folder;                 // none: the working folder
+  int max_clients = 64;
+};
+inline constexpr int MostClients = 10000;
+
 using Action =
     std::variant<DacLoad, DacWrite, DacPowerDown, DacLdacRegister, DacReference, DacClearCode,
                  LineRequest, AdcConfigure, AdcRead, AdcWrite, AdcCapture, AdcLog>;
@@ -131,4 +141,4 @@ struct Command {
   Source source;
 };
 
-}  // namespace kx::ctl
+}  // namespace kx::commands

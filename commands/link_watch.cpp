@@ -1,11 +1,11 @@
-#include "ctl/link_watch.h"
+#include "commands/link_watch.h"
 
 #include <utility>
 
 #include "board/link_requests.h"
 #include "board/word_split.h"
 
-namespace kx::ctl {
+namespace kx::commands {
 
 namespace {
 
@@ -131,4 +131,4 @@ std::size_t LinkWatch::VendorIORequestBatch(const board::InBatch& batch) {
   return Batched(batch, [&] { return inner_.io->VendorIORequestBatch(batch); });
 }
 
-}  // namespace kx::ctl
+}  // namespace kx::commands

@@ -1,19 +1,21 @@
-#include "ctl/log_source.h"
+#include "commands/log_source.h"
 
 #include <fmt/format.h>
 
 #include <cstdlib>
 
-#include "ctl/log_values.h"
-#include "ctl/session.h"
+#include "commands/log_values.h"
+#include "commands/session.h"
 #include "logger/log_file.h"
 
-namespace kx::ctl {
+namespace kx::commands {
 
 logger::SourceRead LogSource::Read() {
   const Outcome read = session_.ReadAgain(reference_);
   logger::SourceRead got;
-  got.codes = read.codes;
+  if (const auto* result = read.As<ReadResult>()) {
+    got.codes = result->codes;
+  }
   if (!read.Succeeded()) {
     got.failed_status = read.status.value_or(0);
     got.reason = read.error;
@@ -85,4 +87,4 @@ std::string ProgressLine(const logger::LogProgress& progress) {
                      progress.missed, ElapsedText(progress.elapsed));
 }
 
-}  // namespace kx::ctl
+}  // namespace kx::commands

@@ -1,0 +1,268 @@
+#include "commands/command_table.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <array>
+
+#include "commands/text_readers.h"
+
+namespace kx::commands {
+
+namespace {
+
+constexpr std::array<ArgumentSpec, 1> kChannelCodes = {
+    {{"CH=CODE ...", ArgumentKind::ChannelCodes}}};
+constexpr std::array<ArgumentSpec, 2> kGroupWord = {
+    {{"low|high", ArgumentKind::Group, GroupChoices}, {"WORD", ArgumentKind::Value}}};
+constexpr std::array<ArgumentSpec, 3> kPowerDown = {
+    {{"low|high", ArgumentKind::Group, GroupChoices},
+     {"normal|1k|100k|three-state", ArgumentKind::Choice, PowerDownChoices},
+     {"[CH ...]", ArgumentKind::GroupChannels}}};
+constexpr std::array<ArgumentSpec, 2> kGroupChannels = {
+    {{"low|high", ArgumentKind::Group, GroupChoices}, {"[CH ...]", ArgumentKind::GroupChannels}}};
+constexpr std::array<ArgumentSpec, 2> kReference = {
+    {{"low|high", ArgumentKind::Group, GroupChoices},
+     {"internal|external", ArgumentKind::Choice, ReferenceChoices}}};
+constexpr std::array<ArgumentSpec, 2> kClearCode = {
+    {{"low|high", ArgumentKind::Group, GroupChoices},
+     {"0x0000|0x0800|0x0FFF", ArgumentKind::Choice, ClearCodeChoices}}};
+constexpr std::array<ArgumentSpec, 1> kWord = {{{"WORD", ArgumentKind::Value}}};
+constexpr std::array<ArgumentSpec, 1> kFile = {{{"FILE", ArgumentKind::File}}};
+constexpr std::array<ArgumentSpec, 1> kScriptFile = {{{"FILE|-", ArgumentKind::File}}};
+
+constexpr std::array<OptionSpec, 2> kLoadOptions = {{
+    {.name = "--update", .value = "", .read = text::Update},
+    {.name = "--no-pulse", .value = "", .read = text::NoPulse},
+}};
+constexpr std::array<OptionSpec, 3> kConfigureOptions = {{
+    {.name = "--range",
+     .value = "2xvref|vref",
+     .what = "2xvref or vref",
+     .choices = RangeChoices,
+     .read = text::Range},
+    {.name = "--weak", .value = "", .read = text::Weak},
+    {.name = "--coding",
+     .value = "twos|binary",
+     .what = "twos or binary",
+     .choices = CodingChoices,
+     .volts_only = true,
+     .absent = "has no Coding list: leave out --coding",
+     .read = text::Coding},
+}};
+constexpr std::array<OptionSpec, 3> kReadOptions = {{
+    {.name = "--reference",
+     .value = "VOLTS",
+     .what = "the reference in volts",
+     .examples = "2.50",
+     .volts_only = true,
+     .absent = "has no ADC reference: leave out --reference",
+     .read = text::ReadReference},
+    {.name = "--format",
+     .value = "hex|dec|volts",
+     .what = "hex, dec or volts",
+     .choices = FormatChoices,
+     .read = text::Format},
+    {.name = "--channel",
+     .value = "CH",
+     .what = "the channel number 0-15",
+     .examples = "0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15",
+     .read = text::ReadChannel,
+     .summary = "one channel only, with the two words that select and read it"},
+}};
+constexpr std::array<OptionSpec, 2> kCaptureOptions = {{
+    {.name = "--metadata",
+     .value = "",
+     .read = text::Metadata,
+     .summary = "FILE.json beside FILE: what the viewer needs to show volts"},
+    {.name = "--reference",
+     .value = "VOLTS",
+     .what = "the reference in volts",
+     .examples = "2.50",
+     .volts_only = true,
+     .read = text::CaptureReference,
+     .summary = "the metadata's reference (with --metadata)"},
+}};
+constexpr std::array<OptionSpec, 7> kLogOptions = {{
+    {.name = "--every",
+     .value = "INTERVAL",
+     .what = "the interval, such as 1s or 100ms",
+     .examples = "1s 100ms",
+     .required = true,
+     .read = text::Every},
+    {.name = "--for",
+     .value = "DURATION",
+     .what = "how long, such as 10h",
+     .examples = "10m 1h",
+     .read = text::For},
+    {.name = "--channels",
+     .value = "LIST",
+     .what = "channels such as 0,3,8-11, or all",
+     .examples = "all 0-3",
+     .read = text::Channels},
+    {.name = "--average",
+     .value = "N",
+     .what = "reads per row",
+     .examples = "1 10 100",
+     .read = text::Average},
+    {.name = "--reference",
+     .value = "VOLTS",
+     .what = "the reference in volts",
+     .examples = "2.50",
+     .volts_only = true,
+     .absent = "has no ADC reference: leave out --reference",
+     .read = text::LogReference},
+    {.name = "--overwrite", .value = "", .read = text::Overwrite},
+    {.name = "--quiet", .value = "", .read = text::Quiet},
+}};
+constexpr std::array<OptionSpec, 3> kServeOptions = {{
+    {.name = "--listen",
+     .value = "ADDR:PORT",
+     .what = "the address and port",
+     .examples = "127.0.0.1:5025",
+     .summary = "where to listen (default 127.0.0.1:5025; ADDR may be a host name)"},
+    {.name = "--log-folder",
+     .value = "DIR",
+     .what = "the folder",
+     .value_kind = ArgumentKind::Folder,
+     .summary = "where LOG:STARt writes its files (default: the working folder)"},
+    {.name = "--max-clients",
+     .value = "N",
+     .what = "the number of clients",
+     .examples = "64",
+     .summary = "at most N clients at once (default 64)"},
+}};
+
+constexpr std::array<CommandSpec, 19> kCommands = {{
+    {"dac", "load", kChannelCodes, kLoadOptions,
+     "Load Input Register (--update: Update DAC Register) with the codes, then the LDAC pulse "
+     "(--no-pulse: none)",
+     text::DacLoad},
+    {"dac", "write", kGroupWord, {}, "the raw DAC write of a group's box", text::DacWrite},
+    {"dac",
+     "power-down",
+     kPowerDown,
+     {},
+     "program the group's power-down mode for the channels",
+     text::DacPowerDown},
+    {"dac",
+     "ldac-register",
+     kGroupChannels,
+     {},
+     "program the group's LDAC register",
+     text::DacLdacRegister},
+    {"dac", "reference", kReference, {}, "choose the group's reference", text::DacReference},
+    {"dac", "clear-code", kClearCode, {}, "choose the group's clear code", text::DacClearCode},
+    {"line", "clr-high", {}, {}, "the CLR line high", text::LineRequest<Line::ClrHigh>},
+    {"line", "clr-low", {}, {}, "the CLR line low", text::LineRequest<Line::ClrLow>},
+    {"line", "ldac-high", {}, {}, "the LDAC line high", text::LineRequest<Line::LdacHigh>},
+    {"line", "ldac-low", {}, {}, "the LDAC line low", text::LineRequest<Line::LdacLow>},
+    {"line", "pulse-ldac", {}, {}, "one LDAC pulse", text::LineRequest<Line::PulseLdac>},
+    {"adc",
+     "configure",
+     {},
+     kConfigureOptions,
+     "set the ADC's lists (an option left out takes the list's first entry)",
+     text::AdcConfigure},
+    {"adc", "read", {}, kReadOptions, "Read ADC: the sixteen channels", text::AdcRead},
+    {"adc", "write", kWord, {}, "the ADC write of a 16-bit word and its reply", text::AdcWrite},
+    {"adc", "capture", kFile, kCaptureOptions, "Read && Save ADC: 512 sample sets into FILE",
+     text::AdcCapture},
+    {"adc", "capture-channel0", kFile, kCaptureOptions, "1024 replies of channel 0 into FILE",
+     text::AdcCaptureChannel0},
+    {"adc", "log", kFile, kLogOptions,
+     "the data logger: a CSV row per INTERVAL (0.5, 100ms, 1s, 5m) until DURATION (10h, 2d) or "
+     "SIGINT/SIGTERM",
+     text::AdcLog},
+    {"script", "", kScriptFile, {}, "one command per line, # comments"},
+    {"serve",
+     "",
+     {},
+     kServeOptions,
+     "the board as a SCPI instrument on the network until SIGINT or SIGTERM"},
+}};
+
+std::string OptionUsage(const OptionSpec& option) {
+  std::string text(option.name);
+  if (!option.value.empty()) {
+    text += fmt::format(" {}", option.value);
+  }
+  return option.required ? text : fmt::format("[{}]", text);
+}
+
+}  // namespace
+
+std::span<const CommandSpec> CommandTable() {
+  return kCommands;
+}
+
+const CommandSpec* FindCommand(std::string_view group, std::string_view word) {
+  const auto* found = std::find_if(kCommands.begin(), kCommands.end(), [&](const CommandSpec& c) {
+    return c.group == group && c.word == word;
+  });
+  return found == kCommands.end() ? nullptr : found;
+}
+
+std::string CommandWords(std::string_view group) {
+  std::string listed;
+  std::vector<std::string_view> words;
+  for (const CommandSpec& spec : kCommands) {
+    if (spec.group == group) {
+      words.push_back(spec.word);
+    }
+  }
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    listed += i == 0 ? "" : (i + 1 == words.size() ? " or " : ", ");
+    listed += words[i];
+  }
+  return listed;
+}
+
+std::string UsageText(const CommandSpec& spec) {
+  std::string text(spec.group);
+  if (!spec.word.empty()) {
+    text += fmt::format(" {}", spec.word);
+  }
+  for (const ArgumentSpec& argument : spec.arguments) {
+    text += fmt::format(" {}", argument.name);
+  }
+  // A required option first: it reads as part of the command.
+  for (const bool required : {true, false}) {
+    for (const OptionSpec& option : spec.options) {
+      if (option.required == required) {
+        text += " " + OptionUsage(option);
+      }
+    }
+  }
+  return text;
+}
+
+bool Has(const Edition& edition, const OptionSpec& option) {
+  return !option.volts_only || edition.HasVolts();
+}
+
+bool Has(const Edition& edition, const CommandSpec& command) {
+  return !command.volts_only || edition.HasVolts();
+}
+
+const OptionSpec& ReadOption(Cursor& cursor, const std::string& word, const CommandSpec& spec,
+                             Action& action, const Edition& edition) {
+  const OptionWord split = SplitOption(word);
+  const auto option = std::find_if(spec.options.begin(), spec.options.end(),
+                                   [&](const OptionSpec& o) { return o.name == split.name; });
+  if (option == spec.options.end() || (!Has(edition, *option) && option->absent.empty())) {
+    RefuseWord(cursor, word);
+  }
+  if (!Has(edition, *option)) {
+    Refuse(fmt::format("{} {}", edition.program_name, option->absent));
+  }
+  if (option->value.empty()) {
+    RefuseValue(split);
+    option->read(action, {}, edition);
+  } else {
+    option->read(action, OptionValue(cursor, split, option->what), edition);
+  }
+  return *option;
+}
+
+}  // namespace kx::commands

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "adc/adc_control_word.h"
+#include "board/link_record.h"
+#include "dac/dac_operations.h"
+#include "logger/data_logger.h"
+
+namespace kx::commands {
+
+// What a load, a write, a line or a reference gives: the words sent and
+// their statuses, which every outcome holds.
+struct NoResult {};
+
+// adc read: AdcResults, and the volt texts where the edition shows them;
+// of one channel only where the read named one.
+struct ReadResult {
+  std::optional<int> channel;
+  std::array<std::int32_t, adc::AdcChannels> codes{};
+  std::optional<std::array<std::string, adc::AdcChannels>> volts;
+};
+
+// adc configure: the configuration values the lists set.
+struct ConfigureResult {
+  adc::AdcConfiguration configuration;
+};
+
+// dac power-down: SavedPowerDownMask after the command.
+struct PowerDownResult {
+  dac::DacOperations::PowerDownMasks saved_masks{};
+};
+
+// A capture: with no file, the file's text handed back instead.
+struct CaptureResult {
+  std::optional<std::string> text;
+};
+
+// adc log: the rows written, the gap rows, and whether a signal ended it.
+struct LogResult {
+  logger::LogSummary summary;
+};
+
+using Result =
+    std::variant<NoResult, ReadResult, ConfigureResult, PowerDownResult, CaptureResult, LogResult>;
+
+// What one step of a call did: the requests it made and what came of them.
+struct Outcome {
+  std::vector<board::LinkRecord> requests;
+  // Empty when the step did all it said. Otherwise why it stopped: the board
+  // or the link failed (`status` holds the failing status), or a capture
+  // file could not be written.
+  std::string error;
+  std::optional<std::int16_t> status;
+  // What the link libraries told the operator on the way, such as why a
+  // link library is missing.
+  std::vector<std::string> messages;
+  Result result;
+
+  bool Succeeded() const { return error.empty(); }
+  // The command's own result, or none when it gave another kind.
+  template <class T>
+  const T* As() const {
+    return std::get_if<T>(&result);
+  }
+};
+
+}  // namespace kx::commands

@@ -1,0 +1,194 @@
+#include "commands/parameters.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <array>
+#include <iterator>
+
+#include "adc/reference_entry.h"
+#include "commands/log_values.h"
+#include "dac/dac_command_word.h"
+
+namespace kx::commands {
+
+namespace {
+
+bool IsDigits(std::string_view word) {
+  return !word.empty() &&
+         std::all_of(word.begin(), word.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+std::string GroupName(int group) {
+  return group == LowGroup ? "low (DAC0 to DAC7)" : "high (DAC8 to DAC15)";
+}
+
+Fault Bad(std::string text) {
+  return {FaultKind::BadValue, std::move(text)};
+}
+
+Fault Outside(std::string text) {
+  return {FaultKind::OutOfRange, std::move(text)};
+}
+
+}  // namespace
+
+std::string Visible(std::string_view word) {
+  std::string shown;
+  for (const char c : word) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      fmt::format_to(std::back_inserter(shown), "\\x{:02X}", byte);
+    } else {
+      shown += c;
+    }
+  }
+  return shown;
+}
+
+std::string Capped(std::string_view word) {
+  // A pasted novel is cut short in a message.
+  constexpr std::size_t kLongest = 40;
+  if (word.size() > kLongest) {
+    return fmt::format("{}...", Visible(word.substr(0, kLongest)));
+  }
+  return Visible(word);
+}
+
+std::string Quote(std::string_view word) {
+  return fmt::format("\"{}\"", Capped(word));
+}
+
+std::string ListedWords(Choices choices) {
+  std::string listed;
+  for (std::size_t i = 0; i < choices.size(); ++i) {
+    listed += i == 0 ? "" : (i + 1 == choices.size() ? " or " : ", ");
+    listed += choices[i].word;
+  }
+  return listed;
+}
+
+std::string ListedMnemonics(Choices choices) {
+  std::string listed;
+  for (const Choice& choice : choices) {
+    listed += (listed.empty() ? "" : "|") + std::string(choice.mnemonic);
+  }
+  return listed;
+}
+
+Checked<int> ChoiceOf(std::string_view word, Choices choices, std::string_view what) {
+  const auto found = std::find_if(choices.begin(), choices.end(),
+                                  [word](const Choice& choice) { return choice.word == word; });
+  if (found == choices.end()) {
+    return Bad(fmt::format("{} is not {}: {}", Quote(word), what, ListedWords(choices)));
+  }
+  return static_cast<int>(found - choices.begin());
+}
+
+Checked<int> ChannelOf(std::string_view word) {
+  const bool digits = IsDigits(word) && word.size() <= 2;
+  const int channel = digits ? std::stoi(std::string(word)) : -1;
+  if (channel < 0 || channel >= dac::ChannelCount) {
+    std::string text = fmt::format("{} is not a channel number 0-15", Quote(word));
+    return IsDigits(word) ? Outside(std::move(text)) : Bad(std::move(text));
+  }
+  return channel;
+}
+
+Checked<int> GroupChannelOf(std::string_view word, int group) {
+  Checked<int> channel = ChannelOf(word);
+  if (channel.Ok() && channel.Value() / dac::ChannelsPerGroup != group) {
+    return Outside(
+        fmt::format("channel {} is not in the {} group", channel.Value(), GroupName(group)));
+  }
+  return channel;
+}
+
+Checked<std::vector<int>> GroupChannelsOf(const std::vector<std::string>& words, int group) {
+  std::vector<int> channels;
+  for (const std::string& word : words) {
+    const Checked<int> channel = GroupChannelOf(word, group);
+    if (!channel.Ok()) {
+      return channel.Failure();
+    }
+    channels.push_back(channel.Value());
+  }
+  return channels;
+}
+
+std::optional<Fault> AddCode(DacLoad& load, int channel, std::uint16_t code,
+                             std::string_view word) {
+  const bool given = std::any_of(load.codes.begin(), load.codes.end(),
+                                 [channel](const ChannelCode& c) { return c.channel == channel; });
+  if (given) {
+    return Bad(fmt::format("{}: channel {} is given twice", Quote(word), channel));
+  }
+  load.codes.push_back({channel, code});
+  return std::nullopt;
+}
+
+Checked<int> ClearCodeOf(std::optional<std::int32_t> value, std::string_view word) {
+  const auto* found = std::find(ClearCodeValues.begin(), ClearCodeValues.end(), value.value_or(-1));
+  if (word.empty() || found == ClearCodeValues.end()) {
+    return Outside(
+        fmt::format("{} is not a clear code: {}", Quote(word), ListedWords(ClearCodeChoices)));
+  }
+  return static_cast<int>(found - ClearCodeValues.begin());
+}
+
+Checked<std::chrono::nanoseconds> DurationOf(std::string_view text) {
+  const DurationValue duration = ParseDuration(text);
+  if (!duration.value) {
+    return Bad(duration.error);
+  }
+  return *duration.value;
+}
+
+Checked<std::chrono::nanoseconds> IntervalOf(std::string_view text) {
+  Checked<std::chrono::nanoseconds> every = DurationOf(text);
+  if (every.Ok() && (every.Value() < ShortestInterval || every.Value() > LongestInterval)) {
+    return Outside("the interval must be 1 ms to 24 h");
+  }
+  return every;
+}
+
+Checked<std::vector<int>> ChannelListOf(std::string_view text) {
+  ChannelListValue list = ParseChannelList(text);
+  if (!list.error.empty()) {
+    return list.error.find("twice") != std::string::npos ? Bad(std::move(list.error))
+                                                         : Outside(std::move(list.error));
+  }
+  return std::move(list.channels);
+}
+
+Checked<int> AverageOf(std::string_view count) {
+  const bool digits = IsDigits(count) && count.size() <= 6;
+  const int average = digits ? std::stoi(std::string(count)) : 0;
+  if (average < 1 || average > LargestAverage) {
+    std::string text =
+        fmt::format("{} is not a number of reads from 1 to {}", Quote(count), LargestAverage);
+    return IsDigits(count) ? Outside(std::move(text)) : Bad(std::move(text));
+  }
+  return average;
+}
+
+Checked<std::string> FileReferenceOf(const std::string& volts) {
+  const float value = adc::ReadReferenceNumber(volts);
+  if (!(value > 0.0F) || value > adc::LargestAdcReference) {
+    return Outside(
+        fmt::format("{} V is outside what the ADC takes for a file: above 0 V, at most {} V", volts,
+                    adc::LargestAdcReference));
+  }
+  return volts;
+}
+
+std::optional<Fault> NeedsReference(const Edition& edition) {
+  if (!edition.HasVolts()) {
+    return Fault{
+        FaultKind::NotInEdition,
+        fmt::format("{} has no ADC reference: leave out --reference", edition.program_name)};
+  }
+  return std::nullopt;
+}
+
+}  // namespace kx::commands

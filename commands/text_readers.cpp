@@ -1,0 +1,282 @@
+#include "commands/text_readers.h"
+
+#include <fmt/format.h>
+
+#include <filesystem>
+#include <system_error>
+
+#include "adc/reference_entry.h"
+#include "board/number_text.h"
+#include "commands/log_values.h"
+#include "dac/hex_entry.h"
+
+namespace kx::commands::text {
+
+namespace {
+
+int Group(Cursor& cursor) {
+  return Take(ChoiceOf(cursor.TakeRequired("the group: low or high"), GroupChoices, "a DAC group"));
+}
+
+// The channel numbers up to the next command.
+std::vector<int> GroupChannels(Cursor& cursor, int group) {
+  std::vector<std::string> words;
+  while (!cursor.AtNextCommand()) {
+    const std::string& word = cursor.Take();
+    if (word.starts_with("-")) {
+      RefuseWord(cursor, word);
+    }
+    words.push_back(word);
+  }
+  return Take(GroupChannelsOf(words, group));
+}
+
+// Options only, up to the next command.
+void Options(Cursor& cursor, const CommandSpec& spec, Action& action, const Edition& edition) {
+  while (!cursor.AtNextCommand()) {
+    const std::string& word = cursor.Take();
+    if (!word.starts_with("--")) {
+      RefuseWord(cursor, word);
+    }
+    ReadOption(cursor, word, spec, action, edition);
+  }
+}
+
+// The reference as the "ADC Reference" box holds it once the operator
+// leaves it, which happens before "Read ADC" acts: two decimals.
+std::string ReferenceText(const std::string& value) {
+  CheckVoltsText(value);
+  return adc::NormaliseReferenceText(value);
+}
+
+template <class T>
+T& As(Action& action) {
+  return std::get<T>(action);
+}
+
+}  // namespace
+
+Action DacLoad(Cursor& cursor, const CommandSpec& spec, const Edition& edition) {
+  Action action = commands::DacLoad{};
+  while (!cursor.AtNextCommand()) {
+    const std::string& word = cursor.Take();
+    if (word.starts_with("--")) {
+      ReadOption(cursor, word, spec, action, edition);
+      continue;
+    }
+    const std::size_t equals = word.find('=');
+    if (equals == std::string::npos) {
+      Refuse(fmt::format("{} is not CH=CODE", Quote(word)));
+    }
+    const int channel = Take(ChannelOf(word.substr(0, equals)));
+    const std::uint16_t code = CodeText(word, std::string_view(word).substr(equals + 1));
+    if (const std::optional<Fault> fault =
+            AddCode(As<commands::DacLoad>(action), channel, code, word)) {
+      Refuse(fault->text);
+    }
+  }
+  return action;
+}
+
+Action DacWrite(Cursor& cursor, const CommandSpec&, const Edition&) {
+  const int group = Group(cursor);
+  const std::string& text = cursor.TakeRequired("the WORD: up to 8 hex digits");
+  // The session hands the text to the panel's raw write, which takes no prefix.
+  return commands::DacWrite{group, std::string(WithoutHexPrefix(text)), DacWordText(text)};
+}
+
+Action DacPowerDown(Cursor& cursor, const CommandSpec&, const Edition&) {
+  const int group = Group(cursor);
+  const int mode = Take(ChoiceOf(cursor.TakeRequired("the MODE: normal, 1k, 100k or three-state"),
+                                 PowerDownChoices, "a power-down mode"));
+  return commands::DacPowerDown{group, mode, GroupChannels(cursor, group)};
+}
+
+Action DacLdacRegister(Cursor& cursor, const CommandSpec&, const Edition&) {
+  const int group = Group(cursor);
+  return commands::DacLdacRegister{group, GroupChannels(cursor, group)};
+}
+
+Action DacReference(Cursor& cursor, const CommandSpec&, const Edition&) {
+  const int group = Group(cursor);
+  const int choice = Take(ChoiceOf(cursor.TakeRequired("the reference: internal or external"),
+                                   ReferenceChoices, "a reference"));
+  return commands::DacReference{group, choice == 1};
+}
+
+Action DacClearCode(Cursor& cursor, const CommandSpec&, const Edition&) {
+  const int group = Group(cursor);
+  const std::string& code = cursor.TakeRequired("the clear code: 0x0000, 0x0800 or 0x0FFF");
+  const dac::HexValue value = dac::ParseHexValue(WithoutHexPrefix(code));
+  return commands::DacClearCode{group, Take(ClearCodeOf(value.value, code))};
+}
+
+Action AdcConfigure(Cursor& cursor, const CommandSpec& spec, const Edition& edition) {
+  Action action = commands::AdcConfigure{};
+  Options(cursor, spec, action, edition);
+  return action;
+}
+
+Action AdcRead(Cursor& cursor, const CommandSpec& spec, const Edition& edition) {
+  Action action = commands::AdcRead{};
+  Options(cursor, spec, action, edition);
+  return action;
+}
+
+Action AdcWrite(Cursor& cursor, const CommandSpec&, const Edition&) {
+  const std::string& text = cursor.TakeRequired("the WORD: 1 to 4 hex digits");
+  return commands::AdcWrite{std::string(WithoutHexPrefix(text)), AdcWordText(text)};
+}
+
+namespace {
+
+Action Capture(Cursor& cursor, const CommandSpec& spec, const Edition& edition, bool channel0) {
+  const std::string& file = cursor.TakeRequired("the FILE to save the samples to");
+  CheckCaptureFile(file, cursor.Checks());
+  Action action = commands::AdcCapture{file, channel0};
+  bool reference_given = false;
+  while (!cursor.AtNextCommand()) {
+    const std::string& word = cursor.Take();
+    reference_given =
+        ReadOption(cursor, word, spec, action, edition).name == "--reference" || reference_given;
+  }
+  if (reference_given && !As<commands::AdcCapture>(action).metadata) {
+    Refuse("--reference of a capture goes into its metadata: add --metadata");
+  }
+  return action;
+}
+
+}  // namespace
+
+Action AdcCapture(Cursor& cursor, const CommandSpec& spec, const Edition& edition) {
+  return Capture(cursor, spec, edition, false);
+}
+
+Action AdcCaptureChannel0(Cursor& cursor, const CommandSpec& spec, const Edition& edition) {
+  return Capture(cursor, spec, edition, true);
+}
+
+Action AdcLog(Cursor& cursor, const CommandSpec& spec, const Edition& edition) {
+  commands::AdcLog log;
+  log.file = cursor.TakeRequired("the FILE to log to");
+  log.channels = ParseChannelList("all").channels;
+  Action action = std::move(log);
+  bool every_given = false;
+  while (!cursor.AtNextCommand()) {
+    const std::string& word = cursor.Take();
+    every_given = ReadOption(cursor, word, spec, action, edition).name == "--every" || every_given;
+  }
+  if (!every_given) {
+    Refuse("missing --every: the interval between rows, such as 1s or 100ms");
+  }
+  const commands::AdcLog& read = As<commands::AdcLog>(action);
+  CheckLogFile(read.file, read.overwrite, cursor.Checks());
+  return action;
+}
+
+ServeRequest Serve(Cursor& cursor, const CommandSpec& spec) {
+  ServeRequest request;
+  std::string max_clients = std::to_string(request.max_clients);
+  while (!cursor.AtEnd()) {
+    const std::string& word = cursor.Take();
+    const OptionWord option = SplitOption(word);
+    const bool known = option.name == "--listen" || option.name == "--log-folder" ||
+                       option.name == "--max-clients";
+    if (!known || (!option.value && cursor.AtEnd())) {
+      Refuse(fmt::format("unexpected {} (expected {})", Quote(word), UsageText(spec)));
+    }
+    const std::string value = option.value ? *option.value : cursor.Take();
+    (option.name == "--listen"       ? request.listen
+     : option.name == "--log-folder" ? request.log_folder
+                                     : max_clients) = value;
+  }
+  const std::optional<int> clients = board::WholeNumberText(max_clients);
+  if (!clients || *clients < 1 || *clients > MostClients) {
+    Refuse(fmt::format("--max-clients {}: a whole number from 1 to {} wanted", Quote(max_clients),
+                       MostClients));
+  }
+  request.max_clients = *clients;
+  std::error_code error;
+  if (!request.log_folder.empty() && !std::filesystem::is_directory(request.log_folder, error)) {
+    Refuse(fmt::format("--log-folder {} is no folder", QuotePath(request.log_folder)));
+  }
+  return request;
+}
+
+void Update(Action& action, const std::string&, const Edition&) {
+  As<commands::DacLoad>(action).update = true;
+}
+
+void NoPulse(Action& action, const std::string&, const Edition&) {
+  As<commands::DacLoad>(action).pulse = false;
+}
+
+void Range(Action& action, const std::string& value, const Edition&) {
+  As<commands::AdcConfigure>(action).vref_range =
+      Take(ChoiceOf(value, RangeChoices, "a range")) == 1;
+}
+
+void Weak(Action& action, const std::string&, const Edition&) {
+  As<commands::AdcConfigure>(action).weak = true;
+}
+
+void Coding(Action& action, const std::string& value, const Edition&) {
+  As<commands::AdcConfigure>(action).straight_binary =
+      Take(ChoiceOf(value, CodingChoices, "a coding")) == 1;
+}
+
+void ReadReference(Action& action, const std::string& value, const Edition&) {
+  As<commands::AdcRead>(action).reference = ReferenceText(value);
+}
+
+void Format(Action& action, const std::string& value, const Edition& edition) {
+  const int format = Take(ChoiceOf(value, FormatChoices, "a format"));
+  if (FormatChoices.at(static_cast<std::size_t>(format)).volts_only && !edition.HasVolts()) {
+    Refuse(fmt::format("{} shows no ADC voltages: use --format hex or dec", edition.program_name));
+  }
+  As<commands::AdcRead>(action).format = static_cast<ReadFormat>(format);
+}
+
+void ReadChannel(Action& action, const std::string& value, const Edition&) {
+  As<commands::AdcRead>(action).channel = Take(ChannelOf(value), "--channel: ");
+}
+
+void Metadata(Action& action, const std::string&, const Edition&) {
+  As<commands::AdcCapture>(action).metadata = true;
+}
+
+void CaptureReference(Action& action, const std::string& value, const Edition&) {
+  As<commands::AdcCapture>(action).reference =
+      Take(FileReferenceOf(ReferenceText(value)), "--reference: ");
+}
+
+void Every(Action& action, const std::string& value, const Edition&) {
+  As<commands::AdcLog>(action).every = Take(IntervalOf(value), "--every: ");
+}
+
+void For(Action& action, const std::string& value, const Edition&) {
+  As<commands::AdcLog>(action).duration = Take(DurationOf(value), "--for: ");
+}
+
+void Channels(Action& action, const std::string& value, const Edition&) {
+  As<commands::AdcLog>(action).channels = Take(ChannelListOf(value), "--channels: ");
+}
+
+void Average(Action& action, const std::string& value, const Edition&) {
+  As<commands::AdcLog>(action).average = Take(AverageOf(value), "--average: ");
+}
+
+void LogReference(Action& action, const std::string& value, const Edition&) {
+  As<commands::AdcLog>(action).reference =
+      Take(FileReferenceOf(ReferenceText(value)), "--reference: ");
+}
+
+void Overwrite(Action& action, const std::string&, const Edition&) {
+  As<commands::AdcLog>(action).overwrite = true;
+}
+
+void Quiet(Action& action, const std::string&, const Edition&) {
+  As<commands::AdcLog>(action).quiet = true;
+}
+
+}  // namespace kx::commands::text
