@@ -119,7 +119,6 @@ constexpr std::array<OptionSpec, 3> kServeOptions = {{
     {.name = "--listen",
      .value = "ADDR:PORT",
      .what = "the address and port",
-     .examples = "127.0.0.1:5025",
      .summary = "where to listen (default 127.0.0.1:5025; ADDR may be a host name)"},
     {.name = "--log-folder",
      .value = "DIR",

@@ -36,17 +36,28 @@ struct ToolApp {
 
 }  // namespace
 
-const std::vector<std::string>& GlobalOptionNames() {
-  static const std::vector<std::string> names = [] {
-    const ToolApp tool;
-    std::vector<std::string> found;
-    for (const CLI::Option* option : tool.app.get_options()) {
-      for (const std::string& name : option->get_lnames()) {
-        found.push_back("--" + name);
-      }
+// The long names of the tool's options, those with a value only if asked.
+std::vector<std::string> OptionNames(bool with_values_only) {
+  const ToolApp tool;
+  std::vector<std::string> found;
+  for (const CLI::Option* option : tool.app.get_options()) {
+    if (with_values_only && option->get_expected_min() == 0) {
+      continue;
     }
-    return found;
-  }();
+    for (const std::string& name : option->get_lnames()) {
+      found.push_back("--" + name);
+    }
+  }
+  return found;
+}
+
+const std::vector<std::string>& GlobalOptionNames() {
+  static const std::vector<std::string> names = OptionNames(false);
+  return names;
+}
+
+const std::vector<std::string>& GlobalOptionsWithValues() {
+  static const std::vector<std::string> names = OptionNames(true);
   return names;
 }
 

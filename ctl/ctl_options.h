@@ -21,6 +21,8 @@ struct ParsedCtlOptions {
 // The names of the options that come before the first command, as the
 // parser knows them: "--edition", "--json", ...
 const std::vector<std::string>& GlobalOptionNames();
+// Those of them that take a value: "--edition", "--trace", ...
+const std::vector<std::string>& GlobalOptionsWithValues();
 
 // `args` excludes the program name.
 ParsedCtlOptions ParseCtlOptions(const std::vector<std::string>& args);

@@ -6,6 +6,7 @@
 
 #include "commands/session.h"
 #include "ctl/command_parser.h"
+#include "ctl/completion.h"
 #include "ctl/ctl_options.h"
 #include "ctl/output.h"
 #include "ctl/script.h"
@@ -57,6 +58,11 @@ int RunCtl(const std::vector<std::string>& args, std::istream& in, std::ostream&
 
 int RunCtl(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
            std::ostream& err, const ServeEntry& serve) {
+  // The shell's completion asks the tool itself, which knows what it takes.
+  if (!args.empty() && args.front() == "--complete") {
+    out << CompletionText({args.begin() + 1, args.end()});
+    return ExitSuccess;
+  }
   const ParsedCtlOptions parsed = ParseCtlOptions(args);
   if (!parsed.options) {
     (parsed.text_is_error ? err : out) << parsed.text;
