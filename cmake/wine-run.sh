@@ -19,19 +19,30 @@ WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
 unset DISPLAY WAYLAND_DISPLAY
 
+# Debian's wine (and wineboot through it) starts the 32-bit loader whenever
+# it is installed. Where the kernel cannot run 32-bit programs ("Exec format
+# error") the 64-bit loader still runs 64-bit programs: use it directly.
+wine=wine
+if [ -z "${WINELOADER:-}" ] && [ -x /usr/lib/wine/wine64 ] &&
+  ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  WINELOADER=/usr/lib/wine/wine64
+  export WINELOADER
+  wine=$WINELOADER
+fi
+
 log=$prefix.log
 
 # prepare LINGER: the prefix exists and a server runs that stays LINGER seconds
 # after its last program (empty: until stopped), with the background programs
 # up. Several tests may start at once: one prepares, the others wait.
 prepare() {
-  mkdir -p "$(dirname "$prefix")"
+  mkdir -p "$prefix"
   exec 9>"$prefix.lock"
   flock 9
   # The lock's descriptor must not outlive this function in a server.
   if wineserver "-p$1" </dev/null >>"$log" 2>&1 9>&-; then
     if [ ! -f "$prefix/system.reg" ]; then
-      if ! wineboot -i </dev/null >>"$log" 2>&1 9>&- || [ ! -d "$prefix/drive_c/windows" ]; then
+      if ! "$wine" wineboot.exe -i </dev/null >>"$log" 2>&1 9>&- || [ ! -d "$prefix/drive_c/windows" ]; then
         echo "wine-run: cannot create the Wine prefix $prefix; see $log" >&2
         exit 1
       fi
@@ -48,7 +59,7 @@ prepare() {
       fi
     done
     # A new server: bring up the background programs here, not in the test.
-    wine cmd.exe /c exit </dev/null >>"$log" 2>&1 9>&-
+    "$wine" cmd.exe /c exit </dev/null >>"$log" 2>&1 9>&-
   fi
   flock -u 9
   exec 9>&-
@@ -60,7 +71,7 @@ case "${1:-}" in
     wineserver -k </dev/null >/dev/null 2>&1 || true
     wineserver -w </dev/null >/dev/null 2>&1 || true
     prepare ""
-    echo "wine-run: prefix $prefix ready, $(wine --version 2>/dev/null) server running"
+    echo "wine-run: prefix $prefix ready, $("$wine" --version 2>/dev/null) server running"
     ;;
   --stop)
     wineserver -k </dev/null >/dev/null 2>&1 || true
@@ -83,7 +94,7 @@ case "${1:-}" in
     tries=1
     while :; do
       status=0
-      wine "$@" 2>"$err" || status=$?
+      "$wine" "$@" 2>"$err" || status=$?
       if [ "$status" -ne 0 ] && [ "$tries" -lt 3 ] &&
         grep -q '^ShellExecuteEx failed: Internal error' "$err"; then
         tries=$((tries + 1))
