@@ -18,7 +18,7 @@ namespace {
 
 struct NoticeCase {
   const char* what;
-  std::string file;   // what lies at the library's path; empty: nothing
+  std::string file;    // what lies at the library's path; empty: nothing
   std::string advice;  // what the notice says after the system's reason
 };
 
