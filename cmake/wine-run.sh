@@ -3,6 +3,7 @@
 #   wine-run.sh PREFIX PROGRAM.exe [ARGUMENTS...]
 #   wine-run.sh PREFIX --start    create the prefix, start a lasting Wine server
 #   wine-run.sh PREFIX --stop     stop the Wine server of the prefix
+#   wine-run.sh PREFIX --can-run-32-bit   status 0 when Wine runs 32-bit programs here
 # The Wine server and Wine's own background programs (services, devices) are
 # always started apart, with their standard streams away from the caller:
 # started by the program under test they would inherit its pipes and keep
@@ -78,8 +79,15 @@ case "${1:-}" in
     wineserver -w </dev/null >/dev/null 2>&1 || true
     echo "wine-run: server of $prefix stopped"
     ;;
+  --can-run-32-bit)
+    if [ "$wine" != wine ]; then
+      echo "wine-run: this machine cannot run Wine's 32-bit loader (Exec format error):" \
+        "32-bit Windows programs cannot run here"
+      exit 1
+    fi
+    ;;
   "")
-    echo "usage: wine-run.sh PREFIX PROGRAM.exe [ARGUMENTS...] | --start | --stop" >&2
+    echo "usage: wine-run.sh PREFIX PROGRAM.exe [ARGUMENTS...] | --start | --stop | --can-run-32-bit" >&2
     exit 2
     ;;
   *)
