@@ -38,18 +38,14 @@ for file in 'KX7312(version2).exe' KX7312.exe kx7312ctl.exe KX7312FW.hex Uninsta
   platforms/qwindows.dll styles/qwindowsvistastyle.dll; do
   [ -f "$folder/$file" ] || fail "not installed: $file"
 done
-[ ! -e "$folder/Qt6Test.dll" ] && [ ! -e "$folder/platforms/qoffscreen.dll" ] ||
-  fail "the tests' Qt files were installed"
+[ ! -e "$folder/platforms/qoffscreen.dll" ] || fail "the tests' platform plugin was installed"
 
 # Only the DLLs needed: every DLL beside the programs is imported by an
 # installed file, and every DLL an installed file imports is installed or
 # is one of the system's (the prefix's system32 has a file for each).
-(cd "$folder" && find . -name '*.exe' -o -name '*.dll') | sort >"$work/files.txt"
-: >"$work/imports.txt"
-while read -r file; do
-  "$objdump" -p "$folder/$file" | sed -n 's/^[[:space:]]*DLL Name: //p' >>"$work/imports.txt"
-done <"$work/files.txt"
-tr 'A-Z' 'a-z' <"$work/imports.txt" | tr -d '\r' | sort -u >"$work/imported.txt"
+find "$folder" -name '*.exe' -o -name '*.dll' | while read -r file; do
+  "$objdump" -p "$file" | sed -n 's/^[[:space:]]*DLL Name: //p'
+done | tr 'A-Z' 'a-z' | sort -u >"$work/imported.txt"
 system32=$prefix/drive_c/windows/system32
 while read -r dll; do
   # API sets are names the loader maps to system DLLs, not files.
