@@ -3,6 +3,7 @@
 #   wine-run.sh PREFIX PROGRAM.exe [ARGUMENTS...]
 #   wine-run.sh PREFIX --start    create the prefix, start a lasting Wine server
 #   wine-run.sh PREFIX --stop     stop the Wine server of the prefix
+#   wine-run.sh PREFIX --can-run-32-bit   status 0 when Wine runs 32-bit programs here
 # The Wine server and Wine's own background programs (services, devices) are
 # always started apart, with their standard streams away from the caller:
 # started by the program under test they would inherit its pipes and keep
@@ -19,19 +20,30 @@ WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
 unset DISPLAY WAYLAND_DISPLAY
 
+# Debian's wine (and wineboot through it) starts the 32-bit loader whenever
+# it is installed. Where the kernel cannot run 32-bit programs ("Exec format
+# error") the 64-bit loader still runs 64-bit programs: use it directly.
+wine=wine
+if [ -z "${WINELOADER:-}" ] && [ -x /usr/lib/wine/wine64 ] &&
+  ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  WINELOADER=/usr/lib/wine/wine64
+  export WINELOADER
+  wine=$WINELOADER
+fi
+
 log=$prefix.log
 
 # prepare LINGER: the prefix exists and a server runs that stays LINGER seconds
 # after its last program (empty: until stopped), with the background programs
 # up. Several tests may start at once: one prepares, the others wait.
 prepare() {
-  mkdir -p "$(dirname "$prefix")"
+  mkdir -p "$prefix"
   exec 9>"$prefix.lock"
   flock 9
   # The lock's descriptor must not outlive this function in a server.
   if wineserver "-p$1" </dev/null >>"$log" 2>&1 9>&-; then
     if [ ! -f "$prefix/system.reg" ]; then
-      if ! wineboot -i </dev/null >>"$log" 2>&1 9>&- || [ ! -d "$prefix/drive_c/windows" ]; then
+      if ! "$wine" wineboot.exe -i </dev/null >>"$log" 2>&1 9>&- || [ ! -d "$prefix/drive_c/windows" ]; then
         echo "wine-run: cannot create the Wine prefix $prefix; see $log" >&2
         exit 1
       fi
@@ -48,7 +60,7 @@ prepare() {
       fi
     done
     # A new server: bring up the background programs here, not in the test.
-    wine cmd.exe /c exit </dev/null >>"$log" 2>&1 9>&-
+    "$wine" cmd.exe /c exit </dev/null >>"$log" 2>&1 9>&-
   fi
   flock -u 9
   exec 9>&-
@@ -60,15 +72,22 @@ case "${1:-}" in
     wineserver -k </dev/null >/dev/null 2>&1 || true
     wineserver -w </dev/null >/dev/null 2>&1 || true
     prepare ""
-    echo "wine-run: prefix $prefix ready, $(wine --version 2>/dev/null) server running"
+    echo "wine-run: prefix $prefix ready, $("$wine" --version 2>/dev/null) server running"
     ;;
   --stop)
     wineserver -k </dev/null >/dev/null 2>&1 || true
     wineserver -w </dev/null >/dev/null 2>&1 || true
     echo "wine-run: server of $prefix stopped"
     ;;
+  --can-run-32-bit)
+    if [ "$wine" != wine ]; then
+      echo "wine-run: this machine cannot run Wine's 32-bit loader (Exec format error):" \
+        "32-bit Windows programs cannot run here"
+      exit 1
+    fi
+    ;;
   "")
-    echo "usage: wine-run.sh PREFIX PROGRAM.exe [ARGUMENTS...] | --start | --stop" >&2
+    echo "usage: wine-run.sh PREFIX PROGRAM.exe [ARGUMENTS...] | --start | --stop | --can-run-32-bit" >&2
     exit 2
     ;;
   *)
@@ -83,7 +102,7 @@ case "${1:-}" in
     tries=1
     while :; do
       status=0
-      wine "$@" 2>"$err" || status=$?
+      "$wine" "$@" 2>"$err" || status=$?
       if [ "$status" -ne 0 ] && [ "$tries" -lt 3 ] &&
         grep -q '^ShellExecuteEx failed: Internal error' "$err"; then
         tries=$((tries + 1))

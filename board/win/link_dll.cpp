@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "board/win/load_advice.h"
+#include "board/win/module_path.h"
 #include "board/win/wide_text.h"
 #include "board/win/windows_error.h"
 
@@ -44,25 +46,16 @@ bool LinkDll::Load() {
     module = LoadLibraryExW(path_.c_str(), nullptr, 0);
   }
   if (module == nullptr) {
-    Fail(WindowsErrorText(GetLastError()));
+    const DWORD error = GetLastError();
+    const std::string advice = LoadAdvice(path_, search_, error);
+    Fail(SystemErrorText(error) + (advice.empty() ? "" : "; " + advice));
     return false;
   }
   module_ = module;
 
   // A library found by the search is named by where it was found.
-  std::wstring loaded(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length =
-        GetModuleFileNameW(module, loaded.data(), static_cast<DWORD>(loaded.size()));
-    if (length == 0) {
-      break;
-    }
-    if (length < loaded.size()) {
-      loaded.resize(length);
-      file_name_ = Narrow(loaded);
-      break;
-    }
-    loaded.resize(loaded.size() * 2);
+  if (const std::wstring loaded = ModulePath(module); !loaded.empty()) {
+    file_name_ = Narrow(loaded);
   }
   return true;
 }

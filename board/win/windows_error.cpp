@@ -38,12 +38,16 @@ std::string SystemText(unsigned long code) {
 
 }  // namespace
 
-std::string WindowsErrorText(unsigned long code) {
+std::string SystemErrorText(unsigned long code) {
   std::string text = SystemText(code);
   if (text.empty()) {
     text = "Windows error without a description";
   }
-  text += " (error " + std::to_string(code) + ")";
+  return text + " (error " + std::to_string(code) + ")";
+}
+
+std::string WindowsErrorText(unsigned long code) {
+  std::string text = SystemErrorText(code);
   if (code == ERROR_BAD_EXE_FORMAT) {
     text += sizeof(void*) == 8 ? "; this is a 64-bit program, which cannot load a 32-bit library"
                                : "; this is a 32-bit program, which cannot load a 64-bit library";

@@ -10,4 +10,7 @@ namespace kx::board::win {
 // when a vendor library is present and still refuses to load.
 std::string WindowsErrorText(unsigned long code);
 
+// The same without the hint, for callers that look at the file themselves.
+std::string SystemErrorText(unsigned long code);
+
 }  // namespace kx::board::win

@@ -1,9 +1,13 @@
 #!/bin/sh
 # Starts a panel program on the simulated board as an engineer would and
-# checks that its window comes up: start_program.sh PROGRAM offscreen|xvfb
+# checks that its window comes up: start_program.sh PROGRAM offscreen|xvfb [EXPECTED]
+# With EXPECTED, the start-up traffic must be that file's word for word (the
+# firmware image named by PROGRAM_FOLDER/KX7312FW.hex); the Windows build's
+# panels under Wine are held to the same file.
 set -eu
 program=$1
 platform=$2
+expected=${3:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT INT TERM
 
@@ -35,6 +39,10 @@ case "$platform" in
     fi
     kill "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
+    if [ "$status" -eq 0 ] && [ -n "$expected" ]; then
+      sed 's#path=.*/KX7312FW\.hex$#path=PROGRAM_FOLDER/KX7312FW.hex#' "$work/trace.txt" |
+        diff -u "$expected" - >&2 || status=1
+    fi
     [ "$status" -eq 0 ] && echo "window up: $program (offscreen)"
     exit "$status"
     ;;

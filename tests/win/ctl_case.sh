@@ -2,9 +2,11 @@
 # kx7312ctl under Wine against a stand-in link library, installed where the
 # program looks for it; checks the exit status, the messages and the trace.
 #   ctl_case.sh CASE WORK STANDINS CTL WINE_RUN PREFIX
-# CASE: cvn, cvn-split, cvn-absent, cvn-missing, cvn-no-request (KX7312(version2),
-# library at its install path in the prefix); io, io-missing, io-no-request
-# (KX7312, library found by the search through WINEPATH).
+# CASE: cvn, cvn-split, cvn-absent, cvn-missing, cvn-other-bitness,
+# cvn-no-request (KX7312(version2), library at its install path in the
+# prefix); io, io-missing, io-no-request (KX7312, library found by the search
+# through WINEPATH). KX_PROGRAM_BITS: the tool's bitness as its messages
+# write it, "64-bit (x64)" or "32-bit (x86)".
 set -eu
 
 case_name=$1 work=$2 standins=$3 ctl=$4 wine_run=$5 prefix=$6
@@ -87,7 +89,17 @@ case $case_name in
     run
     expect_status 1
     expect_text "$err" 'The link library c:\Program Files\Corvane\USB Drivers\CVN_CYUSB_USB4.dll could not be loaded: '
-    expect_text "$err" "(error 126)"
+    expect_text "$err" "(error 126); there is no such file: put the board's $KX_PROGRAM_BITS CVN_CYUSB_USB4.dll in c:\\Program Files\\Corvane\\USB Drivers"
+    expect_text "$err" "No Evaluation Board Found"
+    expect_line "$trace" 3 "download handle=0 status=-1 path=$firmware"
+    ;;
+  cvn-other-bitness)
+    install other-bitness
+    run
+    expect_status 1
+    expect_text "$err" 'The link library c:\Program Files\Corvane\USB Drivers\CVN_CYUSB_USB4.dll could not be loaded: '
+    expect_text "$err" "(error 193); the file is a "
+    expect_text "$err" "library, and this $KX_PROGRAM_BITS program loads only $KX_PROGRAM_BITS ones: put the board's $KX_PROGRAM_BITS CVN_CYUSB_USB4.dll in its place"
     expect_text "$err" "No Evaluation Board Found"
     expect_line "$trace" 3 "download handle=0 status=-1 path=$firmware"
     ;;
@@ -126,7 +138,7 @@ case $case_name in
     run --edition classic
     expect_status 1
     expect_text "$err" "The link library UsbBoardIo.dll could not be loaded: "
-    expect_text "$err" "(error 126)"
+    expect_text "$err" "(error 126); no folder of the library search holds it: put the board's $KX_PROGRAM_BITS UsbBoardIo.dll beside the program, in "
     expect_text "$err" "No Evaluation Board Found"
     expect_line "$trace" 1 "loadfirmware status=-1 path=$firmware"
     ;;

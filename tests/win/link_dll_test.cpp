@@ -150,8 +150,8 @@ TEST(LinkDll, ALibraryOfTheOtherBitnessIsRefusedWithTheReason) {
   ASSERT_EQ(port.messages.size(), 1U);
   const std::string& text = port.messages[0].text;
   EXPECT_TRUE(Contains(text, "(error 193)")) << text;
-  EXPECT_TRUE(Contains(
-      text, sizeof(void*) == 8 ? "cannot load a 32-bit library" : "cannot load a 64-bit library"))
+  EXPECT_TRUE(Contains(text, sizeof(void*) == 8 ? "is a 32-bit (x86) library, and this 64-bit"
+                                                : "is a 64-bit (x64) library, and this 32-bit"))
       << text;
 }
 
