@@ -124,7 +124,7 @@ std::pair<std::size_t, std::size_t> ReadChannels(const ReadResult& result) {
 }
 
 void PlainRead(std::ostream& out, const AdcRead& read, const Outcome& outcome) {
-  const ReadResult& result = ResultOf<ReadResult>(outcome);
+  const auto& result = ResultOf<ReadResult>(outcome);
   const auto [first, end] = ReadChannels(result);
   for (std::size_t channel = first; channel < end; ++channel) {
     const std::int32_t code = result.codes[channel];
@@ -239,7 +239,7 @@ void AddKeys(Json& object, const AdcConfigure&, const Outcome& outcome, const Ed
 }
 
 void AddKeys(Json& object, const AdcRead& read, const Outcome& outcome, const Edition&) {
-  const ReadResult& result = ResultOf<ReadResult>(outcome);
+  const auto& result = ResultOf<ReadResult>(outcome);
   const auto [first, end] = ReadChannels(result);
   if (result.channel) {
     object["channel"] = *result.channel;
@@ -269,7 +269,7 @@ void AddKeys(Json& object, const AdcCapture& capture, const Outcome& outcome, co
 }
 
 void AddKeys(Json& object, const AdcLog& log, const Outcome& outcome, const Edition&) {
-  const LogResult& result = ResultOf<LogResult>(outcome);
+  const auto& result = ResultOf<LogResult>(outcome);
   const logger::LogProgress& done = result.summary.progress;
   object["file"] = log.file;
   object["rows"] = done.rows;
