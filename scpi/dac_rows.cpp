@@ -35,7 +35,7 @@ int Group(const Parameter& parameter) {
 std::vector<int> GroupChannels(const Unit& unit, std::size_t first, int group) {
   std::vector<std::string> words;
   for (std::size_t i = first; i < unit.parameters.size(); ++i) {
-    words.push_back(std::to_string(Whole(unit.parameters[i], "the channel")));
+    words.push_back(std::to_string(ChannelNumber(unit.parameters[i])));
   }
   return Take(commands::GroupChannelsOf(words, group));
 }
