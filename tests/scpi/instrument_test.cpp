@@ -124,6 +124,8 @@ TEST(ScpiInstrumentTest, ABadLineQueuesItsErrorAndSendsNothing) {
       {"DAC:WRIT LOW,#H123456789", -222},  // nine digits
       {"DAC:PDOW LOW,R2K", -224},
       {"DAC:PDOW LOW,R1K,8", -222},  // channel 8 is not in the low group
+      {"DAC:PDOW LOW,R1K,-1", -222},
+      {"DAC:LOAD 1,1,1,2", -224, "channel 1 is given twice"},
       {"DAC:LDAC HIGH,3", -222},
       {"DAC:REF LOW,ABOVE", -224},
       {"DAC:CLE LOW,#H801", -222},
