@@ -1,6 +1,6 @@
 # Checks that every source folder includes only from the folders its README
 # allows, so that the layers stay as the tree shows them:
-#   programs -> panel, scpi -> ctl -> session -> dac, adc -> board
+#   programs -> panel, ctl -> scpi -> commands -> session -> dac, adc -> board
 #   ctl -> logger -> adc;  programs -> view -> analysis -> logger, adc -> board
 # Run by every build (target kx_layers) and as a test:
 #   cmake -DROOT=<source folder> -P cmake/check_layers.cmake
@@ -23,7 +23,7 @@ set(layers
   "panel|board board/backend dac adc session"
   "commands|board board/backend dac adc session logger"
   "ctl|board board/backend dac adc session logger commands"
-  "scpi|board board/backend dac adc session logger commands ctl"
+  "scpi|board board/backend dac adc session logger commands"
   "programs|board board/backend session panel commands ctl scpi view"
   "bench|board board/sim board/trace board/usb dac adc session logger commands ctl scpi analysis view"
 )

@@ -28,6 +28,7 @@ inline constexpr ErrorCode DataOutOfRange{-222, "Data out of range"};
 inline constexpr ErrorCode TooMuchData{-223, "Too much data"};
 inline constexpr ErrorCode IllegalParameterValue{-224, "Illegal parameter value"};
 inline constexpr ErrorCode HardwareError{-240, "Hardware error"};
+inline constexpr ErrorCode HardwareMissing{-241, "Hardware missing"};
 inline constexpr ErrorCode MassStorageError{-250, "Mass storage error"};
 inline constexpr ErrorCode FileNameError{-257, "File name error"};
 inline constexpr ErrorCode DeviceSpecificError{-300, "Device-specific error"};

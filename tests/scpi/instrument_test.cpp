@@ -70,6 +70,10 @@ TEST(ScpiInstrumentTest, ADacLoadReadsBackOnTheAdcCodeForCode) {
   const std::vector<std::string> words = Split(rig.Ask("DAC:WORD?"), ',');
   ASSERT_EQ(words.size(), 16U);
   EXPECT_EQ(words[3], "#H00335200");
+  // One channel read alone: its neighbours' results stay as they were.
+  rig.Ask("DAC:LOAD 2,#H111,3,#H7FF,4,#H222");
+  EXPECT_EQ(rig.Ask("ADC:READ? 3;READ? 15"), "2047;4095");
+  EXPECT_EQ(Split(rig.Ask("ADC:RES?"), ',').at(2), "600");
 }
 
 TEST(ScpiInstrumentTest, ACaptureComesBackAsABlockOrAsCodes) {
@@ -103,7 +107,8 @@ TEST(ScpiInstrumentTest, ABadLineQueuesItsErrorAndSendsNothing) {
       {"ADC:READ", -113},  // the read is a query only
       {"*IDN", -113},
       {"DAC:LOAD:INP:X 1,2", -113},
-      {"ADC:READ? 3", -108},
+      {"ADC:READ? 16", -222},
+      {"ADC:READ? 3,4", -108},
       {"*IDN? 1", -108},
       {"DAC:LOAD", -109},
       {"DAC:LOAD 3", -109},
@@ -119,6 +124,8 @@ TEST(ScpiInstrumentTest, ABadLineQueuesItsErrorAndSendsNothing) {
       {"DAC:WRIT LOW,#H123456789", -222},  // nine digits
       {"DAC:PDOW LOW,R2K", -224},
       {"DAC:PDOW LOW,R1K,8", -222},  // channel 8 is not in the low group
+      {"DAC:PDOW LOW,R1K,-1", -222},
+      {"DAC:LOAD 1,1,1,2", -224, "channel 1 is given twice"},
       {"DAC:LDAC HIGH,3", -222},
       {"DAC:REF LOW,ABOVE", -224},
       {"DAC:CLE LOW,#H801", -222},

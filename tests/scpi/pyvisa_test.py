@@ -94,6 +94,7 @@ class PyVisaTest(unittest.TestCase):
         self.inst.write(f"DAC:LOAD {pairs}")
         self.inst.write("ADC:CONFigure VREF2X,TRIState,BINary")
         self.assertEqual(self.inst.query_ascii_values("adc:read?", converter="d"), codes)
+        self.assertEqual(self.inst.query_ascii_values("ADC:READ? 3", converter="d"), codes[3:4])
         self.assertEqual(self.inst.query("SYST:ERR?"), '0,"No error"')
 
     def test_capture_as_a_block(self):
