@@ -583,8 +583,8 @@ void ViewerWindow::DrawLog() {
     return;
   }
   const auto [low, high] = log_plot_->Draw(*log_, ticked, volts);
-  const double first = log_->rows.empty() ? 0.0 : log_->rows.front().seconds;
-  const double last = log_->rows.empty() ? 0.0 : log_->rows.back().seconds;
+  const double first = log_->Rows() == 0 ? 0.0 : log_->seconds.front();
+  const double last = log_->Rows() == 0 ? 0.0 : log_->seconds.back();
   fitting_ = true;
   SetRoundRange(time_x_, first, std::max(last, first + log_->layout.interval_seconds));
   FitAxis(time_y_, low, high);
@@ -703,29 +703,30 @@ void ViewerWindow::ShowLogPointer(QPointF value) {
                      .arg(value.x(), 0, 'f', 3)
                      .arg(value.y(), 0, 'f', volts ? 4 : 1)
                      .arg(volts ? tr("V") : tr("codes"));
-  const auto& rows = log_->rows;
+  const std::vector<double>& seconds = log_->seconds;
   // The row nearest the pointer in time.
-  const auto after =
-      std::lower_bound(rows.begin(), rows.end(), value.x(),
-                       [](const analysis::LogEntry& row, double t) { return row.seconds < t; });
+  const auto after = std::lower_bound(seconds.begin(), seconds.end(), value.x());
   auto nearest = after;
-  if (after == rows.end() || (after != rows.begin() &&
-                              value.x() - std::prev(after)->seconds < after->seconds - value.x())) {
-    nearest = after == rows.begin() ? after : std::prev(after);
+  if (after == seconds.end() ||
+      (after != seconds.begin() && value.x() - *std::prev(after) < *after - value.x())) {
+    nearest = after == seconds.begin() ? after : std::prev(after);
   }
-  if (nearest != rows.end()) {
-    text += tr("   row at %1 s (%2)").arg(nearest->seconds, 0, 'f', 3).arg(Text(nearest->time_utc));
-    if (nearest->Gap()) {
-      text += tr(": gap, link status %1").arg(*nearest->gap_status);
+  if (nearest != seconds.end()) {
+    const auto row = static_cast<std::size_t>(nearest - seconds.begin());
+    text += tr("   row at %1 s (%2)").arg(*nearest, 0, 'f', 3).arg(Text(log_->TimeUtc(row)));
+    const bool gap = log_->Gap(row);
+    if (gap) {
+      text += tr(": gap, link status %1").arg(log_->GapStatus(row).value_or(0));
     }
-    for (std::size_t c = 0; !nearest->Gap() && c < log_->layout.channels.size(); ++c) {
+    for (std::size_t c = 0; !gap && c < log_->layout.channels.size(); ++c) {
       const int channel = log_->layout.channels[c];
       if (!channel_boxes_[static_cast<std::size_t>(channel)]->isChecked()) {
         continue;
       }
-      QString entry = tr("ADC%1 %2").arg(channel).arg(nearest->codes[c].mean);
+      const double shown = log_->Value(row, c);
+      QString entry = tr("ADC%1 %2").arg(channel).arg(shown);
       if (log_->HasVolts()) {
-        entry += tr(" (%1 V)").arg(nearest->volts[c].mean, 0, 'f', 4);
+        entry += tr(" (%1 V)").arg(log_->ValueVolts(shown), 0, 'f', 4);
       }
       text += QStringLiteral("   ") + Unbroken(entry);
     }

@@ -55,34 +55,32 @@ TEST(LogFile, ReadsWhatTheLoggerWrites) {
     const LogData& log = *read.log;
     EXPECT_EQ(log.layout, layout);
     EXPECT_EQ(log.HasVolts(), std::string(c.edition) == "version2");
-    ASSERT_EQ(log.rows.size(), 4U);
+    ASSERT_EQ(log.Rows(), 4U);
     EXPECT_EQ(log.GapRows(), 1);
     EXPECT_EQ(log.partial_bytes, 0U);
     EXPECT_EQ(log.lines, 6);
     EXPECT_EQ(log.ColumnOf(c.channels.back()), static_cast<int>(c.channels.size()) - 1);
     EXPECT_EQ(log.ColumnOf(14), -1);
-    const LogEntry& gap = log.rows[2];
-    EXPECT_TRUE(gap.Gap());
-    EXPECT_EQ(*gap.gap_status, -9);
-    EXPECT_TRUE(gap.codes.empty());
-    EXPECT_DOUBLE_EQ(gap.seconds, 2.0);
-    const LogEntry& row = log.rows[3];
-    EXPECT_FALSE(row.Gap());
-    EXPECT_EQ(row.time_utc, "2026-12-08T06:00:03.000000Z");
-    EXPECT_DOUBLE_EQ(row.seconds, 3.0);
-    ASSERT_EQ(row.codes.size(), c.channels.size());
-    ASSERT_EQ(row.volts.size(), log.HasVolts() ? c.channels.size() : 0U);
+    EXPECT_TRUE(log.Gap(2));
+    EXPECT_EQ(log.GapStatus(2), -9);
+    EXPECT_EQ(log.GapStatus(3), std::nullopt);
+    EXPECT_DOUBLE_EQ(log.seconds[2], 2.0);
+    EXPECT_FALSE(log.Gap(3));
+    EXPECT_EQ(log.TimeUtc(3), "2026-12-08T06:00:03.000000Z");
+    EXPECT_EQ(log.TimeUtc(1), "2026-12-08T06:00:01.000000Z");
+    EXPECT_DOUBLE_EQ(log.seconds[3], 3.0);
+    ASSERT_EQ(log.columns.size(), c.channels.size());
     for (std::size_t i = 0; i < c.channels.size(); ++i) {
       const int code = layout.SignedCodes() ? -10 * c.channels[i] + 3 : 10 * c.channels[i] + 3;
-      const LogFigures& f = row.codes[i];
+      const LogFigures f = log.Codes(3, i);
       EXPECT_DOUBLE_EQ(f.minimum, code);
       EXPECT_DOUBLE_EQ(f.maximum, layout.Averaged() ? code + 3 : code);
       EXPECT_DOUBLE_EQ(f.mean, layout.Averaged() ? code + 0.25 : code);
       EXPECT_DOUBLE_EQ(f.deviation, layout.Averaged() ? 1.5 : 0.0);
       if (log.HasVolts()) {
         // Two's complement on the 5 V span: mid-scale is 2.5 V.
-        EXPECT_NEAR(row.volts[i].minimum, adc::LineVolts(code, 5.0F, false), 1e-6);
-        EXPECT_NEAR(row.volts[i].mean, 2.5 + (code + (layout.Averaged() ? 0.25 : 0)) / 4096.0 * 5,
+        EXPECT_NEAR(log.Volts(3, i).minimum, adc::LineVolts(code, 5.0F, false), 1e-6);
+        EXPECT_NEAR(log.Volts(3, i).mean, 2.5 + (code + (layout.Averaged() ? 0.25 : 0)) / 4096.0 * 5,
                     1e-5);
       }
     }
@@ -97,7 +95,7 @@ TEST(LogFile, ALastLineWithoutItsEndIsLeftForLater) {
     SCOPED_TRACE(cut);
     const LogRead read = ParseLog(whole + next.substr(0, cut));
     ASSERT_TRUE(read.log) << read.error;
-    EXPECT_EQ(read.log->rows.size(), 4U);
+    EXPECT_EQ(read.log->Rows(), 4U);
     EXPECT_EQ(read.log->partial_bytes, cut);
     EXPECT_EQ(read.log->complete_bytes, whole.size());
   }
@@ -176,7 +174,7 @@ TEST(LogFile, RecognisedByItsFirstLineNotItsName) {
   EXPECT_FALSE(FileStartsAsLog(folder.Path().string()));
   const LogRead read = ReadLogFile(folder.File("samples.txt"));
   ASSERT_TRUE(read.log) << read.error;
-  EXPECT_EQ(read.log->rows.size(), 4U);
+  EXPECT_EQ(read.log->Rows(), 4U);
   EXPECT_EQ(ReadLogFile(folder.File("none.csv")).error.rfind("cannot read ", 0), 0U);
   // Refused from its first 64 KiB, whatever follows.
   testing::WriteBytes(folder.File("long.csv"),
@@ -194,32 +192,32 @@ TEST(LogFile, FollowingReadsOnlyWhatWasAppended) {
   LogRead read = ReadLogFile(path);
   ASSERT_TRUE(read.log) << read.error;
   LogData log = std::move(*read.log);
-  ASSERT_EQ(log.rows.size(), 4U);
+  ASSERT_EQ(log.Rows(), 4U);
 
   // The cut row completed and one more: both come in.
   testing::WriteBytes(path, FourRows(layout) + next + LogRowText(layout, 5, {8}));
   EXPECT_EQ(FollowLogFile(path, log), "");
-  ASSERT_EQ(log.rows.size(), 6U);
-  EXPECT_DOUBLE_EQ(log.rows[4].codes[0].mean, 7);
-  EXPECT_DOUBLE_EQ(log.rows[5].seconds, 5.0);
+  ASSERT_EQ(log.Rows(), 6U);
+  EXPECT_DOUBLE_EQ(log.Value(4, 0), 7);
+  EXPECT_DOUBLE_EQ(log.seconds[5], 5.0);
   EXPECT_EQ(log.partial_bytes, 0U);
 
   // Nothing new: nothing changes.
   EXPECT_EQ(FollowLogFile(path, log), "");
-  EXPECT_EQ(log.rows.size(), 6U);
+  EXPECT_EQ(log.Rows(), 6U);
 
   // A bad row keeps what came before it and is named.
   testing::WriteBytes(path, FourRows(layout) + next + LogRowText(layout, 5, {8}) + "junk\n");
   EXPECT_EQ(FollowLogFile(path, log), path + ": line 9: 1 fields where the header row names 6");
-  EXPECT_EQ(log.rows.size(), 6U);
+  EXPECT_EQ(log.Rows(), 6U);
 
   // A new run in its place, shorter: read from the start.
   const logger::LogLayout other = LogLayoutOf("classic", 1, {4, 5});
   testing::WriteBytes(path, LogHeadText(other) + LogRowText(other, 0, {1, 2}));
   EXPECT_EQ(FollowLogFile(path, log), "");
   EXPECT_EQ(log.layout, other);
-  ASSERT_EQ(log.rows.size(), 1U);
-  EXPECT_DOUBLE_EQ(log.rows[0].codes[1].mean, 2);
+  ASSERT_EQ(log.Rows(), 1U);
+  EXPECT_DOUBLE_EQ(log.Value(0, 1), 2);
 }
 
 TEST(LogReport, StatisticsOverTheGoodRows) {
