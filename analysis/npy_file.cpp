@@ -14,7 +14,8 @@ namespace {
 static_assert(std::endian::native == std::endian::little,
               "the arrays are written as the machine holds them, little-endian");
 
-constexpr std::string_view kMagic = "\x93NUMPY\x01\x00";
+// The version bytes hold a NUL: the length is given.
+constexpr std::string_view kMagic("\x93NUMPY\x01\x00", 8);
 constexpr std::size_t kAlignment = 64;
 
 std::string ShapeText(const std::vector<std::size_t>& shape) {

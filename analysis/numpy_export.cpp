@@ -1,4 +1,4 @@
-#include "analysis/log_numpy.h"
+#include "analysis/numpy_export.h"
 
 #include <fmt/format.h>
 
@@ -134,6 +134,51 @@ std::string Arrays(const LogData& log) {
 }
 
 }  // namespace
+
+std::string CaptureNumpy(const CaptureAnalysis& analysis, const std::string& path) {
+  const std::size_t samples = analysis.channels.empty() ? 0 : analysis.channels.front().codes.size();
+  const std::size_t count = analysis.channels.size();
+  if (path.ends_with(".npy")) {
+    std::vector<NpyField> fields = {{"set", "<i4"}};
+    for (const ChannelSamples& channel : analysis.channels) {
+      fields.push_back({fmt::format("ADC{}_code", channel.channel), "<i2"});
+      fields.push_back({fmt::format("ADC{}_volts", channel.channel), "<f8"});
+    }
+    std::string out = NpyRecordHeader(fields, samples);
+    std::size_t at = out.size();
+    out.resize(at + samples * (4 + 10 * count));
+    for (std::size_t s = 0; s < samples; ++s) {
+      Put(out, at, static_cast<std::int32_t>(s));
+      at += 4;
+      for (const ChannelSamples& channel : analysis.channels) {
+        Put(out, at, static_cast<std::int16_t>(channel.codes[s]));
+        Put(out, at + 2, channel.volts[s]);
+        at += 10;
+      }
+    }
+    return out;
+  }
+  NpzBuilder zip;
+  std::string channels = NpyHeader("<i2", {count});
+  std::string codes = NpyHeader("<i2", {samples, count});
+  std::string volts = NpyHeader("<f8", {samples, count});
+  for (const ChannelSamples& channel : analysis.channels) {
+    channels.append(2, '\0');
+    Put(channels, channels.size() - 2, static_cast<std::int16_t>(channel.channel));
+  }
+  for (std::size_t s = 0; s < samples; ++s) {
+    for (const ChannelSamples& channel : analysis.channels) {
+      codes.append(2, '\0');
+      Put(codes, codes.size() - 2, static_cast<std::int16_t>(channel.codes[s]));
+      volts.append(8, '\0');
+      Put(volts, volts.size() - 8, channel.volts[s]);
+    }
+  }
+  zip.Add("channels", channels);
+  zip.Add("codes", codes);
+  zip.Add("volts", volts);
+  return zip.Finish();
+}
 
 bool IsNumpyPath(const std::string& path) {
   return path.ends_with(".npy") || path.ends_with(".npz");

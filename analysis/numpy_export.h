@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "analysis/capture_report.h"
 #include "analysis/log_file.h"
 
 namespace kx::analysis {
@@ -21,6 +22,11 @@ struct NumpyFile {
 };
 
 NumpyFile LogNumpy(const LogData& log, const std::string& path);
+
+// A capture likewise: `.npy` a record per sample set, `set` (<i4) and per
+// channel `ADC3_code` (<i2, the 12-bit code) and `ADC3_volts` (<f8); `.npz`
+// `channels` and (samples, channels) arrays `codes` and `volts`.
+std::string CaptureNumpy(const CaptureAnalysis& analysis, const std::string& path);
 
 // Whether the path names a file LogNumpy writes.
 bool IsNumpyPath(const std::string& path);
