@@ -149,6 +149,14 @@ TEST(LogFile, ABadLineIsNamed) {
       {"an averaged maximum with decimals",
        LogHeadText(averaged) + "2026-12-08T06:00:01.000000Z,1.0,ok,,1.5,1,2.5,0.5,0,0,0,0\n",
        "line 3: ch0_max is \"2.5\", not a whole code"},
+      {"an averaged mean outside the codes",
+       LogHeadText(averaged) + "2026-12-08T06:00:01.000000Z,1.0,ok,,5000.5,1,2,0.5,0,0,0,0\n",
+       "line 3: ch0_mean is 5000.5, outside -2048 to 4095"},
+      {"a negative deviation",
+       LogHeadText(averaged) + "2026-12-08T06:00:01.000000Z,1.0,ok,,1.5,1,2,-0.5,0,0,0,0\n",
+       "line 3: ch0_std is -0.5, outside 0 to 6143"},
+      {"a row far longer than any", head + std::string(70000, '1'),
+       "line 3: longer than 64 KiB without a line end"},
       {"rows ending in CR alone",
        head + row.substr(0, row.size() - 1) + "\r" + row.substr(0, row.size() - 1) + "\r",
        "line 3: the lines end in CR alone"},
@@ -181,6 +189,46 @@ TEST(LogFile, RecognisedByItsFirstLineNotItsName) {
                       "# kx7312-log " + std::string(logger::LargestHeaderLine, '[') + "\n");
   EXPECT_NE(ReadLogFile(folder.File("long.csv")).error.find("line 1: the comment line is longer"),
             std::string::npos);
+}
+
+// A file of many blocks, its lines cut at every block's end, reads as its
+// text does; the same rows ending in CR alone are refused at the first.
+TEST(LogFile, AFileOfManyBlocksReadsAsItsText) {
+  const testing::TempFolder folder;
+  const logger::LogLayout layout = LogLayoutOf("version2", 4, {1, 2});
+  std::string text = LogHeadText(layout);
+  for (int n = 0; n < 12000; ++n) {
+    text += LogRowText(layout, n, n % 1000 == 7 ? std::vector<int>{} : std::vector<int>{n % 900, -n % 700});
+  }
+  std::string crlf;
+  for (const char c : text) {
+    crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  }
+  ASSERT_GT(crlf.size(), std::size_t{1} << 20);  // more than one block
+  testing::WriteBytes(folder.File("big.csv"), crlf + "2026-12-08T07");
+  const LogRead file = ReadLogFile(folder.File("big.csv"));
+  const LogRead parsed = ParseLog(text);
+  ASSERT_TRUE(file.log) << file.error;
+  ASSERT_TRUE(parsed.log) << parsed.error;
+  ASSERT_EQ(file.log->Rows(), 12000U);
+  EXPECT_EQ(file.log->GapRows(), 12);
+  EXPECT_EQ(file.log->seconds, parsed.log->seconds);
+  for (std::size_t c = 0; c < 2; ++c) {
+    EXPECT_EQ(file.log->columns[c].codes, parsed.log->columns[c].codes);
+    EXPECT_EQ(file.log->columns[c].maxima, parsed.log->columns[c].maxima);
+  }
+  EXPECT_EQ(file.log->complete_bytes, crlf.size());
+  EXPECT_EQ(file.log->partial_bytes, 13U);
+  EXPECT_EQ(file.log->last_time, "2026-12-08T09:19:59.000000Z");
+
+  std::string cr_only = LogHeadText(layout);
+  for (const char c : text.substr(cr_only.size())) {
+    cr_only += c == '\n' ? '\r' : c;
+  }
+  testing::WriteBytes(folder.File("cr.csv"), cr_only);
+  EXPECT_EQ(ReadLogFile(folder.File("cr.csv")).error,
+            folder.File("cr.csv") +
+                ": line 3: the lines end in CR alone; a log's lines end in LF or CR LF");
 }
 
 TEST(LogFile, FollowingReadsOnlyWhatWasAppended) {
