@@ -206,7 +206,8 @@ class LogReader {
         carry_.append(block);
         return CheckCarry();
       }
-      const std::size_t end = static_cast<std::size_t>(static_cast<const char*>(found) - block.data());
+      const std::size_t end =
+          static_cast<std::size_t>(static_cast<const char*>(found) - block.data());
       carry_.append(block.substr(0, end));
       const std::string line = std::move(carry_);
       carry_.clear();
@@ -221,7 +222,8 @@ class LogReader {
         carry_.assign(block.substr(pos));
         return CheckCarry();
       }
-      const std::size_t end = static_cast<std::size_t>(static_cast<const char*>(found) - block.data());
+      const std::size_t end =
+          static_cast<std::size_t>(static_cast<const char*>(found) - block.data());
       if (std::string fault = Line(block.substr(pos, end - pos)); !fault.empty()) {
         return fault;
       }
@@ -481,8 +483,8 @@ class LogReader {
         f.deviation = 0.0F;
       } else {
         // mean, min, max, std: the extremes are whole codes, the rest decimals.
-        good = decimal(f.mean, kLowestCode, kHighestCode) && code(f.minimum) &&
-               code(f.maximum) && decimal(f.deviation, 0.0, kLargestDeviation) &&
+        good = decimal(f.mean, kLowestCode, kHighestCode) && code(f.minimum) && code(f.maximum) &&
+               decimal(f.deviation, 0.0, kLargestDeviation) &&
                (!volts || (number() && number() && number() && number()));
       }
       if (!good) {
@@ -663,7 +665,8 @@ LogRead ReadLogFile(const std::string& path) {
     case board::FileReadProblem::ReadError:
       return Fail(fmt::format("cannot read {}: {}", path, reason));
     case board::FileReadProblem::TooLarge:
-      return Fail(fmt::format("{}: larger than {} GiB, too large to show", path, kMaxLogBytes >> 30));
+      return Fail(
+          fmt::format("{}: larger than {} GiB, too large to show", path, kMaxLogBytes >> 30));
     case board::FileReadProblem::None:
       break;
   }

@@ -58,7 +58,7 @@ struct LogGap {
 // the next read and `complete_bytes` says where it starts.
 struct LogData {
   logger::LogLayout layout;
-  std::string header_line;  // the first line, to notice a file replaced by another log
+  std::string header_line;         // the first line, to notice a file replaced by another log
   std::vector<double> seconds;     // since the start, one per row
   std::vector<LogColumn> columns;  // one per layout channel
   std::vector<LogGap> gaps;        // in row order

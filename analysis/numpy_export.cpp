@@ -136,7 +136,8 @@ std::string Arrays(const LogData& log) {
 }  // namespace
 
 std::string CaptureNumpy(const CaptureAnalysis& analysis, const std::string& path) {
-  const std::size_t samples = analysis.channels.empty() ? 0 : analysis.channels.front().codes.size();
+  const std::size_t samples =
+      analysis.channels.empty() ? 0 : analysis.channels.front().codes.size();
   const std::size_t count = analysis.channels.size();
   if (path.ends_with(".npy")) {
     std::vector<NpyField> fields = {{"set", "<i4"}};

@@ -5,8 +5,8 @@
 // short and on a day-long log. The logs are written once per run, with the
 // logger's own row format, into a private temporary folder.
 #include <benchmark/benchmark.h>
-#include <fmt/format.h>
 #include <fcntl.h>
+#include <fmt/format.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -193,8 +193,8 @@ void BM_DrawWholeDay(benchmark::State& state) {
   for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
     points = 0;
     for (std::size_t c = 0; c < log.columns.size(); ++c) {
-      const kx::analysis::LogTrace trace = kx::analysis::TraceColumn(
-          log, c, true, log.seconds.front(), log.seconds.back(), 1000);
+      const kx::analysis::LogTrace trace =
+          kx::analysis::TraceColumn(log, c, true, log.seconds.front(), log.seconds.back(), 1000);
       for (const kx::analysis::TraceRun& run : trace.runs) {
         points += run.line.size();
       }
@@ -237,7 +237,10 @@ void BM_FollowTenRows(benchmark::State& state) {
   }
   state.counters["rows"] = static_cast<double>(log.Rows());
 }
-BENCHMARK(BM_FollowTenRows)->Arg(3600 * kRowsPerSecond)->Arg(kDayRows)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FollowTenRows)
+    ->Arg(3600 * kRowsPerSecond)
+    ->Arg(kDayRows)
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -171,8 +171,8 @@ BoundedFileText ReadFileAtMost(const std::string& path, std::size_t limit) {
   return ReadRegularFile(path, limit);
 }
 
-FileReadProblem ReadFileBlocks(const std::string& path, std::uintmax_t offset,
-                               std::uintmax_t limit, std::size_t block_bytes,
+FileReadProblem ReadFileBlocks(const std::string& path, std::uintmax_t offset, std::uintmax_t limit,
+                               std::size_t block_bytes,
                                const std::function<bool(std::string_view)>& each,
                                std::string& reason) {
   if (path.empty()) {

@@ -31,8 +31,8 @@ BoundedFileText ReadFileAtMost(const std::string& path, std::size_t limit);
 // bytes are handed to `each` a block at a time (each block at most
 // `block_bytes`), until the end or until `each` returns false. A file larger
 // than `limit` is refused before a byte is read. `reason` as above.
-FileReadProblem ReadFileBlocks(const std::string& path, std::uintmax_t offset,
-                               std::uintmax_t limit, std::size_t block_bytes,
+FileReadProblem ReadFileBlocks(const std::string& path, std::uintmax_t offset, std::uintmax_t limit,
+                               std::size_t block_bytes,
                                const std::function<bool(std::string_view)>& each,
                                std::string& reason);
 

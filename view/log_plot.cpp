@@ -80,8 +80,9 @@ std::pair<double, double> LogPlot::Draw(const analysis::LogData& log,
     if (column < 0 || !ticked[static_cast<std::size_t>(channel)]) {
       continue;
     }
-    const analysis::LogTrace trace = analysis::TraceColumn(
-        log, static_cast<std::size_t>(column), volts, from, to, static_cast<std::size_t>(kStretches));
+    const analysis::LogTrace trace =
+        analysis::TraceColumn(log, static_cast<std::size_t>(column), volts, from, to,
+                              static_cast<std::size_t>(kStretches));
     if (trace.any) {
       low = any ? std::min(low, trace.low) : trace.low;
       high = any ? std::max(high, trace.high) : trace.high;

@@ -160,7 +160,8 @@ ParsedViewOptions ParseViewOptions(const std::vector<std::string>& args) {
       return fail(fmt::format("--export {}: the name must end in .npy or .npz", options.numpy));
     }
     if (options.report || options.follow || !options.screenshots.empty()) {
-      return fail("--export writes its file and stops: not with --report, --follow or --screenshots");
+      return fail(
+          "--export writes its file and stops: not with --report, --follow or --screenshots");
     }
   }
   if (!options.report && (options.json || app.count("--channel") > 0)) {

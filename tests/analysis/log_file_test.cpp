@@ -80,8 +80,8 @@ TEST(LogFile, ReadsWhatTheLoggerWrites) {
       if (log.HasVolts()) {
         // Two's complement on the 5 V span: mid-scale is 2.5 V.
         EXPECT_NEAR(log.Volts(3, i).minimum, adc::LineVolts(code, 5.0F, false), 1e-6);
-        EXPECT_NEAR(log.Volts(3, i).mean, 2.5 + (code + (layout.Averaged() ? 0.25 : 0)) / 4096.0 * 5,
-                    1e-5);
+        EXPECT_NEAR(log.Volts(3, i).mean,
+                    2.5 + (code + (layout.Averaged() ? 0.25 : 0)) / 4096.0 * 5, 1e-5);
       }
     }
   }
@@ -198,7 +198,8 @@ TEST(LogFile, AFileOfManyBlocksReadsAsItsText) {
   const logger::LogLayout layout = LogLayoutOf("version2", 4, {1, 2});
   std::string text = LogHeadText(layout);
   for (int n = 0; n < 12000; ++n) {
-    text += LogRowText(layout, n, n % 1000 == 7 ? std::vector<int>{} : std::vector<int>{n % 900, -n % 700});
+    text += LogRowText(layout, n,
+                       n % 1000 == 7 ? std::vector<int>{} : std::vector<int>{n % 900, -n % 700});
   }
   std::string crlf;
   for (const char c : text) {

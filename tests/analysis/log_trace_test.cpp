@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <tuple>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "analysis/min_max_pyramid.h"
@@ -94,7 +94,8 @@ TEST(LogTrace, DrawsTheScreenNotTheLogAndBreaksAtEveryGap) {
       if (gap) {
         gaps.push_back(n);
       }
-      text += LogRowText(layout, n, gap ? std::vector<int>{} : std::vector<int>{n == 23456 ? 1900 : n / 100});
+      text += LogRowText(layout, n,
+                         gap ? std::vector<int>{} : std::vector<int>{n == 23456 ? 1900 : n / 100});
     }
     const LogRead read = ParseLog(text);
     ASSERT_TRUE(read.log) << read.error;
@@ -104,18 +105,17 @@ TEST(LogTrace, DrawsTheScreenNotTheLogAndBreaksAtEveryGap) {
     for (const TraceRun& run : trace.runs) {
       points += run.line.size();
       ASSERT_FALSE(run.line.empty());
-      EXPECT_TRUE(std::is_sorted(run.line.begin(), run.line.end(),
-                                 [](const TracePoint& a, const TracePoint& b) {
-                                   return a.seconds < b.seconds;
-                                 }));
+      EXPECT_TRUE(std::is_sorted(
+          run.line.begin(), run.line.end(),
+          [](const TracePoint& a, const TracePoint& b) { return a.seconds < b.seconds; }));
       EXPECT_EQ(run.lower.empty(), c.average == 1);
       // No line is drawn across a gap row.
       for (const int gap : gaps) {
         EXPECT_FALSE(run.line.front().seconds < gap && run.line.back().seconds > gap) << gap;
       }
     }
-    const auto rows_in_view = static_cast<std::size_t>(std::min<double>(c.to, kRows - 1) -
-                                                       std::ceil(c.from) + 3);
+    const auto rows_in_view =
+        static_cast<std::size_t>(std::min<double>(c.to, kRows - 1) - std::ceil(c.from) + 3);
     EXPECT_LE(points, c.rows_per_bucket == 1 ? rows_in_view : 2 * 1000 + 2 * trace.runs.size());
     if (c.from == 0) {
       // The whole log: the spike and the lowest row are drawn.
