@@ -206,8 +206,7 @@ class LogReader {
         carry_.append(block);
         return CheckCarry();
       }
-      const std::size_t end =
-          static_cast<std::size_t>(static_cast<const char*>(found) - block.data());
+      const auto end = static_cast<std::size_t>(static_cast<const char*>(found) - block.data());
       carry_.append(block.substr(0, end));
       const std::string line = std::move(carry_);
       carry_.clear();
@@ -222,8 +221,7 @@ class LogReader {
         carry_.assign(block.substr(pos));
         return CheckCarry();
       }
-      const std::size_t end =
-          static_cast<std::size_t>(static_cast<const char*>(found) - block.data());
+      const auto end = static_cast<std::size_t>(static_cast<const char*>(found) - block.data());
       if (std::string fault = Line(block.substr(pos, end - pos)); !fault.empty()) {
         return fault;
       }

@@ -42,7 +42,7 @@ LogStats LogStatistics(const LogData& log) {
     channel.channel = log.layout.channels[c];
     channel.count = static_cast<int>(column.count);
     if (column.count > 0) {
-      const double n = static_cast<double>(column.count);
+      const auto n = static_cast<double>(column.count);
       const double offset = column.sum / n;
       channel.mean = column.origin + offset;
       channel.minimum = column.lowest;

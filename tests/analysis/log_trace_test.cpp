@@ -116,7 +116,8 @@ TEST(LogTrace, DrawsTheScreenNotTheLogAndBreaksAtEveryGap) {
     }
     const auto rows_in_view =
         static_cast<std::size_t>(std::min<double>(c.to, kRows - 1) - std::ceil(c.from) + 3);
-    EXPECT_LE(points, c.rows_per_bucket == 1 ? rows_in_view : 2 * 1000 + 2 * trace.runs.size());
+    EXPECT_LE(points,
+              c.rows_per_bucket == 1 ? rows_in_view : std::size_t{2000} + 2 * trace.runs.size());
     if (c.from == 0) {
       // The whole log: the spike and the lowest row are drawn.
       const double shift = c.average == 1 ? 0.0 : 0.25;
