@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <iterator>
 #include <nlohmann/json.hpp>
 
 #include "analysis/capture_report.h"
@@ -25,44 +26,31 @@ std::string ScaleText(const logger::LogLayout& layout) {
 }  // namespace
 
 LogStats LogStatistics(const LogData& log) {
+  // From the sums kept as the rows came: no pass over the rows here.
   LogStats stats;
-  stats.rows = static_cast<int>(log.rows.size());
+  stats.rows = static_cast<int>(log.Rows());
   stats.gap_rows = log.GapRows();
-  if (!log.rows.empty()) {
-    stats.first_time = log.rows.front().time_utc;
-    stats.last_time = log.rows.back().time_utc;
-    stats.first_seconds = log.rows.front().seconds;
-    stats.last_seconds = log.rows.back().seconds;
+  if (log.Rows() > 0) {
+    stats.first_time = log.first_time;
+    stats.last_time = log.last_time;
+    stats.first_seconds = log.seconds.front();
+    stats.last_seconds = log.seconds.back();
   }
   for (std::size_t c = 0; c < log.layout.channels.size(); ++c) {
+    const LogColumn& column = log.columns[c];
     LogChannelStats channel;
     channel.channel = log.layout.channels[c];
-    double sum = 0.0;
-    double volts = 0.0;
-    for (const LogEntry& row : log.rows) {
-      if (row.Gap()) {
-        continue;
-      }
-      const double value = row.codes[c].mean;
-      channel.minimum = channel.count == 0 ? value : std::min(channel.minimum, value);
-      channel.maximum = channel.count == 0 ? value : std::max(channel.maximum, value);
-      sum += value;
+    channel.count = static_cast<int>(column.count);
+    if (column.count > 0) {
+      const auto n = static_cast<double>(column.count);
+      const double offset = column.sum / n;
+      channel.mean = column.origin + offset;
+      channel.minimum = column.lowest;
+      channel.maximum = column.highest;
+      channel.std_dev = std::sqrt(std::max(0.0, column.squares / n - offset * offset));
       if (log.HasVolts()) {
-        volts += row.volts[c].mean;
-      }
-      ++channel.count;
-    }
-    if (channel.count > 0) {
-      channel.mean = sum / channel.count;
-      double squares = 0.0;
-      for (const LogEntry& row : log.rows) {
-        if (!row.Gap()) {
-          squares += (row.codes[c].mean - channel.mean) * (row.codes[c].mean - channel.mean);
-        }
-      }
-      channel.std_dev = std::sqrt(squares / channel.count);
-      if (log.HasVolts()) {
-        channel.mean_volts = volts / channel.count;
+        // The volts are linear in the value: their mean is the mean's.
+        channel.mean_volts = log.ValueVolts(channel.mean);
       }
     }
     stats.channels.push_back(channel);
@@ -141,16 +129,19 @@ std::string LogCsvText(const LogData& log) {
     }
   }
   text += "\n";
-  for (const LogEntry& row : log.rows) {
-    text += fmt::format("{:.6f},{}", row.seconds, row.Gap() ? "gap" : "ok");
+  auto out = std::back_inserter(text);
+  for (std::size_t row = 0; row < log.Rows(); ++row) {
+    const bool gap = log.Gap(row);
+    fmt::format_to(out, "{:.6f},{}", log.seconds[row], gap ? "gap" : "ok");
     for (std::size_t c = 0; c < log.layout.channels.size(); ++c) {
-      if (row.Gap()) {
+      if (gap) {
         text += log.HasVolts() ? ",," : ",";
         continue;
       }
-      text += fmt::format(",{:g}", row.codes[c].mean);
+      const double value = log.Value(row, c);
+      fmt::format_to(out, ",{:g}", value);
       if (log.HasVolts()) {
-        text += fmt::format(",{:.6f}", row.volts[c].mean);
+        fmt::format_to(out, ",{:.6f}", log.ValueVolts(value));
       }
     }
     text += "\n";

@@ -102,7 +102,7 @@ void BM_ReadTenHourLog(benchmark::State& state) {
   const std::string text = TenHourLog();
   for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
     const kx::analysis::LogRead read = kx::analysis::ParseLog(text);
-    benchmark::DoNotOptimize(read.log->rows.size());
+    benchmark::DoNotOptimize(read.log->Rows());
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }

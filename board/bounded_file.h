@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace kx::board {
 
@@ -23,5 +26,14 @@ struct BoundedFileText {
 // comes, and a device could feed us for ever. The read stops one byte past
 // the limit, so a file that grows while it is read is refused too.
 BoundedFileText ReadFileAtMost(const std::string& path, std::size_t limit);
+
+// The same checks for a file too large to hold whole: from `offset` on, its
+// bytes are handed to `each` a block at a time (each block at most
+// `block_bytes`), until the end or until `each` returns false. A file larger
+// than `limit` is refused before a byte is read. `reason` as above.
+FileReadProblem ReadFileBlocks(const std::string& path, std::uintmax_t offset, std::uintmax_t limit,
+                               std::size_t block_bytes,
+                               const std::function<bool(std::string_view)>& each,
+                               std::string& reason);
 
 }  // namespace kx::board

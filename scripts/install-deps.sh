@@ -13,7 +13,7 @@ PACKAGES="
   qt6-base-dev libgl-dev
   qt6-charts-dev libqt6opengl6-dev libfftw3-dev
   libfmt-dev nlohmann-json3-dev libcli11-dev libasio-dev
-  python3 python3-pyvisa python3-pyvisa-py
+  python3 python3-pyvisa python3-pyvisa-py python3-numpy
   libusb-1.0-0-dev libumockdev-dev umockdev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang-format clang-tidy

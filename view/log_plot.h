@@ -29,8 +29,9 @@ class LogPlot {
   // the chart stays quick and still draws nothing across a gap.
   static constexpr std::size_t kMaxLines = 200;
   // A plot is about a thousand pixels wide: more rows than twice this in
-  // view are thinned to each stretch's lowest and highest, which draws the
-  // same picture in a fraction of the time. Zooming in shows every row.
+  // view are drawn from the log's levels, at most this many buckets of rows,
+  // each its lowest and highest row: the same picture, at a cost that
+  // follows the screen rather than the log. Zooming in shows every row.
   static constexpr qsizetype kStretches = 1000;
 
   LogPlot(QChart* chart, QValueAxis* x, QValueAxis* y) : chart_(chart), x_(x), y_(y) {}
@@ -39,8 +40,7 @@ class LogPlot {
   ~LogPlot() = default;
 
   // Draws the ticked channels, the rows in `span` (seconds) or all of them;
-  // returns the lowest and highest value of all their rows (equal when
-  // there is none).
+  // returns the lowest and highest value drawn (equal when there is none).
   std::pair<double, double> Draw(const analysis::LogData& log,
                                  const std::array<bool, kChannels>& ticked, bool volts,
                                  std::optional<std::pair<double, double>> span = std::nullopt);

@@ -1,6 +1,9 @@
 #include "view/plot_style.h"
 
 #include <QChart>
+#include <QLegend>
+#include <QLineSeries>
+#include <QString>
 #include <QValueAxis>
 #include <algorithm>
 #include <array>
@@ -12,6 +15,7 @@ namespace {
 
 // Ticks on a plot about a thousand pixels wide or six hundred high.
 constexpr int kMostTicks = 8;
+constexpr double kMarginFraction = 0.05;
 
 }  // namespace
 
@@ -66,6 +70,37 @@ void WithTicksHeld(QChart* chart, const std::function<void()>& change) {
   for (QValueAxis* axis : held) {
     axis->setTickType(QValueAxis::TicksDynamic);
   }
+}
+
+QChart* NewChart(const QString& title) {
+  auto* chart = new QChart;
+  chart->setTitle(title);
+  chart->legend()->setAlignment(Qt::AlignRight);
+  chart->setAnimationOptions(QChart::NoAnimation);
+  return chart;
+}
+
+QValueAxis* NewAxis(const QString& title, double smallest_step) {
+  auto* axis = new QValueAxis;
+  axis->setTitleText(title);
+  axis->setLabelFormat(QStringLiteral("%g"));
+  UseRoundTicks(axis, smallest_step);
+  return axis;
+}
+
+void Attach(QChart* chart, QLineSeries* series, QValueAxis* x, QValueAxis* y) {
+  chart->addSeries(series);
+  series->attachAxis(x);
+  series->attachAxis(y);
+}
+
+void FitAxis(QValueAxis* axis, double low, double high) {
+  if (!(high > low)) {
+    low -= 1.0;
+    high += 1.0;
+  }
+  const double margin = (high - low) * kMarginFraction;
+  SetRoundRange(axis, low - margin, high + margin);
 }
 
 }  // namespace kx::view

@@ -4,6 +4,8 @@
 #include <functional>
 
 class QChart;
+class QLineSeries;
+class QString;
 class QValueAxis;
 
 namespace kx::view {
@@ -27,5 +29,13 @@ void UseRoundTicks(QValueAxis* axis, double smallest = 0.0);
 // to a few meanwhile.
 void SetRoundRange(QValueAxis* axis, double low, double high);
 void WithTicksHeld(QChart* chart, const std::function<void()>& change);
+
+// The parts every tab's chart is made of: a chart without animation and its
+// legend on the right, an axis with round ticks, a series on both axes.
+QChart* NewChart(const QString& title);
+QValueAxis* NewAxis(const QString& title, double smallest_step = 0.0);
+void Attach(QChart* chart, QLineSeries* series, QValueAxis* x, QValueAxis* y);
+// A range with a little room on both sides; a flat line gets one unit.
+void FitAxis(QValueAxis* axis, double low, double high);
 
 }  // namespace kx::view

@@ -1,5 +1,7 @@
 #include "view/run_view.h"
 
+#include <fmt/format.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QStringList>
@@ -9,9 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "adc/sample_file.h"
 #include "analysis/capture_report.h"
 #include "analysis/log_file.h"
 #include "analysis/log_report.h"
+#include "analysis/numpy_export.h"
 #include "board/bounded_file.h"
 #include "view/view_options.h"
 #include "view/viewer_window.h"
@@ -33,6 +37,43 @@ int PrintLogReport(const ViewOptions& options) {
   const analysis::LogStats stats = analysis::LogStatistics(*read.log);
   std::cout << (options.json ? analysis::LogReportJson(options.file, *read.log, stats)
                              : analysis::LogReportText(options.file, *read.log, stats));
+  return std::cout.good() ? 0 : 1;
+}
+
+// The data for NumPy, written whole or not at all, like every export.
+int ExportNumpy(const ViewOptions& options) {
+  std::string bytes;
+  std::string what;
+  if (analysis::FileStartsAsLog(options.file)) {
+    const analysis::LogRead read = analysis::ReadLogFile(options.file);
+    if (!read.log) {
+      std::cerr << "kx7312-view: " << read.error << "\n";
+      return 1;
+    }
+    analysis::NumpyFile file = analysis::LogNumpy(*read.log, options.numpy);
+    if (!file.error.empty()) {
+      std::cerr << "kx7312-view: " << file.error << "\n";
+      return 1;
+    }
+    bytes = std::move(file.bytes);
+    what = fmt::format("{} rows of {} channels", read.log->Rows(), read.log->columns.size());
+  } else {
+    const analysis::OpenResult opened = analysis::OpenCapture(options.file, options.scale);
+    if (!opened.capture) {
+      std::cerr << "kx7312-view: " << opened.error << "\n";
+      return 1;
+    }
+    const analysis::CaptureAnalysis analysis =
+        analysis::Analyse(opened.capture->file, opened.capture->scale);
+    bytes = analysis::CaptureNumpy(analysis, options.numpy);
+    what = fmt::format("{} samples of {} channels", opened.capture->file.Samples(),
+                       analysis.channels.size());
+  }
+  if (const auto failure = adc::WriteFileReplacing(options.numpy, bytes)) {
+    std::cerr << "kx7312-view: " << *failure << "\n";
+    return 1;
+  }
+  std::cout << fmt::format("{}: {} written to {}\n", options.file, what, options.numpy);
   return std::cout.good() ? 0 : 1;
 }
 
@@ -119,6 +160,9 @@ int RunView(int argc, char** argv) {
   const ViewOptions& options = *parsed.options;
   if (options.report) {
     return PrintReport(options);
+  }
+  if (!options.numpy.empty()) {
+    return ExportNumpy(options);
   }
   if ((!options.file.empty() && !Readable(options.file)) || !DisplayFound(args)) {
     return 1;

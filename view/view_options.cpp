@@ -103,6 +103,9 @@ ParsedViewOptions ParseViewOptions(const std::vector<std::string>& args) {
   app.add_option("--window", window,
                  "spectrum window: blackman-harris (default), hann, rectangular")
       ->check(CLI::IsMember({"blackman-harris", "hann", "rectangular"}));
+  app.add_option("--export", options.numpy,
+                 "write FILE's codes, volts and times for NumPy to this .npy (a record per row) "
+                 "or .npz (an array per figure), open no window");
   app.add_option("--screenshots", options.screenshots,
                  "save the time, histogram and spectrum views of FILE as PNG files in this "
                  "folder, then stop");
@@ -148,6 +151,18 @@ ParsedViewOptions ParseViewOptions(const std::vector<std::string>& args) {
   }
   if (!options.screenshots.empty() && options.file.empty()) {
     return fail("--screenshots needs a FILE");
+  }
+  if (!options.numpy.empty()) {
+    if (options.file.empty()) {
+      return fail("--export needs a FILE");
+    }
+    if (!options.numpy.ends_with(".npy") && !options.numpy.ends_with(".npz")) {
+      return fail(fmt::format("--export {}: the name must end in .npy or .npz", options.numpy));
+    }
+    if (options.report || options.follow || !options.screenshots.empty()) {
+      return fail(
+          "--export writes its file and stops: not with --report, --follow or --screenshots");
+    }
   }
   if (!options.report && (options.json || app.count("--channel") > 0)) {
     return fail("--json and --channel go with --report");

@@ -19,6 +19,7 @@ struct ViewOptions {
   analysis::ScaleChoice scale;
   analysis::WindowKind window = analysis::WindowKind::BlackmanHarris;
   std::string screenshots;  // a folder: save each view as PNG and stop
+  std::string numpy;        // FILE.npy or FILE.npz: export the data for NumPy and stop
 };
 
 // Run with the options, or stop with `exit_code` after printing `text`

@@ -5,43 +5,38 @@
 #include <QString>
 #include <QTimer>
 #include <array>
-#include <memory>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "analysis/capture_report.h"
-#include "analysis/log_file.h"
-#include "analysis/log_report.h"
 #include "analysis/spectrum.h"
+#include "view/view_tab.h"
+#include "view/viewer_document.h"
 
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
 class QLineSeries;
-class QChart;
-class QTableWidget;
 class QTabWidget;
-class QValueAxis;
 
 namespace kx::view {
 
-class ChartView;
+class HistogramTab;
 class LogPlot;
+class SpectrumTab;
+class TimeTab;
 
-// The capture viewer's window: the ticked channels against the sample-set
-// number (codes or volts), a code histogram, the statistics table and the
-// spectrum of one channel. Range, coding and reference come from the
-// capture's metadata file when it has one, else from three controls.
-// A data logger's file opens too: its channels against the seconds since
-// the start, with breaks at the gap rows, and its statistics.
+// The viewer's window: the controls (open, scale, units, the ticked
+// channels, the exports), the tabs and following the file. What it shows
+// is the document's; each tab draws it and says whether it supports its
+// kind (a log has no histogram or spectrum).
 class ViewerWindow : public QMainWindow {
   Q_OBJECT
 
  public:
-  static constexpr int kChannels = 16;
+  static constexpr int kChannels = kViewChannels;
 
   // `choice`: what the command line fixed; it wins over the metadata.
   explicit ViewerWindow(const analysis::ScaleChoice& choice = {},
@@ -65,49 +60,38 @@ class ViewerWindow : public QMainWindow {
   // view-time.png, view-histogram.png and view-spectrum.png in `folder`.
   bool SaveScreenshots(const QString& folder);
 
-  bool HasCapture() const { return capture_.has_value(); }
-  const analysis::OpenedCapture* Capture() const { return capture_ ? &*capture_ : nullptr; }
-  const analysis::LogData* Log() const { return log_ ? &*log_ : nullptr; }
-  const LogPlot& LogLines() const { return *log_plot_; }
-  const analysis::CaptureAnalysis& Analysis() const { return analysis_; }
-  const std::optional<analysis::Spectrum>& CurrentSpectrum() const { return spectrum_; }
-  QLineSeries* TimeSeries(int channel) const { return time_series_[static_cast<size_t>(channel)]; }
-  QLineSeries* HistogramSeries() const { return histogram_series_; }
+  const ViewerDocument& Document() const { return document_; }
+  bool HasCapture() const { return document_.Capture() != nullptr; }
+  const analysis::OpenedCapture* Capture() const { return document_.Capture(); }
+  const analysis::LogData* Log() const { return document_.Log(); }
+  const analysis::CaptureAnalysis& Analysis() const { return document_.Analysis(); }
+  const LogPlot& LogLines() const;
+  const std::optional<analysis::Spectrum>& CurrentSpectrum() const;
+  QLineSeries* TimeSeries(int channel) const;
+  QLineSeries* HistogramSeries() const;
   int Reloads() const { return reloads_; }
 
  signals:
   void Reloaded();
 
  private:
-  void BuildControls();
-  void BuildTabs();
+  void BuildControls(analysis::WindowKind window);
   void ApplyScaleToControls();
   void ScaleControlsChanged();
-  void Recompute();
-  void DrawTime();
-  void DrawHistogram();
-  void DrawStatistics();
-  void DrawSpectrum();
-  void ShowPointer(QPointF value);
-  void ShowLogPointer(QPointF value);
-  bool OpenLog(const QString& path);
+  ViewSettings Settings() const;
+  void Replaced();
+  void SettingsChanged();
   void ShowKind();
   void SetChannelBoxes(const std::vector<int>& channels, bool tick_all);
-  void FollowLog();
-  void DrawLog();
   void FollowedPathChanged();
   void Reload();
   void ShowError(const QString& text, bool modal_box);
   QString LogStatus() const;
-  bool VoltsShown() const;
 
-  analysis::ScaleChoice choice_;
-  std::optional<analysis::OpenedCapture> capture_;
-  analysis::CaptureAnalysis analysis_;
-  std::optional<analysis::Spectrum> spectrum_;
-  std::optional<analysis::LogData> log_;
-  analysis::LogStats log_stats_;
-  QString path_;
+  ViewerDocument document_;
+  ViewerDocument::Kind shown_kind_ = ViewerDocument::Kind::None;
+  int shown_columns_ = 0;
+  std::string shown_header_;
   bool follow_ = false;
   bool updating_controls_ = false;
   int reloads_ = 0;
@@ -119,36 +103,10 @@ class ViewerWindow : public QMainWindow {
   QLabel* scale_source_ = nullptr;
   std::array<QCheckBox*, kChannels> channel_boxes_{};
   QTabWidget* tabs_ = nullptr;
-
-  QChart* time_chart_ = nullptr;
-  ChartView* time_view_ = nullptr;
-  std::array<QLineSeries*, kChannels> time_series_{};
-  QValueAxis* time_x_ = nullptr;
-  QValueAxis* time_y_ = nullptr;
-  std::unique_ptr<LogPlot> log_plot_;
-  // The time axis as the whole log was last fitted to it: a range other
-  // than this is the person's zoom, kept while rows come in.
-  std::optional<std::pair<double, double>> log_fit_;
-  bool fitting_ = false;
-  QTimer log_zoom_timer_;
-
-  QComboBox* histogram_channel_ = nullptr;
-  QChart* histogram_chart_ = nullptr;
-  ChartView* histogram_view_ = nullptr;
-  QLineSeries* histogram_series_ = nullptr;
-  QValueAxis* histogram_x_ = nullptr;
-  QValueAxis* histogram_y_ = nullptr;
-
-  QTableWidget* stats_table_ = nullptr;
-
-  QComboBox* spectrum_channel_ = nullptr;
-  QComboBox* window_box_ = nullptr;
-  QLabel* figures_ = nullptr;
-  QChart* spectrum_chart_ = nullptr;
-  ChartView* spectrum_view_ = nullptr;
-  QLineSeries* spectrum_series_ = nullptr;
-  QValueAxis* spectrum_x_ = nullptr;
-  QValueAxis* spectrum_y_ = nullptr;
+  std::vector<ViewTab*> views_;
+  TimeTab* time_tab_ = nullptr;
+  HistogramTab* histogram_tab_ = nullptr;
+  SpectrumTab* spectrum_tab_ = nullptr;
 
   QLabel* cursor_label_ = nullptr;
   QFileSystemWatcher watcher_;

@@ -55,35 +55,33 @@ TEST(LogFile, ReadsWhatTheLoggerWrites) {
     const LogData& log = *read.log;
     EXPECT_EQ(log.layout, layout);
     EXPECT_EQ(log.HasVolts(), std::string(c.edition) == "version2");
-    ASSERT_EQ(log.rows.size(), 4U);
+    ASSERT_EQ(log.Rows(), 4U);
     EXPECT_EQ(log.GapRows(), 1);
     EXPECT_EQ(log.partial_bytes, 0U);
     EXPECT_EQ(log.lines, 6);
     EXPECT_EQ(log.ColumnOf(c.channels.back()), static_cast<int>(c.channels.size()) - 1);
     EXPECT_EQ(log.ColumnOf(14), -1);
-    const LogEntry& gap = log.rows[2];
-    EXPECT_TRUE(gap.Gap());
-    EXPECT_EQ(*gap.gap_status, -9);
-    EXPECT_TRUE(gap.codes.empty());
-    EXPECT_DOUBLE_EQ(gap.seconds, 2.0);
-    const LogEntry& row = log.rows[3];
-    EXPECT_FALSE(row.Gap());
-    EXPECT_EQ(row.time_utc, "2026-12-08T06:00:03.000000Z");
-    EXPECT_DOUBLE_EQ(row.seconds, 3.0);
-    ASSERT_EQ(row.codes.size(), c.channels.size());
-    ASSERT_EQ(row.volts.size(), log.HasVolts() ? c.channels.size() : 0U);
+    EXPECT_TRUE(log.Gap(2));
+    EXPECT_EQ(log.GapStatus(2), -9);
+    EXPECT_EQ(log.GapStatus(3), std::nullopt);
+    EXPECT_DOUBLE_EQ(log.seconds[2], 2.0);
+    EXPECT_FALSE(log.Gap(3));
+    EXPECT_EQ(log.TimeUtc(3), "2026-12-08T06:00:03.000000Z");
+    EXPECT_EQ(log.TimeUtc(1), "2026-12-08T06:00:01.000000Z");
+    EXPECT_DOUBLE_EQ(log.seconds[3], 3.0);
+    ASSERT_EQ(log.columns.size(), c.channels.size());
     for (std::size_t i = 0; i < c.channels.size(); ++i) {
       const int code = layout.SignedCodes() ? -10 * c.channels[i] + 3 : 10 * c.channels[i] + 3;
-      const LogFigures& f = row.codes[i];
+      const LogFigures f = log.Codes(3, i);
       EXPECT_DOUBLE_EQ(f.minimum, code);
       EXPECT_DOUBLE_EQ(f.maximum, layout.Averaged() ? code + 3 : code);
       EXPECT_DOUBLE_EQ(f.mean, layout.Averaged() ? code + 0.25 : code);
       EXPECT_DOUBLE_EQ(f.deviation, layout.Averaged() ? 1.5 : 0.0);
       if (log.HasVolts()) {
         // Two's complement on the 5 V span: mid-scale is 2.5 V.
-        EXPECT_NEAR(row.volts[i].minimum, adc::LineVolts(code, 5.0F, false), 1e-6);
-        EXPECT_NEAR(row.volts[i].mean, 2.5 + (code + (layout.Averaged() ? 0.25 : 0)) / 4096.0 * 5,
-                    1e-5);
+        EXPECT_NEAR(log.Volts(3, i).minimum, adc::LineVolts(code, 5.0F, false), 1e-6);
+        EXPECT_NEAR(log.Volts(3, i).mean,
+                    2.5 + (code + (layout.Averaged() ? 0.25 : 0)) / 4096.0 * 5, 1e-5);
       }
     }
   }
@@ -97,7 +95,7 @@ TEST(LogFile, ALastLineWithoutItsEndIsLeftForLater) {
     SCOPED_TRACE(cut);
     const LogRead read = ParseLog(whole + next.substr(0, cut));
     ASSERT_TRUE(read.log) << read.error;
-    EXPECT_EQ(read.log->rows.size(), 4U);
+    EXPECT_EQ(read.log->Rows(), 4U);
     EXPECT_EQ(read.log->partial_bytes, cut);
     EXPECT_EQ(read.log->complete_bytes, whole.size());
   }
@@ -151,6 +149,14 @@ TEST(LogFile, ABadLineIsNamed) {
       {"an averaged maximum with decimals",
        LogHeadText(averaged) + "2026-12-08T06:00:01.000000Z,1.0,ok,,1.5,1,2.5,0.5,0,0,0,0\n",
        "line 3: ch0_max is \"2.5\", not a whole code"},
+      {"an averaged mean outside the codes",
+       LogHeadText(averaged) + "2026-12-08T06:00:01.000000Z,1.0,ok,,5000.5,1,2,0.5,0,0,0,0\n",
+       "line 3: ch0_mean is 5000.5, outside -2048 to 4095"},
+      {"a negative deviation",
+       LogHeadText(averaged) + "2026-12-08T06:00:01.000000Z,1.0,ok,,1.5,1,2,-0.5,0,0,0,0\n",
+       "line 3: ch0_std is -0.5, outside 0 to 6143"},
+      {"a row far longer than any", head + std::string(70000, '1'),
+       "line 3: longer than 64 KiB without a line end"},
       {"rows ending in CR alone",
        head + row.substr(0, row.size() - 1) + "\r" + row.substr(0, row.size() - 1) + "\r",
        "line 3: the lines end in CR alone"},
@@ -176,13 +182,54 @@ TEST(LogFile, RecognisedByItsFirstLineNotItsName) {
   EXPECT_FALSE(FileStartsAsLog(folder.Path().string()));
   const LogRead read = ReadLogFile(folder.File("samples.txt"));
   ASSERT_TRUE(read.log) << read.error;
-  EXPECT_EQ(read.log->rows.size(), 4U);
+  EXPECT_EQ(read.log->Rows(), 4U);
   EXPECT_EQ(ReadLogFile(folder.File("none.csv")).error.rfind("cannot read ", 0), 0U);
   // Refused from its first 64 KiB, whatever follows.
   testing::WriteBytes(folder.File("long.csv"),
                       "# kx7312-log " + std::string(logger::LargestHeaderLine, '[') + "\n");
   EXPECT_NE(ReadLogFile(folder.File("long.csv")).error.find("line 1: the comment line is longer"),
             std::string::npos);
+}
+
+// A file of many blocks, its lines cut at every block's end, reads as its
+// text does; the same rows ending in CR alone are refused at the first.
+TEST(LogFile, AFileOfManyBlocksReadsAsItsText) {
+  const testing::TempFolder folder;
+  const logger::LogLayout layout = LogLayoutOf("version2", 4, {1, 2});
+  std::string text = LogHeadText(layout);
+  for (int n = 0; n < 12000; ++n) {
+    text += LogRowText(layout, n,
+                       n % 1000 == 7 ? std::vector<int>{} : std::vector<int>{n % 900, -n % 700});
+  }
+  std::string crlf;
+  for (const char c : text) {
+    crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  }
+  ASSERT_GT(crlf.size(), std::size_t{1} << 20);  // more than one block
+  testing::WriteBytes(folder.File("big.csv"), crlf + "2026-12-08T07");
+  const LogRead file = ReadLogFile(folder.File("big.csv"));
+  const LogRead parsed = ParseLog(text);
+  ASSERT_TRUE(file.log) << file.error;
+  ASSERT_TRUE(parsed.log) << parsed.error;
+  ASSERT_EQ(file.log->Rows(), 12000U);
+  EXPECT_EQ(file.log->GapRows(), 12);
+  EXPECT_EQ(file.log->seconds, parsed.log->seconds);
+  for (std::size_t c = 0; c < 2; ++c) {
+    EXPECT_EQ(file.log->columns[c].codes, parsed.log->columns[c].codes);
+    EXPECT_EQ(file.log->columns[c].maxima, parsed.log->columns[c].maxima);
+  }
+  EXPECT_EQ(file.log->complete_bytes, crlf.size());
+  EXPECT_EQ(file.log->partial_bytes, 13U);
+  EXPECT_EQ(file.log->last_time, "2026-12-08T09:19:59.000000Z");
+
+  std::string cr_only = LogHeadText(layout);
+  for (const char c : text.substr(cr_only.size())) {
+    cr_only += c == '\n' ? '\r' : c;
+  }
+  testing::WriteBytes(folder.File("cr.csv"), cr_only);
+  EXPECT_EQ(ReadLogFile(folder.File("cr.csv")).error,
+            folder.File("cr.csv") +
+                ": line 3: the lines end in CR alone; a log's lines end in LF or CR LF");
 }
 
 TEST(LogFile, FollowingReadsOnlyWhatWasAppended) {
@@ -194,32 +241,32 @@ TEST(LogFile, FollowingReadsOnlyWhatWasAppended) {
   LogRead read = ReadLogFile(path);
   ASSERT_TRUE(read.log) << read.error;
   LogData log = std::move(*read.log);
-  ASSERT_EQ(log.rows.size(), 4U);
+  ASSERT_EQ(log.Rows(), 4U);
 
   // The cut row completed and one more: both come in.
   testing::WriteBytes(path, FourRows(layout) + next + LogRowText(layout, 5, {8}));
   EXPECT_EQ(FollowLogFile(path, log), "");
-  ASSERT_EQ(log.rows.size(), 6U);
-  EXPECT_DOUBLE_EQ(log.rows[4].codes[0].mean, 7);
-  EXPECT_DOUBLE_EQ(log.rows[5].seconds, 5.0);
+  ASSERT_EQ(log.Rows(), 6U);
+  EXPECT_DOUBLE_EQ(log.Value(4, 0), 7);
+  EXPECT_DOUBLE_EQ(log.seconds[5], 5.0);
   EXPECT_EQ(log.partial_bytes, 0U);
 
   // Nothing new: nothing changes.
   EXPECT_EQ(FollowLogFile(path, log), "");
-  EXPECT_EQ(log.rows.size(), 6U);
+  EXPECT_EQ(log.Rows(), 6U);
 
   // A bad row keeps what came before it and is named.
   testing::WriteBytes(path, FourRows(layout) + next + LogRowText(layout, 5, {8}) + "junk\n");
   EXPECT_EQ(FollowLogFile(path, log), path + ": line 9: 1 fields where the header row names 6");
-  EXPECT_EQ(log.rows.size(), 6U);
+  EXPECT_EQ(log.Rows(), 6U);
 
   // A new run in its place, shorter: read from the start.
   const logger::LogLayout other = LogLayoutOf("classic", 1, {4, 5});
   testing::WriteBytes(path, LogHeadText(other) + LogRowText(other, 0, {1, 2}));
   EXPECT_EQ(FollowLogFile(path, log), "");
   EXPECT_EQ(log.layout, other);
-  ASSERT_EQ(log.rows.size(), 1U);
-  EXPECT_DOUBLE_EQ(log.rows[0].codes[1].mean, 2);
+  ASSERT_EQ(log.Rows(), 1U);
+  EXPECT_DOUBLE_EQ(log.Value(0, 1), 2);
 }
 
 TEST(LogReport, StatisticsOverTheGoodRows) {

@@ -211,14 +211,14 @@ TEST_F(LogViewTest, FollowReadsRowsAsTheyAreAppended) {
   // Still cut: the row waits.
   Append(path, next.substr(12, 10));
   ASSERT_TRUE(reloaded.wait(5000));
-  EXPECT_EQ(window_.Log()->rows.size(), 6U);
+  EXPECT_EQ(window_.Log()->Rows(), 6U);
   EXPECT_EQ(Runs(0).back().size(), 3U);
 
   // Completed, then a gap and one more row: a third line after a break.
   Append(path, next.substr(22) + LogRowText(layout, 7, {}) + LogRowText(layout, 8, {800, -50}));
-  while (window_.Log()->rows.size() < 9 && reloaded.wait(5000)) {
+  while (window_.Log()->Rows() < 9 && reloaded.wait(5000)) {
   }
-  ASSERT_EQ(window_.Log()->rows.size(), 9U);
+  ASSERT_EQ(window_.Log()->Rows(), 9U);
   EXPECT_EQ(Runs(0), (std::vector<std::vector<double>>{{0, 1}, {3, 4, 5, 6}, {8}}));
   EXPECT_EQ(Find<QTableWidget>("statistics")->item(0, 1)->text(), QStringLiteral("7"));
 
@@ -227,7 +227,7 @@ TEST_F(LogViewTest, FollowReadsRowsAsTheyAreAppended) {
   ASSERT_TRUE(reloaded.wait(5000));
   EXPECT_TRUE(window_.statusBar()->currentMessage().contains(QStringLiteral("line 12:")))
       << window_.statusBar()->currentMessage().toStdString();
-  EXPECT_EQ(window_.Log()->rows.size(), 9U);
+  EXPECT_EQ(window_.Log()->Rows(), 9U);
 }
 
 TEST_F(LogViewTest, ABadLogIsNamedAndTheDataExports) {
@@ -240,7 +240,7 @@ TEST_F(LogViewTest, ABadLogIsNamedAndTheDataExports) {
   ASSERT_NE(box, nullptr);
   EXPECT_TRUE(box->text().contains(QStringLiteral("bad.csv: line 2: the header row")));
   QTest::keyClick(box, Qt::Key_Return);
-  EXPECT_EQ(window_.Log()->rows.size(), 6U);
+  EXPECT_EQ(window_.Log()->Rows(), 6U);
 
   const std::string csv = folder_.File("data.csv");
   ASSERT_FALSE(window_.ExportCsv(QString::fromStdString(csv)));

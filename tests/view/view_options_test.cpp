@@ -28,6 +28,8 @@ TEST(ViewOptions, LeftOutScaleStaysOpenForTheMetadata) {
   const ParsedViewOptions parsed = ParseViewOptions({"--follow", "cap.txt"});
   ASSERT_TRUE(parsed.options);
   EXPECT_TRUE(parsed.options->follow);
+  EXPECT_TRUE(parsed.options->numpy.empty());
+  EXPECT_EQ(ParseViewOptions({"--export", "run.npz", "run.csv"}).options->numpy, "run.npz");
   EXPECT_FALSE(parsed.options->scale.half_span);
   EXPECT_FALSE(parsed.options->scale.straight_binary);
   EXPECT_FALSE(parsed.options->scale.reference);
@@ -52,6 +54,9 @@ TEST(ViewOptions, MistakesStopWithStatusTwo) {
       {{"--bogus"}, "--bogus is not an option"},
       {{"--report", "f", "--reference", "nan"}, "nan is not a number of volts from 0.001 to 5"},
       {{"a", "b", "c"}, "not expected: b c"},
+      {{"--export", "x.npz"}, "--export needs a FILE"},
+      {{"f", "--export", "x.csv"}, "must end in .npy or .npz"},
+      {{"f", "--export", "x.npy", "--follow"}, "not with --report, --follow or --screenshots"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args.front() + " " + c.args.back());

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <optional>
+
+#include "analysis/spectrum.h"
+#include "view/view_tab.h"
+
+class QChart;
+class QComboBox;
+class QLabel;
+class QLineSeries;
+class QValueAxis;
+
+namespace kx::view {
+
+class ChartView;
+
+// The windowed spectrum of one channel of a capture and its figures (SNR,
+// SINAD, THD, ENOB). Off for a log, whose rows are not evenly spaced.
+class SpectrumTab : public ViewTab {
+  Q_OBJECT
+
+ public:
+  explicit SpectrumTab(analysis::WindowKind window, QWidget* parent = nullptr);
+
+  QString Title() const override { return tr("Spectrum"); }
+  bool Supports(ViewerDocument::Kind kind) const override {
+    return kind != ViewerDocument::Kind::Log;
+  }
+  QString Unsupported(ViewerDocument::Kind kind) const override;
+  void Show(const ViewerDocument& document, const ViewSettings& settings) override;
+  void Settle(const ViewerDocument& /*document*/, const ViewSettings& /*settings*/) override {}
+  QWidget* Picture() override;
+
+  const std::optional<analysis::Spectrum>& Current() const { return spectrum_; }
+
+ private:
+  void Draw();
+
+  const ViewerDocument* document_ = nullptr;
+  std::optional<analysis::Spectrum> spectrum_;
+  QComboBox* channel_ = nullptr;
+  QComboBox* window_ = nullptr;
+  QLabel* figures_ = nullptr;
+  QChart* chart_ = nullptr;
+  ChartView* view_ = nullptr;
+  QLineSeries* series_ = nullptr;
+  QValueAxis* x_ = nullptr;
+  QValueAxis* y_ = nullptr;
+};
+
+}  // namespace kx::view

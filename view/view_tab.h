@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <array>
+
+#include "view/viewer_document.h"
+
+namespace kx::view {
+
+inline constexpr int kViewChannels = 16;
+
+// What the window's controls say every tab should show.
+struct ViewSettings {
+  std::array<bool, kViewChannels> ticked{};
+  bool volts = false;
+};
+
+// One tab of the viewer: it takes the document, says whether it supports
+// its kind, and draws it.
+class ViewTab : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit ViewTab(QWidget* parent = nullptr) : QWidget(parent) {}
+
+  virtual QString Title() const = 0;
+  virtual bool Supports(ViewerDocument::Kind kind) const = 0;
+  // Why the tab is off for a kind it does not support (its tooltip).
+  virtual QString Unsupported(ViewerDocument::Kind /*kind*/) const { return {}; }
+  // Draws the document afresh: another file, kind or scale.
+  virtual void Show(const ViewerDocument& document, const ViewSettings& settings) = 0;
+  // The document's log grew: by default drawn afresh.
+  virtual void Grow(const ViewerDocument& document, const ViewSettings& settings) {
+    Show(document, settings);
+  }
+  // The ticked channels or the units changed.
+  virtual void Settle(const ViewerDocument& document, const ViewSettings& settings) {
+    Show(document, settings);
+  }
+  // What "Export PNG..." saves of this tab.
+  virtual QWidget* Picture() { return this; }
+};
+
+}  // namespace kx::view
