@@ -1,7 +1,7 @@
 # Checks that every source folder includes only from the folders its README
 # allows, so that the layers stay as the tree shows them:
-#   programs -> panel, ctl -> scpi -> commands -> session -> dac, adc -> board
-#   ctl -> logger -> adc;  programs -> view -> analysis -> logger, adc -> board
+#   programs -> panel, ctl, scpi -> commands -> session -> dac, adc -> board
+#   commands -> logger -> adc;  programs -> view -> analysis -> logger, adc -> board
 # Run by every build (target kx_layers) and as a test:
 #   cmake -DROOT=<source folder> -P cmake/check_layers.cmake
 cmake_minimum_required(VERSION 3.25)
