@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include "board/backend/link_options.h"
+#include "board/command_line.h"
 #include "ctl/exit_status.h"
 
 namespace kx::ctl {
@@ -50,9 +51,10 @@ ParsedCtlOptions ParseCtlOptions(const std::vector<std::string>& args) {
   app.prefix_command();
   app.footer(kCommands);
 
+  const board::ProgramIdentity program{"kx7312ctl", CtlVersion, "Run with --help for the usage."};
   CtlOptions options;
   std::string edition = "version2";
-  app.set_version_flag("--version", std::string("kx7312ctl ") + CtlVersion);
+  board::AddVersionFlag(app, program);
   app.add_option("--edition", edition,
                  "version2 (default) or classic: the link library, reply decoding and ADC word "
                  "rules of KX7312(version2) or KX7312")
@@ -60,21 +62,11 @@ ParsedCtlOptions ParseCtlOptions(const std::vector<std::string>& args) {
   const board::LinkOptionReader link(app);
   app.add_flag("--json", options.json, "One JSON object per command instead of plain lines");
 
-  // CLI11 wants the arguments last to first.
-  std::vector<std::string> reversed(args.rbegin(), args.rend());
   ParsedCtlOptions parsed;
-  try {
-    app.parse(reversed);
-  } catch (const CLI::CallForHelp&) {
-    parsed.text = app.help();
-    return parsed;
-  } catch (const CLI::CallForVersion&) {
-    parsed.text = std::string("kx7312ctl ") + CtlVersion + "\n";
-    return parsed;
-  } catch (const CLI::ParseError& error) {
-    parsed.exit_code = ExitUsage;
-    parsed.text_is_error = true;
-    parsed.text = std::string("kx7312ctl: ") + error.what() + "\nRun with --help for the usage.\n";
+  if (const auto stop = board::ParseCommandLine(app, args, program)) {
+    parsed.exit_code = stop->exit_code;
+    parsed.text = stop->text;
+    parsed.text_is_error = stop->text_is_error;
     return parsed;
   }
 
