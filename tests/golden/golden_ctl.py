@@ -227,7 +227,7 @@ CASES = [
     ("adc-capture-channel0-device", "v2", "adc capture-channel0 /dev/null"),
     # adc log (an interval far above the run's length: one row, whatever the machine's load).
     ("adc-log", "all", "adc log run.csv --every 1h --for 50ms"),
-    ("adc-log-two-rows", "v2", "adc log run.csv --every 200ms --for 300ms --channels 3"),
+    ("adc-log-two-rows", "v2", "adc log run.csv --every 1s --for 1500ms --channels 3"),
     ("adc-log-options", "all", "dac load 0=800 3=400 9=FFF adc configure --range vref adc log run.csv --every=1h --for=10ms --channels 0,3,8-11 --average 4 --quiet"),
     ("adc-log-reference", "v2", "adc configure --coding binary adc log run.csv --every 1d --for 0.01 --reference 2.048 --channels=all --average=1"),
     ("adc-log-overwrite", "v2", "adc log exists.csv --every 1h --for 10ms --overwrite"),
