@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "board/number_text.h"
 #include "board/quoted_text.h"
 
 namespace kx::adc {
@@ -18,7 +19,7 @@ constexpr std::string_view Advice =
 constexpr std::size_t QuotedLength = 16;
 
 bool IsHexDigit(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+  return board::HexDigitValue(c).has_value();
 }
 
 std::string Quoted(std::string_view text) {

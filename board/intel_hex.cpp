@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "board/bounded_file.h"
+#include "board/number_text.h"
 
 namespace kx::board {
 namespace {
@@ -67,19 +68,6 @@ std::string_view TrimTrailing(std::string_view line) {
   return line;
 }
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') {
-    return c - '0';
-  }
-  if (c >= 'A' && c <= 'F') {
-    return c - 'A' + 10;
-  }
-  if (c >= 'a' && c <= 'f') {
-    return c - 'a' + 10;
-  }
-  return -1;
-}
-
 std::string HexByte(std::uint8_t value) {
   constexpr char kDigits[] = "0123456789ABCDEF";
   return {kDigits[value >> 4], kDigits[value & 0x0F]};
@@ -107,7 +95,7 @@ std::uint32_t BigEndian(const std::uint8_t* bytes, std::size_t count) {
 // a record (without the line prefix).
 std::string DecodeRecord(std::string_view digits, std::vector<std::uint8_t>& bytes) {
   for (std::size_t i = 0; i < digits.size(); ++i) {
-    if (HexValue(digits[i]) < 0) {
+    if (!HexDigitValue(digits[i])) {
       return "not a hexadecimal digit at column " + std::to_string(i + 2);
     }
   }
@@ -116,7 +104,8 @@ std::string DecodeRecord(std::string_view digits, std::vector<std::uint8_t>& byt
   }
   bytes.clear();
   for (std::size_t i = 0; i < digits.size(); i += 2) {
-    bytes.push_back(static_cast<std::uint8_t>(HexValue(digits[i]) * 16 + HexValue(digits[i + 1])));
+    bytes.push_back(
+        static_cast<std::uint8_t>(*HexDigitValue(digits[i]) * 16 + *HexDigitValue(digits[i + 1])));
   }
   if (bytes.size() < kRecordOverhead) {
     return "record is too short";

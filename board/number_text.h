@@ -31,4 +31,19 @@ inline std::optional<double> FiniteNumberText(std::string_view text) {
   return value;
 }
 
+// The value 0 to 15 of a hexadecimal digit in either case; none for any
+// other character.
+inline constexpr std::optional<int> HexDigitValue(char c) {
+  if (c >= '0' && c <= '9') {
+    return c - '0';
+  }
+  if (c >= 'A' && c <= 'F') {
+    return c - 'A' + 10;
+  }
+  if (c >= 'a' && c <= 'f') {
+    return c - 'a' + 10;
+  }
+  return std::nullopt;
+}
+
 }  // namespace kx::board

@@ -52,7 +52,7 @@ std::int16_t LinkWatch::Search_For_Boards(std::int32_t vendor, std::int32_t prod
   if (failure_) {
     return BlockedStatus();
   }
-  return inner_.cvn->Search_For_Boards(vendor, product, number, list);
+  return ForwardingCvnCyusbUsb4::Search_For_Boards(vendor, product, number, list);
 }
 
 std::int16_t LinkWatch::Connect(std::int32_t vendor, std::int32_t product, std::int32_t board,
@@ -60,14 +60,14 @@ std::int16_t LinkWatch::Connect(std::int32_t vendor, std::int32_t product, std::
   if (failure_) {
     return BlockedStatus();
   }
-  return inner_.cvn->Connect(vendor, product, board, handle);
+  return ForwardingCvnCyusbUsb4::Connect(vendor, product, board, handle);
 }
 
 std::int16_t LinkWatch::Download_Firmware(std::int32_t handle, const char* path) {
   if (failure_) {
     return BlockedStatus();
   }
-  const std::int16_t status = inner_.cvn->Download_Firmware(handle, path);
+  const std::int16_t status = ForwardingCvnCyusbUsb4::Download_Firmware(handle, path);
   return Downloaded(status, status != 0);
 }
 
@@ -78,8 +78,8 @@ std::int16_t LinkWatch::Vendor_Request(std::int32_t handle, std::uint8_t request
   if (failure_) {
     return BlockedStatus();
   }
-  const std::int16_t status =
-      inner_.cvn->Vendor_Request(handle, request, value, index, direction, length, buffer);
+  const std::int16_t status = ForwardingCvnCyusbUsb4::Vendor_Request(handle, request, value, index,
+                                                                     direction, length, buffer);
   return Requested(request, value, index, direction == board::DirectionIn, status, buffer);
 }
 
@@ -87,7 +87,7 @@ std::int16_t LinkWatch::LoadFirmWare(const char* path) {
   if (failure_) {
     return BlockedStatus();
   }
-  const std::int16_t status = inner_.io->LoadFirmWare(path);
+  const std::int16_t status = ForwardingUsbBoardIo::LoadFirmWare(path);
   return Downloaded(status, status < 0);
 }
 
@@ -98,7 +98,7 @@ std::int16_t LinkWatch::VendorIORequest(std::int16_t request, std::int32_t value
     return BlockedStatus();
   }
   const std::int16_t status =
-      inner_.io->VendorIORequest(request, value, index, direction, length, buffer);
+      ForwardingUsbBoardIo::VendorIORequest(request, value, index, direction, length, buffer);
   // The panel's codes all fit one byte, whichever library carries them.
   return Requested(static_cast<std::uint8_t>(request), value, index,
                    direction == board::DirectionIn, status, buffer);
@@ -124,11 +124,12 @@ std::size_t LinkWatch::Batched(const board::InBatch& batch, Pass&& pass) {
 }
 
 std::size_t LinkWatch::Vendor_Request_Batch(std::int32_t handle, const board::InBatch& batch) {
-  return Batched(batch, [&] { return inner_.cvn->Vendor_Request_Batch(handle, batch); });
+  return Batched(batch,
+                 [&] { return ForwardingCvnCyusbUsb4::Vendor_Request_Batch(handle, batch); });
 }
 
 std::size_t LinkWatch::VendorIORequestBatch(const board::InBatch& batch) {
-  return Batched(batch, [&] { return inner_.io->VendorIORequestBatch(batch); });
+  return Batched(batch, [&] { return ForwardingUsbBoardIo::VendorIORequestBatch(batch); });
 }
 
 }  // namespace kx::commands

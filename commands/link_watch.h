@@ -6,9 +6,8 @@
 #include <vector>
 
 #include "board/board_link_factory.h"
-#include "board/cvn_cyusb_usb4.h"
+#include "board/forwarding_library.h"
 #include "board/link_record.h"
-#include "board/usb_board_io.h"
 
 namespace kx::commands {
 
@@ -28,9 +27,10 @@ struct LinkFailure {
 // first failed download or request on, no call reaches the library any more
 // and each one fails with a negative status, so the operation running at the
 // time ends without touching the board, and the tool stops.
-class LinkWatch final : public board::CvnCyusbUsb4, public board::UsbBoardIo {
+class LinkWatch final : public board::ForwardingCvnCyusbUsb4, public board::ForwardingUsbBoardIo {
  public:
-  explicit LinkWatch(board::LinkLibraries inner) : inner_(inner) {}
+  explicit LinkWatch(board::LinkLibraries inner)
+      : ForwardingCvnCyusbUsb4(inner.cvn), ForwardingUsbBoardIo(inner.io) {}
 
   board::LinkLibraries Libraries() { return {this, this}; }
 
@@ -68,7 +68,6 @@ class LinkWatch final : public board::CvnCyusbUsb4, public board::UsbBoardIo {
   std::int16_t Requested(std::uint8_t code, std::int32_t value, std::int32_t index, bool reads,
                          std::int16_t status, const std::uint8_t* buffer);
 
-  board::LinkLibraries inner_;
   std::optional<LinkFailure> failure_;
   std::vector<LinkRecord> records_;
 };

@@ -4,12 +4,15 @@
 #include <memory>
 
 #include "board/backend/link_options.h"
+#include "board/command_line.h"
 #include "commands/exit_status.h"
 #include "ctl/help_text.h"
 
 namespace kx::ctl {
 
 namespace {
+
+const board::ProgramIdentity kProgram{"kx7312ctl", CtlVersion, "Run with --help for the usage."};
 
 // The tool's own options, bound to where their values go.
 struct ToolApp {
@@ -24,7 +27,7 @@ struct ToolApp {
   ToolApp() {
     app.prefix_command();
     app.footer(CommandsHelp());
-    app.set_version_flag("--version", std::string("kx7312ctl ") + CtlVersion);
+    board::AddVersionFlag(app, kProgram);
     app.add_option("--edition", edition,
                    "version2 (default) or classic: the link library, reply decoding and ADC word "
                    "rules of KX7312(version2) or KX7312")
@@ -33,8 +36,6 @@ struct ToolApp {
     app.add_flag("--json", options.json, "One JSON object per command instead of plain lines");
   }
 };
-
-}  // namespace
 
 // The long names of the tool's options, those with a value only if asked.
 std::vector<std::string> OptionNames(bool with_values_only) {
@@ -51,6 +52,8 @@ std::vector<std::string> OptionNames(bool with_values_only) {
   return found;
 }
 
+}  // namespace
+
 const std::vector<std::string>& GlobalOptionNames() {
   static const std::vector<std::string> names = OptionNames(false);
   return names;
@@ -63,21 +66,11 @@ const std::vector<std::string>& GlobalOptionsWithValues() {
 
 ParsedCtlOptions ParseCtlOptions(const std::vector<std::string>& args) {
   ToolApp tool;
-  // CLI11 wants the arguments last to first.
-  std::vector<std::string> reversed(args.rbegin(), args.rend());
   ParsedCtlOptions parsed;
-  try {
-    tool.app.parse(reversed);
-  } catch (const CLI::CallForHelp&) {
-    parsed.text = tool.app.help();
-    return parsed;
-  } catch (const CLI::CallForVersion&) {
-    parsed.text = std::string("kx7312ctl ") + CtlVersion + "\n";
-    return parsed;
-  } catch (const CLI::ParseError& error) {
-    parsed.exit_code = ExitUsage;
-    parsed.text_is_error = true;
-    parsed.text = std::string("kx7312ctl: ") + error.what() + "\nRun with --help for the usage.\n";
+  if (const auto stop = board::ParseCommandLine(tool.app, args, kProgram)) {
+    parsed.exit_code = stop->exit_code;
+    parsed.text = stop->text;
+    parsed.text_is_error = stop->text_is_error;
     return parsed;
   }
 

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "board/number_text.h"
 #include "dac/dac_command_word.h"
 
 namespace kx::dac {
@@ -14,20 +15,6 @@ constexpr std::int16_t kTab = 9;
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t';
-}
-
-// Digit value 0 to 15, or -1 for anything that is not a hex digit.
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') {
-    return c - '0';
-  }
-  if (c >= 'a' && c <= 'f') {
-    return c - 'a' + 10;
-  }
-  if (c >= 'A' && c <= 'F') {
-    return c - 'A' + 10;
-  }
-  return -1;
 }
 
 std::string_view TrimBlanks(std::string_view text) {
@@ -50,16 +37,16 @@ HexValue ParseHexValue(std::string_view text) {
   std::uint32_t value = 0;
   int significant = 0;
   for (const char c : digits) {
-    const int digit = HexDigit(c);
-    if (digit < 0) {
+    const std::optional<int> digit = board::HexDigitValue(c);
+    if (!digit) {
       return {std::nullopt, HexTextFault::NotHex};
     }
-    if (significant > 0 || digit != 0) {
+    if (significant > 0 || *digit != 0) {
       ++significant;
     }
     // Keep reading past an overflow: a stray letter further on makes the text
     // not a number at all, which is the clearer thing to say.
-    value = (value << 4U) | static_cast<std::uint32_t>(digit);
+    value = (value << 4U) | static_cast<std::uint32_t>(*digit);
   }
   if (significant > kMostHexDigits) {
     return {std::nullopt, HexTextFault::TooManyDigits};
@@ -74,11 +61,11 @@ std::optional<std::uint16_t> ReadChannelCode(std::string_view text) {
   }
   std::uint32_t code = 0;
   for (; at < text.size(); ++at) {
-    const int digit = HexDigit(text[at]);
-    if (digit < 0) {
+    const std::optional<int> digit = board::HexDigitValue(text[at]);
+    if (!digit) {
       break;
     }
-    code = (code << 4U) | static_cast<std::uint32_t>(digit);
+    code = (code << 4U) | static_cast<std::uint32_t>(*digit);
     if (code > LargestChannelCode) {
       return std::nullopt;
     }

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "board/backend/link_options.h"
+#include "board/command_line.h"
 
 namespace kx::panel {
 
@@ -58,25 +59,16 @@ ParsedOptions ParseProgramOptions(const Edition& edition, const std::vector<std:
   CLI::App app{
       std::string(edition.program_name) + ": control panel for the KX7312 evaluation board",
       edition.program_name};
+  const board::ProgramIdentity program{edition.program_name, edition.version_text,
+                                       "Run with --help for the options."};
   const board::LinkOptionReader link(app);
-  app.set_version_flag("--version", std::string(edition.program_name) + " " + edition.version_text);
+  board::AddVersionFlag(app, program);
 
-  // CLI11 wants the arguments last to first.
-  std::vector<std::string> reversed(args.rbegin(), args.rend());
   ParsedOptions parsed;
-  try {
-    app.parse(reversed);
-  } catch (const CLI::CallForHelp&) {
-    parsed.text = app.help();
-    return parsed;
-  } catch (const CLI::CallForVersion&) {
-    parsed.text = std::string(edition.program_name) + " " + edition.version_text + "\n";
-    return parsed;
-  } catch (const CLI::ParseError& error) {
-    parsed.exit_code = 2;
-    parsed.text_is_error = true;
-    parsed.text = std::string(edition.program_name) + ": " + error.what() +
-                  "\nRun with --help for the options.\n";
+  if (const auto stop = board::ParseCommandLine(app, args, program)) {
+    parsed.exit_code = stop->exit_code;
+    parsed.text = stop->text;
+    parsed.text_is_error = stop->text_is_error;
     return parsed;
   }
   board::LinkOptions options;

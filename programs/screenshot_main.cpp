@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QPixmap>
 #include <iostream>
+#include <memory>
+#include <string>
 #include <variant>
 
 #include "board/backend/link_backend.h"
@@ -18,7 +20,11 @@ bool Save(const kx::Edition& edition, const QString& path) {
   kx::board::LinkOptions options;
   options.simulate = true;
   auto created = kx::board::LinkBackend::Create(edition.link, options, port);
-  const auto& backend = std::get<std::unique_ptr<kx::board::LinkBackend>>(created);
+  if (const auto* error = std::get_if<std::string>(&created)) {
+    std::cerr << "kx7312-screenshot: " << *error << "\n";
+    return false;
+  }
+  const auto& backend = *std::get_if<std::unique_ptr<kx::board::LinkBackend>>(&created);
   kx::panel::FrmStartup window(edition, backend->Libraries(), port, kx::board::FirmwareFolder());
   window.Form_Load();
   window.show();

@@ -16,7 +16,7 @@ PACKAGES="
   python3 python3-pyvisa python3-pyvisa-py python3-numpy
   libusb-1.0-0-dev libumockdev-dev umockdev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  clang-format clang-tidy
+  clang-format clang-tidy shellcheck
   xvfb xauth x11-utils
   lintian appstream desktop-file-utils bash-completion
 "

@@ -31,6 +31,7 @@ grep -q "path=/usr/share/kx7312/KX7312FW.hex" "$work/trace.txt" || {
     echo "test-package: the installed kx7312ctl did not take the installed firmware image" >&2
     exit 1
 }
+# shellcheck disable=SC2288 # the program's own name ends in ")"
 "/usr/bin/KX7312(version2)" --help
 /usr/bin/kx7312ctl --simulate adc capture "$work/samples.dat"
 /usr/bin/kx7312-view --report "$work/samples.dat"

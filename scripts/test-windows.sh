@@ -42,6 +42,7 @@ if [ -z "$archive" ] || [ ! -f "$archive" ]; then
   exit 0
 fi
 qt_folder=build-windows-panel/qt6-mingw64
+# shellcheck disable=SC3013 # -nt: Debian's sh (dash) and bash both have it
 if [ ! -f "$qt_folder/.unpacked" ] || [ "$archive" -nt "$qt_folder/.unpacked" ]; then
   rm -rf "$qt_folder"
   mkdir -p build-windows-panel

@@ -10,6 +10,7 @@
 #include <set>
 #include <string_view>
 
+#include "board/command_line.h"
 #include "board/number_text.h"
 
 namespace kx::view {
@@ -69,7 +70,8 @@ ParsedViewOptions ParseViewOptions(const std::vector<std::string>& args) {
       "Shows a capture file of the KX7312 panel (samples, histograms, statistics and "
       "the spectrum) or a data log of kx7312ctl (the channels against time, statistics).",
       "kx7312-view"};
-  app.set_version_flag("--version", "kx7312-view 1.05");
+  const board::ProgramIdentity program{"kx7312-view", "1.05", ""};
+  board::AddVersionFlag(app, program);
   ViewOptions options;
   std::string range;
   std::string coding;
@@ -115,24 +117,16 @@ ParsedViewOptions ParseViewOptions(const std::vector<std::string>& args) {
 
   ParsedViewOptions parsed;
   const auto fail = [&parsed](const std::string& text) {
-    parsed.exit_code = 2;
+    parsed.exit_code = board::CommandLineMistake;
     parsed.text = "kx7312-view: " + text + "\n";
     parsed.text_is_error = true;
     return parsed;
   };
-  std::vector<std::string> reversed(args.rbegin(), args.rend());
-  try {
-    app.parse(reversed);
-  } catch (const CLI::ParseError& e) {
-    if (e.get_name() == "CallForHelp" || e.get_name() == "CallForAllHelp") {
-      parsed.text = app.help();
-    } else if (e.get_name() == "CallForVersion") {
-      parsed.text = "kx7312-view 1.05\n";
-    } else {
-      // One status for every mistake, as the manual page says.
-      return fail(e.what());
-    }
-    parsed.exit_code = 0;
+  // One status for every mistake, as the manual page says.
+  if (const auto stop = board::ParseCommandLine(app, args, program)) {
+    parsed.exit_code = stop->exit_code;
+    parsed.text = stop->text;
+    parsed.text_is_error = stop->text_is_error;
     return parsed;
   }
   const std::vector<std::string> extras = app.remaining();

@@ -32,13 +32,8 @@ class LinkOptionReader {
   void Apply(LinkOptions& options) const;
 
  private:
-  CLI::App& app_;
-  bool simulate_ = false;
-  std::string sim_settings_;
-  std::string trace_;
-  std::string usb_id_;
-  std::string usb_loader_id_;
-  std::string usb_bus_;
+  // CLI11 fills the optional texts only for the options given.
+  LinkOptions given_;
 };
 
 }  // namespace kx::board

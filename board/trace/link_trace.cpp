@@ -182,7 +182,7 @@ void TraceSink::WriteLine(std::string_view line) {
 
 std::int16_t TracingCvnCyusbUsb4::Search_For_Boards(std::int32_t vendor, std::int32_t product,
                                                     std::int32_t& number, BoardList& list) {
-  const std::int16_t result = inner_.Search_For_Boards(vendor, product, number, list);
+  const std::int16_t result = Inner::Search_For_Boards(vendor, product, number, list);
   sink_.WriteLine(fmt::format("search vendor=0x{:04X} product=0x{:04X} found={}",
                               static_cast<std::uint32_t>(vendor),
                               static_cast<std::uint32_t>(product), list[0]));
@@ -191,7 +191,7 @@ std::int16_t TracingCvnCyusbUsb4::Search_For_Boards(std::int32_t vendor, std::in
 
 std::int16_t TracingCvnCyusbUsb4::Connect(std::int32_t vendor, std::int32_t product,
                                           std::int32_t board, std::int32_t& handle) {
-  const std::int16_t result = inner_.Connect(vendor, product, board, handle);
+  const std::int16_t result = Inner::Connect(vendor, product, board, handle);
   sink_.WriteLine(fmt::format("connect vendor=0x{:04X} product=0x{:04X} board={} handle={}",
                               static_cast<std::uint32_t>(vendor),
                               static_cast<std::uint32_t>(product), board, handle));
@@ -199,7 +199,7 @@ std::int16_t TracingCvnCyusbUsb4::Connect(std::int32_t vendor, std::int32_t prod
 }
 
 std::int16_t TracingCvnCyusbUsb4::Download_Firmware(std::int32_t handle, const char* path) {
-  const std::int16_t status = inner_.Download_Firmware(handle, path);
+  const std::int16_t status = Inner::Download_Firmware(handle, path);
   sink_.WriteLine(
       fmt::format("download handle={} status={} path={}", handle, status, PathText(path)));
   return status;
@@ -210,7 +210,7 @@ std::int16_t TracingCvnCyusbUsb4::Vendor_Request(std::int32_t handle, std::uint8
                                                  std::uint8_t direction, std::int32_t length,
                                                  std::uint8_t* buffer) {
   const std::int16_t status =
-      inner_.Vendor_Request(handle, request, value, index, direction, length, buffer);
+      Inner::Vendor_Request(handle, request, value, index, direction, length, buffer);
   sink_.WriteLine(
       fmt::format("request handle={} {}", handle,
                   RequestFields(request, value, index, direction, length, buffer, status)));
@@ -218,7 +218,7 @@ std::int16_t TracingCvnCyusbUsb4::Vendor_Request(std::int32_t handle, std::uint8
 }
 
 std::size_t TracingCvnCyusbUsb4::Vendor_Request_Batch(std::int32_t handle, const InBatch& batch) {
-  const std::size_t made = inner_.Vendor_Request_Batch(handle, batch);
+  const std::size_t made = Inner::Vendor_Request_Batch(handle, batch);
   for (std::size_t n = 0; n < made; ++n) {
     sink_.WriteLine(
         fmt::format("request handle={} {}", handle,
@@ -228,7 +228,7 @@ std::size_t TracingCvnCyusbUsb4::Vendor_Request_Batch(std::int32_t handle, const
 }
 
 std::int16_t TracingUsbBoardIo::LoadFirmWare(const char* path) {
-  const std::int16_t status = inner_.LoadFirmWare(path);
+  const std::int16_t status = Inner::LoadFirmWare(path);
   sink_.WriteLine(fmt::format("loadfirmware status={} path={}", status, PathText(path)));
   return status;
 }
@@ -237,14 +237,14 @@ std::int16_t TracingUsbBoardIo::VendorIORequest(std::int16_t request, std::int32
                                                 std::int32_t index, std::int16_t direction,
                                                 std::int16_t length, std::uint8_t* buffer) {
   const std::int16_t status =
-      inner_.VendorIORequest(request, value, index, direction, length, buffer);
+      Inner::VendorIORequest(request, value, index, direction, length, buffer);
   sink_.WriteLine("request " + RequestFields(static_cast<std::uint16_t>(request), value, index,
                                              direction, length, buffer, status));
   return status;
 }
 
 std::size_t TracingUsbBoardIo::VendorIORequestBatch(const InBatch& batch) {
-  const std::size_t made = inner_.VendorIORequestBatch(batch);
+  const std::size_t made = Inner::VendorIORequestBatch(batch);
   for (std::size_t n = 0; n < made; ++n) {
     sink_.WriteLine("request " +
                     BatchRequestFields(static_cast<std::uint16_t>(batch.request), batch, n));

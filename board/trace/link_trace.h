@@ -9,8 +9,7 @@
 #include <string_view>
 #include <variant>
 
-#include "board/cvn_cyusb_usb4.h"
-#include "board/usb_board_io.h"
+#include "board/forwarding_library.h"
 
 namespace kx::board::trace {
 
@@ -92,9 +91,10 @@ class TraceSink {
 //   connect vendor=0x1234 product=0x7312 board=1 handle=1
 //   download handle=1 status=0 path=/opt/kx7312/KX7312FW.hex
 //   request handle=1 code=0xE4 value=0x8390 index=-1 dir=1 len=3 status=0 data=341200
-class TracingCvnCyusbUsb4 final : public CvnCyusbUsb4 {
+class TracingCvnCyusbUsb4 final : public ForwardingCvnCyusbUsb4 {
  public:
-  TracingCvnCyusbUsb4(CvnCyusbUsb4& inner, TraceSink& sink) : inner_(inner), sink_(sink) {}
+  TracingCvnCyusbUsb4(CvnCyusbUsb4& inner, TraceSink& sink)
+      : ForwardingCvnCyusbUsb4(&inner), sink_(sink) {}
 
   std::int16_t Search_For_Boards(std::int32_t vendor, std::int32_t product, std::int32_t& number,
                                  BoardList& list) override;
@@ -109,16 +109,17 @@ class TracingCvnCyusbUsb4 final : public CvnCyusbUsb4 {
   std::size_t Vendor_Request_Batch(std::int32_t handle, const InBatch& batch) override;
 
  private:
-  CvnCyusbUsb4& inner_;
+  using Inner = ForwardingCvnCyusbUsb4;
   TraceSink& sink_;
 };
 
 // The same for a UsbBoardIo library, whose lines carry no handle:
 //   loadfirmware status=0 path=/opt/kx7312/KX7312FW.hex
 //   request code=0xD9 value=0x0001 index=2048 dir=0 len=0 status=0
-class TracingUsbBoardIo final : public UsbBoardIo {
+class TracingUsbBoardIo final : public ForwardingUsbBoardIo {
  public:
-  TracingUsbBoardIo(UsbBoardIo& inner, TraceSink& sink) : inner_(inner), sink_(sink) {}
+  TracingUsbBoardIo(UsbBoardIo& inner, TraceSink& sink)
+      : ForwardingUsbBoardIo(&inner), sink_(sink) {}
 
   std::int16_t LoadFirmWare(const char* path) override;
   std::int16_t VendorIORequest(std::int16_t request, std::int32_t value, std::int32_t index,
@@ -127,7 +128,7 @@ class TracingUsbBoardIo final : public UsbBoardIo {
   std::size_t VendorIORequestBatch(const InBatch& batch) override;
 
  private:
-  UsbBoardIo& inner_;
+  using Inner = ForwardingUsbBoardIo;
   TraceSink& sink_;
 };
 

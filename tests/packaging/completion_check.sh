@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the completion tests: sourced after the completion file, with
 # COMPLETE_PROGRAM and COMPLETE_FUNCTION set.
 # check EXPECTED WORDS... : the completion of the last word (may be empty)

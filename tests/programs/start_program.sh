@@ -48,6 +48,7 @@ case "$platform" in
     ;;
   xvfb)
     export program work
+    # shellcheck disable=SC2016 # expanded by the inner shell, from the exported variables
     xvfb-run -a sh -c '
       QT_QPA_PLATFORM=xcb "$program" --simulate --trace "$work/trace.txt" &
       pid=$!

@@ -12,6 +12,7 @@ set -eu
 case_name=$1 work=$2 standins=$3 ctl=$4 wine_run=$5 prefix=$6
 install_dir="$prefix/drive_c/Program Files/Corvane/USB Drivers"
 
+# shellcheck disable=SC1003 # '\\' is a backslash for tr, no quote escaped
 windows_path() { printf 'Z:%s' "$1" | tr / '\\'; }
 firmware="$(windows_path "$(dirname "$ctl")")\\KX7312FW.hex"
 
