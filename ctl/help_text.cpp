@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string_view>
 
@@ -17,10 +18,11 @@ constexpr std::size_t kUsageIndent = 2;
 constexpr std::size_t kContinuedIndent = 10;
 constexpr std::size_t kSummaryIndent = 25;
 
-// `text` in lines of at most kWidth columns, broken at blanks.
-std::string Wrapped(std::string_view text, std::size_t first_indent, std::size_t indent) {
-  std::string out(first_indent, ' ');
-  std::size_t column = first_indent;
+// `text` from column `indent` on (after what the line holds up to `column`),
+// in lines of at most kWidth columns, broken at blanks.
+std::string Wrapped(std::string_view text, std::size_t column, std::size_t indent) {
+  std::string out(indent > column ? indent - column : 1, ' ');
+  column = std::max(column + 1, indent);
   bool line_start = true;
   std::istringstream words{std::string(text)};
   for (std::string word; words >> word;) {
@@ -66,15 +68,22 @@ std::string UsageLines(const commands::CommandSpec& spec) {
 std::string CommandsHelp() {
   std::string help = "Commands (CH: channel 0-15; CODE, WORD: hex, 0x optional):\n";
   for (const commands::CommandSpec& spec : commands::CommandTable()) {
-    help += UsageLines(spec);
-    help += Wrapped(spec.summary, kSummaryIndent, kSummaryIndent);
+    std::string usage = UsageLines(spec);
+    usage.pop_back();
+    const std::size_t line_start = usage.rfind('\n');
+    const std::size_t last_line =
+        line_start == std::string::npos ? usage.size() : usage.size() - line_start - 1;
+    // A short usage takes its summary on the same line.
+    help += last_line + 1 < kSummaryIndent
+                ? usage + Wrapped(spec.summary, last_line, kSummaryIndent)
+                : usage + "\n" + Wrapped(spec.summary, 0, kSummaryIndent);
     for (const commands::OptionSpec& option : spec.options) {
       std::string line = std::string(option.summary);
       if (option.volts_only) {
         line += fmt::format("{}{} only", line.empty() ? "" : "; ", Version2Edition.program_name);
       }
       if (!line.empty()) {
-        help += Wrapped(fmt::format("{}: {}", option.name, line), kSummaryIndent, kSummaryIndent);
+        help += Wrapped(fmt::format("{}: {}", option.name, line), 0, kSummaryIndent);
       }
     }
   }

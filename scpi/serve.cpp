@@ -132,6 +132,77 @@ ParsedListen ParseListen(const std::string& text) {
   return {ListenAddress{address, static_cast<unsigned short>(port)}, {}};
 }
 
+namespace {
+
+// "listening on ADDR:PORT": IPv6 addresses in brackets.
+std::string BoundText(const asio::ip::tcp::endpoint& bound) {
+  return (bound.address().is_v6() ? "[" + bound.address().to_string() + "]"
+                                  : bound.address().to_string()) +
+         ":" + std::to_string(bound.port());
+}
+
+// The instrument's life on the link: start-up, the server until a signal.
+int ServeOn(const commands::CtlOptions& options, const commands::ServeRequest& request,
+            const ResolvedListen& resolved, const commands::LinkSetup& link, std::ostream& out,
+            std::ostream& err) {
+  const LogLine log = [&err](const std::string& line) {
+    err << "kx7312ctl serve: " << line << "\n" << std::flush;
+  };
+  // Before the instrument, so that they outlive a log it still runs.
+  asio::io_context io(1);
+  SteadyLogTimer log_timer(io);
+  Instrument instrument(
+      *options.edition,
+      [&] {
+        return std::make_unique<commands::Session>(*options.edition, link.libraries, link.port,
+                                                   link.program_folder, link.link_problem,
+                                                   commands::AfterFailure::Serve);
+      },
+      log);
+  if (!resolved.note.empty()) {
+    log(resolved.note);
+  }
+  const commands::Outcome started = instrument.StartUp();
+  for (const std::string& message : started.messages) {
+    log(message);
+  }
+  if (!started.Succeeded()) {
+    err << "kx7312ctl: start-up: " << started.error << "\n";
+    return commands::ExitFailure;
+  }
+  instrument.UseLogTimer(log_timer);
+  if (const std::optional<std::string> error = instrument.SetLogFolder(request.log_folder)) {
+    err << "kx7312ctl: serve: " << *error << "\n";
+    return commands::ExitFailure;
+  }
+  std::unique_ptr<Server> server;
+  try {
+    server = std::make_unique<Server>(io, instrument, *resolved.endpoint, log,
+                                      static_cast<std::size_t>(request.max_clients));
+  } catch (const asio::system_error& error) {
+    err << "kx7312ctl: serve: cannot listen on " << request.listen << ": " << error.code().message()
+        << "\n";
+    return commands::ExitFailure;
+  }
+  const std::string where = BoundText(server->LocalEndpoint());
+  out << "listening on " << where << "\n" << std::flush;
+  log("listening on " + where);
+
+  asio::signal_set signals(io, SIGINT, SIGTERM);
+  signals.async_wait([&](const asio::error_code& error, int signal) {
+    if (!error) {
+      log(signal == SIGINT ? "SIGINT: stopping" : "SIGTERM: stopping");
+      instrument.StopLog();
+      server->Stop();
+    }
+  });
+  io.run();
+  log("stopped");
+  return commands::ExitSuccess;
+}
+
+}  // namespace
+
 int Serve(const commands::CtlOptions& options, const commands::ServeRequest& request,
           std::ostream& out, std::ostream& err) {
   const std::string& listen_text = request.listen;
@@ -152,66 +223,8 @@ int Serve(const commands::CtlOptions& options, const commands::ServeRequest& req
   // A client that closes while its reply is written must cost the server
   // nothing but that client; nor may any other pipe or socket end it.
   std::signal(SIGPIPE, SIG_IGN);
-
   return commands::WithLink(options, err, [&](const commands::LinkSetup& link) {
-    const LogLine log = [&err](const std::string& line) {
-      err << "kx7312ctl serve: " << line << "\n" << std::flush;
-    };
-    // Before the instrument, so that they outlive a log it still runs.
-    asio::io_context io(1);
-    SteadyLogTimer log_timer(io);
-    Instrument instrument(
-        *options.edition,
-        [&] {
-          return std::make_unique<commands::Session>(*options.edition, link.libraries, link.port,
-                                                     link.program_folder, link.link_problem,
-                                                     commands::AfterFailure::Serve);
-        },
-        log);
-    if (!resolved.note.empty()) {
-      log(resolved.note);
-    }
-    const commands::Outcome started = instrument.StartUp();
-    for (const std::string& message : started.messages) {
-      log(message);
-    }
-    if (!started.Succeeded()) {
-      err << "kx7312ctl: start-up: " << started.error << "\n";
-      return commands::ExitFailure;
-    }
-
-    instrument.UseLogTimer(log_timer);
-    if (const std::optional<std::string> error = instrument.SetLogFolder(request.log_folder)) {
-      err << "kx7312ctl: serve: " << *error << "\n";
-      return commands::ExitFailure;
-    }
-    std::unique_ptr<Server> server;
-    try {
-      server = std::make_unique<Server>(io, instrument, *resolved.endpoint, log,
-                                        static_cast<std::size_t>(request.max_clients));
-    } catch (const asio::system_error& error) {
-      err << "kx7312ctl: serve: cannot listen on " << listen_text << ": " << error.code().message()
-          << "\n";
-      return commands::ExitFailure;
-    }
-    const asio::ip::tcp::endpoint bound = server->LocalEndpoint();
-    const std::string where = (bound.address().is_v6() ? "[" + bound.address().to_string() + "]"
-                                                       : bound.address().to_string()) +
-                              ":" + std::to_string(bound.port());
-    out << "listening on " << where << "\n" << std::flush;
-    log("listening on " + where);
-
-    asio::signal_set signals(io, SIGINT, SIGTERM);
-    signals.async_wait([&](const asio::error_code& error, int signal) {
-      if (!error) {
-        log(signal == SIGINT ? "SIGINT: stopping" : "SIGTERM: stopping");
-        instrument.StopLog();
-        server->Stop();
-      }
-    });
-    io.run();
-    log("stopped");
-    return commands::ExitSuccess;
+    return ServeOn(options, request, resolved, link, out, err);
   });
 }
 

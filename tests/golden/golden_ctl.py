@@ -98,6 +98,8 @@ CASES = [
     ("word-with-control-character", "use", "dac write low '\\x07A'"),
     ("long-word-cut", "use", "dac write low @LONGWORD@"),
     ("several-commands", "all", "dac load 0=1 adc read line pulse-ldac adc write 0x8310"),
+    ("read-one-channel", "all", "--sim-settings loopback.json dac load 5=7FF adc read --channel 5 --format dec"),
+    ("read-channel-out-of-range", "use", "adc read --channel 16"),
     # dac load.
     ("dac-load", "all", "dac load 0=100 3=FFF 15=0x7ff"),
     ("dac-load-nothing", "all", "dac load"),
