@@ -45,7 +45,7 @@ done
 # is one of the system's (the prefix's system32 has a file for each).
 find "$folder" -name '*.exe' -o -name '*.dll' | while read -r file; do
   "$objdump" -p "$file" | sed -n 's/^[[:space:]]*DLL Name: //p'
-done | tr 'A-Z' 'a-z' | sort -u >"$work/imported.txt"
+done | tr '[:upper:]' '[:lower:]' | sort -u >"$work/imported.txt"
 system32=$prefix/drive_c/windows/system32
 while read -r dll; do
   # API sets are names the loader maps to system DLLs, not files.
@@ -54,7 +54,7 @@ while read -r dll; do
     fail "$dll is imported but neither installed nor a system DLL"
 done <"$work/imported.txt"
 for dll in "$folder"/*.dll; do
-  name=$(basename "$dll" | tr 'A-Z' 'a-z')
+  name=$(basename "$dll" | tr '[:upper:]' '[:lower:]')
   grep -qx "$name" "$work/imported.txt" || fail "$name is installed but nothing loads it"
 done
 
@@ -74,6 +74,7 @@ wine "$folder/kx7312ctl.exe" --simulate adc read >"$work/ctl.txt" 2>&1 || status
 [ "$status" -eq 0 ] || fail "the installed kx7312ctl ended with status $status"
 [ "$(grep -c '^ADC[0-9]* 0x' "$work/ctl.txt")" -eq 16 ] || fail "the installed kx7312ctl read no ADC"
 
+# shellcheck disable=SC1003 # one backslash, no quote escaped
 QT_QPA_PLATFORM_PLUGIN_PATH=$(printf 'Z:%s' "$platforms" | tr / '\\')
 export QT_QPA_PLATFORM_PLUGIN_PATH
 "$panel_case" simulate "$work/panel" "" "$folder/KX7312(version2).exe" "$expected" \

@@ -31,6 +31,7 @@ case $library in
     cp "$standins/cvn/CVN_CYUSB_USB4.dll" "$install_dir/"
     ;;
   io)
+    # shellcheck disable=SC1003 # one backslash, no quote escaped
     WINEPATH=$(printf 'Z:%s' "$standins/io-decorated" | tr / '\\')
     export WINEPATH
     ;;
