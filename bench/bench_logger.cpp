@@ -33,7 +33,8 @@ void BM_LogRow(benchmark::State& state) {
   }
   board::sim::SimBoard board(settings);
   commands::ConsolePort port;
-  commands::Session session(Version2Edition, {&board.Cvn(), &board.Io()}, port, board::FirmwareFolder());
+  commands::Session session(Version2Edition, {&board.Cvn(), &board.Io()}, port,
+                            board::FirmwareFolder());
   session.StartUp();
 
   commands::AdcLog log;
