@@ -20,7 +20,7 @@ namespace kx::fuzz {
 
 namespace {
 
-using namespace kx::ctl;
+using namespace kx::commands;
 
 bool IsGroup(int group) {
   return group == LowGroup || group == HighGroup;

@@ -11,10 +11,10 @@ namespace kx::fuzz {
 // it can be refused any more". Numbers are in their ranges, words agree with
 // the texts they came from, the edition's missing controls stay unused, and
 // capture file names hold no control characters.
-void CheckCommand(const ctl::Command& command, const Edition& edition);
+void CheckCommand(const commands::Command& command, const Edition& edition);
 
 // Everything a command carries, as one text, to compare two parses.
-std::string Describe(const ctl::Command& command);
+std::string Describe(const commands::Command& command);
 
 // "2.50", "-0.13": the reference box's two-decimal form.
 bool IsTwoDecimalText(const std::string& text);
