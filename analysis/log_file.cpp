@@ -14,6 +14,7 @@
 #include "adc/adc_control_word.h"
 #include "adc/adc_display.h"
 #include "board/bounded_file.h"
+#include "board/number_text.h"
 
 namespace kx::analysis {
 namespace {
@@ -59,16 +60,6 @@ std::optional<int> WholeNumber(std::string_view text) {
   return value;
 }
 
-std::optional<double> FiniteNumber(std::string_view text) {
-  double value = 0.0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || error != std::errc{} || end != text.data() + text.size() ||
-      !std::isfinite(value)) {
-    return std::nullopt;
-  }
-  return value;
-}
-
 // Whether text is a finite number, without working out which: the volts
 // columns are checked but not kept. Plain decimals ("-1.234567", as the
 // logger writes them) are told at a glance; the rest goes the long way.
@@ -88,7 +79,7 @@ bool IsFiniteNumber(std::string_view text) {
   if (i == text.size() && digits > 0) {
     return true;
   }
-  return FiniteNumber(text).has_value();
+  return board::FiniteNumberText(text).has_value();
 }
 
 // The fields of a line one after the other, without copying them.
@@ -335,7 +326,7 @@ class LogReader {
       return fmt::format("time_utc is \"{}\", not an ISO 8601 UTC time", time);
     }
     const std::string_view seconds_text = cursor.Next();
-    const std::optional<double> seconds = FiniteNumber(seconds_text);
+    const std::optional<double> seconds = board::FiniteNumberText(seconds_text);
     if (!seconds || *seconds < 0.0) {
       return fmt::format("seconds is \"{}\", not a number of seconds", seconds_text);
     }
@@ -457,7 +448,7 @@ class LogReader {
     // A decimal in [low, high]: the means and deviations.
     const auto decimal = [&](float& out, double low, double high) {
       const std::string_view text = cursor.Next();
-      const std::optional<double> value = FiniteNumber(text);
+      const std::optional<double> value = board::FiniteNumberText(text);
       if (!value) {
         fault = fmt::format("{} is \"{}\", not a number", names_[at], text);
         return false;

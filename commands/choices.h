@@ -42,6 +42,8 @@ static_assert(PowerDownChoices.size() == dac::PowerDownItems.size());
 static_assert(ReferenceChoices.size() == dac::ReferenceItems.size());
 static_assert(ClearCodeChoices.size() == dac::ClearCodeItems.size());
 
+// "a, b or c".
+std::string Listed(std::span<const std::string_view> words);
 // "a, b or c", from the kx7312ctl words of `choices`.
 std::string ListedWords(Choices choices);
 // "LOW|HIGH".

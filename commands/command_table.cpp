@@ -203,18 +203,13 @@ const CommandSpec* FindCommand(std::string_view group, std::string_view word) {
 }
 
 std::string CommandWords(std::string_view group) {
-  std::string listed;
   std::vector<std::string_view> words;
   for (const CommandSpec& spec : kCommands) {
     if (spec.group == group) {
       words.push_back(spec.word);
     }
   }
-  for (std::size_t i = 0; i < words.size(); ++i) {
-    listed += i == 0 ? "" : (i + 1 == words.size() ? " or " : ", ");
-    listed += words[i];
-  }
-  return listed;
+  return Listed(words);
 }
 
 std::string UsageText(const CommandSpec& spec) {

@@ -59,13 +59,21 @@ std::string Quote(std::string_view word) {
   return fmt::format("\"{}\"", Capped(word));
 }
 
-std::string ListedWords(Choices choices) {
+std::string Listed(std::span<const std::string_view> words) {
   std::string listed;
-  for (std::size_t i = 0; i < choices.size(); ++i) {
-    listed += i == 0 ? "" : (i + 1 == choices.size() ? " or " : ", ");
-    listed += choices[i].word;
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    listed += i == 0 ? "" : (i + 1 == words.size() ? " or " : ", ");
+    listed += words[i];
   }
   return listed;
+}
+
+std::string ListedWords(Choices choices) {
+  std::vector<std::string_view> words;
+  for (const Choice& choice : choices) {
+    words.push_back(choice.word);
+  }
+  return Listed(words);
 }
 
 std::string ListedMnemonics(Choices choices) {
