@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "analysis/log_file.h"
+#include "analysis/log_trace.h"
 
 class QAreaSeries;
 class QChart;
@@ -59,12 +60,20 @@ class LogPlot {
   }
 
  private:
+  void ClearChannel(int channel);
+  // Removes a channel's runs past the first `kept`.
+  void DropRuns(int channel, std::size_t kept);
+  void AddRun(int channel, bool averaged);
+  // The runs from `first` on as points (none: the points removed).
+  void ShowPoints(int channel, const std::vector<analysis::TraceRun>& runs, std::size_t first);
+
   QChart* chart_;
   QValueAxis* x_;
   QValueAxis* y_;
   std::array<std::vector<QLineSeries*>, kChannels> lines_;
   std::array<std::vector<QAreaSeries*>, kChannels> bands_;
   std::array<QScatterSeries*, kChannels> points_{};
+  bool averaged_ = false;  // whether the runs have bands
 };
 
 }  // namespace kx::view

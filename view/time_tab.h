@@ -45,6 +45,8 @@ class TimeTab : public ViewTab {
  private:
   void DrawCapture();
   void DrawLog();
+  // `growing`: the same log with more rows, drawn over the same axis.
+  void DrawLogRows(bool growing);
   void ShowPointer(QPointF value);
   void ShowLogPointer(QPointF value);
 
