@@ -57,6 +57,7 @@ void LogPlot::Clear() {
 void LogPlot::ClearChannel(int channel) {
   const auto c = static_cast<std::size_t>(channel);
   DropRuns(channel, 0);
+  drawn_[c] = {};
   if (points_[c] != nullptr) {
     chart_->removeSeries(points_[c]);
     delete points_[c];
@@ -141,7 +142,8 @@ void LogPlot::ShowPoints(int channel, const std::vector<analysis::TraceRun>& run
 // series added to the chart costs far more than its points replaced.
 std::pair<double, double> LogPlot::Draw(const analysis::LogData& log,
                                         const std::array<bool, kChannels>& ticked, bool volts,
-                                        std::optional<std::pair<double, double>> span) {
+                                        std::optional<std::pair<double, double>> span,
+                                        bool growing) {
   if (log.layout.Averaged() != averaged_) {
     Clear();
     averaged_ = log.layout.Averaged();
@@ -160,9 +162,16 @@ std::pair<double, double> LogPlot::Draw(const analysis::LogData& log,
       ClearChannel(channel);
       continue;
     }
-    const analysis::LogTrace trace =
-        analysis::TraceColumn(log, static_cast<std::size_t>(column), volts, from, to,
-                              static_cast<std::size_t>(kStretches));
+    Drawn& drawn_from = drawn_[static_cast<std::size_t>(channel)];
+    const auto index = static_cast<std::size_t>(column);
+    const auto buckets = static_cast<std::size_t>(kStretches);
+    if (!growing || drawn_from.column != column || drawn_from.volts != volts ||
+        drawn_from.from != from || drawn_from.to != to ||
+        !analysis::ExtendTrace(log, index, volts, from, to, buckets, drawn_from.trace)) {
+      drawn_from = {column, volts, from, to,
+                    analysis::TraceColumn(log, index, volts, from, to, buckets)};
+    }
+    const analysis::LogTrace& trace = drawn_from.trace;
     if (trace.any) {
       low = any ? std::min(low, trace.low) : trace.low;
       high = any ? std::max(high, trace.high) : trace.high;

@@ -42,9 +42,12 @@ class LogPlot {
 
   // Draws the ticked channels, the rows in `span` (seconds) or all of them;
   // returns the lowest and highest value drawn (equal when there is none).
+  // `growing`: the log drawn last, with rows appended; only the buckets the
+  // new rows fall in are taken from the levels again.
   std::pair<double, double> Draw(const analysis::LogData& log,
                                  const std::array<bool, kChannels>& ticked, bool volts,
-                                 std::optional<std::pair<double, double>> span = std::nullopt);
+                                 std::optional<std::pair<double, double>> span = std::nullopt,
+                                 bool growing = false);
   void Clear();
 
   // The lines of a channel, one per run of good rows, in time order.
@@ -74,6 +77,15 @@ class LogPlot {
   std::array<std::vector<QAreaSeries*>, kChannels> bands_;
   std::array<QScatterSeries*, kChannels> points_{};
   bool averaged_ = false;  // whether the runs have bands
+  // What each channel's lines were drawn from, to be extended as rows come.
+  struct Drawn {
+    int column = -1;
+    bool volts = false;
+    double from = 0.0;
+    double to = 0.0;
+    analysis::LogTrace trace;
+  };
+  std::array<Drawn, kChannels> drawn_;
 };
 
 }  // namespace kx::view

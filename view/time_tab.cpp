@@ -144,7 +144,7 @@ void TimeTab::DrawLogRows(bool growing) {
   const bool volts = settings_.volts && log->HasVolts();
   const std::pair<double, double> shown{x_->min(), x_->max()};
   if (log_fit_ && shown != *log_fit_) {
-    log_plot_->Draw(*log, settings_.ticked, volts, shown);
+    log_plot_->Draw(*log, settings_.ticked, volts, shown, growing);
     return;
   }
   const double first = log->Rows() == 0 ? 0.0 : log->seconds.front();
@@ -157,7 +157,7 @@ void TimeTab::DrawLogRows(bool growing) {
     fit.second =
         last <= log_fit_->second ? log_fit_->second : last + (last - first) / kGrowthFraction;
   }
-  const auto [low, high] = log_plot_->Draw(*log, settings_.ticked, volts, fit);
+  const auto [low, high] = log_plot_->Draw(*log, settings_.ticked, volts, fit, growing);
   fitting_ = true;
   if (std::pair<double, double>{x_->min(), x_->max()} != fit) {
     SetRoundRange(x_, fit.first, fit.second);
