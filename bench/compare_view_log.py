@@ -9,12 +9,13 @@ second, sixteen channels with volts) and a week (6,048,000 rows) into DIR
 (kept, and used again when there) or a private temporary folder (removed),
 then takes the median of N runs (default 3) of, on the day:
   - kx7312-view --report FILE
-  - the window opening the log and drawing it (offscreen: kx7312-view
-    --screenshots, which draws the time plot and saves the window three
-    times, so an upper bound of opening and drawing)
+  - the window as a process (offscreen: kx7312-view --screenshots, which
+    starts Qt, opens the log, draws it and saves the window three times)
   - numpy.loadtxt of the same file with Debian's python3 (/usr/bin/python3)
-and, once, --report and the window on the week, and kx_bench_view's one
---follow update of 100 rows on a ten-hour log (CPU time). Prints a table
+and, once, --report and the window on the week; then kx_bench_view's
+window made, opening the day and drawing it (BM_OpenAndDrawDayLog, wall
+time) and its one --follow update of 100 rows on a ten-hour log
+(BM_FollowHundredRowsTenHourLog/0, CPU time), medians of three. Prints a table
 with the targets; exits 1 when one is missed.
 """
 import argparse
@@ -62,17 +63,18 @@ def write_log(generator, folder, rows):
     return path
 
 
-def follow_cpu_ms(bench_view, env):
-    """kx_bench_view's --follow update without the paint: its CPU time, ms."""
+def bench_view_ms(bench_view, name, env):
+    """One kx_bench_view case: the median of its iterations, (wall, CPU) ms."""
     output = subprocess.run(
-        [bench_view, "--benchmark_filter=BM_FollowHundredRowsTenHourLog/0$",
-         "--benchmark_format=json", "--benchmark_repetitions=3",
-         "--benchmark_report_aggregates_only=true"],
+        [bench_view, f"--benchmark_filter={name}", "--benchmark_format=json",
+         "--benchmark_repetitions=3", "--benchmark_report_aggregates_only=true"],
         check=True, capture_output=True, text=True, env=env).stdout
     for entry in json.loads(output)["benchmarks"]:
+        if entry.get("error_occurred"):
+            sys.exit(f"{name}: {entry.get('error_message')}")
         if entry.get("aggregate_name") == "median":
-            return entry["cpu_time"]
-    sys.exit("kx_bench_view gave no median")
+            return entry["real_time"], entry["cpu_time"]
+    sys.exit(f"kx_bench_view gave no median of {name}")
 
 
 def main():
@@ -105,7 +107,10 @@ def main():
                        for name, results in runs.items()}
         week_report = measure([view, "--report", week])
         week_window = measure([view, "--screenshots", shots, week], env)
-        follow = follow_cpu_ms(os.path.join(binaries, "kx_bench_view"), env)
+        bench_view = os.path.join(binaries, "kx_bench_view")
+        open_draw = bench_view_ms(bench_view, "BM_OpenAndDrawDayLog",
+                                  dict(env, KX_BENCH_DAY_LOG=day))
+        follow = bench_view_ms(bench_view, "BM_FollowHundredRowsTenHourLog/0$", env)[1]
     finally:
         shutil.rmtree(shots, ignore_errors=True)
         if not args.folder:
@@ -117,7 +122,8 @@ def main():
         ("day: kx7312-view --report", report_figures,
          f">= 2x faster than numpy.loadtxt ({speedup:.1f}x), <= 250 MB",
          speedup >= 2 and report_figures[2] <= 250),
-        ("day: window opens and draws", window_figures, "< 1.5 s", window_figures[0] < 1.5),
+        ("day: kx7312-view --screenshots (start, open, draw, three PNGs)", window_figures, "",
+         True),
         ("day: numpy.loadtxt", numpy_figures, "", True),
         ("week: kx7312-view --report", week_report, "<= 1 GB", week_report[2] <= 1024),
         ("week: window opens and draws", week_window, "<= 1 GB", week_window[2] <= 1024),
@@ -130,9 +136,11 @@ def main():
     for what, (wall, cpu, peak), target, met in rows:
         print(f"| {what} | {wall:.2f} s | {cpu:.2f} s | {peak:.0f} MB | {target} | "
               f"{'yes' if met else 'NO'} |")
+    print(f"| day: the window made, opening the log and drawing it | {open_draw[0] / 1000:.2f} s | "
+          f"{open_draw[1] / 1000:.2f} s | | < 1.5 s | {'yes' if open_draw[0] < 1500 else 'NO'} |")
     print(f"| ten hours: one --follow update of 100 rows | | {follow:.2f} ms | | < 5 ms | "
           f"{'yes' if follow < 5 else 'NO'} |")
-    return 0 if all(met for *_, met in rows) and follow < 5 else 1
+    return 0 if all(met for *_, met in rows) and open_draw[0] < 1500 and follow < 5 else 1
 
 
 if __name__ == "__main__":
