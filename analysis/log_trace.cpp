@@ -1,14 +1,21 @@
 #include "analysis/log_trace.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace kx::analysis {
 namespace {
 
 class Tracer {
  public:
-  Tracer(const LogData& log, std::size_t column, bool volts, LogTrace& trace)
-      : log_(log), column_(log.columns[column]), index_(column), volts_(volts), trace_(trace) {}
+  // `run`: the run the rows go on with.
+  Tracer(const LogData& log, std::size_t column, bool volts, LogTrace& trace, TraceRun run = {})
+      : log_(log),
+        column_(log.columns[column]),
+        index_(column),
+        volts_(volts),
+        trace_(trace),
+        run_(std::move(run)) {}
 
   // Rows [a, b), the good ones among them, onto the current run.
   void Add(std::size_t a, std::size_t b) {
@@ -69,7 +76,7 @@ class Tracer {
 
   void Point(std::vector<TracePoint>& points, std::size_t row, double value) {
     const double shown = volts_ ? log_.ValueVolts(value) : value;
-    points.push_back({log_.seconds[row], shown});
+    points.push_back({log_.seconds[row], shown, row});
     trace_.low = trace_.any ? std::min(trace_.low, shown) : shown;
     trace_.high = trace_.any ? std::max(trace_.high, shown) : shown;
     trace_.any = true;
@@ -83,40 +90,42 @@ class Tracer {
   TraceRun run_;
 };
 
-}  // namespace
-
-LogTrace TraceColumn(const LogData& log, std::size_t column, bool volts, double from, double to,
-                     std::size_t buckets) {
-  LogTrace trace;
-  const std::vector<double>& seconds = log.seconds;
-  if (seconds.empty() || column >= log.columns.size()) {
-    return trace;
-  }
-  const auto before = std::lower_bound(seconds.begin(), seconds.end(), from);
-  const auto after = std::upper_bound(seconds.begin(), seconds.end(), to);
-  const std::size_t first =
-      static_cast<std::size_t>(std::max<std::ptrdiff_t>(before - seconds.begin() - 1, 0));
-  const std::size_t last =
-      std::min(static_cast<std::size_t>(after - seconds.begin()) + 1, seconds.size());
-  if (first >= last) {
-    return trace;
-  }
-  const std::size_t count = last - first;
+// The stretch of rows a trace covers: one beyond each end of [from, to]
+// seconds, and the rows per bucket.
+struct Stretch {
+  std::size_t first = 0;
+  std::size_t last = 0;
   std::size_t size = 1;
+};
+
+Stretch StretchOf(const std::vector<double>& seconds, std::size_t rows, double from, double to,
+                  std::size_t buckets) {
+  const auto end = seconds.begin() + static_cast<std::ptrdiff_t>(rows);
+  const auto before = std::lower_bound(seconds.begin(), end, from);
+  const auto after = std::upper_bound(seconds.begin(), end, to);
+  Stretch stretch;
+  stretch.first =
+      static_cast<std::size_t>(std::max<std::ptrdiff_t>(before - seconds.begin() - 1, 0));
+  stretch.last = std::min(static_cast<std::size_t>(after - seconds.begin()) + 1, rows);
+  const std::size_t count = stretch.last > stretch.first ? stretch.last - stretch.first : 0;
   if (count > 2 * std::max<std::size_t>(buckets, 1)) {
-    while ((count + size - 1) / size > buckets) {
-      size *= 2;
+    while ((count + stretch.size - 1) / stretch.size > buckets) {
+      stretch.size *= 2;
     }
   }
-  trace.rows_per_bucket = size;
-  Tracer tracer(log, column, volts, trace);
+  return stretch;
+}
+
+// Rows [a, last) onto the tracer in buckets of `size`.
+void TraceRows(const LogData& log, Tracer& tracer, std::size_t a, std::size_t last,
+               std::size_t size) {
   const auto gap_at = [&log](std::size_t row) {
     return std::lower_bound(log.gaps.begin(), log.gaps.end(), row,
                             [](const LogGap& gap, std::size_t r) { return gap.row < r; });
   };
-  auto gap = gap_at(first);
+  auto gap = gap_at(a);
   // Buckets start at multiples of their size, which the levels hold whole.
-  for (std::size_t a = first; a < last;) {
+  while (a < last) {
     const std::size_t b = std::min((a / size + 1) * size, last);
     if (gap == log.gaps.end() || gap->row >= b) {
       tracer.Add(a, b);
@@ -138,7 +147,79 @@ LogTrace TraceColumn(const LogData& log, std::size_t column, bool volts, double 
     a = b;
   }
   tracer.EndRun();
+}
+
+// The points of rows from `row` on taken off.
+void CutFrom(std::vector<TracePoint>& points, std::size_t row) {
+  const auto cut = std::find_if(points.begin(), points.end(),
+                                [row](const TracePoint& p) { return p.row >= row; });
+  points.erase(cut, points.end());
+}
+
+}  // namespace
+
+LogTrace TraceColumn(const LogData& log, std::size_t column, bool volts, double from, double to,
+                     std::size_t buckets) {
+  LogTrace trace;
+  trace.rows = log.Rows();
+  if (log.seconds.empty() || column >= log.columns.size()) {
+    return trace;
+  }
+  const Stretch stretch = StretchOf(log.seconds, log.Rows(), from, to, buckets);
+  if (stretch.first >= stretch.last) {
+    return trace;
+  }
+  trace.rows_per_bucket = stretch.size;
+  Tracer tracer(log, column, volts, trace);
+  TraceRows(log, tracer, stretch.first, stretch.last, stretch.size);
   return trace;
+}
+
+bool ExtendTrace(const LogData& log, std::size_t column, bool volts, double from, double to,
+                 std::size_t buckets, LogTrace& trace) {
+  if (trace.rows == 0 || trace.rows > log.Rows() || column >= log.columns.size()) {
+    return false;
+  }
+  const Stretch before = StretchOf(log.seconds, trace.rows, from, to, buckets);
+  const Stretch now = StretchOf(log.seconds, log.Rows(), from, to, buckets);
+  if (before.first != now.first || before.first >= before.last || before.size != now.size ||
+      before.size != trace.rows_per_bucket) {
+    return false;
+  }
+  if (before.last == now.last) {
+    trace.rows = log.Rows();
+    return true;  // the new rows are past the stretch
+  }
+  // The last bucket drawn had only some of its rows: drawn again from its
+  // start, with the rows after it. What lies before it stays as it was.
+  const std::size_t start = std::max(before.first, (before.last - 1) / now.size * now.size);
+  TraceRun run;
+  while (!trace.runs.empty()) {
+    run = std::move(trace.runs.back());
+    trace.runs.pop_back();
+    CutFrom(run.line, start);
+    CutFrom(run.lower, start);
+    CutFrom(run.upper, start);
+    if (!run.line.empty()) {
+      break;
+    }
+  }
+  // A gap row after the run's last point ended it: the rows go on in a
+  // new one.
+  if (!run.line.empty()) {
+    const std::size_t after = run.line.back().row + 1;
+    const auto gap = std::lower_bound(log.gaps.begin(), log.gaps.end(), after,
+                                      [](const LogGap& g, std::size_t r) { return g.row < r; });
+    if (gap != log.gaps.end() && gap->row < start) {
+      trace.runs.push_back(std::move(run));
+      run = {};
+    }
+  }
+  // The extremes only widen: the bucket drawn again holds the rows it had.
+  trace.rows = log.Rows();
+  Tracer tracer(log, column, volts, trace, std::move(run));
+  TraceRows(log, tracer, start, now.last, now.size);
+  return true;
 }
 
 }  // namespace kx::analysis

@@ -10,6 +10,7 @@ namespace kx::analysis {
 struct TracePoint {
   double seconds = 0.0;
   double value = 0.0;
+  std::size_t row = 0;  // the row it shows
 };
 
 // A run of good rows, as drawn: the line, and for an averaged log the
@@ -28,6 +29,7 @@ struct LogTrace {
   double high = 0.0;
   bool any = false;
   std::size_t rows_per_bucket = 1;  // 1: every row in view is drawn
+  std::size_t rows = 0;             // the log's rows when it was drawn
 };
 
 // The rows from `from` to `to` seconds and one beyond each end (so that a
@@ -40,5 +42,13 @@ struct LogTrace {
 // bucket size.
 LogTrace TraceColumn(const LogData& log, std::size_t column, bool volts, double from, double to,
                      std::size_t buckets);
+
+// `trace`, drawn by TraceColumn with the same arguments from the same log
+// before rows were appended, brought up to the log's rows as TraceColumn
+// would draw it: only the buckets from the last one it had on are drawn
+// again, so that a --follow update costs what the new rows cost. False,
+// and the trace untouched, where the buckets would differ (draw afresh).
+bool ExtendTrace(const LogData& log, std::size_t column, bool volts, double from, double to,
+                 std::size_t buckets, LogTrace& trace);
 
 }  // namespace kx::analysis

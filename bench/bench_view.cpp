@@ -20,6 +20,7 @@
 #include "adc/sample_file.h"
 #include "analysis/log_file.h"
 #include "analysis/spectrum.h"
+#include "bench/bench_log.h"
 #include "logger/log_format.h"
 #include "view/viewer_window.h"
 
@@ -112,6 +113,70 @@ void BM_OpenAndDrawTenHourLog(benchmark::State& state) {
   OpenAndDraw(state, "kx_bench_view_log.csv", TenHourLog());
 }
 BENCHMARK(BM_OpenAndDrawTenHourLog)->Unit(benchmark::kMillisecond);
+
+// The window made, shown, and the day-long log of KX_BENCH_DAY_LOG (see
+// compare_view_log.py) opened and its time plot drawn, once per iteration:
+// what a person waits for after Qt has started.
+void BM_OpenAndDrawDayLog(benchmark::State& state) {
+  const QString path = qEnvironmentVariable("KX_BENCH_DAY_LOG");
+  if (path.isEmpty()) {
+    state.SkipWithError("KX_BENCH_DAY_LOG names no log");
+    return;
+  }
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
+    kx::view::ViewerWindow window;
+    window.show();
+    QApplication::processEvents();
+    if (!window.OpenFile(path)) {
+      state.SkipWithError("the log did not open");
+      break;
+    }
+    const QPixmap drawn = window.findChild<QChartView*>(QStringLiteral("timeView"))->grab();
+    benchmark::DoNotOptimize(drawn.cacheKey());
+  }
+}
+BENCHMARK(BM_OpenAndDrawDayLog)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+// One --follow update in the window: 100 rows appended to ten hours at ten
+// rows a second (360,000 rows), read on and every tab given them; with
+// Arg(1) the time plot is painted too. The CPU time is the figure: the
+// file's writes and the paint's pixels are not the reader's.
+void BM_FollowHundredRowsTenHourLog(benchmark::State& state) {
+  const std::filesystem::path path =
+      std::filesystem::temp_directory_path() / "kx_bench_view_follow.csv";
+  if (const std::string error = kx::bench::WriteBenchLog(path.string(), kx::bench::kTenHourLogRows);
+      !error.empty()) {
+    state.SkipWithError(error.c_str());
+    return;
+  }
+  kx::view::ViewerWindow window;
+  window.show();
+  if (!window.OpenFile(QString::fromStdString(path.string()))) {
+    state.SkipWithError("the log did not open");
+    return;
+  }
+  window.SetFollow(true);
+  QApplication::processEvents();
+  auto* view = window.findChild<QChartView*>(QStringLiteral("timeView"));
+  std::mt19937_64 random(9);
+  int next = kx::bench::kTenHourLogRows;
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
+    state.PauseTiming();
+    std::ofstream(path, std::ios::binary | std::ios::app)
+        << kx::bench::BenchLogLines(next, 100, random);
+    next += 100;
+    state.ResumeTiming();
+    window.Reload();
+    if (state.range(0) != 0) {
+      const QPixmap drawn = view->grab();
+      benchmark::DoNotOptimize(drawn.cacheKey());
+    }
+  }
+  state.counters["rows"] = static_cast<double>(window.Log()->Rows());
+  window.SetFollow(false);
+  std::filesystem::remove(path);
+}
+BENCHMARK(BM_FollowHundredRowsTenHourLog)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 void BM_Spectrum1024Samples(benchmark::State& state) {
   std::mt19937_64 random(2);

@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>  // environ
 
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -21,54 +22,21 @@
 #include <map>
 #include <random>
 #include <string>
+#include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "analysis/log_file.h"
 #include "analysis/log_trace.h"
-#include "logger/log_format.h"
+#include "bench/bench_log.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kRowsPerSecond = 10;
-constexpr int kDayRows = 24 * 3600 * kRowsPerSecond;
-constexpr int kWeekRows = 7 * kDayRows;
-
-kx::logger::LogLayout SixteenChannels() {
-  kx::logger::LogLayout layout;
-  layout.program = "KX7312(version2)";
-  layout.configuration_word = 0x8370;
-  layout.straight_binary = false;
-  layout.reference_volts = 2.5;
-  for (int c = 0; c < 16; ++c) {
-    layout.channels.push_back(c);
-  }
-  layout.interval_seconds = 1.0 / kRowsPerSecond;
-  layout.started = "2026-12-08T00:00:00.000000Z";
-  return layout;
-}
-
-// Row n of a slow sine per channel with noise; the board away for ten
-// seconds every hour.
-kx::logger::LogRow Row(int n, std::mt19937_64& random) {
-  static std::normal_distribution<double> noise(0.0, 2.0);
-  const auto start = std::chrono::sys_days{std::chrono::year{2026} / 12 / 8};
-  const std::chrono::milliseconds since{static_cast<std::int64_t>(n) * 1000 / kRowsPerSecond};
-  kx::logger::LogRow row;
-  row.utc = start + since;
-  row.since_start = since;
-  if (n % (3600 * kRowsPerSecond) < 10 * kRowsPerSecond) {
-    row.gap_status = -9;
-    return row;
-  }
-  for (int c = 0; c < 16; ++c) {
-    const auto code = static_cast<std::int32_t>(
-        std::lround(100 * c - 1000 + 800 * std::sin(n / 36000.0 + c) + noise(random)));
-    row.figures.push_back({static_cast<double>(code), code, code, 0.0});
-  }
-  return row;
-}
+using kx::bench::kDayLogRows;
+using kx::bench::kLogRowsPerSecond;
+using kx::bench::kWeekLogRows;
 
 // KX_BENCH_LOG_FOLDER names a folder to write the logs to and keep them
 // in (to time them by hand: /usr/bin/time -v kx7312-view --report FILE).
@@ -118,19 +86,10 @@ std::string LogOf(int rows) {
   if (std::error_code error; fs::exists(path, error)) {
     return path;  // kept from an earlier run
   }
-  const kx::logger::LogLayout layout = SixteenChannels();
-  std::ofstream out(path, std::ios::binary);
-  out << kx::logger::HeaderLine(layout) << kx::logger::ColumnLine(layout);
-  std::mt19937_64 random(7);
-  std::string block;
-  for (int n = 0; n < rows; ++n) {
-    block += kx::logger::RowLine(layout, Row(n, random));
-    if (block.size() > (std::size_t{1} << 20)) {
-      out << block;
-      block.clear();
-    }
+  if (const std::string error = kx::bench::WriteBenchLog(path, rows); !error.empty()) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    std::exit(1);
   }
-  out << block;
   return path;
 }
 
@@ -178,18 +137,18 @@ void Report(benchmark::State& state, int rows) {
 }
 
 void BM_ReportDayLog(benchmark::State& state) {
-  Report(state, kDayRows);
+  Report(state, kDayLogRows);
 }
 BENCHMARK(BM_ReportDayLog)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 void BM_ReportWeekLog(benchmark::State& state) {
-  Report(state, kWeekRows);
+  Report(state, kWeekLogRows);
 }
 BENCHMARK(BM_ReportWeekLog)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 // What one redraw of the whole day costs: sixteen channels from the levels.
 void BM_DrawWholeDay(benchmark::State& state) {
-  const kx::analysis::LogRead read = kx::analysis::ReadLogFile(LogOf(kDayRows));
+  const kx::analysis::LogRead read = kx::analysis::ReadLogFile(LogOf(kDayLogRows));
   if (!read.log) {
     state.SkipWithError(read.error.c_str());
     return;
@@ -225,15 +184,12 @@ void BM_FollowTenRows(benchmark::State& state) {
     return;
   }
   kx::analysis::LogData log = std::move(*read.log);
-  const kx::logger::LogLayout layout = SixteenChannels();
   std::mt19937_64 random(8);
   int next = rows;
   for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
     state.PauseTiming();
-    std::string more;
-    for (int i = 0; i < 10; ++i) {
-      more += kx::logger::RowLine(layout, Row(next++, random));
-    }
+    const std::string more = kx::bench::BenchLogLines(next, 10, random);
+    next += 10;
     std::ofstream(path, std::ios::binary | std::ios::app) << more;
     state.ResumeTiming();
     if (const std::string error = kx::analysis::FollowLogFile(path, log); !error.empty()) {
@@ -244,10 +200,30 @@ void BM_FollowTenRows(benchmark::State& state) {
   state.counters["rows"] = static_cast<double>(log.Rows());
 }
 BENCHMARK(BM_FollowTenRows)
-    ->Arg(std::int64_t{3600} * kRowsPerSecond)
-    ->Arg(kDayRows)
+    ->Arg(std::int64_t{3600} * kLogRowsPerSecond)
+    ->Arg(kDayLogRows)
     ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+// `--write-log ROWS FILE` writes that log and stops (for
+// compare_view_log.py); anything else runs the benchmarks.
+int main(int argc, char** argv) {
+  if (argc == 4 && std::string(argv[1]) == "--write-log") {
+    const std::string_view count = argv[2];
+    int rows = 0;
+    const auto [end, failed] = std::from_chars(count.data(), count.data() + count.size(), rows);
+    const std::string error =
+        failed != std::errc{} || end != count.data() + count.size() || rows < 0
+            ? "not a number of rows: " + std::string(count)
+            : kx::bench::WriteBenchLog(argv[3], rows);
+    if (!error.empty()) {
+      std::fprintf(stderr, "%s\n", error.c_str());
+    }
+    return error.empty() ? 0 : 1;
+  }
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

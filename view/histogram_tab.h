@@ -28,6 +28,7 @@ class HistogramTab : public ViewTab {
   // The ticks and units change nothing here.
   void Settle(const ViewerDocument& /*document*/, const ViewSettings& /*settings*/) override {}
   QWidget* Picture() override;
+  QString ScreenshotName() const override { return QStringLiteral("view-histogram.png"); }
 
   QLineSeries* Series() const { return series_; }
 

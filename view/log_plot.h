@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "analysis/log_file.h"
+#include "analysis/log_trace.h"
 
 class QAreaSeries;
 class QChart;
@@ -41,9 +42,12 @@ class LogPlot {
 
   // Draws the ticked channels, the rows in `span` (seconds) or all of them;
   // returns the lowest and highest value drawn (equal when there is none).
+  // `growing`: the log drawn last, with rows appended; only the buckets the
+  // new rows fall in are taken from the levels again.
   std::pair<double, double> Draw(const analysis::LogData& log,
                                  const std::array<bool, kChannels>& ticked, bool volts,
-                                 std::optional<std::pair<double, double>> span = std::nullopt);
+                                 std::optional<std::pair<double, double>> span = std::nullopt,
+                                 bool growing = false);
   void Clear();
 
   // The lines of a channel, one per run of good rows, in time order.
@@ -59,12 +63,29 @@ class LogPlot {
   }
 
  private:
+  void ClearChannel(int channel);
+  // Removes a channel's runs past the first `kept`.
+  void DropRuns(int channel, std::size_t kept);
+  void AddRun(int channel, bool averaged);
+  // The runs from `first` on as points (none: the points removed).
+  void ShowPoints(int channel, const std::vector<analysis::TraceRun>& runs, std::size_t first);
+
   QChart* chart_;
   QValueAxis* x_;
   QValueAxis* y_;
   std::array<std::vector<QLineSeries*>, kChannels> lines_;
   std::array<std::vector<QAreaSeries*>, kChannels> bands_;
   std::array<QScatterSeries*, kChannels> points_{};
+  bool averaged_ = false;  // whether the runs have bands
+  // What each channel's lines were drawn from, to be extended as rows come.
+  struct Drawn {
+    int column = -1;
+    bool volts = false;
+    double from = 0.0;
+    double to = 0.0;
+    analysis::LogTrace trace;
+  };
+  std::array<Drawn, kChannels> drawn_;
 };
 
 }  // namespace kx::view

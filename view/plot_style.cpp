@@ -52,6 +52,9 @@ void UseRoundTicks(QValueAxis* axis, double smallest) {
 }
 
 void SetRoundRange(QValueAxis* axis, double low, double high) {
+  if (axis->min() == low && axis->max() == high) {
+    return;  // the ticks laid out again would cost a layout of the chart
+  }
   axis->setTickType(QValueAxis::TicksFixed);
   axis->setRange(low, high);
   axis->setTickType(QValueAxis::TicksDynamic);

@@ -31,6 +31,7 @@ class SpectrumTab : public ViewTab {
   void Show(const ViewerDocument& document, const ViewSettings& settings) override;
   void Settle(const ViewerDocument& /*document*/, const ViewSettings& /*settings*/) override {}
   QWidget* Picture() override;
+  QString ScreenshotName() const override { return QStringLiteral("view-spectrum.png"); }
 
   const std::optional<analysis::Spectrum>& Current() const { return spectrum_; }
 

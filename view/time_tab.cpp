@@ -15,6 +15,7 @@ namespace kx::view {
 namespace {
 
 constexpr int kLogRedrawDelayMs = 30;
+constexpr double kGrowthFraction = 10.0;
 
 // One channel's entry in the pointer's readout, kept on one line when the
 // readout wraps.
@@ -73,7 +74,7 @@ void TimeTab::Show(const ViewerDocument& document, const ViewSettings& settings)
 void TimeTab::Grow(const ViewerDocument& document, const ViewSettings& settings) {
   document_ = &document;
   settings_ = settings;
-  DrawLog();
+  DrawLogRows(true);
 }
 
 void TimeTab::Settle(const ViewerDocument& document, const ViewSettings& settings) {
@@ -132,6 +133,10 @@ void TimeTab::DrawCapture() {
 }
 
 void TimeTab::DrawLog() {
+  DrawLogRows(false);
+}
+
+void TimeTab::DrawLogRows(bool growing) {
   const analysis::LogData* log = document_ == nullptr ? nullptr : document_->Log();
   if (log == nullptr) {
     return;
@@ -139,14 +144,24 @@ void TimeTab::DrawLog() {
   const bool volts = settings_.volts && log->HasVolts();
   const std::pair<double, double> shown{x_->min(), x_->max()};
   if (log_fit_ && shown != *log_fit_) {
-    log_plot_->Draw(*log, settings_.ticked, volts, shown);
+    log_plot_->Draw(*log, settings_.ticked, volts, shown, growing);
     return;
   }
-  const auto [low, high] = log_plot_->Draw(*log, settings_.ticked, volts);
   const double first = log->Rows() == 0 ? 0.0 : log->seconds.front();
   const double last = log->Rows() == 0 ? 0.0 : log->seconds.back();
+  std::pair<double, double> fit{first, std::max(last, first + log->layout.interval_seconds)};
+  if (growing && log_fit_ && log_fit_->first == first) {
+    // A growing log keeps its time axis while the new rows fit and then
+    // takes a tenth more: the axis and the buckets stay put, and an
+    // update only replaces the lines' points.
+    fit.second =
+        last <= log_fit_->second ? log_fit_->second : last + (last - first) / kGrowthFraction;
+  }
+  const auto [low, high] = log_plot_->Draw(*log, settings_.ticked, volts, fit, growing);
   fitting_ = true;
-  SetRoundRange(x_, first, std::max(last, first + log->layout.interval_seconds));
+  if (std::pair<double, double>{x_->min(), x_->max()} != fit) {
+    SetRoundRange(x_, fit.first, fit.second);
+  }
   FitAxis(y_, low, high);
   fitting_ = false;
   log_fit_ = {x_->min(), x_->max()};

@@ -37,16 +37,16 @@ class TimeTab : public ViewTab {
   void Grow(const ViewerDocument& document, const ViewSettings& settings) override;
   void Settle(const ViewerDocument& document, const ViewSettings& settings) override;
   QWidget* Picture() override;
+  QString ScreenshotName() const override { return QStringLiteral("view-time.png"); }
 
   QLineSeries* Series(int channel) const { return series_[static_cast<std::size_t>(channel)]; }
   const LogPlot& LogLines() const { return *log_plot_; }
 
- signals:
-  void PointerText(const QString& text);
-
  private:
   void DrawCapture();
   void DrawLog();
+  // `growing`: the same log with more rows, drawn over the same axis.
+  void DrawLogRows(bool growing);
   void ShowPointer(QPointF value);
   void ShowLogPointer(QPointF value);
 

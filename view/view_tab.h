@@ -40,6 +40,13 @@ class ViewTab : public QWidget {
   }
   // What "Export PNG..." saves of this tab.
   virtual QWidget* Picture() { return this; }
+  // The file --screenshots saves the window in with this tab shown; none
+  // for a tab left out of them.
+  virtual QString ScreenshotName() const { return {}; }
+
+ signals:
+  // The values under the pointer, for the window's readout.
+  void PointerText(const QString& text);
 };
 
 }  // namespace kx::view

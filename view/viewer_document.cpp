@@ -1,6 +1,15 @@
 #include "view/viewer_document.h"
 
+#include "adc/sample_file.h"
+
 namespace kx::view {
+namespace {
+
+QString Text(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+}  // namespace
 
 std::optional<std::string> ViewerDocument::Open(const QString& path) {
   const std::string file = path.toStdString();
@@ -52,6 +61,111 @@ void ViewerDocument::SetChoice(const analysis::ScaleChoice& choice) {
     analysis_ = analysis::Analyse(capture_->file, capture_->scale);
     emit Replaced();
   }
+}
+
+ViewerDocument::ScaleShown ViewerDocument::Scale() const {
+  ScaleShown shown;
+  if (log_) {
+    // A log records the scale it was read with; nothing here can change it.
+    const logger::LogLayout& layout = log_->layout;
+    shown.half_span = layout.half_span;
+    shown.straight_binary = layout.straight_binary.value_or(true);
+    shown.reference = layout.reference_volts;
+    shown.volts = log_->HasVolts();
+    shown.source = tr("Range, coding and reference from the log's first line (%1 program)")
+                       .arg(Text(layout.edition));
+    if (!shown.volts) {
+      shown.source += tr("; no volts: the classic program logs codes only");
+    }
+    shown.source += tr("; no histogram or spectrum: a log's rows are not evenly spaced samples");
+    return shown;
+  }
+  const analysis::CaptureScale scale =
+      capture_ ? capture_->scale
+               : analysis::CaptureScale{AdcWordRules::Version2, choice_.half_span.value_or(false),
+                                        choice_.straight_binary.value_or(false),
+                                        choice_.reference.value_or(2.5)};
+  shown.half_span = scale.half_span;
+  shown.straight_binary = scale.straight_binary;
+  shown.reference = scale.reference;
+  // The metadata's values are what the capture was taken with.
+  const bool fixed_by_file = capture_ && capture_->from_metadata;
+  const bool channel0 = capture_ && capture_->file.kind == analysis::CaptureKind::Channel0;
+  shown.range_free = !fixed_by_file && !channel0;
+  shown.coding_free = shown.range_free;
+  shown.reference_free = !fixed_by_file;
+  if (!capture_) {
+    shown.source = tr("No capture open");
+  } else if (fixed_by_file) {
+    // The command line's choices win over the metadata's; say which is which.
+    const QString source =
+        Text(analysis::ScaleSource(*capture_, adc::MetadataPath(capture_->path)));
+    shown.source = source.startsWith(QStringLiteral("from "))
+                       ? tr("Range, coding and reference %1").arg(source)
+                       : source.left(1).toUpper() + source.mid(1);
+  } else {
+    shown.source =
+        tr("No metadata file beside the capture: range, coding and reference as set here");
+    if (!capture_->metadata_note.empty()) {
+      shown.source += tr(" (%1)").arg(Text(capture_->metadata_note));
+    }
+  }
+  if (channel0) {
+    shown.source += tr("; a channel-0 capture is always \"0V to 2xVREFA\", \"Straight Binary\"");
+  }
+  return shown;
+}
+
+std::vector<int> ViewerDocument::Channels() const {
+  if (log_) {
+    return log_->layout.channels;
+  }
+  std::vector<int> channels(capture_ ? capture_->file.columns.size() : 0);
+  for (std::size_t c = 0; c < channels.size(); ++c) {
+    channels[c] = static_cast<int>(c);
+  }
+  return channels;
+}
+
+std::string ViewerDocument::ChannelLayout() const {
+  if (log_) {
+    return "log " + log_->header_line;
+  }
+  return capture_ ? "capture " + std::to_string(capture_->file.columns.size()) : std::string();
+}
+
+QString ViewerDocument::Status() const {
+  if (capture_) {
+    return tr("%1: %2 capture, %3 samples per channel")
+        .arg(path_, QString::fromLatin1(analysis::KindName(capture_->file.kind)))
+        .arg(capture_->file.Samples());
+  }
+  QString text =
+      tr("%1: log, %2 rows (%3 gap rows)").arg(path_).arg(log_stats_.rows).arg(log_stats_.gap_rows);
+  if (log_ && log_->partial_bytes > 0) {
+    // While the logger writes, its last row is often half there.
+    text += tr("; the last line has no line end (%1 bytes), left out").arg(log_->partial_bytes);
+  }
+  return text;
+}
+
+ViewerDocument::Reread ViewerDocument::ReadAgain() {
+  if (log_ && analysis::FileStartsAsLog(path_.toStdString())) {
+    // Only the new rows are read, and each view adds only those.
+    return {true, FollowLog()};
+  }
+  std::optional<std::string> error = Open(path_);
+  return {!error, error.value_or(std::string())};
+}
+
+std::optional<std::string> ViewerDocument::ExportCsv(const QString& path) const {
+  if (log_) {
+    return adc::WriteFileReplacing(path.toStdString(), analysis::LogCsvText(*log_));
+  }
+  if (!capture_) {
+    return std::string("No capture is open.");
+  }
+  return adc::WriteFileReplacing(path.toStdString(), analysis::CsvText(analysis_));
 }
 
 }  // namespace kx::view

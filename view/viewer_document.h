@@ -4,6 +4,7 @@
 #include <QString>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "analysis/capture_report.h"
 #include "analysis/log_file.h"
@@ -21,6 +22,26 @@ class ViewerDocument : public QObject {
  public:
   enum class Kind { None, Capture, Log };
 
+  // The scale in use as the controls show it, which of them may change it
+  // (not what the file fixes) and where it comes from.
+  struct ScaleShown {
+    bool half_span = false;
+    bool straight_binary = false;
+    std::optional<double> reference;  // none: the control keeps its value
+    bool range_free = false;
+    bool coding_free = false;
+    bool reference_free = false;
+    bool volts = true;  // whether volts can be shown at all
+    QString source;
+  };
+
+  // What a read of the followed file again did: whether the document
+  // took anything, and the reason of a failure or a bad line.
+  struct Reread {
+    bool read = false;
+    std::string error;
+  };
+
   explicit ViewerDocument(const analysis::ScaleChoice& choice = {}, QObject* parent = nullptr)
       : QObject(parent), choice_(choice) {}
 
@@ -31,6 +52,22 @@ class ViewerDocument : public QObject {
   const analysis::CaptureAnalysis& Analysis() const { return analysis_; }
   const analysis::LogData* Log() const { return log_ ? &*log_ : nullptr; }
   const analysis::LogStats& LogStatistics() const { return log_stats_; }
+
+  ScaleShown Scale() const;
+  // The channels the file holds, and a text that changes when they do
+  // (another log layout, another number of capture columns).
+  std::vector<int> Channels() const;
+  std::string ChannelLayout() const;
+  // The status bar's line: the file, its kind and size.
+  QString Status() const;
+  // A log is read on from where it stopped as the logger appends to it; a
+  // capture is replaced whole, with notices from its temporary file.
+  bool ReadsOn() const { return log_.has_value(); }
+  // The followed file again: a log read on (another log in its place read
+  // from the start), anything else opened afresh.
+  Reread ReadAgain();
+  // The data as CSV, written whole or not at all; the reason on failure.
+  std::optional<std::string> ExportCsv(const QString& path) const;
 
   // Reads the file, either kind (told apart by its first line); on failure
   // the reason, and what was held stays.

@@ -18,12 +18,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "adc/sample_file.h"
-#include "analysis/log_report.h"
-#include "view/histogram_tab.h"
-#include "view/spectrum_tab.h"
-#include "view/statistics_tab.h"
-#include "view/time_tab.h"
+#include "view/view_tabs.h"
 
 namespace kx::view {
 namespace {
@@ -52,7 +47,7 @@ ViewerWindow::ViewerWindow(const analysis::ScaleChoice& choice, analysis::Window
         view->Grow(document_, settings);
       }
     }
-    statusBar()->showMessage(LogStatus());
+    statusBar()->showMessage(document_.Status());
   });
   reload_timer_.setSingleShot(true);
   reload_timer_.setInterval(kReloadDelayMs);
@@ -64,22 +59,6 @@ ViewerWindow::ViewerWindow(const analysis::ScaleChoice& choice, analysis::Window
 }
 
 ViewerWindow::~ViewerWindow() = default;
-
-const LogPlot& ViewerWindow::LogLines() const {
-  return time_tab_->LogLines();
-}
-
-const std::optional<analysis::Spectrum>& ViewerWindow::CurrentSpectrum() const {
-  return spectrum_tab_->Current();
-}
-
-QLineSeries* ViewerWindow::TimeSeries(int channel) const {
-  return time_tab_->Series(channel);
-}
-
-QLineSeries* ViewerWindow::HistogramSeries() const {
-  return histogram_tab_->Series();
-}
 
 void ViewerWindow::BuildControls(analysis::WindowKind window) {
   auto* central = new QWidget(this);
@@ -170,15 +149,12 @@ void ViewerWindow::BuildControls(analysis::WindowKind window) {
   tabs_ = new QTabWidget(central);
   tabs_->setObjectName(QStringLiteral("views"));
   layout->addWidget(tabs_, 1);
-  time_tab_ = new TimeTab;
-  histogram_tab_ = new HistogramTab;
-  spectrum_tab_ = new SpectrumTab(window);
-  views_ = {time_tab_, histogram_tab_, new StatisticsTab, spectrum_tab_};
+  views_ = MakeViewTabs({window});
   for (ViewTab* view : views_) {
     tabs_->addTab(view, view->Title());
+    connect(view, &ViewTab::PointerText, this,
+            [this](const QString& text) { cursor_label_->setText(text); });
   }
-  connect(time_tab_, &TimeTab::PointerText, this,
-          [this](const QString& text) { cursor_label_->setText(text); });
 
   // Sixteen channels' values take two or three lines: a wrapped label of
   // its own, high enough for them, rather than a part of the status bar.
@@ -192,72 +168,26 @@ void ViewerWindow::BuildControls(analysis::WindowKind window) {
   setCentralWidget(central);
 }
 
-// The controls show the scale in use; the metadata's values cannot be
-// changed there, since they are what the capture was taken with.
+// The controls show the scale in use, the ones the file fixes disabled.
 void ViewerWindow::ApplyScaleToControls() {
   updating_controls_ = true;
-  const analysis::LogData* log = document_.Log();
-  const analysis::OpenedCapture* capture = document_.Capture();
-  units_box_->setEnabled(log == nullptr || log->HasVolts());
-  if (log != nullptr) {
-    // A log records the scale it was read with; nothing here can change it.
-    const logger::LogLayout& layout = log->layout;
-    range_box_->setCurrentIndex(layout.half_span ? 1 : 0);
-    coding_box_->setCurrentIndex(layout.straight_binary.value_or(true) ? 1 : 0);
-    reference_box_->setValue(layout.reference_volts.value_or(reference_box_->value()));
-    for (QWidget* box : std::initializer_list<QWidget*>{range_box_, coding_box_, reference_box_}) {
-      box->setEnabled(false);
-    }
-    QString source = tr("Range, coding and reference from the log's first line (%1 program)")
-                         .arg(Text(layout.edition));
-    if (!log->HasVolts()) {
-      source += tr("; no volts: the classic program logs codes only");
-      units_box_->setCurrentIndex(0);
-    }
-    source += tr("; no histogram or spectrum: a log's rows are not evenly spaced samples");
-    scale_source_->setText(source);
-    updating_controls_ = false;
-    return;
-  }
-  const analysis::ScaleChoice& choice = document_.Choice();
-  const analysis::CaptureScale scale =
-      capture != nullptr
-          ? capture->scale
-          : analysis::CaptureScale{AdcWordRules::Version2, choice.half_span.value_or(false),
-                                   choice.straight_binary.value_or(false),
-                                   choice.reference.value_or(2.5)};
+  const ViewerDocument::ScaleShown scale = document_.Scale();
   range_box_->setCurrentIndex(scale.half_span ? 1 : 0);
   coding_box_->setCurrentIndex(scale.straight_binary ? 1 : 0);
-  reference_box_->setValue(scale.reference);
-  const bool fixed_by_file = capture != nullptr && capture->from_metadata;
-  const bool channel0 = capture != nullptr && capture->file.kind == analysis::CaptureKind::Channel0;
-  range_box_->setEnabled(!fixed_by_file && !channel0);
-  coding_box_->setEnabled(!fixed_by_file && !channel0);
-  reference_box_->setEnabled(!fixed_by_file);
-  QString source;
-  if (capture == nullptr) {
-    source = tr("No capture open");
-  } else if (fixed_by_file) {
-    // The command line's choices win over the metadata's; say which is which.
-    source = Text(analysis::ScaleSource(*capture, adc::MetadataPath(capture->path)));
-    source = source.startsWith(QStringLiteral("from "))
-                 ? tr("Range, coding and reference %1").arg(source)
-                 : source.left(1).toUpper() + source.mid(1);
-  } else {
-    source = tr("No metadata file beside the capture: range, coding and reference as set here");
-    if (!capture->metadata_note.empty()) {
-      source += tr(" (%1)").arg(Text(capture->metadata_note));
-    }
+  reference_box_->setValue(scale.reference.value_or(reference_box_->value()));
+  range_box_->setEnabled(scale.range_free);
+  coding_box_->setEnabled(scale.coding_free);
+  reference_box_->setEnabled(scale.reference_free);
+  units_box_->setEnabled(scale.volts);
+  if (!scale.volts) {
+    units_box_->setCurrentIndex(0);
   }
-  if (channel0) {
-    source += tr("; a channel-0 capture is always \"0V to 2xVREFA\", \"Straight Binary\"");
-  }
-  scale_source_->setText(source);
+  scale_source_->setText(scale.source);
   updating_controls_ = false;
 }
 
 void ViewerWindow::ScaleControlsChanged() {
-  if (updating_controls_ || document_.Log() != nullptr) {
+  if (updating_controls_) {
     return;
   }
   analysis::ScaleChoice choice = document_.Choice();
@@ -302,35 +232,18 @@ bool ViewerWindow::OpenFile(const QString& path) {
 // Another file, kind or scale: the controls, the tabs on or off, every
 // view drawn afresh.
 void ViewerWindow::Replaced() {
-  const ViewerDocument::Kind kind = document_.FileKind();
   setWindowTitle(QStringLiteral("kx7312-view - %1").arg(QFileInfo(document_.Path()).fileName()));
-  if (const analysis::LogData* log = document_.Log()) {
-    SetChannelBoxes(log->layout.channels, shown_kind_ != kind || log->header_line != shown_header_);
-    shown_header_ = log->header_line;
-  } else if (const analysis::OpenedCapture* capture = document_.Capture()) {
-    const int columns = static_cast<int>(capture->file.columns.size());
-    std::vector<int> channels(static_cast<std::size_t>(columns));
-    for (int c = 0; c < columns; ++c) {
-      channels[static_cast<std::size_t>(c)] = c;
-    }
-    SetChannelBoxes(channels, shown_kind_ != kind || shown_columns_ != columns);
-    shown_columns_ = columns;
-  }
-  shown_kind_ = kind;
+  // Other channels: all ticked again; the same ones keep their ticks.
+  const std::string layout = document_.ChannelLayout();
+  SetChannelBoxes(document_.Channels(), layout != shown_layout_);
+  shown_layout_ = layout;
   ShowKind();
   ApplyScaleToControls();
   const ViewSettings settings = Settings();
   for (ViewTab* view : views_) {
     view->Show(document_, settings);
   }
-  if (const analysis::OpenedCapture* capture = document_.Capture()) {
-    statusBar()->showMessage(
-        tr("%1: %2 capture, %3 samples per channel")
-            .arg(document_.Path(), QString::fromLatin1(analysis::KindName(capture->file.kind)))
-            .arg(capture->file.Samples()));
-  } else {
-    statusBar()->showMessage(LogStatus());
-  }
+  statusBar()->showMessage(document_.Status());
 }
 
 void ViewerWindow::SetChannelBoxes(const std::vector<int>& channels, bool tick_all) {
@@ -356,8 +269,14 @@ void ViewerWindow::ShowKind() {
     const bool supported = view->Supports(kind);
     tabs_->setTabEnabled(tab, supported);
     tabs_->setTabToolTip(tab, supported ? QString() : view->Unsupported(kind));
-    if (!supported && tabs_->currentIndex() == tab) {
-      tabs_->setCurrentWidget(time_tab_);
+  }
+  // Off the current tab if it went off: to the first that is on.
+  if (!tabs_->isTabEnabled(tabs_->currentIndex())) {
+    for (ViewTab* view : views_) {
+      if (view->Supports(kind)) {
+        tabs_->setCurrentWidget(view);
+        break;
+      }
     }
   }
 }
@@ -381,7 +300,7 @@ void ViewerWindow::FollowedPathChanged() {
   // Several notices come for one capture (the temporary file, the rename,
   // the metadata): one reload after they settle. A log grows by a row at a
   // time, perhaps faster than they settle: it is read once per delay.
-  if (document_.Log() != nullptr && reload_timer_.isActive()) {
+  if (document_.ReadsOn() && reload_timer_.isActive()) {
     return;
   }
   reload_timer_.start();
@@ -399,32 +318,14 @@ void ViewerWindow::Reload() {
     statusBar()->showMessage(tr("%1 is gone; waiting for it to come back").arg(path));
     return;
   }
-  if (document_.Log() != nullptr && analysis::FileStartsAsLog(path.toStdString())) {
-    // Only the new rows are read, and each view adds only those.
-    if (const std::string error = document_.FollowLog(); !error.empty()) {
-      ShowError(Text(error), false);
-    }
-    ++reloads_;
-    emit Reloaded();
-    return;
+  const ViewerDocument::Reread reread = document_.ReadAgain();
+  if (!reread.error.empty()) {
+    ShowError(Text(reread.error), false);
   }
-  if (OpenFile(path)) {
+  if (reread.read) {
     ++reloads_;
     emit Reloaded();
   }
-}
-
-QString ViewerWindow::LogStatus() const {
-  const analysis::LogStats& stats = document_.LogStatistics();
-  QString text = tr("%1: log, %2 rows (%3 gap rows)")
-                     .arg(document_.Path())
-                     .arg(stats.rows)
-                     .arg(stats.gap_rows);
-  if (const analysis::LogData* log = document_.Log(); log != nullptr && log->partial_bytes > 0) {
-    // While the logger writes, its last row is often half there.
-    text += tr("; the last line has no line end (%1 bytes), left out").arg(log->partial_bytes);
-  }
-  return text;
 }
 
 void ViewerWindow::ShowError(const QString& text, bool modal_box) {
@@ -447,28 +348,21 @@ bool ViewerWindow::ExportPng(const QString& path) {
 }
 
 std::optional<std::string> ViewerWindow::ExportCsv(const QString& path) {
-  if (const analysis::LogData* log = document_.Log()) {
-    return adc::WriteFileReplacing(path.toStdString(), analysis::LogCsvText(*log));
-  }
-  if (document_.Capture() == nullptr) {
-    return std::string("No capture is open.");
-  }
-  return adc::WriteFileReplacing(path.toStdString(), analysis::CsvText(document_.Analysis()));
+  return document_.ExportCsv(path);
 }
 
 bool ViewerWindow::SaveScreenshots(const QString& folder) {
   const QDir dir(folder);
+  QWidget* shown = tabs_->currentWidget();
   bool ok = true;
-  const std::array<std::pair<QWidget*, const char*>, 3> views = {
-      {{time_tab_, "view-time.png"},
-       {histogram_tab_, "view-histogram.png"},
-       {spectrum_tab_, "view-spectrum.png"}}};
-  for (const auto& [tab, name] : views) {
-    tabs_->setCurrentWidget(tab);
-    QApplication::processEvents();
-    ok = grab().save(dir.filePath(QString::fromLatin1(name)), "PNG") && ok;
+  for (ViewTab* view : views_) {
+    if (const QString name = view->ScreenshotName(); !name.isEmpty()) {
+      tabs_->setCurrentWidget(view);
+      QApplication::processEvents();
+      ok = grab().save(dir.filePath(name), "PNG") && ok;
+    }
   }
-  tabs_->setCurrentWidget(time_tab_);
+  tabs_->setCurrentWidget(shown);
   return ok;
 }
 

@@ -5,12 +5,16 @@
 #include <QString>
 #include <QTimer>
 #include <array>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "analysis/capture_report.h"
 #include "analysis/spectrum.h"
+#include "view/histogram_tab.h"
+#include "view/spectrum_tab.h"
+#include "view/time_tab.h"
 #include "view/view_tab.h"
 #include "view/viewer_document.h"
 
@@ -23,10 +27,7 @@ class QTabWidget;
 
 namespace kx::view {
 
-class HistogramTab;
 class LogPlot;
-class SpectrumTab;
-class TimeTab;
 
 // The viewer's window: the controls (open, scale, units, the ticked
 // channels, the exports), the tabs and following the file. What it shows
@@ -52,6 +53,8 @@ class ViewerWindow : public QMainWindow {
   // Reloads the file whenever it is written or replaced; a log is read on
   // from where it was, as the logger appends to it.
   void SetFollow(bool follow);
+  // Reads the followed file again now, as its change notices do.
+  void Reload();
 
   // The current tab's plot (the table on the statistics tab) as PNG.
   bool ExportPng(const QString& path);
@@ -65,10 +68,22 @@ class ViewerWindow : public QMainWindow {
   const analysis::OpenedCapture* Capture() const { return document_.Capture(); }
   const analysis::LogData* Log() const { return document_.Log(); }
   const analysis::CaptureAnalysis& Analysis() const { return document_.Analysis(); }
-  const LogPlot& LogLines() const;
-  const std::optional<analysis::Spectrum>& CurrentSpectrum() const;
-  QLineSeries* TimeSeries(int channel) const;
-  QLineSeries* HistogramSeries() const;
+  // The first tab of class T (the window holds one of each).
+  template <class T>
+  T& Tab() const {
+    for (ViewTab* view : views_) {
+      if (auto* tab = qobject_cast<T*>(view)) {
+        return *tab;
+      }
+    }
+    std::abort();  // every tab class is made with the window
+  }
+  const LogPlot& LogLines() const { return Tab<TimeTab>().LogLines(); }
+  const std::optional<analysis::Spectrum>& CurrentSpectrum() const {
+    return Tab<SpectrumTab>().Current();
+  }
+  QLineSeries* TimeSeries(int channel) const { return Tab<TimeTab>().Series(channel); }
+  QLineSeries* HistogramSeries() const { return Tab<HistogramTab>().Series(); }
   int Reloads() const { return reloads_; }
 
  signals:
@@ -84,14 +99,10 @@ class ViewerWindow : public QMainWindow {
   void ShowKind();
   void SetChannelBoxes(const std::vector<int>& channels, bool tick_all);
   void FollowedPathChanged();
-  void Reload();
   void ShowError(const QString& text, bool modal_box);
-  QString LogStatus() const;
 
   ViewerDocument document_;
-  ViewerDocument::Kind shown_kind_ = ViewerDocument::Kind::None;
-  int shown_columns_ = 0;
-  std::string shown_header_;
+  std::string shown_layout_;
   bool follow_ = false;
   bool updating_controls_ = false;
   int reloads_ = 0;
@@ -104,9 +115,6 @@ class ViewerWindow : public QMainWindow {
   std::array<QCheckBox*, kChannels> channel_boxes_{};
   QTabWidget* tabs_ = nullptr;
   std::vector<ViewTab*> views_;
-  TimeTab* time_tab_ = nullptr;
-  HistogramTab* histogram_tab_ = nullptr;
-  SpectrumTab* spectrum_tab_ = nullptr;
 
   QLabel* cursor_label_ = nullptr;
   QFileSystemWatcher watcher_;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <random>
 #include <string>
 #include <tuple>
@@ -12,6 +13,7 @@
 
 #include "analysis/min_max_pyramid.h"
 #include "support/log_text.h"
+#include "support/temp_folder.h"
 
 namespace kx::analysis {
 namespace {
@@ -154,6 +156,57 @@ TEST(LogTrace, VoltsFollowFromTheCodesThroughTheScale) {
   // Two's complement on the 5 V span: the bottom is 0 V, +1024 is 3.75 V.
   EXPECT_DOUBLE_EQ(trace.runs[0].line[0].value, 0.0);
   EXPECT_DOUBLE_EQ(trace.runs[0].line[1].value, 3.75);
+}
+
+// A log read on in uneven steps, gaps among the new rows: each extended
+// trace is the one drawn afresh, point for point.
+TEST(LogTrace, ExtendedAsRowsComeAsIfDrawnAfresh) {
+  const auto same = [](const std::vector<TracePoint>& a, const std::vector<TracePoint>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& p, const auto& q) {
+      return p.seconds == q.seconds && p.value == q.value && p.row == q.row;
+    });
+  };
+  for (const int average : {1, 4}) {
+    SCOPED_TRACE(average);
+    const testing::TempFolder folder;
+    const std::string path = folder.File("log.csv");
+    const logger::LogLayout layout = LogLayoutOf("version2", average, {3});
+    std::string text = LogHeadText(layout);
+    int rows = 0;
+    std::optional<LogData> log;
+    LogTrace trace;
+    int extended = 0;
+    for (const int step : {300, 1, 7, 64, 1, 900, 5, 3000, 2, 40}) {
+      for (const int end = rows + step; rows < end; ++rows) {
+        // Row 298 a gap: the second step starts after a gap, on a new run.
+        const bool gap = rows % 97 == 50 || rows == 298 || rows == 1209 || rows == 1210;
+        text += LogRowText(layout, rows, gap ? std::vector<int>{} : std::vector<int>{rows % 251});
+      }
+      testing::WriteBytes(path, text);
+      if (!log) {
+        log = ReadLogFile(path).log;
+        ASSERT_TRUE(log);
+      } else {
+        ASSERT_EQ(FollowLogFile(path, *log), "");
+      }
+      const LogTrace fresh = TraceColumn(*log, 0, false, 0, 5000, 200);
+      if (ExtendTrace(*log, 0, false, 0, 5000, 200, trace)) {
+        ++extended;
+      } else {
+        trace = TraceColumn(*log, 0, false, 0, 5000, 200);
+      }
+      ASSERT_EQ(trace.runs.size(), fresh.runs.size()) << rows;
+      for (std::size_t r = 0; r < fresh.runs.size(); ++r) {
+        ASSERT_TRUE(same(trace.runs[r].line, fresh.runs[r].line)) << rows << " run " << r;
+        ASSERT_TRUE(same(trace.runs[r].lower, fresh.runs[r].lower)) << rows << " run " << r;
+        ASSERT_TRUE(same(trace.runs[r].upper, fresh.runs[r].upper)) << rows << " run " << r;
+      }
+      EXPECT_EQ(std::tie(trace.low, trace.high, trace.rows_per_bucket),
+                std::tie(fresh.low, fresh.high, fresh.rows_per_bucket));
+    }
+    // Most steps keep their buckets; a step that doubles them draws afresh.
+    EXPECT_GE(extended, 5);
+  }
 }
 
 }  // namespace
