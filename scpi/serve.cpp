@@ -18,8 +18,11 @@
 #include "commands/session.h"
 #include "scpi/instrument.h"
 #include "scpi/parser.h"
+#include "scpi/portmapper.h"
+#include "scpi/rpc_connection.h"
 #include "scpi/server.h"
 #include "scpi/steady_log_timer.h"
+#include "scpi/vxi11_core.h"
 
 namespace kx::scpi {
 
@@ -141,6 +144,82 @@ std::string BoundText(const asio::ip::tcp::endpoint& bound) {
          ":" + std::to_string(bound.port());
 }
 
+// VXI-11 beside the socket: its core channel (the abort channel on the same
+// port) on the socket's address, a port the system chooses, and the
+// portmapper that tells clients where: the system's or our own.
+struct Vxi11Service {
+  std::unique_ptr<Vxi11Core> core;
+  std::unique_ptr<RpcListener> channel;
+  std::unique_ptr<RpcListener> portmapper;
+  std::unique_ptr<PortmapperEntry> entry;
+
+  void Stop() {
+    if (portmapper) {
+      portmapper->Stop();
+    }
+    if (channel) {
+      channel->Stop();
+    }
+    if (core) {
+      core->Stop();
+    }
+    entry.reset();
+  }
+};
+
+// The reason VXI-11 cannot be served, or none.
+std::optional<std::string> StartVxi11(asio::io_context& io, Instrument& instrument,
+                                      const commands::ServeRequest& request,
+                                      const asio::ip::address& address, Vxi11Service& service,
+                                      std::ostream& out) {
+  service.core =
+      std::make_unique<Vxi11Core>(io, instrument, static_cast<std::size_t>(request.max_clients));
+  Vxi11Core& core = *service.core;
+  try {
+    service.channel = std::make_unique<RpcListener>(
+        io, asio::ip::tcp::endpoint(address, 0),
+        [&core](const std::shared_ptr<RpcConnection>& connection, RpcCall call, RpcReply reply) {
+          core.Dispatch(connection, std::move(call), std::move(reply));
+        },
+        Vxi11MaxReceive + 1024, [&core](const RpcConnection& gone) { core.Closed(gone); });
+  } catch (const asio::system_error& error) {
+    return "cannot listen for VXI-11 on " + address.to_string() + ": " + error.code().message();
+  }
+  const unsigned short port = service.channel->LocalEndpoint().port();
+  core.SetAbortPort(port);
+  if (!request.portmapper.empty()) {
+    const ParsedListen parsed = ParseListen(request.portmapper);
+    if (!parsed.listen) {
+      return "--portmapper: " + parsed.error.substr(parsed.error.find(": ") + 2);
+    }
+    const ResolvedListen resolved = Resolve(*parsed.listen);
+    if (!resolved.endpoint) {
+      return "--portmapper \"" + request.portmapper + "\": " + resolved.error;
+    }
+    try {
+      service.portmapper =
+          std::make_unique<RpcListener>(io, *resolved.endpoint, OwnPortmapper(port), 4096);
+    } catch (const asio::system_error& error) {
+      return "cannot answer the portmapper on " + request.portmapper + ": " +
+             error.code().message() +
+             (resolved.endpoint->port() < 1024 ? " (a port below 1024 wants root; see the README)"
+                                               : "");
+    }
+  } else {
+    std::string error;
+    service.entry = PortmapperEntry::Make(port, error);
+    if (!service.entry) {
+      return error;
+    }
+  }
+  out << "vxi-11 on " << BoundText(service.channel->LocalEndpoint()) << "\n";
+  if (service.portmapper) {
+    out << "portmapper on " << BoundText(service.portmapper->LocalEndpoint()) << "\n";
+  }
+  out << std::flush;
+  return std::nullopt;
+}
+
 // The instrument's life on the link: start-up, the server until a signal.
 int ServeOn(const commands::CtlOptions& options, const commands::ServeRequest& request,
             const ResolvedListen& resolved, const commands::LinkSetup& link, std::ostream& out,
@@ -187,12 +266,22 @@ int ServeOn(const commands::CtlOptions& options, const commands::ServeRequest& r
   const std::string where = BoundText(server->LocalEndpoint());
   out << "listening on " << where << "\n" << std::flush;
   log("listening on " + where);
+  Vxi11Service vxi11;
+  if (request.vxi11) {
+    if (const std::optional<std::string> error =
+            StartVxi11(io, instrument, request, resolved.endpoint->address(), vxi11, out)) {
+      err << "kx7312ctl: serve: VXI-11: " << *error << "\n";
+      vxi11.Stop();
+      return commands::ExitFailure;
+    }
+  }
 
   asio::signal_set signals(io, SIGINT, SIGTERM);
   signals.async_wait([&](const asio::error_code& error, int signal) {
     if (!error) {
       log(signal == SIGINT ? "SIGINT: stopping" : "SIGTERM: stopping");
       instrument.StopLog();
+      vxi11.Stop();
       server->Stop();
     }
   });

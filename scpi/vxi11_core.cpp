@@ -1,0 +1,518 @@
+#include "scpi/vxi11_core.h"
+
+#include <algorithm>
+#include <asio/post.hpp>
+#include <chrono>
+#include <exception>
+#include <utility>
+
+#include "scpi/vxi11_rpc.h"
+
+namespace kx::scpi {
+
+namespace {
+
+// The core channel's error numbers.
+constexpr long kNoError = 0;
+constexpr long kDeviceNotAccessible = 3;
+constexpr long kInvalidLink = 4;
+constexpr long kOutOfResources = 9;
+constexpr long kLockedByAnother = 11;
+constexpr long kNoLockHeld = 12;
+constexpr long kIoTimeout = 15;
+
+// Operation flags and read reasons.
+constexpr long kWaitLock = 0x01;
+constexpr long kEnd = 0x08;
+constexpr long kTermCharSet = 0x80;
+constexpr long kRequestCount = 0x01;
+constexpr long kTermChar = 0x02;
+constexpr long kEndReason = 0x04;
+
+constexpr int kStopCheckInterval = 64;
+
+// The arguments of one call, decoded and freed with their XDR routine.
+template <typename T>
+struct Args {
+  explicit Args(xdrproc_t proc) : proc_(proc) {}
+  ~Args() { xdr_free(proc_, &value); }
+  Args(const Args&) = delete;
+  Args& operator=(const Args&) = delete;
+  bool From(const RpcCall& call) { return call.Decode(proc_, &value); }
+  T value{};
+
+ private:
+  xdrproc_t proc_;
+};
+
+void ErrorReply(const RpcReply& reply, long error) {
+  Device_Error result{error};
+  reply.Success(XdrRoutine(xdr_Device_Error), &result);
+}
+
+}  // namespace
+
+Vxi11Core::Vxi11Core(asio::io_context& io, Instrument& instrument, std::size_t max_links)
+    : io_(io), instrument_(instrument), max_links_(max_links) {}
+
+Vxi11Core::~Vxi11Core() {
+  Stop();
+}
+
+void Vxi11Core::Stop() {
+  stopped_ = true;
+  for (const std::shared_ptr<asio::steady_timer>& waiter : waiters_) {
+    waiter->cancel();
+  }
+  waiters_.clear();
+  for (auto& [id, link] : links_) {
+    instrument_.Forget(link.client);
+  }
+  links_.clear();
+}
+
+Vxi11Core::Link* Vxi11Core::Find(long id) {
+  const auto found = links_.find(id);
+  return found == links_.end() ? nullptr : &found->second;
+}
+
+void Vxi11Core::Erase(long id) {
+  Link* link = Find(id);
+  if (link == nullptr) {
+    return;
+  }
+  instrument_.Forget(link->client);
+  links_.erase(id);
+  if (lock_holder_ == id) {
+    lock_holder_ = 0;
+    Released();
+  }
+}
+
+void Vxi11Core::Closed(const RpcConnection& connection) {
+  std::vector<long> gone;
+  for (const auto& [id, link] : links_) {
+    if (link.connection == &connection) {
+      gone.push_back(id);
+    }
+  }
+  for (const long id : gone) {
+    Erase(id);
+  }
+}
+
+void Vxi11Core::WhenFree(long id, bool wait, unsigned long timeout_ms,
+                         std::function<void(bool)> go) {
+  if (lock_holder_ == 0 || lock_holder_ == id) {
+    go(true);
+    return;
+  }
+  if (!wait || timeout_ms == 0) {
+    go(false);
+    return;
+  }
+  auto timer = std::make_shared<asio::steady_timer>(io_, std::chrono::milliseconds(timeout_ms));
+  waiters_.push_back(timer);
+  Await(timer, id, std::move(go));
+}
+
+void Vxi11Core::Await(const std::shared_ptr<asio::steady_timer>& timer, long id,
+                      std::function<void(bool)> go) {
+  timer->async_wait([this, timer, id, go = std::move(go)](const asio::error_code&) mutable {
+    if (stopped_) {
+      return;
+    }
+    // A link destroyed meanwhile goes on, to be told it is gone.
+    const bool free = lock_holder_ == 0 || lock_holder_ == id || Find(id) == nullptr;
+    if (!free && std::chrono::steady_clock::now() < timer->expiry()) {
+      Await(timer, id, std::move(go));  // woken by another's release
+      return;
+    }
+    std::erase(waiters_, timer);
+    go(free);
+  });
+}
+
+void Vxi11Core::Released() {
+  // Every waiter looks again; the first to run takes the lock when it wants it.
+  for (const std::shared_ptr<asio::steady_timer>& waiter : waiters_) {
+    waiter->cancel();
+  }
+}
+
+void Vxi11Core::Dispatch(const std::shared_ptr<RpcConnection>& connection, RpcCall call,
+                         RpcReply reply) {
+  if (call.program == DEVICE_ASYNC) {
+    // The abort channel: nothing here runs long enough to need aborting
+    // from outside; the link is only checked.
+    Args<Device_Link> link(XdrRoutine(xdr_Device_Link));
+    if (call.version != DEVICE_ASYNC_VERSION) {
+      reply.VersionMismatch(DEVICE_ASYNC_VERSION, DEVICE_ASYNC_VERSION);
+    } else if (call.procedure == 0) {
+      reply.Success(XdrRoutine(xdr_void), nullptr);
+    } else if (call.procedure != device_abort) {
+      reply.ProcedureUnavailable();
+    } else if (!link.From(call)) {
+      reply.GarbageArguments();
+    } else {
+      ErrorReply(reply, Find(link.value) != nullptr ? kNoError : kInvalidLink);
+    }
+    return;
+  }
+  if (call.program != DEVICE_CORE) {
+    reply.ProgramUnavailable();
+    return;
+  }
+  if (call.version != DEVICE_CORE_VERSION) {
+    reply.VersionMismatch(DEVICE_CORE_VERSION, DEVICE_CORE_VERSION);
+    return;
+  }
+  switch (call.procedure) {
+    case 0:
+      reply.Success(XdrRoutine(xdr_void), nullptr);
+      return;
+    case create_link:
+      CreateLink(connection, call, reply);
+      return;
+    case device_write:
+      Write(call, reply);
+      return;
+    case device_read:
+      Read(call, reply);
+      return;
+    case device_readstb:
+    case device_trigger:
+    case device_clear:
+    case device_remote:
+    case device_local:
+      Generic(call, reply);
+      return;
+    case device_lock:
+      Lock(call, reply);
+      return;
+    case device_unlock:
+      Unlock(call, reply);
+      return;
+    case destroy_link:
+      Destroy(call, reply);
+      return;
+    default:
+      reply.ProcedureUnavailable();
+  }
+}
+
+void Vxi11Core::CreateLink(const std::shared_ptr<RpcConnection>& connection, const RpcCall& call,
+                           const RpcReply& reply) {
+  Args<Create_LinkParms> parms(XdrRoutine(xdr_Create_LinkParms));
+  if (!parms.From(call)) {
+    reply.GarbageArguments();
+    return;
+  }
+  const auto answer = [reply](long error, long id, unsigned short abort_port) {
+    Create_LinkResp result{error, id, abort_port, Vxi11MaxReceive};
+    reply.Success(XdrRoutine(xdr_Create_LinkResp), &result);
+  };
+  const std::string device = parms.value.device != nullptr ? parms.value.device : "";
+  // The one device: what VISA names "TCPIP::host::INSTR" and "::inst0::INSTR".
+  if (device != "inst0") {
+    answer(kDeviceNotAccessible, 0, 0);
+    return;
+  }
+  if (links_.size() >= max_links_) {
+    answer(kOutOfResources, 0, 0);
+    return;
+  }
+  const long id = next_id_++;
+  Link& link = links_[id];
+  link.id = id;
+  link.connection = connection.get();
+  link.owner = connection;
+  link.client.name = connection->Name() + " link " + std::to_string(id);
+  if (parms.value.lockDevice == 0) {
+    answer(kNoError, id, abort_port_);
+    return;
+  }
+  WhenFree(id, true, parms.value.lock_timeout, [this, id, answer](bool free) {
+    if (Find(id) == nullptr) {
+      answer(kInvalidLink, 0, 0);
+    } else if (!free) {
+      Erase(id);
+      answer(kLockedByAnother, 0, 0);
+    } else {
+      lock_holder_ = id;
+      answer(kNoError, id, abort_port_);
+    }
+  });
+}
+
+void Vxi11Core::Write(const RpcCall& call, const RpcReply& reply) {
+  Args<Device_WriteParms> parms(XdrRoutine(xdr_Device_WriteParms));
+  if (!parms.From(call)) {
+    reply.GarbageArguments();
+    return;
+  }
+  const auto answer = [reply](long error, unsigned long size) {
+    Device_WriteResp result{error, size};
+    reply.Success(XdrRoutine(xdr_Device_WriteResp), &result);
+  };
+  const long id = parms.value.lid;
+  std::string data(parms.value.data.data_val, parms.value.data.data_len);
+  const bool end = (parms.value.flags & kEnd) != 0;
+  WhenFree(id, (parms.value.flags & kWaitLock) != 0, parms.value.lock_timeout,
+           [this, id, end, answer, data = std::move(data)](bool free) {
+             Link* link = Find(id);
+             if (link == nullptr) {
+               answer(kInvalidLink, 0);
+               return;
+             }
+             if (!free) {
+               answer(kLockedByAnother, 0);
+               return;
+             }
+             if (link->message.empty() && !link->replies.empty()) {
+               // A new message while replies wait unread: they are dropped,
+               // as IEEE 488.2 wants.
+               link->replies.clear();
+               link->replies_size = 0;
+               instrument_.Refuse(link->client, MakeError(QueryInterrupted));
+             }
+             if (link->message.size() + data.size() > LongestLine + 2) {
+               instrument_.Refuse(
+                   link->client,
+                   MakeError(TooMuchData, "a line longer than 65536 bytes; it was discarded"));
+               link->message.clear();
+               answer(kNoError, data.size());
+               return;
+             }
+             link->message += data;
+             RunLines(id, end, [answer, size = data.size()] { answer(kNoError, size); });
+           });
+}
+
+void Vxi11Core::RunLines(long id, bool end, std::function<void()> done) {
+  Link* link = Find(id);
+  if (stopped_ || link == nullptr) {
+    return;  // nobody left to answer
+  }
+  const std::size_t line_end = link->message.find('\n');
+  if (line_end == std::string::npos && !(end && !link->message.empty())) {
+    done();
+    return;
+  }
+  std::string line = link->message.substr(0, line_end);
+  link->message.erase(0, line_end == std::string::npos ? std::string::npos : line_end + 1);
+  if (!line.empty() && line.back() == '\r') {
+    line.pop_back();
+  }
+  std::optional<CheckedLine> checked;
+  try {
+    checked = instrument_.Check(line, link->client);
+  } catch (const std::exception& error) {
+    instrument_.Refuse(link->client, MakeError(DeviceSpecificError, error.what()));
+  }
+  if (!checked) {
+    asio::post(io_, [this, id, end, done = std::move(done)]() mutable {
+      RunLines(id, end, std::move(done));
+    });
+    return;
+  }
+  RunUnits(id, std::make_shared<CheckedLine>(std::move(*checked)), {}, end, std::move(done));
+}
+
+void Vxi11Core::RunUnits(long id, std::shared_ptr<CheckedLine> line, std::string response, bool end,
+                         std::function<void()> done) {
+  Link* link = Find(id);
+  if (stopped_ || link == nullptr) {
+    return;
+  }
+  if (line->Done() || response.size() > Vxi11HeldReplies) {
+    if (!line->Done()) {
+      instrument_.Refuse(link->client, MakeError(TooMuchData,
+                                                 "the replies of one line passed 16 MiB; the rest "
+                                                 "of the line did not run"));
+    }
+    if (!response.empty()) {
+      response.erase(0, 1);  // the first unit's ';'
+      response += '\n';
+      link->replies_size += response.size();
+      link->replies.push_back(std::move(response));
+    }
+    asio::post(io_, [this, id, end, done = std::move(done)]() mutable {
+      RunLines(id, end, std::move(done));
+    });
+    return;
+  }
+  int calls = 0;
+  const std::weak_ptr<RpcConnection> owner = link->owner;
+  const adc::CaptureStop stop = [&calls, &owner] {
+    if (++calls % kStopCheckInterval != 0) {
+      return false;
+    }
+    const std::shared_ptr<RpcConnection> connection = owner.lock();
+    return !connection || connection->Gone();
+  };
+  try {
+    if (const std::optional<std::string> reply = instrument_.RunNext(*line, link->client, stop)) {
+      response += ';';
+      response += *reply;
+    }
+  } catch (const std::exception& error) {
+    instrument_.Refuse(link->client, MakeError(DeviceSpecificError, error.what()));
+    line->next = line->units.size();
+  }
+  const std::shared_ptr<RpcConnection> connection = owner.lock();
+  if (!connection || connection->Gone()) {
+    // The client went during the unit: its link goes now, the rest of its
+    // line with it.
+    instrument_.LogFor(link->client, "gone; the rest of its line did not run");
+    Erase(id);
+    return;
+  }
+  asio::post(io_, [this, id, line = std::move(line), response = std::move(response), end,
+                   done = std::move(done)]() mutable {
+    RunUnits(id, std::move(line), std::move(response), end, std::move(done));
+  });
+}
+
+void Vxi11Core::Read(const RpcCall& call, const RpcReply& reply) {
+  Args<Device_ReadParms> parms(XdrRoutine(xdr_Device_ReadParms));
+  if (!parms.From(call)) {
+    reply.GarbageArguments();
+    return;
+  }
+  const long id = parms.value.lid;
+  const unsigned long request = parms.value.requestSize;
+  const bool term_set = (parms.value.flags & kTermCharSet) != 0;
+  const char term = parms.value.termChar;
+  WhenFree(id, (parms.value.flags & kWaitLock) != 0, parms.value.lock_timeout,
+           [this, id, request, term_set, term, reply](bool free) {
+             Device_ReadResp result{};
+             Link* link = Find(id);
+             std::string data;
+             if (link == nullptr) {
+               result.error = kInvalidLink;
+             } else if (!free) {
+               result.error = kLockedByAnother;
+             } else if (link->replies.empty()) {
+               // Nothing was asked that is not answered: no reply will come.
+               instrument_.Refuse(link->client, MakeError(QueryUnterminated));
+               result.error = kIoTimeout;
+             } else {
+               std::string& front = link->replies.front();
+               std::size_t size = std::min<std::size_t>(request, front.size());
+               if (term_set) {
+                 const std::size_t at = front.find(term);
+                 if (at != std::string::npos && at < size) {
+                   size = at + 1;
+                   result.reason |= kTermChar;
+                 }
+               }
+               data = front.substr(0, size);
+               front.erase(0, size);
+               link->replies_size -= size;
+               if (front.empty()) {
+                 link->replies.pop_front();
+                 result.reason |= kEndReason;
+               } else if (size == request) {
+                 result.reason |= kRequestCount;
+               }
+             }
+             result.data.data_len = static_cast<u_int>(data.size());
+             result.data.data_val = data.data();
+             reply.Success(XdrRoutine(xdr_Device_ReadResp), &result);
+           });
+}
+
+void Vxi11Core::Generic(const RpcCall& call, const RpcReply& reply) {
+  Args<Device_GenericParms> parms(XdrRoutine(xdr_Device_GenericParms));
+  if (!parms.From(call)) {
+    reply.GarbageArguments();
+    return;
+  }
+  const long id = parms.value.lid;
+  const std::uint32_t procedure = call.procedure;
+  WhenFree(
+      id, (parms.value.flags & kWaitLock) != 0, parms.value.lock_timeout,
+      [this, id, procedure, reply](bool free) {
+        Link* link = Find(id);
+        const long error = link == nullptr ? kInvalidLink : !free ? kLockedByAnother : kNoError;
+        if (procedure == device_readstb) {
+          Device_ReadStbResp result{error, 0};
+          if (error == kNoError) {
+            result.stb = link->client.status.StatusByte(!link->replies.empty());
+          }
+          reply.Success(XdrRoutine(xdr_Device_ReadStbResp), &result);
+          return;
+        }
+        if (error != kNoError) {
+          ErrorReply(reply, error);
+          return;
+        }
+        if (procedure == device_clear) {
+          link->message.clear();
+          link->replies.clear();
+          link->replies_size = 0;
+        } else if (procedure == device_trigger) {
+          // A message of its own, after whatever this link wrote.
+          link->message += "\n*TRG\n";
+          RunLines(id, true, [reply] { ErrorReply(reply, kNoError); });
+          return;
+        }
+        // device_local and device_remote: the board has no front panel
+        // of its own to lock out, so both are granted and change nothing.
+        ErrorReply(reply, kNoError);
+      });
+}
+
+void Vxi11Core::Lock(const RpcCall& call, const RpcReply& reply) {
+  Args<Device_LockParms> parms(XdrRoutine(xdr_Device_LockParms));
+  if (!parms.From(call)) {
+    reply.GarbageArguments();
+    return;
+  }
+  const long id = parms.value.lid;
+  WhenFree(id, (parms.value.flags & kWaitLock) != 0, parms.value.lock_timeout,
+           [this, id, reply](bool free) {
+             if (Find(id) == nullptr) {
+               ErrorReply(reply, kInvalidLink);
+             } else if (!free) {
+               ErrorReply(reply, kLockedByAnother);
+             } else {
+               lock_holder_ = id;
+               ErrorReply(reply, kNoError);
+             }
+           });
+}
+
+void Vxi11Core::Unlock(const RpcCall& call, const RpcReply& reply) {
+  Args<Device_Link> id(XdrRoutine(xdr_Device_Link));
+  if (!id.From(call)) {
+    reply.GarbageArguments();
+    return;
+  }
+  if (Find(id.value) == nullptr) {
+    ErrorReply(reply, kInvalidLink);
+  } else if (lock_holder_ != id.value) {
+    ErrorReply(reply, kNoLockHeld);
+  } else {
+    lock_holder_ = 0;
+    Released();
+    ErrorReply(reply, kNoError);
+  }
+}
+
+void Vxi11Core::Destroy(const RpcCall& call, const RpcReply& reply) {
+  Args<Device_Link> id(XdrRoutine(xdr_Device_Link));
+  if (!id.From(call)) {
+    reply.GarbageArguments();
+    return;
+  }
+  if (Find(id.value) == nullptr) {
+    ErrorReply(reply, kInvalidLink);
+    return;
+  }
+  Erase(id.value);
+  ErrorReply(reply, kNoError);
+}
+
+}  // namespace kx::scpi
