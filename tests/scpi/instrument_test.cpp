@@ -252,3 +252,33 @@ TEST(ScpiInstrumentTest, ResetGivesThePanelsStateAfterStartUp) {
 
 }  // namespace
 }  // namespace kx::scpi
+
+namespace kx::scpi {
+namespace {
+
+TEST(ScpiErrorTest, TheQuotedTextStaysWithin255Characters) {
+  const struct {
+    std::string text;
+    std::string quoted;
+  } cases[] = {
+      {"Undefined header; A\"B", "Undefined header; A\"\"B"},
+      {std::string(300, 'x'), std::string(255, 'x')},
+      // A doubled quote that would end past the limit goes whole.
+      {std::string(254, 'x') + "\"y", std::string(254, 'x')},
+      {std::string(253, 'x') + "\"y", std::string(253, 'x') + "\"\""},
+  };
+  for (const auto& one : cases) {
+    EXPECT_EQ(ErrorResponse({-113, one.text}), "-113,\"" + one.quoted + "\"") << one.text;
+  }
+}
+
+TEST(ScpiInstrumentTest, TriggerPulsesLdac) {
+  InstrumentRig rig;
+  const std::size_t before = rig.RequestLines().size();
+  EXPECT_EQ(rig.Ask("*TRG"), "<none>");
+  EXPECT_EQ(rig.NextError(), "0,\"No error\"");
+  EXPECT_GT(rig.RequestLines().size(), before);
+}
+
+}  // namespace
+}  // namespace kx::scpi
