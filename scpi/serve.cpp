@@ -170,8 +170,7 @@ struct Vxi11Service {
 // The reason VXI-11 cannot be served, or none.
 std::optional<std::string> StartVxi11(asio::io_context& io, Instrument& instrument,
                                       const commands::ServeRequest& request,
-                                      const asio::ip::address& address, Vxi11Service& service,
-                                      std::ostream& out) {
+                                      const asio::ip::address& address, Vxi11Service& service) {
   service.core =
       std::make_unique<Vxi11Core>(io, instrument, static_cast<std::size_t>(request.max_clients));
   Vxi11Core& core = *service.core;
@@ -188,10 +187,8 @@ std::optional<std::string> StartVxi11(asio::io_context& io, Instrument& instrume
   const unsigned short port = service.channel->LocalEndpoint().port();
   core.SetAbortPort(port);
   if (!request.portmapper.empty()) {
+    // Its form was checked before the start-up.
     const ParsedListen parsed = ParseListen(request.portmapper);
-    if (!parsed.listen) {
-      return "--portmapper: " + parsed.error.substr(parsed.error.find(": ") + 2);
-    }
     const ResolvedListen resolved = Resolve(*parsed.listen);
     if (!resolved.endpoint) {
       return "--portmapper \"" + request.portmapper + "\": " + resolved.error;
@@ -212,12 +209,19 @@ std::optional<std::string> StartVxi11(asio::io_context& io, Instrument& instrume
       return error;
     }
   }
-  out << "vxi-11 on " << BoundText(service.channel->LocalEndpoint()) << "\n";
+  return std::nullopt;
+}
+
+void ShowVxi11(const Vxi11Service& service, std::ostream& out, const LogLine& log) {
+  const std::string where = BoundText(service.channel->LocalEndpoint());
+  out << "vxi-11 on " << where << "\n";
+  log("vxi-11 on " + where);
   if (service.portmapper) {
-    out << "portmapper on " << BoundText(service.portmapper->LocalEndpoint()) << "\n";
+    const std::string portmapper = BoundText(service.portmapper->LocalEndpoint());
+    out << "portmapper on " << portmapper << "\n";
+    log("portmapper on " + portmapper);
   }
   out << std::flush;
-  return std::nullopt;
 }
 
 // The instrument's life on the link: start-up, the server until a signal.
@@ -263,17 +267,20 @@ int ServeOn(const commands::CtlOptions& options, const commands::ServeRequest& r
         << "\n";
     return commands::ExitFailure;
   }
-  const std::string where = BoundText(server->LocalEndpoint());
-  out << "listening on " << where << "\n" << std::flush;
-  log("listening on " + where);
   Vxi11Service vxi11;
   if (request.vxi11) {
     if (const std::optional<std::string> error =
-            StartVxi11(io, instrument, request, resolved.endpoint->address(), vxi11, out)) {
+            StartVxi11(io, instrument, request, resolved.endpoint->address(), vxi11)) {
       err << "kx7312ctl: serve: VXI-11: " << *error << "\n";
       vxi11.Stop();
       return commands::ExitFailure;
     }
+  }
+  const std::string where = BoundText(server->LocalEndpoint());
+  out << "listening on " << where << "\n" << std::flush;
+  log("listening on " + where);
+  if (request.vxi11) {
+    ShowVxi11(vxi11, out, log);
   }
 
   asio::signal_set signals(io, SIGINT, SIGTERM);
@@ -308,6 +315,14 @@ int Serve(const commands::CtlOptions& options, const commands::ServeRequest& req
   if (!resolved.endpoint) {
     err << "kx7312ctl: serve: --listen \"" << listen_text << "\": " << resolved.error << "\n";
     return commands::ExitUsage;
+  }
+  if (!request.portmapper.empty()) {
+    const ParsedListen portmapper = ParseListen(request.portmapper);
+    if (!portmapper.listen) {
+      err << "kx7312ctl: serve: --portmapper" << portmapper.error.substr(portmapper.error.find(' '))
+          << "\n";
+      return commands::ExitUsage;
+    }
   }
   // A client that closes while its reply is written must cost the server
   // nothing but that client; nor may any other pipe or socket end it.

@@ -31,6 +31,11 @@ constexpr long kEndReason = 0x04;
 
 constexpr int kStopCheckInterval = 64;
 
+// A link's turn, as a socket client's: at least one step (a line checked or
+// a unit run), then no more than these, before the others have theirs.
+constexpr auto kTurn = std::chrono::milliseconds(1);
+constexpr int kStepsPerTurn = 64;
+
 // The arguments of one call, decoded and freed with their XDR routine.
 template <typename T>
 struct Args {
@@ -74,6 +79,11 @@ void Vxi11Core::Stop() {
 Vxi11Core::Link* Vxi11Core::Find(long id) {
   const auto found = links_.find(id);
   return found == links_.end() ? nullptr : &found->second;
+}
+
+Vxi11Core::Link* Vxi11Core::Find(long id, const RpcConnection* from) {
+  Link* link = Find(id);
+  return link != nullptr && link->connection == from ? link : nullptr;
 }
 
 void Vxi11Core::Erase(long id) {
@@ -175,26 +185,26 @@ void Vxi11Core::Dispatch(const std::shared_ptr<RpcConnection>& connection, RpcCa
       CreateLink(connection, call, reply);
       return;
     case device_write:
-      Write(call, reply);
+      Write(connection.get(), call, reply);
       return;
     case device_read:
-      Read(call, reply);
+      Read(connection.get(), call, reply);
       return;
     case device_readstb:
     case device_trigger:
     case device_clear:
     case device_remote:
     case device_local:
-      Generic(call, reply);
+      Generic(connection.get(), call, reply);
       return;
     case device_lock:
-      Lock(call, reply);
+      Lock(connection.get(), call, reply);
       return;
     case device_unlock:
-      Unlock(call, reply);
+      Unlock(connection.get(), call, reply);
       return;
     case destroy_link:
-      Destroy(call, reply);
+      Destroy(connection.get(), call, reply);
       return;
     default:
       reply.ProcedureUnavailable();
@@ -245,7 +255,7 @@ void Vxi11Core::CreateLink(const std::shared_ptr<RpcConnection>& connection, con
   });
 }
 
-void Vxi11Core::Write(const RpcCall& call, const RpcReply& reply) {
+void Vxi11Core::Write(const RpcConnection* from, const RpcCall& call, const RpcReply& reply) {
   Args<Device_WriteParms> parms(XdrRoutine(xdr_Device_WriteParms));
   if (!parms.From(call)) {
     reply.GarbageArguments();
@@ -259,8 +269,8 @@ void Vxi11Core::Write(const RpcCall& call, const RpcReply& reply) {
   std::string data(parms.value.data.data_val, parms.value.data.data_len);
   const bool end = (parms.value.flags & kEnd) != 0;
   WhenFree(id, (parms.value.flags & kWaitLock) != 0, parms.value.lock_timeout,
-           [this, id, end, answer, data = std::move(data)](bool free) {
-             Link* link = Find(id);
+           [this, from, id, end, answer, data = std::move(data)](bool free) {
+             Link* link = Find(id, from);
              if (link == nullptr) {
                answer(kInvalidLink, 0);
                return;
@@ -273,7 +283,6 @@ void Vxi11Core::Write(const RpcCall& call, const RpcReply& reply) {
                // A new message while replies wait unread: they are dropped,
                // as IEEE 488.2 wants.
                link->replies.clear();
-               link->replies_size = 0;
                instrument_.Refuse(link->client, MakeError(QueryInterrupted));
              }
              if (link->message.size() + data.size() > LongestLine + 2) {
@@ -290,60 +299,71 @@ void Vxi11Core::Write(const RpcCall& call, const RpcReply& reply) {
 }
 
 void Vxi11Core::RunLines(long id, bool end, std::function<void()> done) {
-  Link* link = Find(id);
-  if (stopped_ || link == nullptr) {
-    return;  // nobody left to answer
+  const auto start = std::chrono::steady_clock::now();
+  for (int steps = 0;; ++steps) {
+    Link* link = Find(id);
+    if (stopped_ || link == nullptr) {
+      return;  // nobody left to answer
+    }
+    if (steps > 0 &&
+        (steps >= kStepsPerTurn || std::chrono::steady_clock::now() - start >= kTurn)) {
+      // The rest after every handler already waiting: other links, the
+      // socket's clients, the listeners.
+      asio::post(io_, [this, id, end, done = std::move(done)]() mutable {
+        RunLines(id, end, std::move(done));
+      });
+      return;
+    }
+    if (!link->line) {
+      if (!TakeLine(*link, end)) {
+        done();
+        return;
+      }
+    } else if (link->line->Done() || link->response.size() > Vxi11HeldReplies) {
+      EndLine(*link);
+    } else if (!RunUnit(*link)) {
+      Erase(id);
+      return;
+    }
   }
-  const std::size_t line_end = link->message.find('\n');
-  if (line_end == std::string::npos && !(end && !link->message.empty())) {
-    done();
-    return;
+}
+
+bool Vxi11Core::TakeLine(Link& link, bool end) {
+  const std::size_t line_end = link.message.find('\n');
+  if (line_end == std::string::npos && !(end && !link.message.empty())) {
+    return false;
   }
-  std::string line = link->message.substr(0, line_end);
-  link->message.erase(0, line_end == std::string::npos ? std::string::npos : line_end + 1);
+  std::string line = link.message.substr(0, line_end);
+  link.message.erase(0, line_end == std::string::npos ? std::string::npos : line_end + 1);
   if (!line.empty() && line.back() == '\r') {
     line.pop_back();
   }
-  std::optional<CheckedLine> checked;
   try {
-    checked = instrument_.Check(line, link->client);
+    link.line = instrument_.Check(line, link.client);
   } catch (const std::exception& error) {
-    instrument_.Refuse(link->client, MakeError(DeviceSpecificError, error.what()));
+    instrument_.Refuse(link.client, MakeError(DeviceSpecificError, error.what()));
   }
-  if (!checked) {
-    asio::post(io_, [this, id, end, done = std::move(done)]() mutable {
-      RunLines(id, end, std::move(done));
-    });
-    return;
-  }
-  RunUnits(id, std::make_shared<CheckedLine>(std::move(*checked)), {}, end, std::move(done));
+  return true;
 }
 
-void Vxi11Core::RunUnits(long id, std::shared_ptr<CheckedLine> line, std::string response, bool end,
-                         std::function<void()> done) {
-  Link* link = Find(id);
-  if (stopped_ || link == nullptr) {
-    return;
+void Vxi11Core::EndLine(Link& link) {
+  if (!link.line->Done()) {
+    instrument_.Refuse(link.client, MakeError(TooMuchData,
+                                              "the replies of one line passed 16 MiB; "
+                                              "the rest of the line did not run"));
   }
-  if (line->Done() || response.size() > Vxi11HeldReplies) {
-    if (!line->Done()) {
-      instrument_.Refuse(link->client, MakeError(TooMuchData,
-                                                 "the replies of one line passed 16 MiB; the rest "
-                                                 "of the line did not run"));
-    }
-    if (!response.empty()) {
-      response.erase(0, 1);  // the first unit's ';'
-      response += '\n';
-      link->replies_size += response.size();
-      link->replies.push_back(std::move(response));
-    }
-    asio::post(io_, [this, id, end, done = std::move(done)]() mutable {
-      RunLines(id, end, std::move(done));
-    });
-    return;
+  link.line.reset();
+  if (!link.response.empty()) {
+    link.response.erase(0, 1);  // the first unit's ';'
+    link.response += '\n';
+    link.replies.push_back(std::move(link.response));
   }
+  link.response.clear();
+}
+
+bool Vxi11Core::RunUnit(Link& link) {
   int calls = 0;
-  const std::weak_ptr<RpcConnection> owner = link->owner;
+  const std::weak_ptr<RpcConnection> owner = link.owner;
   const adc::CaptureStop stop = [&calls, &owner] {
     if (++calls % kStopCheckInterval != 0) {
       return false;
@@ -351,30 +371,31 @@ void Vxi11Core::RunUnits(long id, std::shared_ptr<CheckedLine> line, std::string
     const std::shared_ptr<RpcConnection> connection = owner.lock();
     return !connection || connection->Gone();
   };
+  const bool long_unit = link.line->units.size() > 1;
   try {
-    if (const std::optional<std::string> reply = instrument_.RunNext(*line, link->client, stop)) {
-      response += ';';
-      response += *reply;
+    if (const std::optional<std::string> reply =
+            instrument_.RunNext(*link.line, link.client, stop)) {
+      link.response += ';';
+      link.response += *reply;
     }
   } catch (const std::exception& error) {
-    instrument_.Refuse(link->client, MakeError(DeviceSpecificError, error.what()));
-    line->next = line->units.size();
+    instrument_.Refuse(link.client, MakeError(DeviceSpecificError, error.what()));
+    link.line->next = link.line->units.size();
+  }
+  if (!long_unit && calls == 0) {
+    return true;  // a single quick unit: the next call notices a client gone
   }
   const std::shared_ptr<RpcConnection> connection = owner.lock();
   if (!connection || connection->Gone()) {
-    // The client went during the unit: its link goes now, the rest of its
+    // The client went during the line: its link goes now, the rest of the
     // line with it.
-    instrument_.LogFor(link->client, "gone; the rest of its line did not run");
-    Erase(id);
-    return;
+    instrument_.LogFor(link.client, "gone; the rest of its line did not run");
+    return false;
   }
-  asio::post(io_, [this, id, line = std::move(line), response = std::move(response), end,
-                   done = std::move(done)]() mutable {
-    RunUnits(id, std::move(line), std::move(response), end, std::move(done));
-  });
+  return true;
 }
 
-void Vxi11Core::Read(const RpcCall& call, const RpcReply& reply) {
+void Vxi11Core::Read(const RpcConnection* from, const RpcCall& call, const RpcReply& reply) {
   Args<Device_ReadParms> parms(XdrRoutine(xdr_Device_ReadParms));
   if (!parms.From(call)) {
     reply.GarbageArguments();
@@ -385,9 +406,9 @@ void Vxi11Core::Read(const RpcCall& call, const RpcReply& reply) {
   const bool term_set = (parms.value.flags & kTermCharSet) != 0;
   const char term = parms.value.termChar;
   WhenFree(id, (parms.value.flags & kWaitLock) != 0, parms.value.lock_timeout,
-           [this, id, request, term_set, term, reply](bool free) {
+           [this, from, id, request, term_set, term, reply](bool free) {
              Device_ReadResp result{};
-             Link* link = Find(id);
+             Link* link = Find(id, from);
              std::string data;
              if (link == nullptr) {
                result.error = kInvalidLink;
@@ -409,7 +430,6 @@ void Vxi11Core::Read(const RpcCall& call, const RpcReply& reply) {
                }
                data = front.substr(0, size);
                front.erase(0, size);
-               link->replies_size -= size;
                if (front.empty()) {
                  link->replies.pop_front();
                  result.reason |= kEndReason;
@@ -423,7 +443,7 @@ void Vxi11Core::Read(const RpcCall& call, const RpcReply& reply) {
            });
 }
 
-void Vxi11Core::Generic(const RpcCall& call, const RpcReply& reply) {
+void Vxi11Core::Generic(const RpcConnection* from, const RpcCall& call, const RpcReply& reply) {
   Args<Device_GenericParms> parms(XdrRoutine(xdr_Device_GenericParms));
   if (!parms.From(call)) {
     reply.GarbageArguments();
@@ -433,8 +453,8 @@ void Vxi11Core::Generic(const RpcCall& call, const RpcReply& reply) {
   const std::uint32_t procedure = call.procedure;
   WhenFree(
       id, (parms.value.flags & kWaitLock) != 0, parms.value.lock_timeout,
-      [this, id, procedure, reply](bool free) {
-        Link* link = Find(id);
+      [this, from, id, procedure, reply](bool free) {
+        Link* link = Find(id, from);
         const long error = link == nullptr ? kInvalidLink : !free ? kLockedByAnother : kNoError;
         if (procedure == device_readstb) {
           Device_ReadStbResp result{error, 0};
@@ -451,7 +471,6 @@ void Vxi11Core::Generic(const RpcCall& call, const RpcReply& reply) {
         if (procedure == device_clear) {
           link->message.clear();
           link->replies.clear();
-          link->replies_size = 0;
         } else if (procedure == device_trigger) {
           // A message of its own, after whatever this link wrote.
           link->message += "\n*TRG\n";
@@ -464,7 +483,7 @@ void Vxi11Core::Generic(const RpcCall& call, const RpcReply& reply) {
       });
 }
 
-void Vxi11Core::Lock(const RpcCall& call, const RpcReply& reply) {
+void Vxi11Core::Lock(const RpcConnection* from, const RpcCall& call, const RpcReply& reply) {
   Args<Device_LockParms> parms(XdrRoutine(xdr_Device_LockParms));
   if (!parms.From(call)) {
     reply.GarbageArguments();
@@ -472,8 +491,8 @@ void Vxi11Core::Lock(const RpcCall& call, const RpcReply& reply) {
   }
   const long id = parms.value.lid;
   WhenFree(id, (parms.value.flags & kWaitLock) != 0, parms.value.lock_timeout,
-           [this, id, reply](bool free) {
-             if (Find(id) == nullptr) {
+           [this, from, id, reply](bool free) {
+             if (Find(id, from) == nullptr) {
                ErrorReply(reply, kInvalidLink);
              } else if (!free) {
                ErrorReply(reply, kLockedByAnother);
@@ -484,13 +503,13 @@ void Vxi11Core::Lock(const RpcCall& call, const RpcReply& reply) {
            });
 }
 
-void Vxi11Core::Unlock(const RpcCall& call, const RpcReply& reply) {
+void Vxi11Core::Unlock(const RpcConnection* from, const RpcCall& call, const RpcReply& reply) {
   Args<Device_Link> id(XdrRoutine(xdr_Device_Link));
   if (!id.From(call)) {
     reply.GarbageArguments();
     return;
   }
-  if (Find(id.value) == nullptr) {
+  if (Find(id.value, from) == nullptr) {
     ErrorReply(reply, kInvalidLink);
   } else if (lock_holder_ != id.value) {
     ErrorReply(reply, kNoLockHeld);
@@ -501,13 +520,13 @@ void Vxi11Core::Unlock(const RpcCall& call, const RpcReply& reply) {
   }
 }
 
-void Vxi11Core::Destroy(const RpcCall& call, const RpcReply& reply) {
+void Vxi11Core::Destroy(const RpcConnection* from, const RpcCall& call, const RpcReply& reply) {
   Args<Device_Link> id(XdrRoutine(xdr_Device_Link));
   if (!id.From(call)) {
     reply.GarbageArguments();
     return;
   }
-  if (Find(id.value) == nullptr) {
+  if (Find(id.value, from) == nullptr) {
     ErrorReply(reply, kInvalidLink);
     return;
   }

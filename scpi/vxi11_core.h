@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,18 +54,19 @@ class Vxi11Core {
     std::weak_ptr<RpcConnection> owner;
     Client client;
     std::string message;              // what was written towards the next line end
+    std::optional<CheckedLine> line;  // the line whose units run
+    std::string response;             // its replies so far, each after a ';'
     std::deque<std::string> replies;  // each a response message, its line end included
-    std::size_t replies_size = 0;
   };
 
   void CreateLink(const std::shared_ptr<RpcConnection>& connection, const RpcCall& call,
                   const RpcReply& reply);
-  void Write(const RpcCall& call, const RpcReply& reply);
-  void Read(const RpcCall& call, const RpcReply& reply);
-  void Generic(const RpcCall& call, const RpcReply& reply);
-  void Lock(const RpcCall& call, const RpcReply& reply);
-  void Unlock(const RpcCall& call, const RpcReply& reply);
-  void Destroy(const RpcCall& call, const RpcReply& reply);
+  void Write(const RpcConnection* from, const RpcCall& call, const RpcReply& reply);
+  void Read(const RpcConnection* from, const RpcCall& call, const RpcReply& reply);
+  void Generic(const RpcConnection* from, const RpcCall& call, const RpcReply& reply);
+  void Lock(const RpcConnection* from, const RpcCall& call, const RpcReply& reply);
+  void Unlock(const RpcConnection* from, const RpcCall& call, const RpcReply& reply);
+  void Destroy(const RpcConnection* from, const RpcCall& call, const RpcReply& reply);
 
   // Calls `go` with true once no other link holds the lock, at once or
   // (when `wait`) within `timeout_ms`; with false when another still does.
@@ -73,11 +75,18 @@ class Vxi11Core {
              std::function<void(bool)> go);
   void Released();
   Link* Find(long id);
+  // The link, when it was made over `from`: another connection's links are
+  // none of its business.
+  Link* Find(long id, const RpcConnection* from);
   // Runs the complete lines of the link's message (all of it at `end`),
   // then calls `done`.
   void RunLines(long id, bool end, std::function<void()> done);
-  void RunUnits(long id, std::shared_ptr<CheckedLine> line, std::string response, bool end,
-                std::function<void()> done);
+  // The steps of RunLines: the next line checked (false: no complete
+  // line), a line's replies made a response message, a unit run (false:
+  // the client went meanwhile).
+  bool TakeLine(Link& link, bool end);
+  void EndLine(Link& link);
+  bool RunUnit(Link& link);
   void Erase(long id);
 
   asio::io_context& io_;

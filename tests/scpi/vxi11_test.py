@@ -26,6 +26,7 @@ from pyvisa_test import Server, TIMEOUT_S, pyvisa
 CORE, CORE_VERSION = 0x0607AF, 1
 CREATE_LINK, DEVICE_WRITE, DEVICE_READ, DEVICE_LOCK = 10, 11, 12, 18
 LOCKED_BY_ANOTHER = 11
+PORTMAPPER, GETPORT, TCP, UDP = 100000, 3, 6, 17
 WAIT_LOCK, END = 0x01, 0x08
 
 
@@ -37,16 +38,18 @@ class Link:
     """One VXI-11 link by hand, for what VISA does not offer: a lock waited
     for with a timeout, a connection dropped in the middle of a call."""
 
-    def __init__(self, port):
+    def __init__(self, port, program=(CORE, CORE_VERSION)):
         self.sock = socket.create_connection(("127.0.0.1", port), timeout=TIMEOUT_S)
         self.xid = 0
-        error, self.lid, _, _ = self.call(
-            CREATE_LINK, struct.pack(">iiII", 7, 0, 0, 5) + b"inst0\0\0\0", ">iiII")
-        assert error == 0, error
+        self.program = program
+        if program == (CORE, CORE_VERSION):
+            error, self.lid, _, _ = self.call(
+                CREATE_LINK, struct.pack(">iiII", 7, 0, 0, 5) + b"inst0\0\0\0", ">iiII")
+            assert error == 0, error
 
     def send(self, procedure, args):
         self.xid += 1
-        body = struct.pack(">IIIIII4I", self.xid, 0, 2, CORE, CORE_VERSION, procedure,
+        body = struct.pack(">IIIIII4I", self.xid, 0, 2, *self.program, procedure,
                            0, 0, 0, 0) + args
         self.sock.sendall(struct.pack(">I", 0x80000000 | len(body)) + body)
 
@@ -162,6 +165,28 @@ class Vxi11Test(unittest.TestCase):
             time.sleep(0.02)
         else:
             self.fail("the server did not notice the link had gone")
+
+
+    def test_our_own_portmapper_answers_getport(self):
+        folder = tempfile.TemporaryDirectory(prefix="kx-scpi-portmapper-")
+        server = Server(folder.name, ["--portmapper", "127.0.0.1:0"])
+        try:
+            vxi11, portmapper = (int(server.process.stdout.readline().decode().rsplit(":", 1)[1])
+                                 for _ in range(2))
+            asking = Link(portmapper, program=(PORTMAPPER, 2))
+            getport = [asking.call(GETPORT, struct.pack(">IIII", *asked, 0), ">I")[0]
+                       for asked in ((CORE, 1, TCP), (CORE, 2, TCP), (CORE, 1, UDP))]
+            asking.sock.close()
+            self.assertEqual(getport, [vxi11, 0, 0])
+            link = Link(vxi11)
+            self.assertEqual(link.call(DEVICE_WRITE, link.write_parms("*OPC?\n"), ">iI"), (0, 6))
+            self.assertEqual(link.call(DEVICE_READ, struct.pack(">iIIIii", link.lid, 100, 1000,
+                                                                 0, 0, 0), ">iiI4s"),
+                             (0, 4, 2, b"1\n\0\0"))
+            link.sock.close()
+        finally:
+            self.assertEqual(server.stop(), 0)
+            folder.cleanup()
 
 
 if __name__ == "__main__":
