@@ -41,7 +41,7 @@ PortmapperEntry::~PortmapperEntry() {
 }
 
 RpcDispatch OwnPortmapper(unsigned short port) {
-  return [port](const std::shared_ptr<RpcConnection>&, RpcCall call, RpcReply reply) {
+  return [port](const std::shared_ptr<RpcConnection>&, const RpcCall& call, const RpcReply& reply) {
     if (call.program != PMAPPROG) {
       reply.ProgramUnavailable();
     } else if (call.version != PMAPVERS) {

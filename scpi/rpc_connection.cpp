@@ -181,7 +181,7 @@ void RpcConnection::ReadFragment(std::size_t size, bool last) {
             connection->Write(std::move(record));
           }
         });
-        self->dispatch_(self, std::move(call), std::move(reply));
+        self->dispatch_(self, call, reply);
       });
 }
 
@@ -219,7 +219,12 @@ RpcListener::RpcListener(asio::io_context& io, const tcp::endpoint& endpoint, Rp
 }
 
 RpcListener::~RpcListener() {
-  Stop();
+  try {
+    Stop();
+  } catch (...) {
+    // Only the closing callbacks can throw here; the sockets close with
+    // their objects anyway.
+  }
 }
 
 void RpcListener::Stop() {

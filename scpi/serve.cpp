@@ -177,9 +177,8 @@ std::optional<std::string> StartVxi11(asio::io_context& io, Instrument& instrume
   try {
     service.channel = std::make_unique<RpcListener>(
         io, asio::ip::tcp::endpoint(address, 0),
-        [&core](const std::shared_ptr<RpcConnection>& connection, RpcCall call, RpcReply reply) {
-          core.Dispatch(connection, std::move(call), std::move(reply));
-        },
+        [&core](const std::shared_ptr<RpcConnection>& connection, const RpcCall& call,
+                const RpcReply& reply) { core.Dispatch(connection, call, reply); },
         Vxi11MaxReceive + 1024, [&core](const RpcConnection& gone) { core.Closed(gone); });
   } catch (const asio::system_error& error) {
     return "cannot listen for VXI-11 on " + address.to_string() + ": " + error.code().message();
@@ -224,6 +223,26 @@ void ShowVxi11(const Vxi11Service& service, std::ostream& out, const LogLine& lo
   out << std::flush;
 }
 
+// The start-up and the log's timer and folder; false, the reason written,
+// when the board or the folder fails.
+bool StartInstrument(Instrument& instrument, SteadyLogTimer& log_timer,
+                     const std::string& log_folder, const LogLine& log, std::ostream& err) {
+  const commands::Outcome started = instrument.StartUp();
+  for (const std::string& message : started.messages) {
+    log(message);
+  }
+  if (!started.Succeeded()) {
+    err << "kx7312ctl: start-up: " << started.error << "\n";
+    return false;
+  }
+  instrument.UseLogTimer(log_timer);
+  if (const std::optional<std::string> error = instrument.SetLogFolder(log_folder)) {
+    err << "kx7312ctl: serve: " << *error << "\n";
+    return false;
+  }
+  return true;
+}
+
 // The instrument's life on the link: start-up, the server until a signal.
 int ServeOn(const commands::CtlOptions& options, const commands::ServeRequest& request,
             const ResolvedListen& resolved, const commands::LinkSetup& link, std::ostream& out,
@@ -245,17 +264,7 @@ int ServeOn(const commands::CtlOptions& options, const commands::ServeRequest& r
   if (!resolved.note.empty()) {
     log(resolved.note);
   }
-  const commands::Outcome started = instrument.StartUp();
-  for (const std::string& message : started.messages) {
-    log(message);
-  }
-  if (!started.Succeeded()) {
-    err << "kx7312ctl: start-up: " << started.error << "\n";
-    return commands::ExitFailure;
-  }
-  instrument.UseLogTimer(log_timer);
-  if (const std::optional<std::string> error = instrument.SetLogFolder(request.log_folder)) {
-    err << "kx7312ctl: serve: " << *error << "\n";
+  if (!StartInstrument(instrument, log_timer, request.log_folder, log, err)) {
     return commands::ExitFailure;
   }
   std::unique_ptr<Server> server;

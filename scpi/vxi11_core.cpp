@@ -61,7 +61,11 @@ Vxi11Core::Vxi11Core(asio::io_context& io, Instrument& instrument, std::size_t m
     : io_(io), instrument_(instrument), max_links_(max_links) {}
 
 Vxi11Core::~Vxi11Core() {
-  Stop();
+  try {
+    Stop();
+  } catch (...) {
+    // Forgetting the links cannot fail in practice; nothing is left to tell.
+  }
 }
 
 void Vxi11Core::Stop() {
@@ -150,8 +154,8 @@ void Vxi11Core::Released() {
   }
 }
 
-void Vxi11Core::Dispatch(const std::shared_ptr<RpcConnection>& connection, RpcCall call,
-                         RpcReply reply) {
+void Vxi11Core::Dispatch(const std::shared_ptr<RpcConnection>& connection, const RpcCall& call,
+                         const RpcReply& reply) {
   if (call.program == DEVICE_ASYNC) {
     // The abort channel: nothing here runs long enough to need aborting
     // from outside; the link is only checked.

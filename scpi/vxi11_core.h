@@ -40,7 +40,8 @@ class Vxi11Core {
 
   // Where create_link says the abort channel is.
   void SetAbortPort(unsigned short port) { abort_port_ = port; }
-  void Dispatch(const std::shared_ptr<RpcConnection>& connection, RpcCall call, RpcReply reply);
+  void Dispatch(const std::shared_ptr<RpcConnection>& connection, const RpcCall& call,
+                const RpcReply& reply);
   // The links made over a connection that ended are destroyed with it.
   void Closed(const RpcConnection& connection);
   // Every link gone, every wait for a lock ended: the server stops.
