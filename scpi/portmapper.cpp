@@ -1,8 +1,10 @@
 #include "scpi/portmapper.h"
 
+#include <netconfig.h>
 #include <netinet/in.h>
 #include <rpc/pmap_clnt.h>
 #include <rpc/pmap_prot.h>
+#include <rpc/rpcb_clnt.h>
 
 #include "scpi/vxi11_rpc.h"
 
@@ -29,7 +31,21 @@ std::unique_ptr<PortmapperEntry> PortmapperEntry::Make(unsigned short port, std:
             std::to_string(held) + "); only one can";
     return nullptr;
   }
-  if (pmap_set(DEVICE_CORE, DEVICE_CORE_VERSION, IPPROTO_TCP, port) == 0) {
+  // rpcb_set with the address at hand rather than pmap_set, which does the
+  // same through a universal address and loses a little memory doing it.
+  netconfig* tcp = getnetconfigent("tcp");
+  if (tcp == nullptr) {
+    error = "no \"tcp\" entry in /etc/netconfig";
+    return nullptr;
+  }
+  sockaddr_in any{};
+  any.sin_family = AF_INET;
+  any.sin_addr.s_addr = htonl(INADDR_ANY);
+  any.sin_port = htons(port);
+  netbuf address{sizeof any, sizeof any, &any};
+  const bool set = rpcb_set(DEVICE_CORE, DEVICE_CORE_VERSION, tcp, &address) != 0;
+  freenetconfigent(tcp);
+  if (!set) {
     error = "the portmapper refused the VXI-11 entry";
     return nullptr;
   }
@@ -37,7 +53,8 @@ std::unique_ptr<PortmapperEntry> PortmapperEntry::Make(unsigned short port, std:
 }
 
 PortmapperEntry::~PortmapperEntry() {
-  pmap_unset(DEVICE_CORE, DEVICE_CORE_VERSION);
+  // Every transport's entry of the program: there is only ours.
+  rpcb_unset(DEVICE_CORE, DEVICE_CORE_VERSION, nullptr);
 }
 
 RpcDispatch OwnPortmapper(unsigned short port) {
