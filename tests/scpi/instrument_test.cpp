@@ -272,6 +272,29 @@ TEST(ScpiErrorTest, TheQuotedTextStaysWithin255Characters) {
   }
 }
 
+TEST(ScpiInstrumentTest, TheEnableMasksShowInTheStatusByte) {
+  // Lines apart: a line with a bad unit runs none of its units.
+  const struct {
+    std::vector<std::string> lines;
+    std::string status_byte;
+  } cases[] = {
+      {{"NOPE"}, "4"},                               // an error queued
+      {{"*SRE 4", "NOPE"}, "68"},                    // ... which requests service
+      {{"*ESE 32", "NOPE"}, "36"},                   // a command error, its event enabled
+      {{"*ESE 32;*SRE 32", "NOPE"}, "100"},          // ... and requesting service
+      {{"*ESE 16", "NOPE"}, "4"},                    // an event not enabled
+      {{"*ESE 1;*SRE 32;*OPC"}, "96"},               // the operation complete
+      {{"*ESE 1;*SRE 32;*OPC;*ESR?", "*CLS"}, "0"},  // read and cleared
+  };
+  for (const auto& one : cases) {
+    InstrumentRig rig;
+    for (const std::string& line : one.lines) {
+      rig.Ask(line);
+    }
+    EXPECT_EQ(rig.Ask("*STB?"), one.status_byte) << one.lines.back();
+  }
+}
+
 TEST(ScpiInstrumentTest, TriggerPulsesLdac) {
   InstrumentRig rig;
   const std::size_t before = rig.RequestLines().size();
