@@ -25,12 +25,16 @@ The package holds both panel programs, KX7312(version2) and the earlier
 KX7312, the command-line tool kx7312ctl with its SCPI server for test
 benches, the capture viewer kx7312-view, the firmware image the programs
 download to the board, and the udev rule that opens the board to the user at
-the seat. Without a board, every program runs on a simulated board.")
+the seat, and a PyMeasure driver for Python test benches (kx7312.pymeasure).
+Without a board, every program runs on a simulated board.")
 # The libraries the programs link come from dpkg-shlibdeps; Qt's platform
 # plugins are loaded at run time, so they are named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "udev")
+# VISA's TCPIP::host::INSTR finds the server through rpcbind; the Python
+# driver needs PyMeasure.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "rpcbind, python3-pymeasure, python3-pyvisa-py")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     ${PROJECT_SOURCE_DIR}/packaging/debian/postinst ${PROJECT_SOURCE_DIR}/packaging/debian/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)

@@ -127,6 +127,8 @@ struct ServeRequest {
   std::string listen = "127.0.0.1:5025";  // loopback, the usual raw-socket SCPI port
   std::string log_folder;                 // none: the working folder
   int max_clients = 64;
+  bool vxi11 = false;      // VXI-11 as well, registered with the system's portmapper
+  std::string portmapper;  // ADDR:PORT: answer GETPORT there instead of registering
 };
 inline constexpr int MostClients = 10000;
 

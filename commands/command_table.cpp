@@ -115,7 +115,7 @@ constexpr std::array<OptionSpec, 7> kLogOptions = {{
     {.name = "--overwrite", .value = "", .read = text::Overwrite},
     {.name = "--quiet", .value = "", .read = text::Quiet},
 }};
-constexpr std::array<OptionSpec, 3> kServeOptions = {{
+constexpr std::array<OptionSpec, 5> kServeOptions = {{
     {.name = "--listen",
      .value = "ADDR:PORT",
      .what = "the address and port",
@@ -130,6 +130,14 @@ constexpr std::array<OptionSpec, 3> kServeOptions = {{
      .what = "the number of clients",
      .examples = "64",
      .summary = "at most N clients at once (default 64)"},
+    {.name = "--vxi11",
+     .value = "",
+     .summary = "VXI-11 (TCPIP::host::INSTR) as well, registered with the system's portmapper"},
+    {.name = "--portmapper",
+     .value = "ADDR:PORT",
+     .what = "the address and port",
+     .examples = "127.0.0.1:111",
+     .summary = "VXI-11, the server answering the portmapper's GETPORT there itself"},
 }};
 
 constexpr std::array<CommandSpec, 19> kCommands = {{

@@ -180,16 +180,22 @@ ServeRequest Serve(Cursor& cursor, const CommandSpec& spec) {
   while (!cursor.AtEnd()) {
     const std::string& word = cursor.Take();
     const OptionWord option = SplitOption(word);
+    if (option.name == "--vxi11" && !option.value) {
+      request.vxi11 = true;
+      continue;
+    }
     const bool known = option.name == "--listen" || option.name == "--log-folder" ||
-                       option.name == "--max-clients";
+                       option.name == "--max-clients" || option.name == "--portmapper";
     if (!known || (!option.value && cursor.AtEnd())) {
       Refuse(fmt::format("unexpected {} (expected {})", Quote(word), UsageText(spec)));
     }
     const std::string value = option.value ? *option.value : cursor.Take();
     (option.name == "--listen"       ? request.listen
      : option.name == "--log-folder" ? request.log_folder
+     : option.name == "--portmapper" ? request.portmapper
                                      : max_clients) = value;
   }
+  request.vxi11 = request.vxi11 || !request.portmapper.empty();
   const std::optional<int> clients = board::WholeNumberText(max_clients);
   if (!clients || *clients < 1 || *clients > MostClients) {
     Refuse(fmt::format("--max-clients {}: a whole number from 1 to {} wanted", Quote(max_clients),

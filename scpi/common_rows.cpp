@@ -81,6 +81,13 @@ Action MaskQuery(const Instrument&, const Unit& unit) {
   return Reply([](Instrument::Run& run) { return std::to_string(run.client.status.*Mask); });
 }
 
+// A trigger loads what the DAC input registers hold: the LDAC pulse.
+Action TriggerRow(const Instrument&, const Unit& unit) {
+  Count(unit, 0, 0);
+  return Send(
+      {"line pulse-ldac", commands::LineRequest{commands::Line::PulseLdac}, commands::Source{}});
+}
+
 Action TestQuery(const Instrument&, const Unit& unit) {
   Count(unit, 0, 0);
   return Reply([](Instrument::Run&) { return std::string("0"); });
@@ -117,6 +124,7 @@ std::span<const Row> CommonRows() {
       Row{HeaderPattern("SRE"), MaskRow<&ClientStatus::service_enable>,
           MaskQuery<&ClientStatus::service_enable>},
       Row{HeaderPattern("TST"), nullptr, TestQuery},
+      Row{HeaderPattern("TRG"), TriggerRow},
   };
   return rows;
 }

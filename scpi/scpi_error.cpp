@@ -13,11 +13,14 @@ Error MakeError(const ErrorCode& code, const std::string& detail) {
 
 std::string ErrorResponse(const Error& error) {
   std::string response = std::to_string(error.code) + ",\"";
+  std::size_t length = 0;
   for (const char c : error.text) {
-    response += c;
-    if (c == '"') {
-      response += '"';
+    const std::size_t size = c == '"' ? 2 : 1;
+    if (length + size > LongestErrorText) {
+      break;
     }
+    response.append(size, c);
+    length += size;
   }
   response += '"';
   return response;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace kx::scpi {
@@ -33,6 +34,8 @@ inline constexpr ErrorCode MassStorageError{-250, "Mass storage error"};
 inline constexpr ErrorCode FileNameError{-257, "File name error"};
 inline constexpr ErrorCode DeviceSpecificError{-300, "Device-specific error"};
 inline constexpr ErrorCode QueueOverflow{-350, "Queue overflow"};
+inline constexpr ErrorCode QueryInterrupted{-410, "Query INTERRUPTED"};
+inline constexpr ErrorCode QueryUnterminated{-420, "Query UNTERMINATED"};
 
 // An error as it is queued: the number and its whole text.
 struct Error {
@@ -44,7 +47,10 @@ struct Error {
 Error MakeError(const ErrorCode& code, const std::string& detail = {});
 
 // `-113,"Undefined header; FOO"`: as SYSTem:ERRor? answers, quotes in the
-// text doubled as a SCPI string wants them.
+// text doubled as a SCPI string wants them, and the quoted text no longer
+// than the 255 characters a client may count on (cut where it must be,
+// never inside a doubled quote).
+inline constexpr std::size_t LongestErrorText = 255;
 std::string ErrorResponse(const Error& error);
 
 }  // namespace kx::scpi

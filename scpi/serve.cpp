@@ -18,8 +18,11 @@
 #include "commands/session.h"
 #include "scpi/instrument.h"
 #include "scpi/parser.h"
+#include "scpi/portmapper.h"
+#include "scpi/rpc_connection.h"
 #include "scpi/server.h"
 #include "scpi/steady_log_timer.h"
+#include "scpi/vxi11_core.h"
 
 namespace kx::scpi {
 
@@ -141,6 +144,105 @@ std::string BoundText(const asio::ip::tcp::endpoint& bound) {
          ":" + std::to_string(bound.port());
 }
 
+// VXI-11 beside the socket: its core channel (the abort channel on the same
+// port) on the socket's address, a port the system chooses, and the
+// portmapper that tells clients where: the system's or our own.
+struct Vxi11Service {
+  std::unique_ptr<Vxi11Core> core;
+  std::unique_ptr<RpcListener> channel;
+  std::unique_ptr<RpcListener> portmapper;
+  std::unique_ptr<PortmapperEntry> entry;
+
+  void Stop() {
+    if (portmapper) {
+      portmapper->Stop();
+    }
+    if (channel) {
+      channel->Stop();
+    }
+    if (core) {
+      core->Stop();
+    }
+    entry.reset();
+  }
+};
+
+// The reason VXI-11 cannot be served, or none.
+std::optional<std::string> StartVxi11(asio::io_context& io, Instrument& instrument,
+                                      const commands::ServeRequest& request,
+                                      const asio::ip::address& address, Vxi11Service& service) {
+  service.core =
+      std::make_unique<Vxi11Core>(io, instrument, static_cast<std::size_t>(request.max_clients));
+  Vxi11Core& core = *service.core;
+  try {
+    service.channel = std::make_unique<RpcListener>(
+        io, asio::ip::tcp::endpoint(address, 0),
+        [&core](const std::shared_ptr<RpcConnection>& connection, const RpcCall& call,
+                const RpcReply& reply) { core.Dispatch(connection, call, reply); },
+        Vxi11MaxReceive + 1024, [&core](const RpcConnection& gone) { core.Closed(gone); });
+  } catch (const asio::system_error& error) {
+    return "cannot listen for VXI-11 on " + address.to_string() + ": " + error.code().message();
+  }
+  const unsigned short port = service.channel->LocalEndpoint().port();
+  core.SetAbortPort(port);
+  if (!request.portmapper.empty()) {
+    // Its form was checked before the start-up.
+    const ParsedListen parsed = ParseListen(request.portmapper);
+    const ResolvedListen resolved = Resolve(*parsed.listen);
+    if (!resolved.endpoint) {
+      return "--portmapper \"" + request.portmapper + "\": " + resolved.error;
+    }
+    try {
+      service.portmapper =
+          std::make_unique<RpcListener>(io, *resolved.endpoint, OwnPortmapper(port), 4096);
+    } catch (const asio::system_error& error) {
+      return "cannot answer the portmapper on " + request.portmapper + ": " +
+             error.code().message() +
+             (resolved.endpoint->port() < 1024 ? " (a port below 1024 wants root; see the README)"
+                                               : "");
+    }
+  } else {
+    std::string error;
+    service.entry = PortmapperEntry::Make(port, error);
+    if (!service.entry) {
+      return error;
+    }
+  }
+  return std::nullopt;
+}
+
+void ShowVxi11(const Vxi11Service& service, std::ostream& out, const LogLine& log) {
+  const std::string where = BoundText(service.channel->LocalEndpoint());
+  out << "vxi-11 on " << where << "\n";
+  log("vxi-11 on " + where);
+  if (service.portmapper) {
+    const std::string portmapper = BoundText(service.portmapper->LocalEndpoint());
+    out << "portmapper on " << portmapper << "\n";
+    log("portmapper on " + portmapper);
+  }
+  out << std::flush;
+}
+
+// The start-up and the log's timer and folder; false, the reason written,
+// when the board or the folder fails.
+bool StartInstrument(Instrument& instrument, SteadyLogTimer& log_timer,
+                     const std::string& log_folder, const LogLine& log, std::ostream& err) {
+  const commands::Outcome started = instrument.StartUp();
+  for (const std::string& message : started.messages) {
+    log(message);
+  }
+  if (!started.Succeeded()) {
+    err << "kx7312ctl: start-up: " << started.error << "\n";
+    return false;
+  }
+  instrument.UseLogTimer(log_timer);
+  if (const std::optional<std::string> error = instrument.SetLogFolder(log_folder)) {
+    err << "kx7312ctl: serve: " << *error << "\n";
+    return false;
+  }
+  return true;
+}
+
 // The instrument's life on the link: start-up, the server until a signal.
 int ServeOn(const commands::CtlOptions& options, const commands::ServeRequest& request,
             const ResolvedListen& resolved, const commands::LinkSetup& link, std::ostream& out,
@@ -162,17 +264,7 @@ int ServeOn(const commands::CtlOptions& options, const commands::ServeRequest& r
   if (!resolved.note.empty()) {
     log(resolved.note);
   }
-  const commands::Outcome started = instrument.StartUp();
-  for (const std::string& message : started.messages) {
-    log(message);
-  }
-  if (!started.Succeeded()) {
-    err << "kx7312ctl: start-up: " << started.error << "\n";
-    return commands::ExitFailure;
-  }
-  instrument.UseLogTimer(log_timer);
-  if (const std::optional<std::string> error = instrument.SetLogFolder(request.log_folder)) {
-    err << "kx7312ctl: serve: " << *error << "\n";
+  if (!StartInstrument(instrument, log_timer, request.log_folder, log, err)) {
     return commands::ExitFailure;
   }
   std::unique_ptr<Server> server;
@@ -184,15 +276,28 @@ int ServeOn(const commands::CtlOptions& options, const commands::ServeRequest& r
         << "\n";
     return commands::ExitFailure;
   }
+  Vxi11Service vxi11;
+  if (request.vxi11) {
+    if (const std::optional<std::string> error =
+            StartVxi11(io, instrument, request, resolved.endpoint->address(), vxi11)) {
+      err << "kx7312ctl: serve: VXI-11: " << *error << "\n";
+      vxi11.Stop();
+      return commands::ExitFailure;
+    }
+  }
   const std::string where = BoundText(server->LocalEndpoint());
   out << "listening on " << where << "\n" << std::flush;
   log("listening on " + where);
+  if (request.vxi11) {
+    ShowVxi11(vxi11, out, log);
+  }
 
   asio::signal_set signals(io, SIGINT, SIGTERM);
   signals.async_wait([&](const asio::error_code& error, int signal) {
     if (!error) {
       log(signal == SIGINT ? "SIGINT: stopping" : "SIGTERM: stopping");
       instrument.StopLog();
+      vxi11.Stop();
       server->Stop();
     }
   });
@@ -219,6 +324,14 @@ int Serve(const commands::CtlOptions& options, const commands::ServeRequest& req
   if (!resolved.endpoint) {
     err << "kx7312ctl: serve: --listen \"" << listen_text << "\": " << resolved.error << "\n";
     return commands::ExitUsage;
+  }
+  if (!request.portmapper.empty()) {
+    const ParsedListen portmapper = ParseListen(request.portmapper);
+    if (!portmapper.listen) {
+      err << "kx7312ctl: serve: --portmapper" << portmapper.error.substr(portmapper.error.find(' '))
+          << "\n";
+      return commands::ExitUsage;
+    }
   }
   // A client that closes while its reply is written must cost the server
   // nothing but that client; nor may any other pipe or socket end it.

@@ -50,8 +50,8 @@ std::uint8_t ClientStatus::TakeEvents() {
   return events;
 }
 
-std::uint8_t ClientStatus::StatusByte() const {
-  std::uint8_t byte = 0;
+std::uint8_t ClientStatus::StatusByte(bool message_available) const {
+  std::uint8_t byte = message_available ? MessageAvailable : 0;
   if (!errors_.empty()) {
     byte |= ErrorAvailable;
   }

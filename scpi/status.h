@@ -18,6 +18,7 @@ inline constexpr std::uint8_t CommandErrorBit = 0x20;
 
 // Status Byte bits.
 inline constexpr std::uint8_t ErrorAvailable = 0x04;
+inline constexpr std::uint8_t MessageAvailable = 0x10;
 inline constexpr std::uint8_t EventSummary = 0x20;
 inline constexpr std::uint8_t RequestService = 0x40;
 
@@ -41,7 +42,9 @@ class ClientStatus {
   // *ESR?: the event register, cleared by the reading.
   std::uint8_t TakeEvents();
   void SetEvent(std::uint8_t bit) { events_ |= bit; }
-  std::uint8_t StatusByte() const;
+  // With `message_available` (a reply waits to be read) its MAV bit as
+  // well, which the service request summarises like the others.
+  std::uint8_t StatusByte(bool message_available = false) const;
 
   std::uint8_t event_enable = 0;    // *ESE
   std::uint8_t service_enable = 0;  // *SRE

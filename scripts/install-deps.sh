@@ -15,6 +15,7 @@ PACKAGES="
   libfmt-dev nlohmann-json3-dev libcli11-dev libasio-dev
   python3 python3-pyvisa python3-pyvisa-py python3-numpy
   libusb-1.0-0-dev libumockdev-dev umockdev
+  libtirpc-dev rpcsvc-proto rpcbind python3-pymeasure
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang-format clang-tidy shellcheck
   xvfb xauth x11-utils

@@ -41,6 +41,9 @@ test -f /usr/share/kx7312/KX7312FW.hex
 man -w kx7312ctl >/dev/null 2>&1 || test -f /usr/share/man/man1/kx7312ctl.1.gz
 # man kx7312ctl points here for the SCPI command tree.
 zgrep -q 'kx7312ctl serve' /usr/share/doc/kx7312/README.md.gz
+# The driver where Debian's python3 finds it (byte code and all: postrm
+# takes it away).
+/usr/bin/python3 -c "import kx7312.pymeasure; print(kx7312.pymeasure.KX7312)"
 cd /
 rm -rf "$work"
 

@@ -252,3 +252,56 @@ TEST(ScpiInstrumentTest, ResetGivesThePanelsStateAfterStartUp) {
 
 }  // namespace
 }  // namespace kx::scpi
+
+namespace kx::scpi {
+namespace {
+
+TEST(ScpiErrorTest, TheQuotedTextStaysWithin255Characters) {
+  const struct {
+    std::string text;
+    std::string quoted;
+  } cases[] = {
+      {"Undefined header; A\"B", "Undefined header; A\"\"B"},
+      {std::string(300, 'x'), std::string(255, 'x')},
+      // A doubled quote that would end past the limit goes whole.
+      {std::string(254, 'x') + "\"y", std::string(254, 'x')},
+      {std::string(253, 'x') + "\"y", std::string(253, 'x') + "\"\""},
+  };
+  for (const auto& one : cases) {
+    EXPECT_EQ(ErrorResponse({-113, one.text}), "-113,\"" + one.quoted + "\"") << one.text;
+  }
+}
+
+TEST(ScpiInstrumentTest, TheEnableMasksShowInTheStatusByte) {
+  // Lines apart: a line with a bad unit runs none of its units.
+  const struct {
+    std::vector<std::string> lines;
+    std::string status_byte;
+  } cases[] = {
+      {{"NOPE"}, "4"},                               // an error queued
+      {{"*SRE 4", "NOPE"}, "68"},                    // ... which requests service
+      {{"*ESE 32", "NOPE"}, "36"},                   // a command error, its event enabled
+      {{"*ESE 32;*SRE 32", "NOPE"}, "100"},          // ... and requesting service
+      {{"*ESE 16", "NOPE"}, "4"},                    // an event not enabled
+      {{"*ESE 1;*SRE 32;*OPC"}, "96"},               // the operation complete
+      {{"*ESE 1;*SRE 32;*OPC;*ESR?", "*CLS"}, "0"},  // read and cleared
+  };
+  for (const auto& one : cases) {
+    InstrumentRig rig;
+    for (const std::string& line : one.lines) {
+      rig.Ask(line);
+    }
+    EXPECT_EQ(rig.Ask("*STB?"), one.status_byte) << one.lines.back();
+  }
+}
+
+TEST(ScpiInstrumentTest, TriggerPulsesLdac) {
+  InstrumentRig rig;
+  const std::size_t before = rig.RequestLines().size();
+  EXPECT_EQ(rig.Ask("*TRG"), "<none>");
+  EXPECT_EQ(rig.NextError(), "0,\"No error\"");
+  EXPECT_GT(rig.RequestLines().size(), before);
+}
+
+}  // namespace
+}  // namespace kx::scpi

@@ -33,7 +33,7 @@ class Server:
     """kx7312ctl serve on the simulated board, listening on a port of the
     system's choosing on 127.0.0.1, in a private temporary folder."""
 
-    def __init__(self, folder):
+    def __init__(self, folder, extra=()):
         settings = os.path.join(folder, "loopback.json")
         with open(settings, "w", encoding="ascii") as out:
             # With 5 V on the DAC's reference an ADC code equals the DAC code.
@@ -42,7 +42,7 @@ class Server:
         self.log = open(self.log_path, "wb")
         self.process = subprocess.Popen(
             [KX7312CTL, "--simulate", "--sim-settings", settings, "serve", "--listen",
-             "127.0.0.1:0"],
+             "127.0.0.1:0", *extra],
             stdout=subprocess.PIPE, stderr=self.log, cwd=folder)
         ready, _, _ = select.select([self.process.stdout], [], [], TIMEOUT_S)
         first = self.process.stdout.readline().decode() if ready else ""

@@ -1,0 +1,1 @@
+"""The KX7312 board from Python: see kx7312.pymeasure."""
