@@ -1,7 +1,9 @@
 #include "analysis/linearity/dac_sweep.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <numbers>
 
 namespace kx::linearity {
 namespace {
@@ -32,13 +34,73 @@ Line FitLine(const std::vector<int>& codes, const std::vector<double>& values) {
   return Line{(sy - slope * sx) / n, slope};
 }
 
-// The ADC's input for a mean code: its code is input * gain + offset + INL.
-double AdcInput(double mean_code, const DensityLinearity* adc) {
-  if (adc == nullptr) {
-    return mean_code;
+// What the reads of an input `x` (in ideal codes) with Gaussian noise
+// `sigma` average to, and their spread: each code is met as often as the
+// noise carries the input into its band, whose centre lies at code - INL
+// and whose width is 1 + DNL.
+struct Reads {
+  double mean = 0.0;
+  double deviation = 0.0;
+};
+
+Reads ReadsFor(const DensityLinearity& adc, double x, double sigma) {
+  const double reach = 6.0 * sigma + 4.0;
+  const int low = static_cast<int>(std::floor(x - reach));
+  const int high = static_cast<int>(std::ceil(x + reach));
+  const auto below = [&](double edge) {
+    return sigma > 0.0 ? 0.5 * std::erfc((x - edge) / (sigma * std::numbers::sqrt2))
+                       : (edge > x ? 1.0 : 0.0);
+  };
+  double total = 0.0;
+  double sum = 0.0;
+  double squares = 0.0;
+  const auto add = [&](int code, double share) {
+    total += share;
+    sum += share * code;
+    squares += share * code * code;
+  };
+  const auto edge = [&](int code, double side) {
+    const auto at = static_cast<std::size_t>(code);
+    return code - adc.inl[at] + side * (1.0 + adc.dnl[at]) / 2.0;
+  };
+  // The end codes take every input beyond the bands.
+  if (low < adc.first_code) {
+    add(adc.first_code - 1, below(edge(adc.first_code, -1.0)));
+  }
+  if (high > adc.last_code) {
+    add(adc.last_code + 1, 1.0 - below(edge(adc.last_code, 1.0)));
+  }
+  for (int code = std::max(low, adc.first_code); code <= std::min(high, adc.last_code); ++code) {
+    add(code, below(edge(code, 1.0)) - below(edge(code, -1.0)));
+  }
+  if (!(total > 0.0)) {
+    return {x, sigma};
+  }
+  const double mean = sum / total;
+  return {mean, std::sqrt(std::max(squares / total - mean * mean, 0.0))};
+}
+
+// The ADC's input for the reads of a point, through its INL, then its offset
+// and gain: the input and noise whose reads would average and spread as
+// these did, found by stepping each by what it still misses (the mean rises
+// about one for one with the input, the spread with the noise). Reads that
+// do not spread cannot tell where in its band the input lies; a third of an
+// LSB of noise stands in for theirs.
+constexpr double kLeastNoise = 1.0 / 3.0;
+
+double AdcInput(const SweepPoint& point, const DensityLinearity* adc) {
+  if (adc == nullptr || adc->inl.empty() || adc->dnl.size() != adc->inl.size()) {
+    return point.mean_adc_code;
+  }
+  double x = point.mean_adc_code;
+  double sigma = std::max(point.deviation_adc_code, kLeastNoise);
+  for (int step = 0; step < 12; ++step) {
+    const Reads reads = ReadsFor(*adc, x, sigma);
+    x += point.mean_adc_code - reads.mean;
+    sigma = std::max(sigma + point.deviation_adc_code - reads.deviation, kLeastNoise);
   }
   const double gain = 1.0 + adc->gain_percent.value_or(0.0) / 100.0;
-  return (mean_code - adc->offset_lsb.value_or(0.0) - InlAt(*adc, mean_code)) / gain;
+  return (x - adc->offset_lsb.value_or(0.0)) / gain;
 }
 
 std::vector<double> Deviation(const SweepLinearity& sweep, Line line) {
@@ -89,7 +151,7 @@ SweepLinearity AnalyseSweep(std::span<const SweepPoint> points, SweepScale scale
   const double adc_to_dac = scale.adc_volts_per_code / scale.dac_volts_per_code;
   for (const SweepPoint& point : points) {
     sweep.codes.push_back(point.code);
-    sweep.output_lsb.push_back(AdcInput(point.mean_adc_code, adc) * adc_to_dac);
+    sweep.output_lsb.push_back(AdcInput(point, adc) * adc_to_dac);
     sweep.noise_lsb.push_back(point.deviation_adc_code * adc_to_dac);
   }
   const double first = sweep.output_lsb.front();

@@ -80,9 +80,13 @@ AdcTransfer::AdcTransfer(const ConverterErrors& errors)
     edges_[At(code)] = (edge - SmoothInl(errors, code - 0.5) - errors.offset_lsb) / gain;
     edge += 1.0 + deviations[At(code)];
   }
-  // A steep INL must not fold the edges over each other.
+  // A steep INL must not fold the edges over each other, nor its slope give
+  // a missing code a sliver of width.
   for (int code = 2; code < kConverterCodes; ++code) {
     edges_[At(code)] = std::max(edges_[At(code)], edges_[At(code - 1)]);
+  }
+  for (const int code : errors.missing_codes) {
+    edges_[At(code + 1)] = edges_[At(code)];
   }
 }
 

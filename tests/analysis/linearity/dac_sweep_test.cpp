@@ -41,6 +41,7 @@ DensityLinearity AdcResult(double bow) {
   adc.first_code = 1;
   adc.last_code = 4094;
   adc.inl.assign(4096, 0.0);
+  adc.dnl.assign(4096, 0.0);
   for (int code = 1; code <= 4094; ++code) {
     adc.inl[code] = Bow(bow, code);
   }
@@ -85,8 +86,10 @@ TEST_P(DacSweep, GivesTheCurvesFigures) {
   }
   EXPECT_NEAR(sweep.endpoint_offset_lsb, c.offset, 0.01);
   EXPECT_NEAR(sweep.endpoint_gain_percent, c.gain, 1e-3);
-  EXPECT_NEAR(sweep.inl_endpoint[256], c.mid_inl, 0.01);  // code 2048
-  EXPECT_NEAR(sweep.worst_inl, c.mid_inl, 0.01);
+  // Noiseless means stand for a third of an LSB of noise, which the ADC's
+  // bow is taken out under.
+  EXPECT_NEAR(sweep.inl_endpoint[256], c.mid_inl, 0.02);  // code 2048
+  EXPECT_NEAR(sweep.worst_inl, c.mid_inl, 0.02);
   // The best-fit line sits 2/3 of a bow up, and follows the offset and gain.
   EXPECT_NEAR(sweep.fit_offset_lsb, c.offset + 2.0 / 3.0 * c.mid_inl, 0.02);
   EXPECT_NEAR(sweep.fit_gain_percent, c.gain, 1e-3);
