@@ -242,8 +242,8 @@ Action DacSweep(Cursor& cursor, const CommandSpec& spec, const Edition& edition)
   }
   if (!sweep.adc_linearity_file.empty()) {
     const std::string& path = sweep.adc_linearity_file;
-    linearity::DensityRead read =
-        linearity::ReadDensity(ResultFileText(path), ResultFileText(path + ".json"));
+    const std::string table = ResultFileText(path);
+    linearity::DensityRead read = linearity::ReadDensity(table, ResultFileText(path + ".json"));
     if (!read.result) {
       Refuse(fmt::format("--adc-linearity {}: {}", QuotePath(path), read.error));
     }
