@@ -172,8 +172,8 @@ bool Session::TwosComplement() const {
 
 namespace {
 
-// Progress lines of a long test: sixteen in all.
-constexpr int kProgressLines = 16;
+// Progress lines of a long test: one a second at most.
+constexpr auto kProgressEvery = std::chrono::seconds(1);
 
 std::string RangeWord(const adc::AdcConfiguration& config) {
   return config.AdcRangeBit != 0 ? "vref" : "2xvref";
@@ -184,8 +184,7 @@ std::string RangeWord(const adc::AdcConfiguration& config) {
 Session::Step Session::Execute(const AdcHistogram& histogram, const adc::CaptureStop& stop) {
   linearity::CodeCounts counts;
   const int flip = TwosComplement() ? 0x800 : 0;
-  const std::uint64_t every = std::max<std::uint64_t>(histogram.samples / kProgressLines, 1);
-  std::uint64_t next = every;
+  auto next = std::chrono::steady_clock::now() + kProgressEvery;
   std::uint64_t seen = 0;
   const adc::AdcOperations::ChannelRun run = adc_.ReadChannelRepeatedly(
       histogram.channel, histogram.samples,
@@ -195,9 +194,9 @@ Session::Step Session::Execute(const AdcHistogram& histogram, const adc::Capture
         }
         seen += codes.size();
         watch_.TakeRecords();  // millions of them: counted, not kept
-        if (seen >= next) {
+        if (std::chrono::steady_clock::now() >= next) {
           Tell(fmt::format("adc histogram: {} of {} samples", seen, histogram.samples));
-          next += every;
+          next += kProgressEvery;
         }
       },
       stop);
@@ -212,7 +211,8 @@ Session::Step Session::Execute(const AdcHistogram& histogram, const adc::Capture
   }
   result.linearity = linearity::AnalyseCodeDensity(counts.Counts(), histogram.method);
   if (result.linearity.problem != linearity::DensityProblem::None) {
-    return {std::move(result), result.linearity.reason + nothing};
+    std::string reason = result.linearity.reason + nothing;
+    return {std::move(result), std::move(reason)};
   }
   if (histogram.file.empty()) {
     return {std::move(result), std::nullopt};
@@ -231,7 +231,7 @@ Session::Step Session::Execute(const DacSweep& sweep, const adc::CaptureStop& st
   std::vector<linearity::SweepPoint> points;
   std::uint64_t requests = 0;
   const int total = (sweep.codes.stop - sweep.codes.start) / sweep.codes.step + 1;
-  const int every = std::max(total / kProgressLines, 1);
+  auto next = std::chrono::steady_clock::now() + kProgressEvery;
   std::optional<std::string> stopped;
   for (int code = sweep.codes.start; code <= sweep.codes.stop; code += sweep.codes.step) {
     dac_.LoadOneChannel(sweep.channel, static_cast<std::uint16_t>(code));
@@ -262,8 +262,9 @@ Session::Step Session::Execute(const DacSweep& sweep, const adc::CaptureStop& st
     const double mean = sum / sweep.average;
     const double variance = std::max(squares / sweep.average - mean * mean, 0.0);
     points.push_back({code, mean, std::sqrt(variance), sweep.average});
-    if (static_cast<int>(points.size()) % every == 0) {
+    if (std::chrono::steady_clock::now() >= next) {
       Tell(fmt::format("dac sweep: {} of {} codes", points.size(), total));
+      next += kProgressEvery;
     }
   }
   SweepResult result;
@@ -280,7 +281,8 @@ Session::Step Session::Execute(const DacSweep& sweep, const adc::CaptureStop& st
   result.linearity =
       linearity::AnalyseSweep(points, scale, sweep.adc_linearity ? &*sweep.adc_linearity : nullptr);
   if (!result.linearity.problem.empty()) {
-    return {std::move(result), result.linearity.problem + nothing};
+    std::string reason = result.linearity.problem + nothing;
+    return {std::move(result), std::move(reason)};
   }
   if (sweep.file.empty()) {
     return {std::move(result), std::nullopt};

@@ -137,6 +137,16 @@ TEST(CtlFailureTest, ACharacterisationCutShortSaysHowFarItCameAndSavesNothing) {
   }
 }
 
+// An input the test cannot judge fails the call, with the reason and no file.
+TEST(CtlFailureTest, AHistogramOfAFixedInputIsAFailureThatSaysWhy) {
+  testing::TempFolder folder;
+  CtlRig rig;
+  EXPECT_EQ(rig.Run("adc histogram --channel 4 --samples 4096 --out " + folder.File("h.csv")),
+            ExitFailure);
+  EXPECT_TRUE(Contains(rig.err, "adc histogram: the input covers codes 0 to 0 only")) << rig.err;
+  EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
+}
+
 TEST(CtlFailureTest, ACaptureFileThatCannotBeWrittenIsAFailure) {
   testing::TempFolder folder;
   // Made by hand: the parser would refuse the missing folder before any
