@@ -195,6 +195,49 @@ std::array<std::string, AdcChannels> AdcOperations::CodeTexts(bool hex) const {
   return texts;
 }
 
+AdcOperations::ChannelRun AdcOperations::ReadChannelRepeatedly(int channel, std::uint64_t count,
+                                                               const ChannelCodes& take,
+                                                               const CaptureStop& stop) {
+  const std::int32_t word = ChannelWord(rules_, config_, channel);
+  std::array<std::int32_t, CaptureProgressStep> words{};
+  words.fill(word);
+  std::array<std::int32_t, CaptureProgressStep> replies{};
+  std::array<std::int32_t, CaptureProgressStep> codes{};
+  ChannelRun run;
+  // The first reply is the conversion selected before: not this channel's.
+  bool primed = false;
+  while (run.samples < count) {
+    if (stop && stop()) {
+      run.stopped = CaptureSamples::Stop{0, "stopped"};
+      break;
+    }
+    const std::uint64_t wanted = count - run.samples + (primed ? 0 : 1);
+    const auto chunk = static_cast<std::size_t>(std::min<std::uint64_t>(wanted, words.size()));
+    const std::size_t made =
+        link_.TransferAdcWords(std::span(words).first(chunk), std::span(replies).first(chunk));
+    link_.TakeSent();
+    run.transfers += made;
+    const std::int16_t status = link_.State().LinkStatus;
+    const std::size_t answered = status < 0 && made > 0 ? made - 1 : made;
+    const std::size_t first = primed ? 0 : 1;
+    std::size_t kept = 0;
+    for (std::size_t i = first; i < answered; ++i) {
+      codes[kept++] = ConversionCode(rules_, replies[i]) & 0xFFF;
+    }
+    primed = primed || answered > 0;
+    run.samples += kept;
+    if (kept > 0) {
+      take(std::span(codes).first(kept));
+    }
+    if (status < 0) {
+      run.stopped =
+          CaptureSamples::Stop{status, fmt::format("the board did not answer (status {})", status)};
+      break;
+    }
+  }
+  return run;
+}
+
 CaptureSamples AdcOperations::TakeAllChannels(const CaptureProgress& progress,
                                               const CaptureStop& stop) {
   std::vector<std::int32_t> words;

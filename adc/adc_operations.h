@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -113,6 +114,20 @@ class AdcOperations {
   CaptureSamples TakeAllChannels(const CaptureProgress& progress = {},
                                  const CaptureStop& stop = {});
   CaptureSamples TakeChannel0(const CaptureProgress& progress = {}, const CaptureStop& stop = {});
+
+  // `count` conversions of one channel: the word that selects it, then the
+  // same word once per conversion, in queued chunks of CaptureProgressStep
+  // transfers. Each chunk's codes go to `take` and neither they nor the
+  // requests are kept, so a run of millions costs no memory. The stop is
+  // asked before each chunk; a failed transfer ends the run.
+  using ChannelCodes = std::function<void(std::span<const std::int32_t> codes)>;
+  struct ChannelRun {
+    std::uint64_t samples = 0;
+    std::uint64_t transfers = 0;
+    std::optional<CaptureSamples::Stop> stopped;
+  };
+  ChannelRun ReadChannelRepeatedly(int channel, std::uint64_t count, const ChannelCodes& take,
+                                   const CaptureStop& stop = {});
 
   const AdcConfiguration& Configuration() const { return config_; }
   const std::array<std::int32_t, AdcChannels>& AdcResults() const { return results_; }

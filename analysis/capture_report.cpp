@@ -179,6 +179,12 @@ std::string ReportText(const OpenedCapture& capture, const CaptureAnalysis& anal
       spectrum->fundamental_frequency, spectrum->fundamental_dbfs);
   text += fmt::format("SNR {:.2f} dB, SINAD {:.2f} dB, THD {:.2f} dB, ENOB {:.2f} bits\n",
                       spectrum->snr_db, spectrum->sinad_db, spectrum->thd_db, spectrum->enob_bits);
+  text += fmt::format("SFDR {:.2f} dB, worst spur at bin {} ({:.6f} cycles per sample)\n",
+                      spectrum->sfdr_db, spectrum->spur_bin, spectrum->spur_frequency);
+  for (std::size_t h = 0; h < spectrum->harmonic_bins.size(); ++h) {
+    text += fmt::format("Harmonic {} at bin {}: {:.2f} dBFS\n", h + 2, spectrum->harmonic_bins[h],
+                        spectrum->harmonic_dbfs[h]);
+  }
   return text;
 }
 
@@ -216,7 +222,17 @@ std::string ReportJson(const OpenedCapture& capture, const CaptureAnalysis& anal
                {"snr_db", Number(spectrum->snr_db)},
                {"sinad_db", Number(spectrum->sinad_db)},
                {"thd_db", Number(spectrum->thd_db)},
-               {"enob_bits", Number(spectrum->enob_bits)}};
+               {"enob_bits", Number(spectrum->enob_bits)},
+               {"sfdr_db", Number(spectrum->sfdr_db)},
+               {"spur_bin", spectrum->spur_bin},
+               {"spur_cycles_per_sample", spectrum->spur_frequency}};
+    Json harmonics = Json::array();
+    for (std::size_t h = 0; h < spectrum->harmonic_bins.size(); ++h) {
+      harmonics.push_back({{"order", h + 2},
+                           {"bin", spectrum->harmonic_bins[h]},
+                           {"dbfs", Number(spectrum->harmonic_dbfs[h])}});
+    }
+    figures["harmonics"] = std::move(harmonics);
   }
   doc["spectrum"] = std::move(figures);
   return doc.dump() + "\n";

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <complex>
 #include <cstddef>
+#include <limits>
 #include <memory>
 #include <numbers>
 
@@ -98,6 +99,23 @@ std::vector<double> WindowCoefficients(WindowKind kind, int n) {
   }
   return w;
 }
+
+namespace {
+
+// The highest level within a harmonic's leakage bins that it owns.
+double BandPeak(const std::vector<double>& dbfs, const std::vector<int>& owner, int bin, int leak) {
+  double peak = -std::numeric_limits<double>::infinity();
+  const int last = static_cast<int>(dbfs.size()) - 1;
+  for (int k = std::max(bin - leak, 0); k <= std::min(bin + leak, last); ++k) {
+    const auto idx = static_cast<std::size_t>(k);
+    if (owner[idx] >= 2) {
+      peak = std::max(peak, dbfs[idx]);
+    }
+  }
+  return std::isfinite(peak) ? peak : dbfs[static_cast<std::size_t>(bin)];
+}
+
+}  // namespace
 
 std::optional<Spectrum> AnalyseSpectrum(std::span<const double> samples, WindowKind window) {
   const int n = static_cast<int>(samples.size());
@@ -198,6 +216,21 @@ std::optional<Spectrum> AnalyseSpectrum(std::span<const double> samples, WindowK
     result.dbfs[k] = Db(power[k] / full_scale_peak);
   }
   result.fundamental_dbfs = result.dbfs[static_cast<std::size_t>(fundamental)];
+  for (const int bin : result.harmonic_bins) {
+    result.harmonic_dbfs.push_back(BandPeak(result.dbfs, owner, bin, leak));
+  }
+  // Every bin but DC's and the fundamental's may hold the spur.
+  std::size_t spur = 0;
+  for (std::size_t k = 0; k < power.size(); ++k) {
+    if (owner[k] != 0 && owner[k] != 1 && (spur == 0 || power[k] > power[spur])) {
+      spur = k;
+    }
+  }
+  if (spur != 0) {
+    result.spur_bin = static_cast<int>(spur);
+    result.spur_frequency = static_cast<double>(spur) / n;
+    result.sfdr_db = result.fundamental_dbfs - result.dbfs[spur];
+  }
   return result;
 }
 

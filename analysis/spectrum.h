@@ -40,7 +40,13 @@ struct Spectrum {
   int fundamental_bin = 0;
   double fundamental_frequency = 0.0;  // cycles per sample
   double fundamental_dbfs = 0.0;
-  std::vector<int> harmonic_bins;  // 2nd to 5th, folded
+  std::vector<int> harmonic_bins;     // 2nd to 5th, folded
+  std::vector<double> harmonic_dbfs;  // each one's peak bin, dBFS
+  // The largest spur outside DC and the fundamental (a harmonic or not): its
+  // peak bin and frequency, and how far below the fundamental's peak it is.
+  int spur_bin = 0;
+  double spur_frequency = 0.0;  // cycles per sample
+  double sfdr_db = 0.0;
   double snr_db = 0.0;
   double sinad_db = 0.0;
   double thd_db = 0.0;

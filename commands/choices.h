@@ -35,6 +35,8 @@ inline constexpr std::array<Choice, 2> CodingChoices = {{{"twos", "TWOS"}, {"bin
 inline constexpr std::array<Choice, 3> FormatChoices = {
     {{"hex", ""}, {"dec", ""}, {"volts", "", true}}};
 inline constexpr std::array<Choice, 2> CaptureFormChoices = {{{"", "BLOCk"}, {"", "CODes"}}};
+// The code-density test's input, as linearity::DensityMethod orders it.
+inline constexpr std::array<Choice, 2> MethodChoices = {{{"sine", "SINE"}, {"ramp", "RAMP"}}};
 inline constexpr std::array<Choice, 2> SwitchChoices = {{{"", "OFF"}, {"", "ON"}}};
 
 // The lists the panel shows, entry for entry.

@@ -7,6 +7,8 @@
 #include <variant>
 #include <vector>
 
+#include "analysis/linearity/code_density.h"
+
 namespace kx::commands {
 
 // Where a command was written: on the command line (line 0) or on a line of a
@@ -121,6 +123,38 @@ struct AdcLog {
   bool quiet = false;
 };
 
+// adc histogram --channel N --samples COUNT [--method sine|ramp] [--out FILE]:
+// the code-density test of one channel.
+struct AdcHistogram {
+  int channel = 0;
+  std::uint64_t samples = 0;
+  linearity::DensityMethod method = linearity::DensityMethod::Sine;
+  std::string file;  // none: the figures only
+};
+
+// START:STOP:STEP of a sweep's DAC codes.
+struct CodeSteps {
+  int start = 0;
+  int stop = 0;
+  int step = 1;
+};
+
+// dac sweep --channel N [--adc-channel M] --codes START:STOP:STEP --average K
+// [--settle DURATION] [--adc-linearity FILE] [--out FILE]: the DAC's
+// transfer curve read through the ADC.
+struct DacSweep {
+  int channel = 0;
+  int adc_channel = 0;  // the DAC channel's own number unless given
+  bool adc_channel_given = false;
+  CodeSteps codes;
+  int average = 1;
+  std::chrono::nanoseconds settle{0};
+  std::string adc_linearity_file;
+  // The ADC's code-density result read from that file before start-up.
+  std::optional<linearity::DensityLinearity> adc_linearity;
+  std::string file;
+};
+
 // serve [--listen ADDR:PORT] [--log-folder DIR] [--max-clients N]: the board
 // as a SCPI instrument, a call of its own rather than a step of one.
 struct ServeRequest {
@@ -132,9 +166,9 @@ struct ServeRequest {
 };
 inline constexpr int MostClients = 10000;
 
-using Action =
-    std::variant<DacLoad, DacWrite, DacPowerDown, DacLdacRegister, DacReference, DacClearCode,
-                 LineRequest, AdcConfigure, AdcRead, AdcWrite, AdcCapture, AdcLog>;
+using Action = std::variant<DacLoad, DacWrite, DacPowerDown, DacLdacRegister, DacReference,
+                            DacClearCode, LineRequest, AdcConfigure, AdcRead, AdcWrite, AdcCapture,
+                            AdcLog, AdcHistogram, DacSweep>;
 
 // One checked command, ready to run: nothing in it can be refused any more.
 struct Command {

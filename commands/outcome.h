@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "adc/adc_control_word.h"
+#include "analysis/linearity/code_density.h"
+#include "analysis/linearity/dac_sweep.h"
 #include "board/link_record.h"
 #include "dac/dac_operations.h"
 #include "logger/data_logger.h"
@@ -46,8 +48,22 @@ struct LogResult {
   logger::LogSummary summary;
 };
 
-using Result =
-    std::variant<NoResult, ReadResult, ConfigureResult, PowerDownResult, CaptureResult, LogResult>;
+// adc histogram: the counts, their figures, and the transfers it took
+// (they are not kept as requests: there may be millions).
+struct HistogramResult {
+  std::vector<std::uint64_t> counts;
+  linearity::DensityLinearity linearity;
+  std::uint64_t transfers = 0;
+};
+
+// dac sweep: the curve and its figures, and the requests it took.
+struct SweepResult {
+  linearity::SweepLinearity linearity;
+  std::uint64_t requests = 0;
+};
+
+using Result = std::variant<NoResult, ReadResult, ConfigureResult, PowerDownResult, CaptureResult,
+                            LogResult, HistogramResult, SweepResult>;
 
 // What one step of a call did: the requests it made and what came of them.
 struct Outcome {

@@ -180,6 +180,51 @@ Checked<int> AverageOf(std::string_view count) {
   return average;
 }
 
+Checked<std::uint64_t> SampleCountOf(std::string_view count) {
+  const bool digits = IsDigits(count) && count.size() <= 10;
+  const std::uint64_t samples = digits ? std::stoull(std::string(count)) : 0;
+  if (samples < SmallestHistogram || samples > LargestHistogram) {
+    std::string text = fmt::format("{} is not a number of samples from {} to {}", Quote(count),
+                                   SmallestHistogram, LargestHistogram);
+    return IsDigits(count) ? Outside(std::move(text)) : Bad(std::move(text));
+  }
+  return samples;
+}
+
+Checked<CodeSteps> CodeStepsOf(std::string_view text) {
+  const std::string form =
+      fmt::format("{} is not START:STOP:STEP, such as 0:4095:1 (decimal codes)", Quote(text));
+  std::array<int, 3> numbers{};
+  std::string_view rest = text;
+  for (std::size_t i = 0; i < numbers.size(); ++i) {
+    const std::size_t colon = rest.find(':');
+    const std::string_view part = rest.substr(0, colon);
+    if (!IsDigits(part) || part.size() > 5 || (i < 2) == (colon == std::string_view::npos)) {
+      return Bad(form);
+    }
+    numbers[i] = std::stoi(std::string(part));
+    rest.remove_prefix(colon == std::string_view::npos ? rest.size() : colon + 1);
+  }
+  const CodeSteps steps{numbers[0], numbers[1], numbers[2]};
+  if (steps.stop > 0xFFF || steps.start >= steps.stop) {
+    return Outside(
+        fmt::format("{}: the codes must rise from START to STOP within 0 to 4095", Quote(text)));
+  }
+  if (steps.step < 1 || steps.step > steps.stop - steps.start) {
+    return Outside(fmt::format("{}: STEP must be 1 to STOP - START ({})", Quote(text),
+                               steps.stop - steps.start));
+  }
+  return steps;
+}
+
+Checked<std::chrono::nanoseconds> SettleOf(std::string_view text) {
+  Checked<std::chrono::nanoseconds> settle = DurationOf(text);
+  if (settle.Ok() && settle.Value() > std::chrono::seconds(10)) {
+    return Outside("the settling time must be at most 10 s");
+  }
+  return settle;
+}
+
 Checked<std::string> FileReferenceOf(const std::string& volts) {
   const float value = adc::ReadReferenceNumber(volts);
   if (!(value > 0.0F) || value > adc::LargestAdcReference) {

@@ -78,6 +78,16 @@ Checked<int> AverageOf(std::string_view count);
 // must be one the ADC takes, or the viewer could not read the file back.
 // `volts` is the box's two-decimal text.
 Checked<std::string> FileReferenceOf(const std::string& volts);
+// Conversions of a code-density test: enough for every code to be met, at
+// most LargestHistogram.
+inline constexpr std::uint64_t SmallestHistogram = 4096;
+inline constexpr std::uint64_t LargestHistogram = std::uint64_t{1} << 32;
+Checked<std::uint64_t> SampleCountOf(std::string_view count);
+// A sweep's codes, START:STOP:STEP in decimal: 0 <= START < STOP <= 4095,
+// STEP at least 1 and at most STOP - START.
+Checked<CodeSteps> CodeStepsOf(std::string_view text);
+// The wait after each code of a sweep: at most 10 s.
+Checked<std::chrono::nanoseconds> SettleOf(std::string_view text);
 // The reference option where the edition has no "ADC Reference" box.
 std::optional<Fault> NeedsReference(const Edition& edition);
 

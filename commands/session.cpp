@@ -2,12 +2,17 @@
 
 #include <fmt/format.h>
 
+#include <chrono>
+#include <cmath>
+#include <thread>
 #include <utility>
 #include <variant>
 
+#include "analysis/linearity/linearity_file.h"
 #include "board/link_record.h"
 #include "board/status_text.h"
 #include "commands/capture_record.h"
+#include "commands/linearity_record.h"
 
 namespace kx::commands {
 
@@ -155,6 +160,148 @@ Session::Step Session::Execute(const AdcLog& log, const adc::CaptureStop& stop) 
   return {LogResult{run.summary}, std::move(run.failure)};
 }
 
+void Session::Tell(const std::string& line) const {
+  if (log_setup_.progress) {
+    log_setup_.progress(line);
+  }
+}
+
+bool Session::TwosComplement() const {
+  return adc_.Configuration().AdcCodingBit == 0;
+}
+
+namespace {
+
+// Progress lines of a long test: one a second at most.
+constexpr auto kProgressEvery = std::chrono::seconds(1);
+
+std::string RangeWord(const adc::AdcConfiguration& config) {
+  return config.AdcRangeBit != 0 ? "vref" : "2xvref";
+}
+
+}  // namespace
+
+Session::Step Session::Execute(const AdcHistogram& histogram, const adc::CaptureStop& stop) {
+  linearity::CodeCounts counts;
+  const int flip = TwosComplement() ? 0x800 : 0;
+  auto next = std::chrono::steady_clock::now() + kProgressEvery;
+  std::uint64_t seen = 0;
+  const adc::AdcOperations::ChannelRun run = adc_.ReadChannelRepeatedly(
+      histogram.channel, histogram.samples,
+      [&](std::span<const std::int32_t> codes) {
+        for (const std::int32_t code : codes) {
+          counts.Add(code ^ flip);
+        }
+        seen += codes.size();
+        watch_.TakeRecords();  // millions of them: counted, not kept
+        if (std::chrono::steady_clock::now() >= next) {
+          Tell(fmt::format("adc histogram: {} of {} samples", seen, histogram.samples));
+          next += kProgressEvery;
+        }
+      },
+      stop);
+  HistogramResult result;
+  result.transfers = run.transfers;
+  result.counts.assign(counts.Counts().begin(), counts.Counts().end());
+  const std::string nothing = histogram.file.empty() ? "" : "; nothing was written";
+  if (run.stopped) {
+    return {std::move(result), fmt::format("{}", run.stopped->reason),
+            fmt::format("the test stopped after {} of {} samples{}", run.samples, histogram.samples,
+                        nothing)};
+  }
+  result.linearity = linearity::AnalyseCodeDensity(counts.Counts(), histogram.method);
+  if (result.linearity.problem != linearity::DensityProblem::None) {
+    std::string reason = result.linearity.reason + nothing;
+    return {std::move(result), std::move(reason)};
+  }
+  if (histogram.file.empty()) {
+    return {std::move(result), std::nullopt};
+  }
+  const linearity::HistogramSetup setup{
+      histogram.channel, RangeWord(adc_.Configuration()),
+      board_.edition().HasVolts() ? (flip != 0 ? "twos" : "binary") : "", run.transfers};
+  std::optional<std::string> written =
+      WriteResultFiles(histogram.file, linearity::HistogramCsv(counts.Counts(), result.linearity),
+                       linearity::HistogramMetadata(setup, result.linearity).dump(2) + "\n");
+  return {std::move(result), std::move(written)};
+}
+
+Session::Step Session::Execute(const DacSweep& sweep, const adc::CaptureStop& stop) {
+  const int flip = TwosComplement() ? 0x800 : 0;
+  std::vector<linearity::SweepPoint> points;
+  std::uint64_t requests = 0;
+  const int total = (sweep.codes.stop - sweep.codes.start) / sweep.codes.step + 1;
+  auto next = std::chrono::steady_clock::now() + kProgressEvery;
+  std::optional<std::string> stopped;
+  for (int code = sweep.codes.start; code <= sweep.codes.stop; code += sweep.codes.step) {
+    dac_.LoadOneChannel(sweep.channel, static_cast<std::uint16_t>(code));
+    if (watch_.Failure()) {
+      stopped = "the board did not take the DAC code";
+      break;
+    }
+    if (sweep.settle.count() > 0) {
+      std::this_thread::sleep_for(sweep.settle);
+    }
+    double sum = 0.0;
+    double squares = 0.0;
+    const adc::AdcOperations::ChannelRun run = adc_.ReadChannelRepeatedly(
+        sweep.adc_channel, static_cast<std::uint64_t>(sweep.average),
+        [&](std::span<const std::int32_t> codes) {
+          for (const std::int32_t read : codes) {
+            const double value = read ^ flip;
+            sum += value;
+            squares += value * value;
+          }
+        },
+        stop);
+    requests += watch_.TakeRecords().size();
+    if (run.stopped) {
+      stopped = run.stopped->reason;
+      break;
+    }
+    const double mean = sum / sweep.average;
+    const double variance = std::max(squares / sweep.average - mean * mean, 0.0);
+    points.push_back({code, mean, std::sqrt(variance), sweep.average});
+    if (std::chrono::steady_clock::now() >= next) {
+      Tell(fmt::format("dac sweep: {} of {} codes", points.size(), total));
+      next += kProgressEvery;
+    }
+  }
+  SweepResult result;
+  result.requests = requests;
+  const std::string nothing = sweep.file.empty() ? "" : "; nothing was written";
+  if (stopped) {
+    return {std::move(result), stopped,
+            fmt::format("the sweep stopped after {} of {} codes{}", points.size(), total, nothing)};
+  }
+  // The ADC's span is its reference (2.5 V) or twice it, the DAC's 2.5 V:
+  // the board's references.
+  const double adc_span = adc_.Configuration().AdcRangeBit != 0 ? 2.5 : 5.0;
+  const linearity::SweepScale scale{adc_span / linearity::kCodes, 2.5 / linearity::kCodes};
+  result.linearity =
+      linearity::AnalyseSweep(points, scale, sweep.adc_linearity ? &*sweep.adc_linearity : nullptr);
+  if (!result.linearity.problem.empty()) {
+    std::string reason = result.linearity.problem + nothing;
+    return {std::move(result), std::move(reason)};
+  }
+  if (sweep.file.empty()) {
+    return {std::move(result), std::nullopt};
+  }
+  const linearity::SweepSetup setup{sweep.channel,
+                                    sweep.adc_channel,
+                                    sweep.codes.start,
+                                    sweep.codes.stop,
+                                    sweep.codes.step,
+                                    sweep.average,
+                                    std::chrono::duration<double>(sweep.settle).count(),
+                                    sweep.adc_linearity_file,
+                                    requests};
+  std::optional<std::string> written =
+      WriteResultFiles(sweep.file, linearity::SweepCsv(result.linearity),
+                       linearity::SweepMetadata(setup, result.linearity).dump(2) + "\n");
+  return {std::move(result), std::move(written)};
+}
+
 Outcome Session::ReadAgain(const std::string& reference) {
   watch_.Rearm();
   return Run(Command{"adc read", AdcRead{reference, ReadFormat::Hex, std::nullopt}, {}});
@@ -187,6 +334,9 @@ Outcome Session::Finish(Step step) {
     // The board answered, but the operation still could not finish: a
     // capture file that could not be written.
     outcome.error = std::move(*step.failure);
+  }
+  if (step.progress && !outcome.error.empty()) {
+    outcome.error += "; " + *step.progress;
   }
   return outcome;
 }

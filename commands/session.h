@@ -61,6 +61,8 @@ class Session {
   struct Step {
     Result result;
     std::optional<std::string> failure;
+    // How far a long test came, added to whatever stopped it.
+    std::optional<std::string> progress = std::nullopt;
   };
   // One execution function per command.
   Step Execute(const DacLoad& load, const adc::CaptureStop& stop);
@@ -75,6 +77,13 @@ class Session {
   Step Execute(const AdcWrite& write, const adc::CaptureStop& stop);
   Step Execute(const AdcCapture& capture, const adc::CaptureStop& stop);
   Step Execute(const AdcLog& log, const adc::CaptureStop& stop);
+  Step Execute(const AdcHistogram& histogram, const adc::CaptureStop& stop);
+  Step Execute(const DacSweep& sweep, const adc::CaptureStop& stop);
+
+  // The progress line of a long test on standard error, where one is wanted.
+  void Tell(const std::string& line) const;
+  // Codes in the ADC's straight order, whatever its coding.
+  bool TwosComplement() const;
 
   Outcome Finish(Step step);
 

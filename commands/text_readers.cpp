@@ -2,10 +2,13 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
 #include "adc/reference_entry.h"
+#include "analysis/linearity/linearity_file.h"
+#include "board/bounded_file.h"
 #include "board/number_text.h"
 #include "commands/log_values.h"
 #include "dac/hex_entry.h"
@@ -174,6 +177,85 @@ Action AdcLog(Cursor& cursor, const CommandSpec& spec, const Edition& edition) {
   return action;
 }
 
+namespace {
+
+// The options of `spec` up to the next command; the names of those given.
+std::vector<std::string_view> GivenOptions(Cursor& cursor, const CommandSpec& spec, Action& action,
+                                           const Edition& edition) {
+  std::vector<std::string_view> given;
+  while (!cursor.AtNextCommand()) {
+    const std::string& word = cursor.Take();
+    if (!word.starts_with("--")) {
+      RefuseWord(cursor, word);
+    }
+    given.push_back(ReadOption(cursor, word, spec, action, edition).name);
+  }
+  return given;
+}
+
+// Every option the table marks as required must be there.
+void RequireOptions(const CommandSpec& spec, const std::vector<std::string_view>& given) {
+  for (const OptionSpec& option : spec.options) {
+    if (option.required && std::find(given.begin(), given.end(), option.name) == given.end()) {
+      Refuse(fmt::format("missing {}: {}", option.name, option.what));
+    }
+  }
+}
+
+constexpr std::size_t kLargestResultFile = std::size_t{1} << 20;
+
+std::string ResultFileText(const std::string& path) {
+  const board::BoundedFileText file = board::ReadFileAtMost(path, kLargestResultFile);
+  if (file.problem == board::FileReadProblem::TooLarge) {
+    Refuse(fmt::format("--adc-linearity {} is larger than 1 MiB", QuotePath(path)));
+  }
+  if (file.problem != board::FileReadProblem::None) {
+    Refuse(fmt::format("--adc-linearity {} cannot be read: {}", QuotePath(path), file.reason));
+  }
+  return file.text;
+}
+
+}  // namespace
+
+Action AdcHistogram(Cursor& cursor, const CommandSpec& spec, const Edition& edition) {
+  Action action = commands::AdcHistogram{};
+  RequireOptions(spec, GivenOptions(cursor, spec, action, edition));
+  const std::string& file = As<commands::AdcHistogram>(action).file;
+  if (!file.empty()) {
+    CheckCaptureFile(file, cursor.Checks());
+  }
+  return action;
+}
+
+Action DacSweep(Cursor& cursor, const CommandSpec& spec, const Edition& edition) {
+  Action action = commands::DacSweep{};
+  RequireOptions(spec, GivenOptions(cursor, spec, action, edition));
+  commands::DacSweep& sweep = As<commands::DacSweep>(action);
+  if (!sweep.adc_channel_given) {
+    sweep.adc_channel = sweep.channel;  // the board's own wiring
+  }
+  if (!sweep.file.empty()) {
+    CheckCaptureFile(sweep.file, cursor.Checks());
+    if (sweep.file == sweep.adc_linearity_file) {
+      Refuse("--out would replace the --adc-linearity file: choose another");
+    }
+  }
+  if (!sweep.adc_linearity_file.empty()) {
+    const std::string& path = sweep.adc_linearity_file;
+    const std::string table = ResultFileText(path);
+    linearity::DensityRead read = linearity::ReadDensity(table, ResultFileText(path + ".json"));
+    if (!read.result) {
+      Refuse(fmt::format("--adc-linearity {}: {}", QuotePath(path), read.error));
+    }
+    if (read.channel != sweep.adc_channel) {
+      Refuse(fmt::format("--adc-linearity {} is of ADC channel {}, the sweep reads channel {}",
+                         QuotePath(path), read.channel, sweep.adc_channel));
+    }
+    sweep.adc_linearity = std::move(read.result);
+  }
+  return action;
+}
+
 ServeRequest Serve(Cursor& cursor, const CommandSpec& spec) {
   ServeRequest request;
   std::string max_clients = std::to_string(request.max_clients);
@@ -283,6 +365,54 @@ void Overwrite(Action& action, const std::string&, const Edition&) {
 
 void Quiet(Action& action, const std::string&, const Edition&) {
   As<commands::AdcLog>(action).quiet = true;
+}
+
+void HistogramChannel(Action& action, const std::string& value, const Edition&) {
+  As<commands::AdcHistogram>(action).channel = Take(ChannelOf(value), "--channel: ");
+}
+
+void Samples(Action& action, const std::string& value, const Edition&) {
+  As<commands::AdcHistogram>(action).samples = Take(SampleCountOf(value), "--samples: ");
+}
+
+void Method(Action& action, const std::string& value, const Edition&) {
+  As<commands::AdcHistogram>(action).method =
+      static_cast<linearity::DensityMethod>(Take(ChoiceOf(value, MethodChoices, "a method")));
+}
+
+void HistogramOut(Action& action, const std::string& value, const Edition&) {
+  As<commands::AdcHistogram>(action).file = value;
+}
+
+void SweepChannel(Action& action, const std::string& value, const Edition&) {
+  As<commands::DacSweep>(action).channel = Take(ChannelOf(value), "--channel: ");
+}
+
+void SweepAdcChannel(Action& action, const std::string& value, const Edition&) {
+  commands::DacSweep& sweep = As<commands::DacSweep>(action);
+  sweep.adc_channel = Take(ChannelOf(value), "--adc-channel: ");
+  sweep.adc_channel_given = true;
+}
+
+void Codes(Action& action, const std::string& value, const Edition&) {
+  As<commands::DacSweep>(action).codes = Take(CodeStepsOf(value), "--codes: ");
+}
+
+void SweepAverage(Action& action, const std::string& value, const Edition&) {
+  As<commands::DacSweep>(action).average = Take(AverageOf(value), "--average: ");
+}
+
+void Settle(Action& action, const std::string& value, const Edition&) {
+  As<commands::DacSweep>(action).settle = Take(SettleOf(value), "--settle: ");
+}
+
+void AdcLinearity(Action& action, const std::string& value, const Edition&) {
+  CheckFileName(value);
+  As<commands::DacSweep>(action).adc_linearity_file = value;
+}
+
+void SweepOut(Action& action, const std::string& value, const Edition&) {
+  As<commands::DacSweep>(action).file = value;
 }
 
 }  // namespace kx::commands::text

@@ -22,6 +22,8 @@ Action AdcWrite(Cursor& cursor, const CommandSpec& spec, const Edition& edition)
 Action AdcCapture(Cursor& cursor, const CommandSpec& spec, const Edition& edition);
 Action AdcCaptureChannel0(Cursor& cursor, const CommandSpec& spec, const Edition& edition);
 Action AdcLog(Cursor& cursor, const CommandSpec& spec, const Edition& edition);
+Action AdcHistogram(Cursor& cursor, const CommandSpec& spec, const Edition& edition);
+Action DacSweep(Cursor& cursor, const CommandSpec& spec, const Edition& edition);
 
 // serve's words after "serve" (throws UsageError).
 ServeRequest Serve(Cursor& cursor, const CommandSpec& spec);
@@ -44,5 +46,16 @@ void Average(Action& action, const std::string& value, const Edition& edition);
 void LogReference(Action& action, const std::string& value, const Edition& edition);
 void Overwrite(Action& action, const std::string& value, const Edition& edition);
 void Quiet(Action& action, const std::string& value, const Edition& edition);
+void HistogramChannel(Action& action, const std::string& value, const Edition& edition);
+void Samples(Action& action, const std::string& value, const Edition& edition);
+void Method(Action& action, const std::string& value, const Edition& edition);
+void HistogramOut(Action& action, const std::string& value, const Edition& edition);
+void SweepChannel(Action& action, const std::string& value, const Edition& edition);
+void SweepAdcChannel(Action& action, const std::string& value, const Edition& edition);
+void Codes(Action& action, const std::string& value, const Edition& edition);
+void SweepAverage(Action& action, const std::string& value, const Edition& edition);
+void Settle(Action& action, const std::string& value, const Edition& edition);
+void AdcLinearity(Action& action, const std::string& value, const Edition& edition);
+void SweepOut(Action& action, const std::string& value, const Edition& edition);
 
 }  // namespace kx::commands::text

@@ -10,6 +10,8 @@
 #include <variant>
 
 #include "adc/adc_display.h"
+#include "analysis/linearity/linearity_file.h"
+#include "analysis/linearity/linearity_text.h"
 #include "board/link_requests.h"
 #include "board/status_text.h"
 #include "commands/choices.h"
@@ -166,6 +168,21 @@ void Plain(std::ostream& out, const Command& command, const Outcome& outcome,
                                       done.rows, done.gaps, done.missed, ElapsedText(done.elapsed),
                                       log.file, summary.stopped ? "; stopped by a signal" : "");
                  },
+                 [&](const AdcHistogram& histogram) {
+                   out << fmt::format("ADC channel {} code density\n", histogram.channel)
+                       << linearity::DensityText(ResultOf<HistogramResult>(outcome).linearity);
+                   if (!histogram.file.empty()) {
+                     out << "Saved to " << histogram.file << " and " << histogram.file << ".json\n";
+                   }
+                 },
+                 [&](const DacSweep& sweep) {
+                   out << fmt::format("DAC channel {} read on ADC channel {}\n", sweep.channel,
+                                      sweep.adc_channel)
+                       << linearity::SweepText(ResultOf<SweepResult>(outcome).linearity);
+                   if (!sweep.file.empty()) {
+                     out << "Saved to " << sweep.file << " and " << sweep.file << ".json\n";
+                   }
+                 },
                  [&](const auto&) { PlainRequests(out, outcome.requests); },
              },
              command.action);
@@ -279,6 +296,27 @@ void AddKeys(Json& object, const AdcLog& log, const Outcome& outcome, const Edit
   object["stopped"] = result.summary.stopped;
 }
 
+void AddKeys(Json& object, const AdcHistogram& histogram, const Outcome& outcome, const Edition&) {
+  const auto& result = ResultOf<HistogramResult>(outcome);
+  object["channel"] = histogram.channel;
+  object["file"] = histogram.file.empty() ? Json(nullptr) : Json(histogram.file);
+  object["transfers"] = result.transfers;
+  if (outcome.Succeeded()) {
+    object.update(linearity::DensityJson(result.linearity));
+  }
+}
+
+void AddKeys(Json& object, const DacSweep& sweep, const Outcome& outcome, const Edition&) {
+  const auto& result = ResultOf<SweepResult>(outcome);
+  object["channel"] = sweep.channel;
+  object["adc_channel"] = sweep.adc_channel;
+  object["file"] = sweep.file.empty() ? Json(nullptr) : Json(sweep.file);
+  object["transfers"] = result.requests;
+  if (outcome.Succeeded()) {
+    object.update(linearity::SweepJson(result.linearity));
+  }
+}
+
 void AddCommandKeys(Json& object, const Command& command, const Outcome& outcome,
                     const Edition& edition) {
   std::visit([&](const auto& action) { AddKeys(object, action, outcome, edition); },
@@ -294,8 +332,11 @@ void Output::CommandDone(const Command& command, const Outcome& outcome) {
                    {"ok", outcome.Succeeded()}};
     AddCommandKeys(object, command, outcome, edition_);
     object["requests"] = outcome.requests.size();
+    // The long commands' requests are counted, not listed.
     if (!std::holds_alternative<AdcCapture>(command.action) &&
-        !std::holds_alternative<AdcLog>(command.action)) {
+        !std::holds_alternative<AdcLog>(command.action) &&
+        !std::holds_alternative<AdcHistogram>(command.action) &&
+        !std::holds_alternative<DacSweep>(command.action)) {
       object["sent"] = SentJson(outcome.requests);
     }
     if (!outcome.Succeeded()) {

@@ -34,6 +34,17 @@ DacOperations::Result DacOperations::LoadInputRegisters(const ChannelTicks& tick
                       input_reg_words_high_);
 }
 
+DacOperations::Result DacOperations::LoadOneChannel(int channel, std::uint16_t code) {
+  const int address = channel % ChannelsPerGroup;
+  const bool low = channel < ChannelsPerGroup;
+  StoredWords& words = low ? input_reg_words_low_ : input_reg_words_high_;
+  const std::int32_t word = ChannelWord(LoadInputRegister, address, code);
+  words[static_cast<std::size_t>(address)] = word;
+  link_.WriteDacWord(low ? board::DacLowRequest : board::DacHighRequest, word);
+  link_.SendControlRequest(board::PulseLdacRequest);
+  return Sent();
+}
+
 DacOperations::Result DacOperations::UpdateDacRegisters(const ChannelTicks& ticked,
                                                         const ChannelTexts& texts,
                                                         bool auto_pulse) {

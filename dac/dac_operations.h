@@ -43,6 +43,10 @@ class DacOperations {
   // with `auto_pulse`, one LDAC pulse. A ticked code above FFF refuses the
   // whole click with one refusal: nothing sent, nothing stored.
   Result LoadInputRegisters(const ChannelTicks& ticked, const ChannelTexts& texts, bool auto_pulse);
+  // One channel's "Load Input Register" word alone, kept as its stored word,
+  // then the LDAC pulse that moves it to the output: what a sweep sends per
+  // code, where the button would resend the other fifteen words each time.
+  Result LoadOneChannel(int channel, std::uint16_t code);
   Result UpdateDacRegisters(const ChannelTicks& ticked, const ChannelTexts& texts, bool auto_pulse);
 
   // The "Write" of "Write Value to DAC Section": `text` as all 32 bits of one

@@ -60,7 +60,8 @@ Prepare Find(std::span<const Row> rows, const std::vector<std::string>& header, 
 }
 
 Prepare FindSubsystem(const std::vector<std::string>& header, bool query) {
-  for (const std::span<const Row> rows : {SystemRows(), DacRows(), AdcRows(), LogRows()}) {
+  for (const std::span<const Row> rows :
+       {SystemRows(), DacRows(), AdcRows(), LogRows(), LinearityRows()}) {
     if (const Prepare prepare = Find(rows, header, query)) {
       return prepare;
     }

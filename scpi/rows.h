@@ -51,6 +51,7 @@ std::span<const Row> SystemRows();
 std::span<const Row> DacRows();
 std::span<const Row> AdcRows();
 std::span<const Row> LogRows();
+std::span<const Row> LinearityRows();
 
 // A checked command with no reply.
 Action Send(commands::Command command);

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "board/board_model.h"
+#include "board/sim/sim_converter_errors.h"
 
 namespace kx::board::sim {
 
@@ -24,10 +25,12 @@ class Adc {
 
   // `selected_input_volts` is the analog input of SelectedChannel(). Returns
   // the converter's output word: channel number in bits 15-12, code in 11-0.
-  std::uint16_t Transfer(std::uint16_t word, double selected_input_volts, double reference);
+  // `errors` is the selected channel's error model, null for an ideal one.
+  std::uint16_t Transfer(std::uint16_t word, double selected_input_volts, double reference,
+                         AdcTransfer* errors = nullptr);
 
   // Code for an input under the current Range and Coding.
-  std::uint16_t Convert(double volts, double reference) const;
+  std::uint16_t Convert(double volts, double reference, AdcTransfer* errors = nullptr) const;
 
  private:
   std::uint16_t control_ = 0;

@@ -39,6 +39,12 @@ SimBoard::SimBoard(SimSettings settings) : settings_(std::move(settings)) {
   for (const auto& [channel, signal] : settings_.signal_inputs) {
     noise_[static_cast<std::size_t>(channel)].seed(signal.seed);
   }
+  for (const auto& [channel, errors] : settings_.adc_errors) {
+    adc_errors_.emplace(channel, AdcTransfer(errors));
+  }
+  for (const auto& [channel, errors] : settings_.dac_errors) {
+    dac_errors_.emplace(channel, DacTransfer(errors));
+  }
 }
 
 void SimBoard::Unplug() {
@@ -52,8 +58,23 @@ void SimBoard::Unplug() {
 }
 
 double SimBoard::DacOutputVolts(int channel) const {
-  return Group(channel / DacGroup::kChannels)
-      .OutputVolts(channel % DacGroup::kChannels, settings_.external_reference);
+  const DacGroup& group = Group(channel / DacGroup::kChannels);
+  const int within = channel % DacGroup::kChannels;
+  const auto errors = dac_errors_.find(channel);
+  if (errors == dac_errors_.end() || group.PowerDownMode(within) != 0) {
+    return group.OutputVolts(within, settings_.external_reference);
+  }
+  // The model replaces the code by its level; the output cannot go below
+  // ground.
+  return std::max(errors->second.OutputLsb(group.DacRegister(within)) * DacVoltsPerLsb(channel),
+                  0.0);
+}
+
+double SimBoard::DacVoltsPerLsb(int channel) const {
+  const DacGroup& group = Group(channel / DacGroup::kChannels);
+  return (group.InternalReference() ? DacGroup::kInternalReferenceVolts
+                                    : settings_.external_reference) /
+         kConverterCodes;
 }
 
 double SimBoard::AdcInputVolts(int channel) const {
@@ -78,6 +99,11 @@ double SimBoard::ConvertedInputVolts(int channel) {
     const double span = adc_.HalfSpan() ? settings_.adc_reference : 2.0 * settings_.adc_reference;
     std::normal_distribution<double> noise(0.0, signal->second.noise_lsb * span / 4096.0);
     volts += noise(noise_[index]);
+  }
+  const auto dac = dac_errors_.find(channel);
+  if (signal == settings_.signal_inputs.end() && !settings_.inputs.contains(channel) &&
+      dac != dac_errors_.end()) {
+    volts = std::max(volts + dac->second.Noise() * DacVoltsPerLsb(channel), 0.0);
   }
   ++conversions_[index];
   return volts;
@@ -106,8 +132,9 @@ std::int16_t SimBoard::Request(int code, std::int32_t value, std::int32_t index,
     }
     const auto word = static_cast<std::uint16_t>(value & 0xFFFF);
     const int channel = adc_.SelectedChannel();
-    std::uint16_t reply =
-        adc_.Transfer(word, ConvertedInputVolts(channel), settings_.adc_reference);
+    const auto errors = adc_errors_.find(channel);
+    std::uint16_t reply = adc_.Transfer(word, ConvertedInputVolts(channel), settings_.adc_reference,
+                                        errors == adc_errors_.end() ? nullptr : &errors->second);
     if (shape == ReplyShape::ShiftedLeftOne) {
       reply = static_cast<std::uint16_t>(reply << 1);
     }

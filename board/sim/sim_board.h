@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <random>
 #include <string>
 
@@ -9,6 +10,7 @@
 #include "board/cvn_cyusb_usb4.h"
 #include "board/link_status.h"
 #include "board/sim/sim_adc.h"
+#include "board/sim/sim_converter_errors.h"
 #include "board/sim/sim_dac_group.h"
 #include "board/sim/sim_settings.h"
 #include "board/usb_board_io.h"
@@ -96,6 +98,7 @@ class SimBoard {
   // What the converter samples for one conversion of the channel (noise
   // included); counts the conversion.
   double ConvertedInputVolts(int channel);
+  double DacVoltsPerLsb(int channel) const;
   std::int16_t Request(int code, std::int32_t value, std::int32_t index, int direction, int length,
                        std::uint8_t* buffer, ReplyShape shape);
 
@@ -115,6 +118,9 @@ class SimBoard {
   // One generator per channel, so that a channel's noise does not depend on
   // how often the others were converted.
   std::array<std::mt19937_64, KX7312Board.adc_channels> noise_{};
+  // The channels the settings gave errors; the others stay ideal.
+  std::map<int, AdcTransfer> adc_errors_;
+  std::map<int, DacTransfer> dac_errors_;
 };
 
 }  // namespace kx::board::sim

@@ -5,7 +5,6 @@ namespace kx::board::sim {
 namespace {
 
 constexpr int kAllChannels = 15;
-constexpr double kInternalReferenceVolts = 2.5;
 constexpr std::array<std::uint16_t, 3> kClearCodes = {0x000, 0x800, 0xFFF};
 
 enum Command : unsigned {

@@ -13,6 +13,7 @@ namespace kx::board::sim {
 class DacGroup {
  public:
   static constexpr int kChannels = KX7312Board.dac_channels_per_group;
+  static constexpr double kInternalReferenceVolts = 2.5;
 
   void Write(std::uint32_t word);
 

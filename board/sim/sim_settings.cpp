@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <nlohmann/json.hpp>
@@ -9,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "board/board_model.h"
 #include "board/bounded_file.h"
@@ -175,6 +177,146 @@ std::string ReadInputs(const Json& inputs, SimSettings& settings) {
   return {};
 }
 
+constexpr double kMaxErrorLsb = 1000.0;
+constexpr double kMaxGainPercent = 50.0;
+
+std::optional<double> NumberWithin(const Json& value, double low, double high) {
+  const std::optional<double> number = Volts(value);
+  if (!number || *number < low || *number > high) {
+    return std::nullopt;
+  }
+  return number;
+}
+
+std::string ReadCodeList(const std::string& name, const Json& value, std::vector<int>& codes) {
+  const std::string message = fmt::format(R"(settings: "{}" must be a list of codes from 1 to {})",
+                                          name, kConverterCodes - 2);
+  if (!value.is_array()) {
+    return message;
+  }
+  for (const Json& item : value) {
+    if (!item.is_number_unsigned() || item.get<std::uint64_t>() < 1 ||
+        item.get<std::uint64_t>() > kConverterCodes - 2) {
+      return message;
+    }
+    codes.push_back(static_cast<int>(item.get<std::uint64_t>()));
+  }
+  std::sort(codes.begin(), codes.end());
+  codes.erase(std::unique(codes.begin(), codes.end()), codes.end());
+  return {};
+}
+
+std::string ReadStep(const std::string& name, const Json& value, std::optional<DacStep>& step) {
+  const std::string message =
+      fmt::format(R"(settings: "{}" must be {{"code": 1 to {}, "step": LSB from -1000 to 1000}})",
+                  name, kConverterCodes - 1);
+  if (!value.is_object() || value.size() != 2 || !value.contains("code") ||
+      !value.contains("step")) {
+    return message;
+  }
+  const Json& code = value["code"];
+  const std::optional<double> size = NumberWithin(value["step"], -kMaxErrorLsb, kMaxErrorLsb);
+  if (!code.is_number_unsigned() || code.get<std::uint64_t>() < 1 ||
+      code.get<std::uint64_t>() > kConverterCodes - 1 || !size) {
+    return message;
+  }
+  step = DacStep{static_cast<int>(code.get<std::uint64_t>()), *size};
+  return {};
+}
+
+// One channel's errors; `adc` says which converter, since only the ADC can
+// miss codes and only the DAC can step back.
+std::string ReadErrors(const std::string& prefix, bool adc, const Json& value,
+                       ConverterErrors& errors) {
+  if (!value.is_object()) {
+    return fmt::format(R"(settings: "{}" must be an object of errors)", prefix);
+  }
+  for (const auto& [key, field] : value.items()) {
+    const std::string name = fmt::format("{}.{}", prefix, Escaped(key));
+    if (key == "offset" || key == "bow" || key == "s") {
+      const std::optional<double> lsb = NumberWithin(field, -kMaxErrorLsb, kMaxErrorLsb);
+      if (!lsb) {
+        return fmt::format(R"(settings: "{}" must be a number of LSB from -1000 to 1000)", name);
+      }
+      (key == "offset" ? errors.offset_lsb : key == "bow" ? errors.bow_lsb : errors.s_lsb) = *lsb;
+    } else if (key == "gain") {
+      const std::optional<double> percent = NumberWithin(field, -kMaxGainPercent, kMaxGainPercent);
+      if (!percent) {
+        return fmt::format(R"(settings: "{}" must be a percentage from -50 to 50)", name);
+      }
+      errors.gain_percent = *percent;
+    } else if (key == "dnl" || key == "noise") {
+      const std::optional<double> lsb = NumberWithin(field, 0.0, kMaxErrorLsb);
+      if (!lsb) {
+        return fmt::format(R"(settings: "{}" must be a number of LSB from 0 to 1000)", name);
+      }
+      (key == "dnl" ? errors.dnl_spread_lsb : errors.noise_lsb) = *lsb;
+    } else if (key == "seed") {
+      if (!field.is_number_unsigned()) {
+        return fmt::format(R"(settings: "{}" must be a whole number from 0 up)", name);
+      }
+      errors.seed = field.get<std::uint64_t>();
+    } else if (adc && key == "missing_codes") {
+      std::string error = ReadCodeList(name, field, errors.missing_codes);
+      if (!error.empty()) {
+        return error;
+      }
+    } else if (!adc && key == "non_monotonic") {
+      std::string error = ReadStep(name, field, errors.step);
+      if (!error.empty()) {
+        return error;
+      }
+    } else {
+      return fmt::format(
+          R"(settings: unknown key "{}" (errors take offset, gain, bow, s, dnl, seed, noise and {}))",
+          name, adc ? "missing_codes" : "non_monotonic");
+    }
+  }
+  return {};
+}
+
+std::string ReadConverterErrors(const std::string& converter, const Json& value,
+                                std::map<int, ConverterErrors>& errors) {
+  const bool adc = converter == "adc";
+  if (!value.is_object()) {
+    return fmt::format(R"(settings: "errors.{}" must be an object mapping channels to errors)",
+                       converter);
+  }
+  for (const auto& [key, channel_errors] : value.items()) {
+    const std::optional<int> channel = ChannelFromKey(key);
+    const std::string prefix = fmt::format("errors.{}.{}", converter, Escaped(key));
+    if (!channel) {
+      return fmt::format(R"(settings: "{}" is not {} channel (0 to {}))", prefix,
+                         adc ? "an ADC" : "a DAC", kAdcChannels - 1);
+    }
+    ConverterErrors read;
+    std::string error = ReadErrors(prefix, adc, channel_errors, read);
+    if (!error.empty()) {
+      return error;
+    }
+    errors[*channel] = std::move(read);
+  }
+  return {};
+}
+
+std::string ReadAllErrors(const Json& value, SimSettings& settings) {
+  if (!value.is_object()) {
+    return R"(settings: "errors" must be an object with "adc" and "dac")";
+  }
+  for (const auto& [key, converter] : value.items()) {
+    if (key != "adc" && key != "dac") {
+      return fmt::format(R"(settings: unknown key "errors.{}" (errors take adc and dac))",
+                         Escaped(key));
+    }
+    std::string error = ReadConverterErrors(
+        key, converter, key == "adc" ? settings.adc_errors : settings.dac_errors);
+    if (!error.empty()) {
+      return error;
+    }
+  }
+  return {};
+}
+
 std::string ReadDocument(const Json& doc, SimSettings& settings) {
   if (!doc.is_object()) {
     return "settings: expected a JSON object";
@@ -194,6 +336,11 @@ std::string ReadDocument(const Json& doc, SimSettings& settings) {
       (key == "external_reference" ? settings.external_reference : settings.adc_reference) = *volts;
     } else if (key == "inputs") {
       std::string error = ReadInputs(value, settings);
+      if (!error.empty()) {
+        return error;
+      }
+    } else if (key == "errors") {
+      std::string error = ReadAllErrors(value, settings);
       if (!error.empty()) {
         return error;
       }

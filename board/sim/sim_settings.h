@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "board/sim/sim_converter_errors.h"
+
 namespace kx::board::sim {
 
 // An input that moves: offset + amplitude * sin(2 pi frequency t + phase)
@@ -30,7 +32,9 @@ struct SimSettings {
   double external_reference = 2.5;  // volts on the DAC's external reference pin
   double adc_reference = 2.5;       // volts on the ADC's reference pin
   std::map<int, double> inputs;     // ADC channel -> fixed input volts; others follow their DAC
-  std::map<int, SimSignal> signal_inputs;  // ADC channel -> a moving input instead
+  std::map<int, SimSignal> signal_inputs;     // ADC channel -> a moving input instead
+  std::map<int, ConverterErrors> adc_errors;  // ADC channel -> its errors; others ideal
+  std::map<int, ConverterErrors> dac_errors;  // DAC channel -> its errors; others ideal
 };
 
 // Either settings or a one-line reason that names the offending key.

@@ -100,6 +100,13 @@ TEST(Spectrum, ThdOfAKnownSecondHarmonic) {
     ASSERT_TRUE(spectrum.has_value());
     EXPECT_NEAR(spectrum->thd_db, c.expected_thd_db, 0.5);
     EXPECT_EQ(spectrum->harmonic_bins.front(), 74);
+    // The harmonic is the worst spur, as far below the tone as THD says
+    // (the quantisation's spurs of the -60 dB case sit lower still).
+    EXPECT_EQ(spectrum->spur_bin, 74);
+    EXPECT_DOUBLE_EQ(spectrum->spur_frequency, 74.0 / 1024);
+    EXPECT_NEAR(spectrum->sfdr_db, -c.expected_thd_db, 0.5);
+    EXPECT_NEAR(spectrum->harmonic_dbfs.front() - spectrum->fundamental_dbfs, c.expected_thd_db,
+                0.5);
     // Distortion lowers SINAD below SNR, never the other way round.
     EXPECT_LT(spectrum->sinad_db, spectrum->snr_db);
   }

@@ -189,7 +189,7 @@ INSTANTIATE_TEST_SUITE_P(
                 R"(dac clear-code: "0x" is not a clear code: 0x0000, 0x0800 or 0x0FFF)"},
         Refusal{
             "dac blink",
-            R"(dac: "blink" is not a dac command: load, write, power-down, ldac-register, reference or clear-code)"},
+            R"(dac: "blink" is not a dac command: load, write, power-down, ldac-register, reference, clear-code or sweep)"},
         Refusal{"line",
                 "line: missing what to do: clr-high, clr-low, ldac-high, ldac-low or pulse-ldac"},
         Refusal{"line pulse-ldac twice", R"(line pulse-ldac: unexpected "twice")"},
@@ -215,7 +215,8 @@ INSTANTIATE_TEST_SUITE_P(
                 R"(adc write: "12345" is not an ADC word: 1 to 4 hex digits, 0x optional)"},
         Refusal{
             "adc blink",
-            R"(adc: "blink" is not an adc command: configure, read, write, capture, capture-channel0 or log)"},
+            R"(adc: "blink" is not an adc command: configure, read, write, capture, capture-channel0, log or histogram)"},
+
         Refusal{"adc capture", "adc capture: missing the FILE to save the samples to"},
         Refusal{"script", "script: missing the FILE, or - for standard input"},
         Refusal{"read adc",
@@ -227,6 +228,29 @@ INSTANTIATE_TEST_SUITE_P(
         // The mistake is found even after good commands: nothing of the line is kept.
         Refusal{"line pulse-ldac adc write 10000",
                 R"(adc write: "10000" is not an ADC word: 1 to 4 hex digits, 0x optional)"}));
+
+// The characterisation commands' refusals, before start-up.
+INSTANTIATE_TEST_SUITE_P(
+    CharacteriseInput, CommandRefusalTest,
+    ::testing::Values(
+        Refusal{
+            "adc histogram --channel 1 --samples 100",
+            R"(adc histogram: --samples: "100" is not a number of samples from 4096 to 4294967296)"},
+        Refusal{"adc histogram --channel 1",
+                "adc histogram: missing --samples: the number of conversions, such as 262144"},
+        Refusal{"adc histogram --channel 1 --samples 4096 --method square",
+                R"(adc histogram: "square" is not a method: sine or ramp)"},
+        Refusal{
+            "dac sweep --channel 1 --codes 9:9:1 --average 4",
+            R"(dac sweep: --codes: "9:9:1": the codes must rise from START to STOP within 0 to 4095)"},
+        Refusal{
+            "dac sweep --channel 1 --codes 0:4095 --average 4",
+            R"(dac sweep: --codes: "0:4095" is not START:STOP:STEP, such as 0:4095:1 (decimal codes))"},
+        Refusal{"dac sweep --channel 1 --codes 0:4095:1",
+                "dac sweep: missing --average: reads per code"},
+        Refusal{
+            "dac sweep --channel 1 --codes 0:10:1 --average 4 --adc-linearity /nonexistent/a.csv",
+            R"(dac sweep: --adc-linearity "/nonexistent/a.csv" cannot be read: No such file or directory)"}));
 
 TEST(CommandParserTest, ClassicHasNoCodingNoReferenceAndNoVolts) {
   EXPECT_EQ(Parse("adc configure --coding twos", ClassicEdition).error,

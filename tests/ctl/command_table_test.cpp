@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/linearity/linearity_file.h"
 #include "ctl/command_parser.h"
 #include "ctl/completion.h"
 #include "ctl/ctl_options.h"
@@ -79,6 +80,19 @@ std::vector<std::string> Least(const commands::CommandSpec& spec, const std::str
   return words;
 }
 
+// A code-density result of channel 0, as `dac sweep --adc-linearity` reads
+// it before start-up: an ideal ADC's, from even counts.
+std::string AdcLinearityFile(const TempFolder& folder) {
+  const std::string file = folder.File("adc.csv");
+  const std::vector<std::uint64_t> counts(linearity::kCodes, 16);
+  const linearity::DensityLinearity result =
+      linearity::AnalyseCodeDensity(counts, linearity::DensityMethod::Ramp);
+  kx::testing::WriteBytes(file, linearity::HistogramCsv(counts, result));
+  kx::testing::WriteBytes(file + ".json",
+                          linearity::HistogramMetadata({0, "2xvref", "binary", 0}, result).dump());
+  return file;
+}
+
 std::string ParseError(std::vector<std::string> words, const Edition& edition) {
   return ParseCommands(words, {}, edition).error;
 }
@@ -101,7 +115,9 @@ TEST(CommandTableTest, TheParserAndTheCompletionTakeWhatTheTableSays) {
         std::vector<std::string> words = least;
         if (!option.required) {
           words.push_back(std::string(option.name));
-          if (!option.value.empty()) {
+          if (option.name == "--adc-linearity") {
+            words.push_back(AdcLinearityFile(folder));
+          } else if (!option.value.empty()) {
             words.push_back(SampleValue(option.value_kind, option.choices, option.examples, "f"));
           }
         }
@@ -123,7 +139,8 @@ TEST(CommandTableTest, TheParserAndTheCompletionTakeWhatTheTableSays) {
                                             : std::set<std::string>{}) {
           std::vector<std::string> with = least;
           if (option.required) {
-            with.resize(with.size() - 2);
+            const auto given = std::find(with.begin(), with.end(), option.name);
+            with.erase(given, given + 2);
           }
           with.insert(with.end(), {std::string(option.name), value});
           if (option.value_kind == ArgumentKind::Value) {

@@ -112,6 +112,41 @@ TEST(CtlFailureTest, ACaptureCutShortSavesNothing) {
   EXPECT_TRUE(Contains(rig.err, "adc capture: the board did not answer")) << rig.err;
 }
 
+// A board lost in the middle of a long test: the call stops there, says how
+// far it came, and writes neither file.
+TEST(CtlFailureTest, ACharacterisationCutShortSaysHowFarItCameAndSavesNothing) {
+  struct Case {
+    std::string command;
+    int answers;
+    const char* said;
+  };
+  const Case cases[] = {
+      {"adc histogram --channel 3 --samples 4096 --out ", 1001,
+       "the test stopped after 1000 of 4096 samples; nothing was written"},
+      {"dac sweep --channel 3 --codes 0:99:1 --average 4 --out ", 7 * 10 + 3,
+       "the sweep stopped after 10 of 100 codes; nothing was written"},
+  };
+  for (const Case& c : cases) {
+    testing::TempFolder folder;
+    CtlRig rig;
+    rig.cut_off.answers_left = kStartUpRequests + c.answers;
+    EXPECT_EQ(rig.Run(c.command + folder.File("result.csv")), ExitFailure);
+    EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
+    EXPECT_TRUE(Contains(rig.err, "the board did not answer")) << rig.err;
+    EXPECT_TRUE(Contains(rig.err, c.said)) << rig.err;
+  }
+}
+
+// An input the test cannot judge fails the call, with the reason and no file.
+TEST(CtlFailureTest, AHistogramOfAFixedInputIsAFailureThatSaysWhy) {
+  testing::TempFolder folder;
+  CtlRig rig;
+  EXPECT_EQ(rig.Run("adc histogram --channel 4 --samples 4096 --out " + folder.File("h.csv")),
+            ExitFailure);
+  EXPECT_TRUE(Contains(rig.err, "adc histogram: the input covers codes 0 to 0 only")) << rig.err;
+  EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
+}
+
 TEST(CtlFailureTest, ACaptureFileThatCannotBeWrittenIsAFailure) {
   testing::TempFolder folder;
   // Made by hand: the parser would refuse the missing folder before any

@@ -13,6 +13,7 @@
 #include "adc/reference_entry.h"
 #include "commands/log_values.h"
 #include "commands/overloaded.h"
+#include "commands/parameters.h"
 #include "dac/hex_entry.h"
 #include "fuzz_check.h"
 
@@ -53,6 +54,8 @@ std::string_view ExpectedName(const Action& action) {
             return capture.channel0 ? "adc capture-channel0" : "adc capture";
           },
           [](const AdcLog&) -> std::string_view { return "adc log"; },
+          [](const AdcHistogram&) -> std::string_view { return "adc histogram"; },
+          [](const DacSweep&) -> std::string_view { return "dac sweep"; },
       },
       action);
 }
@@ -132,6 +135,22 @@ void CheckAction(const AdcCapture& capture, const Edition&) {
   Require(!capture.file.empty(), "adc capture: the file name is not empty");
   Require(std::none_of(capture.file.begin(), capture.file.end(), IsControl),
           "adc capture: the file name holds no control characters");
+}
+
+void CheckAction(const AdcHistogram& histogram, const Edition&) {
+  Require(histogram.channel >= 0 && histogram.channel < 16, "adc histogram: a channel is 0 to 15");
+  Require(histogram.samples >= SmallestHistogram && histogram.samples <= LargestHistogram,
+          "adc histogram: 4096 to 2^32 samples");
+}
+
+void CheckAction(const DacSweep& sweep, const Edition&) {
+  Require(
+      sweep.channel >= 0 && sweep.channel < 16 && sweep.adc_channel >= 0 && sweep.adc_channel < 16,
+      "dac sweep: the channels are 0 to 15");
+  Require(sweep.codes.start >= 0 && sweep.codes.start < sweep.codes.stop &&
+              sweep.codes.stop <= 0xFFF && sweep.codes.step >= 1,
+          "dac sweep: the codes rise within 0 to 4095");
+  Require(sweep.average >= 1 && sweep.average <= LargestAverage, "dac sweep: 1 to 100000 reads");
 }
 
 void CheckAction(const AdcLog& log, const Edition& edition) {
@@ -225,6 +244,16 @@ std::string Describe(const Command& command) {
                 fmt::format("{} {} {} {} {} {} {} {} {}", log.file.size(), log.every.count(),
                             log.duration ? log.duration->count() : -1, fmt::join(log.channels, ","),
                             log.average, log.reference, log.overwrite, log.quiet, log.file);
+          },
+          [&text](const AdcHistogram& histogram) {
+            text += fmt::format("{} {} {} {}", histogram.channel, histogram.samples,
+                                static_cast<int>(histogram.method), histogram.file);
+          },
+          [&text](const DacSweep& sweep) {
+            text +=
+                fmt::format("{} {} {}:{}:{} {} {} {} {}", sweep.channel, sweep.adc_channel,
+                            sweep.codes.start, sweep.codes.stop, sweep.codes.step, sweep.average,
+                            sweep.settle.count(), sweep.adc_linearity_file, sweep.file);
           },
       },
       command.action);

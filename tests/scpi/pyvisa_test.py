@@ -107,6 +107,23 @@ class PyVisaTest(unittest.TestCase):
         self.assertEqual(len(codes), 1024)
         self.assertEqual(self.inst.query("*OPC?"), "1")
 
+    def test_a_sweep_and_a_histogram_through_the_command_table(self):
+        self.inst.write("ADC:CONFigure VREF2X,TRIState,BINary")
+        # An ideal DAC read by an ideal ADC of the same LSB; the sweep takes
+        # the DAC's span as 2.5 V, so this board's 5 V reads as twice the
+        # slope: a gain error of 100 % on both lines, nothing else.
+        figures = self.inst.query_ascii_values("DAC:SWEep? 4,4,0,4095,64,1", converter="f")
+        self.assertEqual(figures, [0, 100, 0, 100, 0, 0, 0, 0, 1])
+        block = self.inst.query_binary_values("DAC:SWE:DATA? 4,4,0,4095,64,1", datatype="B",
+                                              container=bytes)
+        lines = block.decode("ascii").split("\n")
+        self.assertEqual(lines[0], "code,output_lsb,noise_lsb,inl_endpoint,inl_fit,dnl")
+        self.assertEqual(len(lines), 1 + 64 + 1)
+        self.assertEqual(self.inst.query("SYST:ERR?"), '0,"No error"')
+        # A fixed input covers no codes: said so, no figures.
+        self.inst.write("ADC:HIST? 4,4096")
+        self.assertIn("covers codes", self.inst.query("SYST:ERR?"))
+
     def test_error_queue_after_bad_commands(self):
         words = self.inst.query("DAC:WORD?")
         self.inst.write("DAC:BOGUS 1")

@@ -268,6 +268,26 @@ TEST(SimBoardAnalog, AdcInputsFollowTheDacOutputsUnlessFixed) {
   EXPECT_DOUBLE_EQ(board.AdcInputVolts(2), 0.0);
 }
 
+// The DAC's error moves the wired input, the ADC's its code; powered down
+// the output is still 0 V.
+TEST(SimBoardAnalog, ConverterErrorsActOnTheirOwnChannels) {
+  SimSettings settings;
+  settings.dac_errors[2].offset_lsb = 8.0;
+  settings.adc_errors[2].offset_lsb = -3.0;
+  SimBoard board(settings);
+  const std::int32_t handle = Boot(board);
+
+  Dac(board, handle, DacLowRequest, 0x03280000);  // DAC2 = 0x800 on the 2.5 V external reference
+  Dac(board, handle, DacLowRequest, 0x03380000);  // DAC3 = 0x800, ideal
+  EXPECT_DOUBLE_EQ(board.DacOutputVolts(2), (2048 + 8) * 2.5 / 4096);
+  EXPECT_DOUBLE_EQ(board.DacOutputVolts(3), 1.25);
+  AdcCvn(board, handle, 0x8B30);  // select channel 2, half span, straight binary
+  EXPECT_EQ((AdcCvn(board, handle, 0x8F30) >> 1) & 0xFFF, 2048 + 8 - 3);
+  EXPECT_EQ((AdcCvn(board, handle, 0x8F30) >> 1) & 0xFFF, 2048);
+  Dac(board, handle, DacLowRequest, 0x04000104);  // power DAC2 down
+  EXPECT_DOUBLE_EQ(board.AdcInputVolts(2), 0.0);
+}
+
 TEST(SimBoardAnalog, ReadBackThroughBothReplyShapes) {
   SimSettings settings;
   settings.adc_reference = 2.5;

@@ -67,6 +67,18 @@ TEST(SimSettingsParse, SignalsBesideFixedInputs) {
   EXPECT_EQ(result.settings->signal_inputs, signal_inputs);
 }
 
+TEST(SimSettingsParse, ConverterErrorsPerChannel) {
+  const SimSettingsResult result = ParseSimSettings(R"({"errors": {
+    "adc": {"1": {"offset": 1.5, "gain": 0.1, "bow": 2, "s": -0.5, "dnl": 0.2, "seed": 7,
+                  "missing_codes": [3001, 1000], "noise": 0.3}},
+    "dac": {"1": {"offset": -2, "non_monotonic": {"code": 2048, "step": -0.5}}}}})");
+  ASSERT_TRUE(result.settings.has_value()) << result.error;
+  const ConverterErrors adc{1.5, 0.1, 2.0, -0.5, 0.2, 7, {1000, 3001}, std::nullopt, 0.3};
+  EXPECT_EQ(result.settings->adc_errors, (std::map<int, ConverterErrors>{{1, adc}}));
+  const ConverterErrors dac{-2.0, 0.0, 0.0, 0.0, 0.0, 0, {}, DacStep{2048, -0.5}, 0.0};
+  EXPECT_EQ(result.settings->dac_errors, (std::map<int, ConverterErrors>{{1, dac}}));
+}
+
 TEST(SimSettingsParse, IntegerNumbersAreVolts) {
   const SimSettingsResult result = ParseSimSettings(
       R"({"external_reference": 3, "adc_reference": 1, "inputs": {"7": 2, "8": 0}})");
@@ -208,6 +220,20 @@ const RefusedCase kRefusedCases[] = {
      R"(settings: "inputs.0.seed" must be a whole number from 0 up)"},
     {"SignalSeedNegative", R"({"inputs": {"0": {"seed": -1}}})",
      R"(settings: "inputs.0.seed" must be a whole number from 0 up)"},
+    {"ErrorsConverter", R"({"errors": {"ref": {}}})",
+     R"(settings: unknown key "errors.ref" (errors take adc and dac))"},
+    {"ErrorsChannel", R"({"errors": {"dac": {"16": {}}}})",
+     R"(settings: "errors.dac.16" is not a DAC channel (0 to 15))"},
+    {"AdcCannotStepBack", R"({"errors": {"adc": {"0": {"non_monotonic": {}}}}})",
+     R"(settings: unknown key "errors.adc.0.non_monotonic" (errors take offset, gain, bow, s, dnl, seed, noise and missing_codes))"},
+    {"MissingEndCode", R"({"errors": {"adc": {"0": {"missing_codes": [5, 4095]}}}})",
+     R"(settings: "errors.adc.0.missing_codes" must be a list of codes from 1 to 4094)"},
+    {"StepWithoutSize", R"({"errors": {"dac": {"2": {"non_monotonic": {"code": 9}}}}})",
+     R"(settings: "errors.dac.2.non_monotonic" must be {"code": 1 to 4095, "step": LSB from -1000 to 1000})"},
+    {"GainTooLarge", R"({"errors": {"dac": {"2": {"gain": 60}}}})",
+     R"(settings: "errors.dac.2.gain" must be a percentage from -50 to 50)"},
+    {"NegativeSpread", R"({"errors": {"adc": {"2": {"dnl": -0.1}}}})",
+     R"(settings: "errors.adc.2.dnl" must be a number of LSB from 0 to 1000)"},
 
     {"TopLevelArray", R"([{"present": true}])", "settings: expected a JSON object"},
     {"TopLevelNumber", "42", "settings: expected a JSON object"},

@@ -1,0 +1,140 @@
+// The code-density test and the DAC sweep on a simulated board with known,
+// seeded errors: what they find is what the board was given.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <string>
+#include <vector>
+
+#include "analysis/linearity/linearity_file.h"
+#include "board/sim/sim_converter_errors.h"
+#include "commands/console_port.h"
+#include "commands/session.h"
+#include "ctl_rig.h"
+
+namespace kx::ctl {
+namespace {
+
+using board::sim::ConverterErrors;
+using commands::Command;
+
+constexpr int kChannel = 2;
+
+ConverterErrors AdcErrors() {
+  ConverterErrors errors;
+  errors.bow_lsb = 1.5;
+  errors.s_lsb = -0.5;
+  errors.dnl_spread_lsb = 0.2;
+  errors.seed = 7;
+  errors.missing_codes = {1000, 3001};
+  errors.noise_lsb = 0.4;
+  return errors;
+}
+
+ConverterErrors DacErrors() {
+  ConverterErrors errors;
+  errors.offset_lsb = 2.0;
+  errors.gain_percent = -0.05;
+  errors.bow_lsb = 1.0;
+  errors.dnl_spread_lsb = 0.1;
+  errors.seed = 3;
+  errors.step = board::sim::DacStep{2048, -0.5};
+  errors.noise_lsb = 0.2;
+  return errors;
+}
+
+// The board as the ADC test has it: a sine a little beyond both ends of the
+// 0 to VREF range on the channel; or wired to its DAC for the sweep.
+board::sim::SimSettings Board(bool sine) {
+  board::sim::SimSettings settings;
+  settings.adc_errors[kChannel] = AdcErrors();
+  settings.dac_errors[kChannel] = DacErrors();
+  if (sine) {
+    // The golden ratio's fraction: phases spread evenly over the cycle.
+    settings.signal_inputs[kChannel] = {1.25, 1.27, 0.3819660113, 0.0, 0.0, 1};
+  }
+  return settings;
+}
+
+// A call of the tool on a board: the ADC on its 0 to VREF range, then the
+// command; the trace is left out, as millions of transfers would crowd it.
+void RunOnBoard(const board::sim::SimSettings& settings, commands::Action action) {
+  board::sim::SimBoard board(settings);
+  commands::ConsolePort port;
+  commands::Session session(Version2Edition, {&board.Cvn(), &board.Io()}, port,
+                            testing::FirmwareFolder());
+  ASSERT_TRUE(session.StartUp().Succeeded());
+  ASSERT_TRUE(session.Run(Command{"adc configure", commands::AdcConfigure{true, false, false}, {}})
+                  .Succeeded());
+  const commands::Outcome outcome = session.Run(Command{"", std::move(action), {}});
+  ASSERT_TRUE(outcome.Succeeded()) << outcome.error;
+}
+
+linearity::DensityLinearity Histogram(const std::string& file) {
+  RunOnBoard(Board(true), commands::AdcHistogram{kChannel, std::uint64_t{1} << 22,
+                                                 linearity::DensityMethod::Sine, file});
+  const linearity::DensityRead read =
+      linearity::ReadDensity(kx::testing::ReadBytes(file), kx::testing::ReadBytes(file + ".json"));
+  EXPECT_TRUE(read.result) << read.error;
+  return read.result.value_or(linearity::DensityLinearity{});
+}
+
+TEST(Characterise, TheHistogramFindsTheAdcsCodeWidthsAndEveryMissingCode) {
+  const testing::TempFolder folder;
+  const linearity::DensityLinearity found = Histogram(folder.File("adc.csv"));
+  ASSERT_EQ(found.inl.size(), 4096U);
+  const std::vector<double> widths = board::sim::AdcTransfer(AdcErrors()).CodeWidths();
+  const double mean = std::accumulate(widths.begin() + 1, widths.end() - 1, 0.0) / 4094;
+  double squares = 0.0;
+  for (int code = 1; code <= 4094; ++code) {
+    const double difference = found.dnl[code] - (widths[code] / mean - 1.0);
+    squares += difference * difference;
+  }
+  EXPECT_LT(std::sqrt(squares / 4094), 0.1);
+  EXPECT_EQ(found.missing_codes, AdcErrors().missing_codes);
+}
+
+TEST(Characterise, TheSweepFindsTheDacOnceTheAdcIsTakenOut) {
+  const testing::TempFolder folder;
+  commands::DacSweep sweep;
+  sweep.channel = sweep.adc_channel = kChannel;
+  sweep.codes = {16, 4080, 1};
+  sweep.average = 256;
+  sweep.adc_linearity = Histogram(folder.File("adc.csv"));
+  const std::string file = folder.File("dac.csv");
+  sweep.file = file;
+  RunOnBoard(Board(false), sweep);
+  const linearity::SweepRead read =
+      linearity::ReadSweep(kx::testing::ReadBytes(file), kx::testing::ReadBytes(file + ".json"));
+  ASSERT_TRUE(read.result) << read.error;
+  const linearity::SweepLinearity& found = *read.result;
+  EXPECT_TRUE(found.adc_taken_out);
+
+  // The model's own levels through the same analysis are the truth.
+  const board::sim::DacTransfer dac(DacErrors());
+  std::vector<linearity::SweepPoint> levels;
+  for (const int code : found.codes) {
+    levels.push_back({code, dac.OutputLsb(code), 0.0, 1});
+  }
+  const linearity::SweepLinearity truth = linearity::AnalyseSweep(levels, {1.0, 1.0}, nullptr);
+  double worst = 0.0;
+  std::size_t worst_at = 0;
+  for (std::size_t i = 0; i < found.codes.size(); ++i) {
+    const double off = std::abs(found.inl_endpoint[i] - truth.inl_endpoint[i]);
+    if (off > worst) {
+      worst = off;
+      worst_at = i;
+    }
+  }
+  EXPECT_LT(worst, 0.2) << "at code " << found.codes[worst_at];
+  EXPECT_EQ(found.falls, std::vector<int>{2048});
+  EXPECT_NEAR(found.endpoint_offset_lsb, DacErrors().offset_lsb, 0.2);
+  EXPECT_NEAR(found.endpoint_gain_percent, DacErrors().gain_percent, 0.05);
+  EXPECT_NEAR(found.fit_offset_lsb, truth.fit_offset_lsb, 0.2);
+  EXPECT_NEAR(found.fit_gain_percent, truth.fit_gain_percent, 0.05);
+}
+
+}  // namespace
+}  // namespace kx::ctl
