@@ -28,9 +28,10 @@ download to the board, and the udev rule that opens the board to the user at
 the seat, and a PyMeasure driver for Python test benches (kx7312.pymeasure).
 Without a board, every program runs on a simulated board.")
 # The libraries the programs link come from dpkg-shlibdeps; Qt's platform
-# plugins are loaded at run time, so they are named here.
+# plugins are loaded at run time, so they are named here, and Python for the
+# driver's module in Python's own folder.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, python3:any")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "udev")
 # VISA's TCPIP::host::INSTR finds the server through rpcbind; the Python
 # driver needs PyMeasure.

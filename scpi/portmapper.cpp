@@ -49,7 +49,7 @@ std::unique_ptr<PortmapperEntry> PortmapperEntry::Make(unsigned short port, std:
     error = "the portmapper refused the VXI-11 entry";
     return nullptr;
   }
-  return std::unique_ptr<PortmapperEntry>(new PortmapperEntry(port));
+  return std::unique_ptr<PortmapperEntry>(new PortmapperEntry());
 }
 
 PortmapperEntry::~PortmapperEntry() {

@@ -19,8 +19,7 @@ class PortmapperEntry {
   PortmapperEntry& operator=(const PortmapperEntry&) = delete;
 
  private:
-  explicit PortmapperEntry(unsigned short port) : port_(port) {}
-  unsigned short port_;
+  PortmapperEntry() = default;
 };
 
 // A portmapper of our own for a machine without one (or a user who may not

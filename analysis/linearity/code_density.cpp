@@ -36,7 +36,7 @@ std::string Percent(double share) {
 // samples below it.
 std::vector<double> Edges(std::span<const std::uint64_t> counts, DensityMethod method) {
   const int codes = static_cast<int>(counts.size());
-  const double total =
+  const auto total =
       static_cast<double>(std::accumulate(counts.begin(), counts.end(), std::uint64_t{0}));
   std::vector<double> edges(counts.size(), 0.0);
   std::uint64_t below = 0;
@@ -112,9 +112,9 @@ DensityLinearity AnalyseCodeDensity(std::span<const std::uint64_t> counts, Densi
   result.samples = std::accumulate(counts.begin(), counts.end(), std::uint64_t{0});
   const int codes = static_cast<int>(counts.size());
   if (codes < 4 || result.samples < counts.size()) {
-    return Refused(std::move(result), DensityProblem::TooFewSamples,
-                   std::to_string(result.samples) + " samples are too few: at least " +
-                       std::to_string(counts.size()) + " are needed");
+    std::string reason = std::to_string(result.samples) + " samples are too few: at least " +
+                         std::to_string(counts.size()) + " are needed";
+    return Refused(std::move(result), DensityProblem::TooFewSamples, std::move(reason));
   }
   const auto occupied = [](std::uint64_t count) { return count != 0; };
   const int lowest =

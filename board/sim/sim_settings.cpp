@@ -189,8 +189,8 @@ std::optional<double> NumberWithin(const Json& value, double low, double high) {
 }
 
 std::string ReadCodeList(const std::string& name, const Json& value, std::vector<int>& codes) {
-  const std::string message = fmt::format(R"(settings: "{}" must be a list of codes from 1 to {})",
-                                          name, kConverterCodes - 2);
+  std::string message = fmt::format(R"(settings: "{}" must be a list of codes from 1 to {})", name,
+                                    kConverterCodes - 2);
   if (!value.is_array()) {
     return message;
   }
@@ -207,7 +207,7 @@ std::string ReadCodeList(const std::string& name, const Json& value, std::vector
 }
 
 std::string ReadStep(const std::string& name, const Json& value, std::optional<DacStep>& step) {
-  const std::string message =
+  std::string message =
       fmt::format(R"(settings: "{}" must be {{"code": 1 to {}, "step": LSB from -1000 to 1000}})",
                   name, kConverterCodes - 1);
   if (!value.is_object() || value.size() != 2 || !value.contains("code") ||
