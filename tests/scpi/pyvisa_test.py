@@ -43,7 +43,10 @@ class Server:
         self.process = subprocess.Popen(
             [KX7312CTL, "--simulate", "--sim-settings", settings, "serve", "--listen",
              "127.0.0.1:0", *extra],
-            stdout=subprocess.PIPE, stderr=self.log, cwd=folder)
+            stdout=subprocess.PIPE, stderr=self.log, cwd=folder,
+            # Unbuffered: a line read is all that is taken from the pipe, so
+            # select() tells truly whether the server's next line is there.
+            bufsize=0)
         ready, _, _ = select.select([self.process.stdout], [], [], TIMEOUT_S)
         first = self.process.stdout.readline().decode() if ready else ""
         if not first.startswith("listening on 127.0.0.1:"):
