@@ -100,6 +100,13 @@ void RpcConnection::Close() {
   socket_.close(ignored);
 }
 
+bool RpcConnection::Stopped(const asio::error_code& error) {
+  if (!closed_ && error) {
+    End();
+  }
+  return closed_;
+}
+
 void RpcConnection::End() {
   if (!closed_) {
     Close();
@@ -119,11 +126,7 @@ bool RpcConnection::Gone() {
 void RpcConnection::ReadHeader() {
   asio::async_read(socket_, asio::buffer(header_),
                    [self = shared_from_this()](const asio::error_code& error, std::size_t) {
-                     if (self->closed_) {
-                       return;
-                     }
-                     if (error) {
-                       self->End();
+                     if (self->Stopped(error)) {
                        return;
                      }
                      const std::uint32_t mark = (std::uint32_t{self->header_[0]} << 24) |
@@ -144,11 +147,7 @@ void RpcConnection::ReadFragment(std::size_t size, bool last) {
   asio::async_read(
       socket_, asio::buffer(record_.data() + at, size),
       [self = shared_from_this(), last](const asio::error_code& error, std::size_t) {
-        if (self->closed_) {
-          return;
-        }
-        if (error) {
-          self->End();
+        if (self->Stopped(error)) {
           return;
         }
         if (!last) {
@@ -196,11 +195,7 @@ void RpcConnection::Write(std::string record) {
   sending_ = std::move(record);
   asio::async_write(socket_, asio::buffer(sending_),
                     [self = shared_from_this()](const asio::error_code& error, std::size_t) {
-                      if (self->closed_) {
-                        return;
-                      }
-                      if (error) {
-                        self->End();
+                      if (self->Stopped(error)) {
                         return;
                       }
                       std::string().swap(self->sending_);

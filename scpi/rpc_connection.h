@@ -85,6 +85,9 @@ class RpcConnection : public std::enable_shared_from_this<RpcConnection> {
   void ReadFragment(std::size_t size, bool last);
   void Write(std::string record);
   void End();
+  // Whether the connection is closed, ended here when `error` ended a
+  // transfer: the completion handlers then stop.
+  bool Stopped(const asio::error_code& error);
 
   asio::ip::tcp::socket socket_;
   RpcDispatch dispatch_;
