@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "analysis/linearity/code_density.h"
+#include "analysis/spectrum.h"
 
 namespace kx::commands {
 
@@ -132,6 +133,13 @@ struct AdcHistogram {
   std::string file;  // none: the figures only
 };
 
+// adc spectrum [--channel CH] [--window NAME]: the spectrum figures of one
+// channel in a "Read && Save ADC" capture taken for them.
+struct AdcSpectrum {
+  int channel = 0;
+  analysis::WindowKind window = analysis::WindowKind::BlackmanHarris;
+};
+
 // START:STOP:STEP of a sweep's DAC codes.
 struct CodeSteps {
   int start = 0;
@@ -168,7 +176,7 @@ inline constexpr int MostClients = 10000;
 
 using Action = std::variant<DacLoad, DacWrite, DacPowerDown, DacLdacRegister, DacReference,
                             DacClearCode, LineRequest, AdcConfigure, AdcRead, AdcWrite, AdcCapture,
-                            AdcLog, AdcHistogram, DacSweep>;
+                            AdcLog, AdcHistogram, DacSweep, AdcSpectrum>;
 
 // One checked command, ready to run: nothing in it can be refused any more.
 struct Command {

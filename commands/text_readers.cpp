@@ -227,6 +227,15 @@ Action AdcHistogram(Cursor& cursor, const CommandSpec& spec, const Edition& edit
   return action;
 }
 
+Action AdcSpectrum(Cursor& cursor, const CommandSpec& spec, const Edition& edition) {
+#ifndef KX_WITH_SPECTRUM
+  Refuse("this build has no spectra (it was made without FFTW)");
+#endif
+  Action action = commands::AdcSpectrum{};
+  GivenOptions(cursor, spec, action, edition);
+  return action;
+}
+
 Action DacSweep(Cursor& cursor, const CommandSpec& spec, const Edition& edition) {
   Action action = commands::DacSweep{};
   RequireOptions(spec, GivenOptions(cursor, spec, action, edition));
@@ -382,6 +391,15 @@ void Method(Action& action, const std::string& value, const Edition&) {
 
 void HistogramOut(Action& action, const std::string& value, const Edition&) {
   As<commands::AdcHistogram>(action).file = value;
+}
+
+void SpectrumChannel(Action& action, const std::string& value, const Edition&) {
+  As<commands::AdcSpectrum>(action).channel = Take(ChannelOf(value), "--channel: ");
+}
+
+void SpectrumWindow(Action& action, const std::string& value, const Edition&) {
+  As<commands::AdcSpectrum>(action).window =
+      analysis::kWindowKinds[Take(ChoiceOf(value, WindowChoices, "a window"))];
 }
 
 void SweepChannel(Action& action, const std::string& value, const Edition&) {
