@@ -26,6 +26,10 @@ QString NotForALog() {
       "Not for a log: its rows are not evenly spaced samples (gaps, averaged reads)");
 }
 
+QString NotForAResult() {
+  return QObject::tr("Not for a linearity result: see the Linearity tab");
+}
+
 void FillChannelBox(QComboBox* box, int channels) {
   const QSignalBlocker block(box);
   const int chosen = std::max(0, box->currentIndex());
@@ -56,7 +60,7 @@ HistogramTab::HistogramTab(QWidget* parent) : ViewTab(parent) {
 }
 
 QString HistogramTab::Unsupported(ViewerDocument::Kind kind) const {
-  return kind == ViewerDocument::Kind::Log ? NotForALog() : QString();
+  return kind == ViewerDocument::Kind::Log ? NotForALog() : NotForAResult();
 }
 
 QWidget* HistogramTab::Picture() {
