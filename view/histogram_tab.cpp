@@ -26,10 +26,6 @@ QString NotForALog() {
       "Not for a log: its rows are not evenly spaced samples (gaps, averaged reads)");
 }
 
-QString NotForAResult() {
-  return QObject::tr("Not for a linearity result: see the Linearity tab");
-}
-
 void FillChannelBox(QComboBox* box, int channels) {
   const QSignalBlocker block(box);
   const int chosen = std::max(0, box->currentIndex());

@@ -51,7 +51,5 @@ void FillChannelBox(QComboBox* box, int channels);
 
 // Why the histogram and the spectrum are off for a log.
 QString NotForALog();
-// Why the capture's and the log's tabs are off for a linearity result.
-QString NotForAResult();
 
 }  // namespace kx::view
