@@ -119,6 +119,7 @@ TEST(CaptureReport, TwosComplementSineStaysWholeAndReportsItsFigures) {
   EXPECT_EQ(json["spectrum"]["fundamental_bin"], 23);
   EXPECT_DOUBLE_EQ(json["spectrum"]["snr_db"].get<double>(), spectrum->snr_db);
   EXPECT_DOUBLE_EQ(json["spectrum"]["enob_bits"].get<double>(), spectrum->enob_bits);
+  EXPECT_TRUE(json["spectrum"]["fundamental_hz"].is_null());
   // Quantisation of a 1500 LSB sine alone: 71 dB, give or take its spurs.
   EXPECT_NEAR(spectrum->snr_db, 10 * std::log10(1500.0 * 1500.0 / 2 * 12), 1.5);
 
@@ -164,10 +165,6 @@ TEST(CaptureReport, FrequenciesInHertzWhenTheHostTimesGiveThePeriod) {
   EXPECT_NE(text.find("Harmonic 3 at bin 69 (0.134766 cycles per sample, 1347.7 Hz)"),
             std::string::npos)
       << text;
-  capture.sample_seconds.reset();
-  EXPECT_TRUE(nlohmann::json::parse(
-                  ReportJson(capture, analysis, 2, spectrum))["spectrum"]["fundamental_hz"]
-                  .is_null());
 }
 
 }  // namespace

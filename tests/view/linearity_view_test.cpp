@@ -4,7 +4,6 @@
 #include <QChartView>
 #include <QLabel>
 #include <QLineSeries>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QScatterSeries>
 #include <QTabWidget>
@@ -31,7 +30,6 @@ TEST_F(LinearityViewTest, AResultShowsItsCurvesMarksAndFigures) {
   for (int i = 0; i < tabs->count(); ++i) {
     EXPECT_EQ(tabs->isTabEnabled(i), tabs->widget(i) == &tab) << i;
   }
-  EXPECT_EQ(window_.Document().Path(), QString::fromStdString(folder_.File("h.csv")));
   EXPECT_EQ(tab.Dnl()->count(), 4094);  // the end codes have no figures
   ASSERT_EQ(tab.Marks()->count(), 1);
   EXPECT_EQ(tab.Marks()->at(0), QPointF(1000, -1));
@@ -59,16 +57,6 @@ TEST_F(LinearityViewTest, AResultShowsItsCurvesMarksAndFigures) {
   EXPECT_TRUE(readout.startsWith(QStringLiteral("Code 30: output 28.000 LSB")))
       << readout.toStdString();
   EXPECT_TRUE(readout.endsWith(QStringLiteral("a step down"))) << readout.toStdString();
-
-  // A result cut short is named, and the one shown stays.
-  Write("cut.csv.json", files.sweep_metadata);
-  EXPECT_FALSE(window_.OpenFile(Write("cut.csv", files.sweep_csv.substr(0, 200))));
-  QApplication::processEvents();
-  auto* box = window_.findChild<QMessageBox*>(QStringLiteral("errorMessage"));
-  ASSERT_NE(box, nullptr);
-  EXPECT_TRUE(box->text().contains(QStringLiteral("cut.csv: the last line has no line end")))
-      << box->text().toStdString();
-  EXPECT_EQ(tab.Inl()->count(), 64);
 }
 
 }  // namespace
