@@ -153,8 +153,9 @@ LinearityRead ReadLinearityResult(const std::string& csv_path) {
   }
   const Json doc = Json::parse(metadata.text, nullptr, false);
   if (!doc.is_object()) {
-    return Fail(metadata_path, "the result's metadata file is not a JSON object: damaged or cut "
-                               "short");
+    return Fail(metadata_path,
+                "the result's metadata file is not a JSON object: damaged or cut "
+                "short");
   }
   const std::string kind = TextAt(doc, "kind");
   if (kind != kHistogramKind && kind != kSweepKind) {
