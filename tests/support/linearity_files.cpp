@@ -12,9 +12,10 @@ LinearityFiles MakeLinearityFiles() {
   counts[1000] = 0;
   const linearity::DensityLinearity density =
       linearity::AnalyseCodeDensity(counts, linearity::DensityMethod::Ramp);
-  std::vector<linearity::SweepPoint> points;
+  std::vector<linearity::SweepPoint> points(64);
   for (int code = 0; code < 64; ++code) {
-    points.push_back({code, code * 2.0 - (code >= 30 ? 4.0 : 0.0), 0.01, 16});
+    points[static_cast<std::size_t>(code)] = {code, code * 2.0 - (code >= 30 ? 4.0 : 0.0), 0.01,
+                                              16};
   }
   const linearity::SweepLinearity sweep = linearity::AnalyseSweep(points, {1.0, 2.0}, nullptr);
   return {linearity::HistogramCsv(counts, density),

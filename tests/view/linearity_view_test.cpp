@@ -25,7 +25,7 @@ TEST_F(LinearityViewTest, AResultShowsItsCurvesMarksAndFigures) {
   Write("h.csv", files.histogram_csv);
   ASSERT_TRUE(window_.OpenFile(Write("h.csv.json", files.histogram_metadata)));
   auto* tabs = Find<QTabWidget>("views");
-  LinearityTab& tab = window_.Tab<LinearityTab>();
+  auto& tab = window_.Tab<LinearityTab>();
   EXPECT_EQ(tabs->currentWidget(), &tab);
   for (int i = 0; i < tabs->count(); ++i) {
     EXPECT_EQ(tabs->isTabEnabled(i), tabs->widget(i) == &tab) << i;
