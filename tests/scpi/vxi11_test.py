@@ -195,6 +195,20 @@ class Vxi11Test(unittest.TestCase):
         self.assertEqual(replies["INSTR"][4], "2047")
         self.assertEqual(len(replies["INSTR"][-1].split(",")), 1024)
 
+    def test_status_byte_clear_and_trigger_through_visa(self):
+        inst = self.open("TCPIP::127.0.0.1::INSTR")
+        try:
+            inst.write("ADC:CONF VREF2X,TRIS,BIN;:DAC:LOAD 3,0;:DAC:LOAD:PULS OFF;:DAC:LOAD 3,1000")
+            inst.write("*CLS;ADC:READ? 3")
+            self.assertEqual(inst.read_stb() & 0x10, 0x10)  # MAV: a reply waits
+            inst.clear()  # which device_clear drops
+            self.assertEqual((inst.read_stb() & 0x10, inst.query("ADC:READ? 3")), (0, "0"))
+            inst.assert_trigger()  # *TRG: the LDAC pulse loads the input register
+            self.assertEqual(inst.query("ADC:READ? 3"), "1000")
+        finally:
+            inst.write("DAC:LOAD:PULS ON")
+            inst.close()
+
     def test_a_locked_device_refuses_the_other_link_after_its_timeout(self):
         holder = self.open("TCPIP::127.0.0.1::INSTR")
         other = Link(self.vxi11_port)
