@@ -199,7 +199,7 @@ constexpr std::array<OptionSpec, 7> kSweepOptions = {{
      .read = text::SweepOut,
      .summary = "the curve and figures per code as CSV, the metadata in FILE.json beside it"},
 }};
-constexpr std::array<OptionSpec, 5> kServeOptions = {{
+constexpr std::array<OptionSpec, 6> kServeOptions = {{
     {.name = "--listen",
      .value = "ADDR:PORT",
      .what = "the address and port",
@@ -216,7 +216,9 @@ constexpr std::array<OptionSpec, 5> kServeOptions = {{
      .summary = "at most N clients at once (default 64)"},
     {.name = "--vxi11",
      .value = "",
-     .summary = "VXI-11 (TCPIP::host::INSTR) as well, registered with the system's portmapper"},
+     .summary = "VXI-11 (TCPIP::host::INSTR) required: no start without it (by default it is "
+                "served where the system's portmapper takes its entry, left out where not)"},
+    {.name = "--no-vxi11", .value = "", .summary = "the raw socket alone, no portmapper entry"},
     {.name = "--portmapper",
      .value = "ADDR:PORT",
      .what = "the address and port",

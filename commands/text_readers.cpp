@@ -239,7 +239,7 @@ Action AdcSpectrum(Cursor& cursor, const CommandSpec& spec, const Edition& editi
 Action DacSweep(Cursor& cursor, const CommandSpec& spec, const Edition& edition) {
   Action action = commands::DacSweep{};
   RequireOptions(spec, GivenOptions(cursor, spec, action, edition));
-  commands::DacSweep& sweep = As<commands::DacSweep>(action);
+  auto& sweep = As<commands::DacSweep>(action);
   if (!sweep.adc_channel_given) {
     sweep.adc_channel = sweep.channel;  // the board's own wiring
   }
@@ -268,11 +268,13 @@ Action DacSweep(Cursor& cursor, const CommandSpec& spec, const Edition& edition)
 ServeRequest Serve(Cursor& cursor, const CommandSpec& spec) {
   ServeRequest request;
   std::string max_clients = std::to_string(request.max_clients);
+  bool vxi11 = false;
+  bool no_vxi11 = false;
   while (!cursor.AtEnd()) {
     const std::string& word = cursor.Take();
     const OptionWord option = SplitOption(word);
-    if (option.name == "--vxi11" && !option.value) {
-      request.vxi11 = true;
+    if ((option.name == "--vxi11" || option.name == "--no-vxi11") && !option.value) {
+      (option.name == "--vxi11" ? vxi11 : no_vxi11) = true;
       continue;
     }
     const bool known = option.name == "--listen" || option.name == "--log-folder" ||
@@ -286,7 +288,13 @@ ServeRequest Serve(Cursor& cursor, const CommandSpec& spec) {
      : option.name == "--portmapper" ? request.portmapper
                                      : max_clients) = value;
   }
-  request.vxi11 = request.vxi11 || !request.portmapper.empty();
+  if (no_vxi11 && (vxi11 || !request.portmapper.empty())) {
+    Refuse(
+        fmt::format("--no-vxi11 contradicts {}: choose one", vxi11 ? "--vxi11" : "--portmapper"));
+  }
+  request.vxi11 = no_vxi11                               ? Vxi11Use::Off
+                  : vxi11 || !request.portmapper.empty() ? Vxi11Use::Required
+                                                         : Vxi11Use::WhereRegistered;
   const std::optional<int> clients = board::WholeNumberText(max_clients);
   if (!clients || *clients < 1 || *clients > MostClients) {
     Refuse(fmt::format("--max-clients {}: a whole number from 1 to {} wanted", Quote(max_clients),
@@ -407,7 +415,7 @@ void SweepChannel(Action& action, const std::string& value, const Edition&) {
 }
 
 void SweepAdcChannel(Action& action, const std::string& value, const Edition&) {
-  commands::DacSweep& sweep = As<commands::DacSweep>(action);
+  auto& sweep = As<commands::DacSweep>(action);
   sweep.adc_channel = Take(ChannelOf(value), "--adc-channel: ");
   sweep.adc_channel_given = true;
 }

@@ -682,7 +682,7 @@ class Server:
         self.err = open(self.err_path, "wb")
         self.process = subprocess.Popen(
             [str(program), "--edition", edition, "--simulate", "--trace", "trace.txt", "serve",
-             "--listen", "127.0.0.1:0", "--log-folder", "logs"],
+             "--listen", "127.0.0.1:0", "--log-folder", "logs", "--no-vxi11"],
             cwd=folder, stdout=subprocess.PIPE, stderr=self.err, stdin=subprocess.DEVNULL)
         self.first = self.process.stdout.readline()
         port = re.match(rb"listening on 127\.0\.0\.1:(\d+)\n", self.first)
@@ -732,7 +732,7 @@ def run_server(program: Path, work: Path, edition: str, script: list) -> str:
     (folder / "logs").mkdir()
     server = Server(program, folder, edition)
     lines = [f"=== kx7312ctl --edition {edition} --simulate --trace trace.txt serve "
-             "--listen 127.0.0.1:0 --log-folder logs"]
+             "--listen 127.0.0.1:0 --log-folder logs --no-vxi11"]
     try:
         client = Client(server.port)
         client.sock.sendall(b"*IDN?\n")

@@ -31,9 +31,10 @@ TIMEOUT_S = 20
 
 class Server:
     """kx7312ctl serve on the simulated board, listening on a port of the
-    system's choosing on 127.0.0.1, in a private temporary folder."""
+    system's choosing on 127.0.0.1, in a private temporary folder; without
+    VXI-11 unless `extra` asks for it, as the portmapper holds one entry."""
 
-    def __init__(self, folder, extra=(), inputs=None):
+    def __init__(self, folder, extra=("--no-vxi11",), inputs=None):
         settings = os.path.join(folder, "loopback.json")
         with open(settings, "w", encoding="ascii") as out:
             # With 5 V on the DAC's reference an ADC code equals the DAC code.
@@ -54,13 +55,14 @@ class Server:
             raise RuntimeError(f"the server did not start: {first!r}")
         self.port = int(first.strip().rsplit(":", 1)[1])
 
-    def stop(self):
-        self.process.send_signal(signal.SIGTERM)
+    def stop(self, sent=signal.SIGTERM):
+        self.process.send_signal(sent)
         try:
             return self.process.wait(timeout=TIMEOUT_S)
         finally:
             if self.process.poll() is None:
                 self.process.kill()
+            self.process.stdout.close()
             self.log.close()
 
 
