@@ -9,6 +9,7 @@
 #include "analysis/capture_scale.h"
 #include "analysis/channel_stats.h"
 #include "analysis/spectrum.h"
+#include "analysis/spectrum_report.h"
 
 namespace kx::analysis {
 
@@ -37,10 +38,6 @@ struct OpenedCapture {
 // The mean sample period the host times of a capture of `samples` samples
 // give, when they give one: the times span the whole capture.
 std::optional<double> MeanSamplePeriod(const adc::CaptureMetadata& metadata, int samples);
-
-// A frequency in cycles per sample as the report and the window give it:
-// in hertz as well when the sample period is known.
-std::optional<double> Hertz(double cycles_per_sample, const std::optional<double>& sample_seconds);
 
 // Where each part of the scale came from: "from the metadata file", or
 // "coding from the command line, range and reference from the metadata
