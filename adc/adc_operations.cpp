@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "adc/adc_display.h"
@@ -195,9 +196,9 @@ std::array<std::string, AdcChannels> AdcOperations::CodeTexts(bool hex) const {
   return texts;
 }
 
-AdcOperations::ChannelRun AdcOperations::ReadChannelRepeatedly(int channel, std::uint64_t count,
-                                                               const ChannelCodes& take,
-                                                               const CaptureStop& stop) {
+AdcOperations::ChannelRun AdcOperations::ReadChannelRepeatedly(
+    int channel, std::uint64_t count, const ChannelCodes& take, const CaptureStop& stop,
+    std::span<const board::LinkWrite> ahead) {
   const std::int32_t word = ChannelWord(rules_, config_, channel);
   std::array<std::int32_t, CaptureProgressStep> words{};
   words.fill(word);
@@ -213,8 +214,11 @@ AdcOperations::ChannelRun AdcOperations::ReadChannelRepeatedly(int channel, std:
     }
     const std::uint64_t wanted = count - run.samples + (primed ? 0 : 1);
     const auto chunk = static_cast<std::size_t>(std::min<std::uint64_t>(wanted, words.size()));
-    const std::size_t made =
-        link_.TransferAdcWords(std::span(words).first(chunk), std::span(replies).first(chunk));
+    const std::span<const board::LinkWrite> writes =
+        primed ? std::span<const board::LinkWrite>{} : std::exchange(ahead, {});
+    const std::size_t all = link_.WriteThenTransferAdcWords(writes, std::span(words).first(chunk),
+                                                            std::span(replies).first(chunk));
+    const std::size_t made = all > writes.size() ? all - writes.size() : 0;
     link_.TakeSent();
     run.transfers += made;
     const std::int16_t status = link_.State().LinkStatus;

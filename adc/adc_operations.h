@@ -119,7 +119,10 @@ class AdcOperations {
   // same word once per conversion, in queued chunks of CaptureProgressStep
   // transfers. Each chunk's codes go to `take` and neither they nor the
   // requests are kept, so a run of millions costs no memory. The stop is
-  // asked before each chunk; a failed transfer ends the run.
+  // asked before each chunk; a failed transfer ends the run. `ahead` goes
+  // out in the first chunk's batch before the words (a sweep's DAC code), so
+  // that the conversions follow it without waiting for its answers; a
+  // failed write ends the run with no samples.
   using ChannelCodes = std::function<void(std::span<const std::int32_t> codes)>;
   struct ChannelRun {
     std::uint64_t samples = 0;
@@ -127,7 +130,8 @@ class AdcOperations {
     std::optional<CaptureSamples::Stop> stopped;
   };
   ChannelRun ReadChannelRepeatedly(int channel, std::uint64_t count, const ChannelCodes& take,
-                                   const CaptureStop& stop = {});
+                                   const CaptureStop& stop = {},
+                                   std::span<const board::LinkWrite> ahead = {});
 
   const AdcConfiguration& Configuration() const { return config_; }
   const std::array<std::int32_t, AdcChannels>& AdcResults() const { return results_; }

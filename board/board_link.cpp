@@ -43,34 +43,57 @@ std::int32_t BoardLink::TransferAdcWord(std::int32_t word) {
 
 std::size_t BoardLink::TransferAdcWords(std::span<const std::int32_t> words,
                                         std::span<std::int32_t> replies) {
-  if (words.empty()) {
+  return WriteThenTransferAdcWords({}, words, replies);
+}
+
+std::size_t BoardLink::WriteThenTransferAdcWords(std::span<const LinkWrite> writes,
+                                                 std::span<const std::int32_t> words,
+                                                 std::span<std::int32_t> replies) {
+  const std::size_t total = writes.size() + words.size();
+  if (total == 0) {
     return 0;
   }
   std::vector<SplitWord> fields;
-  fields.reserve(words.size());
+  fields.reserve(total);
+  std::vector<std::int16_t> codes;  // stays empty without writes
+  for (const LinkWrite& write : writes) {
+    fields.push_back(SplitChipWord(write.word));
+    codes.push_back(write.code);
+  }
   for (const std::int32_t word : words) {
     fields.push_back(SplitChipWord(word));
   }
+  if (!codes.empty()) {
+    codes.resize(total, 0);
+  }
   // Preset as TransferAdcWord presets its buffer; a status no library set
   // counts as a failure.
-  std::vector<std::uint8_t> bytes(words.size() * AdcReplyLength, 1);
-  std::vector<std::int16_t> statuses(words.size(), -1);
-  const InBatch batch{AdcTransferRequest, AdcReplyLength, fields, bytes, statuses};
-  const std::size_t made = std::clamp<std::size_t>(RequestBatch(batch), 1, words.size());
+  std::vector<std::uint8_t> bytes(total * AdcReplyLength, 1);
+  std::vector<std::int16_t> statuses(total, -1);
+  const InBatch batch{AdcTransferRequest, AdcReplyLength, fields, bytes, statuses, codes};
+  const std::size_t made = std::clamp<std::size_t>(RequestBatch(batch), 1, total);
   for (std::size_t n = 0; n < made; ++n) {
-    replies[n] = AssembleAdcReply(bytes[n * AdcReplyLength], bytes[n * AdcReplyLength + 1]);
     state_.LinkStatus = statuses[n];
-    Keep(AdcTransferRequest, words[n], true, replies[n]);
+    if (n < writes.size()) {
+      Keep(static_cast<std::uint8_t>(writes[n].code), writes[n].word, false, 0);
+      continue;
+    }
+    const std::size_t at = n * AdcReplyLength;
+    replies[n - writes.size()] = AssembleAdcReply(bytes[at], bytes[at + 1]);
+    Keep(AdcTransferRequest, words[n - writes.size()], true, replies[n - writes.size()]);
   }
-  std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>((made - 1) * AdcReplyLength),
-              AdcReplyLength, state_.AdcReplyBytes.begin());
+  if (made > writes.size()) {
+    std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>((made - 1) * AdcReplyLength),
+                AdcReplyLength, state_.AdcReplyBytes.begin());
+  }
   return made;
 }
 
 std::size_t BoardLink::RequestBatch(const InBatch& batch) {
-  return RunBatchOneByOne(batch, [&](std::int32_t value, std::int32_t index, std::uint8_t* buffer) {
-    return Request(batch.request, value, index, DirectionIn,
-                   static_cast<std::int16_t>(batch.length), buffer);
+  return RunBatchOneByOne(batch, [&](BatchRequest request, std::int32_t value, std::int32_t index,
+                                     std::uint8_t* buffer) {
+    return Request(request.code, value, index, request.reads ? DirectionIn : DirectionOut,
+                   request.reads ? static_cast<std::int16_t>(batch.length) : 0, buffer);
   });
 }
 

@@ -12,6 +12,13 @@
 
 namespace kx::board {
 
+// A request without data that may go out in a batch ahead of ADC words: a
+// DAC word with its group's request code, or a control request with word 0.
+struct LinkWrite {
+  std::int16_t code = 0;
+  std::int32_t word = 0;
+};
+
 // The board as every panel operation reaches it: start-up, the two chip-access
 // routines and the data-less control-line requests. The routines are the same
 // for both link libraries; a subclass supplies the library's download and
@@ -50,6 +57,12 @@ class BoardLink {
   // are then as after the last of them.
   std::size_t TransferAdcWords(std::span<const std::int32_t> words,
                                std::span<std::int32_t> replies);
+  // The same with `writes` ahead of the words in the one batch, so that the
+  // words need not wait for the writes' answers to go out. Returns the
+  // requests made, writes included; `replies` as above, for the words.
+  std::size_t WriteThenTransferAdcWords(std::span<const LinkWrite> writes,
+                                        std::span<const std::int32_t> words,
+                                        std::span<std::int32_t> replies);
 
   // CLR, LDAC and the LDAC pulse: no data, no echo on the status line.
   void SendControlRequest(std::uint8_t code);

@@ -234,12 +234,19 @@ Session::Step Session::Execute(const DacSweep& sweep, const adc::CaptureStop& st
   auto next = std::chrono::steady_clock::now() + kProgressEvery;
   std::optional<std::string> stopped;
   for (int code = sweep.codes.start; code <= sweep.codes.stop; code += sweep.codes.step) {
-    dac_.LoadOneChannel(sweep.channel, static_cast<std::uint16_t>(code));
-    if (watch_.Failure()) {
-      stopped = "the board did not take the DAC code";
-      break;
-    }
-    if (sweep.settle.count() > 0) {
+    // Without a settling time the code's two requests go out in the reads'
+    // batch: waiting for their answers first would cost each code two bus
+    // latencies.
+    std::array<board::LinkWrite, 2> ahead{};
+    const bool queued = sweep.settle.count() == 0;
+    if (queued) {
+      ahead = dac_.OneChannelWrites(sweep.channel, static_cast<std::uint16_t>(code));
+    } else {
+      dac_.LoadOneChannel(sweep.channel, static_cast<std::uint16_t>(code));
+      if (watch_.Failure()) {
+        stopped = "the board did not take the DAC code";
+        break;
+      }
       std::this_thread::sleep_for(sweep.settle);
     }
     double sum = 0.0;
@@ -253,7 +260,8 @@ Session::Step Session::Execute(const DacSweep& sweep, const adc::CaptureStop& st
             squares += value * value;
           }
         },
-        stop);
+        stop,
+        queued ? std::span<const board::LinkWrite>(ahead) : std::span<const board::LinkWrite>{});
     requests += watch_.TakeRecords().size();
     if (run.stopped) {
       stopped = run.stopped->reason;

@@ -47,6 +47,9 @@ class DacOperations {
   // then the LDAC pulse that moves it to the output: what a sweep sends per
   // code, where the button would resend the other fifteen words each time.
   Result LoadOneChannel(int channel, std::uint16_t code);
+  // LoadOneChannel's two requests, the word kept as its stored word but not
+  // sent: for a sweep that queues them ahead of its reads.
+  std::array<board::LinkWrite, 2> OneChannelWrites(int channel, std::uint16_t code);
   Result UpdateDacRegisters(const ChannelTicks& ticked, const ChannelTexts& texts, bool auto_pulse);
 
   // The "Write" of "Write Value to DAC Section": `text` as all 32 bits of one
