@@ -119,10 +119,7 @@ class AdcOperations {
   // same word once per conversion, in queued chunks of CaptureProgressStep
   // transfers. Each chunk's codes go to `take` and neither they nor the
   // requests are kept, so a run of millions costs no memory. The stop is
-  // asked before each chunk; a failed transfer ends the run. `ahead` goes
-  // out in the first chunk's batch before the words (a sweep's DAC code), so
-  // that the conversions follow it without waiting for its answers; a
-  // failed write ends the run with no samples.
+  // asked before each chunk; a failed transfer ends the run.
   using ChannelCodes = std::function<void(std::span<const std::int32_t> codes)>;
   struct ChannelRun {
     std::uint64_t samples = 0;
@@ -130,8 +127,22 @@ class AdcOperations {
     std::optional<CaptureSamples::Stop> stopped;
   };
   ChannelRun ReadChannelRepeatedly(int channel, std::uint64_t count, const ChannelCodes& take,
-                                   const CaptureStop& stop = {},
-                                   std::span<const board::LinkWrite> ahead = {});
+                                   const CaptureStop& stop = {});
+
+  // A sweep's `points`: for each, the steps `before` gives (its DAC code
+  // and the LDAC pulse), the word that selects `channel`, then `reads`
+  // conversions of it, several points to a batch so that none waits for the
+  // one before to come back. `take` gets each point's codes in turn; the
+  // stop is asked between batches; a failed request ends the run at the
+  // point it belongs to, which gets no codes.
+  using PointSteps = std::function<std::vector<board::LinkStep>(std::size_t point)>;
+  struct PointsRun {
+    std::size_t points = 0;
+    std::optional<CaptureSamples::Stop> stopped;
+  };
+  PointsRun ReadChannelAtPoints(int channel, std::size_t points, int reads,
+                                const PointSteps& before, const ChannelCodes& take,
+                                const CaptureStop& stop = {});
 
   const AdcConfiguration& Configuration() const { return config_; }
   const std::array<std::int32_t, AdcChannels>& AdcResults() const { return results_; }

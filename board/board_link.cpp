@@ -1,6 +1,7 @@
 #include "board/board_link.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -43,47 +44,52 @@ std::int32_t BoardLink::TransferAdcWord(std::int32_t word) {
 
 std::size_t BoardLink::TransferAdcWords(std::span<const std::int32_t> words,
                                         std::span<std::int32_t> replies) {
-  return WriteThenTransferAdcWords({}, words, replies);
+  std::vector<LinkStep> steps;
+  steps.reserve(words.size());
+  for (const std::int32_t word : words) {
+    steps.push_back({AdcTransferRequest, word});
+  }
+  return TransferSteps(steps, replies);
 }
 
-std::size_t BoardLink::WriteThenTransferAdcWords(std::span<const LinkWrite> writes,
-                                                 std::span<const std::int32_t> words,
-                                                 std::span<std::int32_t> replies) {
-  const std::size_t total = writes.size() + words.size();
-  if (total == 0) {
+std::size_t BoardLink::TransferSteps(std::span<const LinkStep> steps,
+                                     std::span<std::int32_t> replies) {
+  if (steps.empty()) {
     return 0;
   }
   std::vector<SplitWord> fields;
-  fields.reserve(total);
-  std::vector<std::int16_t> codes;  // stays empty without writes
-  for (const LinkWrite& write : writes) {
-    fields.push_back(SplitChipWord(write.word));
-    codes.push_back(write.code);
+  fields.reserve(steps.size());
+  std::vector<std::int16_t> codes;  // stays empty when every step reads
+  bool writes = false;
+  for (const LinkStep& step : steps) {
+    fields.push_back(SplitChipWord(step.word));
+    const bool reads = step.code == AdcTransferRequest;
+    codes.push_back(reads ? std::int16_t{0} : step.code);
+    writes = writes || !reads;
   }
-  for (const std::int32_t word : words) {
-    fields.push_back(SplitChipWord(word));
-  }
-  if (!codes.empty()) {
-    codes.resize(total, 0);
+  if (!writes) {
+    codes.clear();
   }
   // Preset as TransferAdcWord presets its buffer; a status no library set
   // counts as a failure.
-  std::vector<std::uint8_t> bytes(total * AdcReplyLength, 1);
-  std::vector<std::int16_t> statuses(total, -1);
+  std::vector<std::uint8_t> bytes(steps.size() * AdcReplyLength, 1);
+  std::vector<std::int16_t> statuses(steps.size(), -1);
   const InBatch batch{AdcTransferRequest, AdcReplyLength, fields, bytes, statuses, codes};
-  const std::size_t made = std::clamp<std::size_t>(RequestBatch(batch), 1, total);
+  const std::size_t made = std::clamp<std::size_t>(RequestBatch(batch), 1, steps.size());
+  std::optional<std::size_t> last_read;
   for (std::size_t n = 0; n < made; ++n) {
     state_.LinkStatus = statuses[n];
-    if (n < writes.size()) {
-      Keep(static_cast<std::uint8_t>(writes[n].code), writes[n].word, false, 0);
+    if (steps[n].code != AdcTransferRequest) {
+      replies[n] = 0;
+      Keep(static_cast<std::uint8_t>(steps[n].code), steps[n].word, false, 0);
       continue;
     }
-    const std::size_t at = n * AdcReplyLength;
-    replies[n - writes.size()] = AssembleAdcReply(bytes[at], bytes[at + 1]);
-    Keep(AdcTransferRequest, words[n - writes.size()], true, replies[n - writes.size()]);
+    replies[n] = AssembleAdcReply(bytes[n * AdcReplyLength], bytes[n * AdcReplyLength + 1]);
+    Keep(AdcTransferRequest, steps[n].word, true, replies[n]);
+    last_read = n;
   }
-  if (made > writes.size()) {
-    std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>((made - 1) * AdcReplyLength),
+  if (last_read) {
+    std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(*last_read * AdcReplyLength),
                 AdcReplyLength, state_.AdcReplyBytes.begin());
   }
   return made;

@@ -12,9 +12,10 @@
 
 namespace kx::board {
 
-// A request without data that may go out in a batch ahead of ADC words: a
-// DAC word with its group's request code, or a control request with word 0.
-struct LinkWrite {
+// A request of a mixed batch: an ADC word (AdcTransferRequest), which reads
+// its reply, or a request without data: a DAC word with its group's request
+// code, a control request with word 0.
+struct LinkStep {
   std::int16_t code = 0;
   std::int32_t word = 0;
 };
@@ -57,12 +58,12 @@ class BoardLink {
   // are then as after the last of them.
   std::size_t TransferAdcWords(std::span<const std::int32_t> words,
                                std::span<std::int32_t> replies);
-  // The same with `writes` ahead of the words in the one batch, so that the
-  // words need not wait for the writes' answers to go out. Returns the
-  // requests made, writes included; `replies` as above, for the words.
-  std::size_t WriteThenTransferAdcWords(std::span<const LinkWrite> writes,
-                                        std::span<const std::int32_t> words,
-                                        std::span<std::int32_t> replies);
+  // The steps in order as one batch: what the single calls one after another
+  // do, but a library that queues need not wait for a step's answer before
+  // the next goes out. Returns the steps made, the failed one included;
+  // `replies` (as long as `steps`) gets each ADC word's reply and 0 for the
+  // other steps.
+  std::size_t TransferSteps(std::span<const LinkStep> steps, std::span<std::int32_t> replies);
 
   // CLR, LDAC and the LDAC pulse: no data, no echo on the status line.
   void SendControlRequest(std::uint8_t code);

@@ -35,13 +35,13 @@ DacOperations::Result DacOperations::LoadInputRegisters(const ChannelTicks& tick
 }
 
 DacOperations::Result DacOperations::LoadOneChannel(int channel, std::uint16_t code) {
-  const std::array<board::LinkWrite, 2> writes = OneChannelWrites(channel, code);
+  const std::array<board::LinkStep, 2> writes = OneChannelWrites(channel, code);
   link_.WriteDacWord(writes[0].code, writes[0].word);
   link_.SendControlRequest(static_cast<std::uint8_t>(writes[1].code));
   return Sent();
 }
 
-std::array<board::LinkWrite, 2> DacOperations::OneChannelWrites(int channel, std::uint16_t code) {
+std::array<board::LinkStep, 2> DacOperations::OneChannelWrites(int channel, std::uint16_t code) {
   const int address = channel % ChannelsPerGroup;
   const bool low = channel < ChannelsPerGroup;
   StoredWords& words = low ? input_reg_words_low_ : input_reg_words_high_;
@@ -129,6 +129,7 @@ DacOperations::Result DacOperations::ChooseReference(int group, int list_index) 
   // Every choice is sent, whatever was chosen in the power-down lists.
   if (ReferenceChosen(list_index)) {
     link_.WriteDacWord(GroupRequest(group), ReferenceWord(list_index));
+    internal_reference_.at(static_cast<std::size_t>(group)) = list_index == 1;
   }
   return Sent();
 }

@@ -308,13 +308,13 @@ TEST_F(UsbBatch, ABatchThatCannotStartFailsAsTheSingleRequestDoes) {
   }
 }
 
-// A sweep's DAC word and LDAC pulse queued ahead of its reads: the board
+// A sweep's DAC word and LDAC pulse queued with its reads: the board
 // and the trace see what the single requests, one after another, give.
 TEST_F(UsbBatch, WritesAheadOfReadsGoOutAsTheSingleRequestsWould) {
   const std::int32_t dac_word = 0x03200000 | (0x9A5 << 8);  // channel 2, code 0x9A5
-  const std::vector<board::LinkWrite> writes = {{board::DacLowRequest, dac_word},
-                                                {board::PulseLdacRequest, 0}};
-  const std::vector<std::int32_t> words(5, 0x8B30);  // channel 2, again and again
+  std::vector<board::LinkStep> steps = {{board::DacLowRequest, dac_word},
+                                        {board::PulseLdacRequest, 0}};
+  steps.resize(7, {board::AdcTransferRequest, 0x8B30});  // channel 2, again and again
   const auto run = [&](bool classic, bool queued, std::vector<std::int32_t>& replies) {
     usb::UsbOptions options;
     options.transfer_window = queued ? usb::DefaultTransferWindow : 1;
@@ -326,12 +326,12 @@ TEST_F(UsbBatch, WritesAheadOfReadsGoOutAsTheSingleRequestsWould) {
     rig.board.ClearControls();
     rig.board.SetBusTiming(queued ? std::optional(kTestBus) : std::nullopt);
     if (queued) {
-      EXPECT_EQ(link.WriteThenTransferAdcWords(writes, words, replies), 7U);
+      EXPECT_EQ(link.TransferSteps(steps, replies), 7U);
     } else {
-      link.WriteDacWord(writes[0].code, writes[0].word);
-      link.SendControlRequest(static_cast<std::uint8_t>(writes[1].code));
-      for (std::size_t n = 0; n < words.size(); ++n) {
-        replies[n] = link.TransferAdcWord(words[n]);
+      link.WriteDacWord(steps[0].code, steps[0].word);
+      link.SendControlRequest(static_cast<std::uint8_t>(steps[1].code));
+      for (std::size_t n = 2; n < steps.size(); ++n) {
+        replies[n] = link.TransferAdcWord(steps[n].word);
       }
     }
     const std::vector<std::string> lines = rig.TraceLines();
@@ -345,8 +345,8 @@ TEST_F(UsbBatch, WritesAheadOfReadsGoOutAsTheSingleRequestsWould) {
     return seen;
   };
   for (const bool classic : {false, true}) {
-    std::vector<std::int32_t> single(words.size());
-    std::vector<std::int32_t> queued(words.size());
+    std::vector<std::int32_t> single(steps.size());
+    std::vector<std::int32_t> queued(steps.size());
     const std::vector<std::string> expected = run(classic, false, single);
     EXPECT_EQ(run(classic, true, queued), expected) << classic;
     EXPECT_EQ(queued, single) << classic;
