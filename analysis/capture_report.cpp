@@ -23,7 +23,33 @@ Json Number(double value) {
   return std::isfinite(value) ? Json(value) : Json(nullptr);
 }
 
+Json Optional(const std::optional<double>& value) {
+  return value ? Number(*value) : Json(nullptr);
+}
+
+// "0.060547 cycles per sample, 3663.2 Hz", or without the hertz.
+std::string FrequencyText(double cycles, const std::optional<double>& sample_seconds) {
+  const std::optional<double> hertz = Hertz(cycles, sample_seconds);
+  return hertz ? fmt::format("{:.6f} cycles per sample, {:.1f} Hz", cycles, *hertz)
+               : fmt::format("{:.6f} cycles per sample", cycles);
+}
+
 }  // namespace
+
+std::optional<double> MeanSamplePeriod(const adc::CaptureMetadata& metadata, int samples) {
+  const double spread = metadata.sets_spread_seconds;
+  if (metadata.timed_sets < 2 || samples <= 0 || !std::isfinite(spread) || !(spread > 0.0)) {
+    return std::nullopt;
+  }
+  return spread / samples;
+}
+
+std::optional<double> Hertz(double cycles_per_sample, const std::optional<double>& sample_seconds) {
+  if (!sample_seconds) {
+    return std::nullopt;
+  }
+  return cycles_per_sample / *sample_seconds;
+}
 
 std::string RangeName(bool half_span) {
   return half_span ? "0V to VREFA" : "0V to 2xVREFA";
@@ -72,6 +98,9 @@ OpenResult OpenCapture(const std::string& path, const ScaleChoice& choice) {
     }
   }
   opened.from_metadata = metadata.has_value();
+  if (metadata) {
+    opened.sample_seconds = MeanSamplePeriod(*metadata, opened.file.Samples());
+  }
   opened.chosen = choice;
   opened.scale = DecideScale(opened.file, metadata ? &*metadata : nullptr, choice);
   return OpenResult{std::move(opened), {}};
@@ -172,17 +201,23 @@ std::string ReportText(const OpenedCapture& capture, const CaptureAnalysis& anal
     text += fmt::format("Spectrum of ADC{}: no tone above DC\n", channel);
     return text;
   }
+  const std::optional<double>& period = capture.sample_seconds;
+  const std::string rate =
+      period ? fmt::format(", {:.1f} samples per second, the mean of the metadata's host times",
+                           1.0 / *period)
+             : std::string();
   text += fmt::format(
-      "Spectrum of ADC{} ({} window, {} samples): fundamental bin {} ({:.6f} cycles per sample, "
-      "{:.2f} dBFS)\n",
-      channel, WindowName(spectrum->window), spectrum->samples, spectrum->fundamental_bin,
-      spectrum->fundamental_frequency, spectrum->fundamental_dbfs);
+      "Spectrum of ADC{} ({} window, {} samples{}): fundamental bin {} ({}, {:.2f} dBFS)\n",
+      channel, WindowName(spectrum->window), spectrum->samples, rate, spectrum->fundamental_bin,
+      FrequencyText(spectrum->fundamental_frequency, period), spectrum->fundamental_dbfs);
   text += fmt::format("SNR {:.2f} dB, SINAD {:.2f} dB, THD {:.2f} dB, ENOB {:.2f} bits\n",
                       spectrum->snr_db, spectrum->sinad_db, spectrum->thd_db, spectrum->enob_bits);
-  text += fmt::format("SFDR {:.2f} dB, worst spur at bin {} ({:.6f} cycles per sample)\n",
-                      spectrum->sfdr_db, spectrum->spur_bin, spectrum->spur_frequency);
+  text += fmt::format("SFDR {:.2f} dB, worst spur at bin {} ({})\n", spectrum->sfdr_db,
+                      spectrum->spur_bin, FrequencyText(spectrum->spur_frequency, period));
   for (std::size_t h = 0; h < spectrum->harmonic_bins.size(); ++h) {
-    text += fmt::format("Harmonic {} at bin {}: {:.2f} dBFS\n", h + 2, spectrum->harmonic_bins[h],
+    const int bin = spectrum->harmonic_bins[h];
+    text += fmt::format("Harmonic {} at bin {} ({}): {:.2f} dBFS\n", h + 2, bin,
+                        FrequencyText(static_cast<double>(bin) / spectrum->samples, period),
                         spectrum->harmonic_dbfs[h]);
   }
   return text;
@@ -217,7 +252,10 @@ std::string ReportJson(const OpenedCapture& capture, const CaptureAnalysis& anal
     figures = {{"channel", channel},
                {"window", std::string(WindowName(spectrum->window))},
                {"fundamental_bin", spectrum->fundamental_bin},
+               {"sample_rate_hz", Optional(Hertz(1.0, capture.sample_seconds))},
                {"fundamental_cycles_per_sample", spectrum->fundamental_frequency},
+               {"fundamental_hz",
+                Optional(Hertz(spectrum->fundamental_frequency, capture.sample_seconds))},
                {"fundamental_dbfs", Number(spectrum->fundamental_dbfs)},
                {"snr_db", Number(spectrum->snr_db)},
                {"sinad_db", Number(spectrum->sinad_db)},
@@ -225,11 +263,15 @@ std::string ReportJson(const OpenedCapture& capture, const CaptureAnalysis& anal
                {"enob_bits", Number(spectrum->enob_bits)},
                {"sfdr_db", Number(spectrum->sfdr_db)},
                {"spur_bin", spectrum->spur_bin},
-               {"spur_cycles_per_sample", spectrum->spur_frequency}};
+               {"spur_cycles_per_sample", spectrum->spur_frequency},
+               {"spur_hz", Optional(Hertz(spectrum->spur_frequency, capture.sample_seconds))}};
     Json harmonics = Json::array();
     for (std::size_t h = 0; h < spectrum->harmonic_bins.size(); ++h) {
+      const int bin = spectrum->harmonic_bins[h];
       harmonics.push_back({{"order", h + 2},
-                           {"bin", spectrum->harmonic_bins[h]},
+                           {"bin", bin},
+                           {"hz", Optional(Hertz(static_cast<double>(bin) / spectrum->samples,
+                                                 capture.sample_seconds))},
                            {"dbfs", Number(spectrum->harmonic_dbfs[h])}});
     }
     figures["harmonics"] = std::move(harmonics);

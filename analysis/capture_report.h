@@ -29,7 +29,18 @@ struct OpenedCapture {
   bool from_metadata = false;
   std::string metadata_note;  // why a metadata file beside it was not used
   ScaleChoice chosen;         // what the command line gave over the metadata
+  // The mean time from one sample to the next, from the metadata's host
+  // times; none without them, and the spectrum stays in cycles per sample.
+  std::optional<double> sample_seconds;
 };
+
+// The mean sample period the host times of a capture of `samples` samples
+// give, when they give one: the times span the whole capture.
+std::optional<double> MeanSamplePeriod(const adc::CaptureMetadata& metadata, int samples);
+
+// A frequency in cycles per sample as the report and the window give it:
+// in hertz as well when the sample period is known.
+std::optional<double> Hertz(double cycles_per_sample, const std::optional<double>& sample_seconds);
 
 // Where each part of the scale came from: "from the metadata file", or
 // "coding from the command line, range and reference from the metadata

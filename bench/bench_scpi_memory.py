@@ -30,7 +30,8 @@ def main():
     else:
         one_line = "ADC:CAPT?;" * 6000 + "*OPC?\n"
         lines = "ADC:CAPT?\n" * 400
-    server = subprocess.Popen([args[0], "--simulate", "serve", "--listen", "127.0.0.1:0"],
+    server = subprocess.Popen([args[0], "--simulate", "serve", "--listen", "127.0.0.1:0",
+                               "--no-vxi11"],
                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
     try:
         port = int(server.stdout.readline().decode().strip().rsplit(":", 1)[1])

@@ -3,8 +3,8 @@
 algorithm on as pyvisa-py leaves it): write("DAC:LOAD 3,100") then
 query("ADC:READ?"), against the same two as one line
 ("DAC:LOAD 3,100;:ADC:READ?") and a query alone, in one run on one server
-(`kx7312ctl --simulate serve --listen 127.0.0.1:0`). Prints the median and
-the slowest of each, in milliseconds per pair.
+(`kx7312ctl --simulate serve --listen 127.0.0.1:0 --no-vxi11`). Prints the
+median and the slowest of each, in milliseconds per pair.
 
 Usage: /usr/bin/python3 bench/bench_scpi_pyvisa.py PATH/TO/kx7312ctl [PAIRS] (Debian's
 python3-pyvisa and python3-pyvisa-py)
@@ -28,7 +28,8 @@ def timed(action, count):
 
 def main():
     pairs = int(sys.argv[2]) if len(sys.argv) > 2 else 2000
-    server = subprocess.Popen([sys.argv[1], "--simulate", "serve", "--listen", "127.0.0.1:0"],
+    server = subprocess.Popen([sys.argv[1], "--simulate", "serve", "--listen", "127.0.0.1:0",
+                               "--no-vxi11"],
                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
     try:
         port = int(server.stdout.readline().decode().strip().rsplit(":", 1)[1])

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "analysis/spectrum.h"
 #include "dac/dac_lists.h"
 
 namespace kx::commands {
@@ -37,12 +38,16 @@ inline constexpr std::array<Choice, 3> FormatChoices = {
 inline constexpr std::array<Choice, 2> CaptureFormChoices = {{{"", "BLOCk"}, {"", "CODes"}}};
 // The code-density test's input, as linearity::DensityMethod orders it.
 inline constexpr std::array<Choice, 2> MethodChoices = {{{"sine", "SINE"}, {"ramp", "RAMP"}}};
+// The spectrum's window, as analysis::kWindowKinds orders it.
+inline constexpr std::array<Choice, 3> WindowChoices = {
+    {{"blackman-harris", "BHARris"}, {"hann", "HANN"}, {"rectangular", "RECTangular"}}};
 inline constexpr std::array<Choice, 2> SwitchChoices = {{{"", "OFF"}, {"", "ON"}}};
 
 // The lists the panel shows, entry for entry.
 static_assert(PowerDownChoices.size() == dac::PowerDownItems.size());
 static_assert(ReferenceChoices.size() == dac::ReferenceItems.size());
 static_assert(ClearCodeChoices.size() == dac::ClearCodeItems.size());
+static_assert(WindowChoices.size() == std::size(analysis::kWindowKinds));
 
 // "a, b or c".
 std::string Listed(std::span<const std::string_view> words);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "analysis/linearity/code_density.h"
+#include "analysis/spectrum.h"
 
 namespace kx::commands {
 
@@ -144,6 +145,13 @@ struct AdcHistogram {
   std::optional<double> reference = std::nullopt;  // none: the board's own
 };
 
+// adc spectrum [--channel CH] [--window NAME]: the spectrum figures of one
+// channel in a "Read && Save ADC" capture taken for them.
+struct AdcSpectrum {
+  int channel = 0;
+  analysis::WindowKind window = analysis::WindowKind::BlackmanHarris;
+};
+
 // START:STOP:STEP of a sweep's DAC codes.
 struct CodeSteps {
   int start = 0;
@@ -175,20 +183,26 @@ struct DacSweep {
   std::optional<double> dac_reference = std::nullopt;
 };
 
+// Whether serve answers VXI-11 beside the raw socket. By default it does
+// where the system's portmapper takes its entry, and goes on without it
+// where none runs, it may not register or another server holds the entry;
+// --vxi11 (or --portmapper) makes VXI-11 a condition of the start.
+enum class Vxi11Use { WhereRegistered, Required, Off };
+
 // serve [--listen ADDR:PORT] [--log-folder DIR] [--max-clients N]: the board
 // as a SCPI instrument, a call of its own rather than a step of one.
 struct ServeRequest {
   std::string listen = "127.0.0.1:5025";  // loopback, the usual raw-socket SCPI port
   std::string log_folder;                 // none: the working folder
   int max_clients = 64;
-  bool vxi11 = false;      // VXI-11 as well, registered with the system's portmapper
+  Vxi11Use vxi11 = Vxi11Use::WhereRegistered;
   std::string portmapper;  // ADDR:PORT: answer GETPORT there instead of registering
 };
 inline constexpr int MostClients = 10000;
 
 using Action = std::variant<DacLoad, DacWrite, DacPowerDown, DacLdacRegister, DacReference,
                             DacClearCode, LineRequest, AdcConfigure, AdcRead, AdcWrite, AdcCapture,
-                            AdcLog, AdcHistogram, DacSweep>;
+                            AdcLog, AdcHistogram, DacSweep, AdcSpectrum>;
 
 // One checked command, ready to run: nothing in it can be refused any more.
 struct Command {

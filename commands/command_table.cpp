@@ -157,6 +157,20 @@ constexpr std::array<OptionSpec, 6> kHistogramOptions = {{
      .read = text::HistogramOut,
      .summary = "the counts and figures per code as CSV, the metadata in FILE.json beside it"},
 }};
+constexpr std::array<OptionSpec, 2> kSpectrumOptions = {{
+    {.name = "--channel",
+     .value = "CH",
+     .what = "the channel number 0-15",
+     .examples = "0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15",
+     .read = text::SpectrumChannel,
+     .summary = "the channel analysed (default 0)"},
+    {.name = "--window",
+     .value = "blackman-harris|hann|rectangular",
+     .what = "blackman-harris, hann or rectangular",
+     .choices = WindowChoices,
+     .read = text::SpectrumWindow,
+     .summary = "the window before the transform (default blackman-harris)"},
+}};
 constexpr std::array<OptionSpec, 9> kSweepOptions = {{
     {.name = "--channel",
      .value = "CH",
@@ -214,7 +228,7 @@ constexpr std::array<OptionSpec, 9> kSweepOptions = {{
      .read = text::SweepOut,
      .summary = "the curve and figures per code as CSV, the metadata in FILE.json beside it"},
 }};
-constexpr std::array<OptionSpec, 5> kServeOptions = {{
+constexpr std::array<OptionSpec, 6> kServeOptions = {{
     {.name = "--listen",
      .value = "ADDR:PORT",
      .what = "the address and port",
@@ -231,7 +245,9 @@ constexpr std::array<OptionSpec, 5> kServeOptions = {{
      .summary = "at most N clients at once (default 64)"},
     {.name = "--vxi11",
      .value = "",
-     .summary = "VXI-11 (TCPIP::host::INSTR) as well, registered with the system's portmapper"},
+     .summary = "VXI-11 (TCPIP::host::INSTR) required: no start without it (by default it is "
+                "served where the system's portmapper takes its entry, left out where not)"},
+    {.name = "--no-vxi11", .value = "", .summary = "the raw socket alone, no portmapper entry"},
     {.name = "--portmapper",
      .value = "ADDR:PORT",
      .what = "the address and port",
@@ -239,7 +255,7 @@ constexpr std::array<OptionSpec, 5> kServeOptions = {{
      .summary = "VXI-11, the server answering the portmapper's GETPORT there itself"},
 }};
 
-constexpr std::array<CommandSpec, 21> kCommands = {{
+constexpr std::array<CommandSpec, 22> kCommands = {{
     {"dac", "load", kChannelCodes, kLoadOptions,
      "Load Input Register (--update: Update DAC Register) with the codes, then the LDAC pulse "
      "(--no-pulse: none)",
@@ -292,6 +308,12 @@ constexpr std::array<CommandSpec, 21> kCommands = {{
      kHistogramOptions,
      "the code-density test of one channel: DNL, INL, missing codes, the fitted input",
      text::AdcHistogram},
+    {"adc",
+     "spectrum",
+     {},
+     kSpectrumOptions,
+     "a Read && Save ADC capture's spectrum of one channel: SNR, SINAD, THD, ENOB, SFDR, harmonics",
+     text::AdcSpectrum},
     {"script", "", kScriptFile, {}, "one command per line, # comments"},
     {"serve",
      "",

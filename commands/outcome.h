@@ -10,6 +10,7 @@
 #include "adc/adc_control_word.h"
 #include "analysis/linearity/code_density.h"
 #include "analysis/linearity/dac_sweep.h"
+#include "analysis/spectrum.h"
 #include "board/link_record.h"
 #include "dac/dac_operations.h"
 #include "logger/data_logger.h"
@@ -62,8 +63,13 @@ struct SweepResult {
   std::uint64_t requests = 0;
 };
 
+// adc spectrum: the figures of the channel's 512 samples.
+struct SpectrumResult {
+  analysis::Spectrum spectrum;
+};
+
 using Result = std::variant<NoResult, ReadResult, ConfigureResult, PowerDownResult, CaptureResult,
-                            LogResult, HistogramResult, SweepResult>;
+                            LogResult, HistogramResult, SweepResult, SpectrumResult>;
 
 // What one step of a call did: the requests it made and what came of them.
 struct Outcome {

@@ -8,6 +8,7 @@
 #include <utility>
 #include <variant>
 
+#include "adc/adc_display.h"
 #include "analysis/linearity/linearity_file.h"
 #include "board/board_references.h"
 #include "board/link_record.h"
@@ -152,6 +153,31 @@ Session::Step Session::Execute(const AdcCapture& capture, const adc::CaptureStop
     return {CaptureResult{}, samples.stopped->reason};
   }
   return {CaptureResult{session::CaptureFileText(kind, samples)}, std::nullopt};
+}
+
+Session::Step Session::Execute(const AdcSpectrum& spectrum, const adc::CaptureStop& stop) {
+  const adc::CaptureSamples samples = adc_.TakeAllChannels({}, stop);
+  if (samples.stopped) {
+    return {NoResult{}, samples.stopped->reason};
+  }
+  // On a line from the bottom of the range, so that a sine crossing
+  // mid-scale in two's complement does not wrap.
+  std::vector<double> values;
+  values.reserve(samples.sets.size());
+  for (const adc::SampleSet& set : samples.sets) {
+    values.push_back(
+        adc::SignedCode(set[static_cast<std::size_t>(spectrum.channel)], !TwosComplement()));
+  }
+#ifdef KX_WITH_SPECTRUM
+  if (auto figures = analysis::AnalyseSpectrum(values, spectrum.window)) {
+    return {SpectrumResult{std::move(*figures)}, std::nullopt};
+  }
+  return {NoResult{}, fmt::format("no tone above DC in ADC{}'s {} samples: the spectrum needs a "
+                                  "sine (or another changing input) on the channel",
+                                  spectrum.channel, values.size())};
+#else
+  return {NoResult{}, "this build has no spectra (it was made without FFTW)"};
+#endif
 }
 
 Session::Step Session::Execute(const AdcLog& log, const adc::CaptureStop& stop) {

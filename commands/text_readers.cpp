@@ -227,10 +227,19 @@ Action AdcHistogram(Cursor& cursor, const CommandSpec& spec, const Edition& edit
   return action;
 }
 
+Action AdcSpectrum(Cursor& cursor, const CommandSpec& spec, const Edition& edition) {
+#ifndef KX_WITH_SPECTRUM
+  Refuse("this build has no spectra (it was made without FFTW)");
+#endif
+  Action action = commands::AdcSpectrum{};
+  GivenOptions(cursor, spec, action, edition);
+  return action;
+}
+
 Action DacSweep(Cursor& cursor, const CommandSpec& spec, const Edition& edition) {
   Action action = commands::DacSweep{};
   RequireOptions(spec, GivenOptions(cursor, spec, action, edition));
-  commands::DacSweep& sweep = As<commands::DacSweep>(action);
+  auto& sweep = As<commands::DacSweep>(action);
   if (!sweep.adc_channel_given) {
     sweep.adc_channel = sweep.channel;  // the board's own wiring
   }
@@ -261,11 +270,13 @@ Action DacSweep(Cursor& cursor, const CommandSpec& spec, const Edition& edition)
 ServeRequest Serve(Cursor& cursor, const CommandSpec& spec) {
   ServeRequest request;
   std::string max_clients = std::to_string(request.max_clients);
+  bool vxi11 = false;
+  bool no_vxi11 = false;
   while (!cursor.AtEnd()) {
     const std::string& word = cursor.Take();
     const OptionWord option = SplitOption(word);
-    if (option.name == "--vxi11" && !option.value) {
-      request.vxi11 = true;
+    if ((option.name == "--vxi11" || option.name == "--no-vxi11") && !option.value) {
+      (option.name == "--vxi11" ? vxi11 : no_vxi11) = true;
       continue;
     }
     const bool known = option.name == "--listen" || option.name == "--log-folder" ||
@@ -279,7 +290,13 @@ ServeRequest Serve(Cursor& cursor, const CommandSpec& spec) {
      : option.name == "--portmapper" ? request.portmapper
                                      : max_clients) = value;
   }
-  request.vxi11 = request.vxi11 || !request.portmapper.empty();
+  if (no_vxi11 && (vxi11 || !request.portmapper.empty())) {
+    Refuse(
+        fmt::format("--no-vxi11 contradicts {}: choose one", vxi11 ? "--vxi11" : "--portmapper"));
+  }
+  request.vxi11 = no_vxi11                               ? Vxi11Use::Off
+                  : vxi11 || !request.portmapper.empty() ? Vxi11Use::Required
+                                                         : Vxi11Use::WhereRegistered;
   const std::optional<int> clients = board::WholeNumberText(max_clients);
   if (!clients || *clients < 1 || *clients > MostClients) {
     Refuse(fmt::format("--max-clients {}: a whole number from 1 to {} wanted", Quote(max_clients),
@@ -386,12 +403,21 @@ void HistogramOut(Action& action, const std::string& value, const Edition&) {
   As<commands::AdcHistogram>(action).file = value;
 }
 
+void SpectrumChannel(Action& action, const std::string& value, const Edition&) {
+  As<commands::AdcSpectrum>(action).channel = Take(ChannelOf(value), "--channel: ");
+}
+
+void SpectrumWindow(Action& action, const std::string& value, const Edition&) {
+  As<commands::AdcSpectrum>(action).window =
+      analysis::kWindowKinds[Take(ChoiceOf(value, WindowChoices, "a window"))];
+}
+
 void SweepChannel(Action& action, const std::string& value, const Edition&) {
   As<commands::DacSweep>(action).channel = Take(ChannelOf(value), "--channel: ");
 }
 
 void SweepAdcChannel(Action& action, const std::string& value, const Edition&) {
-  commands::DacSweep& sweep = As<commands::DacSweep>(action);
+  auto& sweep = As<commands::DacSweep>(action);
   sweep.adc_channel = Take(ChannelOf(value), "--adc-channel: ");
   sweep.adc_channel_given = true;
 }

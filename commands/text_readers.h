@@ -23,6 +23,7 @@ Action AdcCapture(Cursor& cursor, const CommandSpec& spec, const Edition& editio
 Action AdcCaptureChannel0(Cursor& cursor, const CommandSpec& spec, const Edition& edition);
 Action AdcLog(Cursor& cursor, const CommandSpec& spec, const Edition& edition);
 Action AdcHistogram(Cursor& cursor, const CommandSpec& spec, const Edition& edition);
+Action AdcSpectrum(Cursor& cursor, const CommandSpec& spec, const Edition& edition);
 Action DacSweep(Cursor& cursor, const CommandSpec& spec, const Edition& edition);
 
 // serve's words after "serve" (throws UsageError).
@@ -50,6 +51,8 @@ void HistogramChannel(Action& action, const std::string& value, const Edition& e
 void Samples(Action& action, const std::string& value, const Edition& edition);
 void Method(Action& action, const std::string& value, const Edition& edition);
 void HistogramOut(Action& action, const std::string& value, const Edition& edition);
+void SpectrumChannel(Action& action, const std::string& value, const Edition& edition);
+void SpectrumWindow(Action& action, const std::string& value, const Edition& edition);
 void SweepChannel(Action& action, const std::string& value, const Edition& edition);
 void SweepAdcChannel(Action& action, const std::string& value, const Edition& edition);
 void Codes(Action& action, const std::string& value, const Edition& edition);

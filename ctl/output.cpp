@@ -12,6 +12,9 @@
 #include "adc/adc_display.h"
 #include "analysis/linearity/linearity_file.h"
 #include "analysis/linearity/linearity_text.h"
+#ifdef KX_WITH_SPECTRUM
+#include "analysis/spectrum_report.h"
+#endif
 #include "board/link_requests.h"
 #include "board/status_text.h"
 #include "commands/choices.h"
@@ -175,6 +178,12 @@ void Plain(std::ostream& out, const Command& command, const Outcome& outcome,
                      out << "Saved to " << histogram.file << " and " << histogram.file << ".json\n";
                    }
                  },
+                 [&]([[maybe_unused]] const AdcSpectrum& spectrum) {
+#ifdef KX_WITH_SPECTRUM
+                   out << analysis::SpectrumText(ResultOf<SpectrumResult>(outcome).spectrum,
+                                                 spectrum.channel);
+#endif
+                 },
                  [&](const DacSweep& sweep) {
                    out << fmt::format("DAC channel {} read on ADC channel {}\n", sweep.channel,
                                       sweep.adc_channel)
@@ -317,6 +326,18 @@ void AddKeys(Json& object, const DacSweep& sweep, const Outcome& outcome, const 
   }
 }
 
+void AddKeys(Json& object, const AdcSpectrum& spectrum, [[maybe_unused]] const Outcome& outcome,
+             const Edition&) {
+  object["channel"] = spectrum.channel;
+  object["transfers"] = outcome.requests.size();
+#ifdef KX_WITH_SPECTRUM
+  if (outcome.Succeeded()) {
+    object.update(
+        analysis::SpectrumJson(ResultOf<SpectrumResult>(outcome).spectrum, spectrum.channel));
+  }
+#endif
+}
+
 void AddCommandKeys(Json& object, const Command& command, const Outcome& outcome,
                     const Edition& edition) {
   std::visit([&](const auto& action) { AddKeys(object, action, outcome, edition); },
@@ -336,7 +357,8 @@ void Output::CommandDone(const Command& command, const Outcome& outcome) {
     if (!std::holds_alternative<AdcCapture>(command.action) &&
         !std::holds_alternative<AdcLog>(command.action) &&
         !std::holds_alternative<AdcHistogram>(command.action) &&
-        !std::holds_alternative<DacSweep>(command.action)) {
+        !std::holds_alternative<DacSweep>(command.action) &&
+        !std::holds_alternative<AdcSpectrum>(command.action)) {
       object["sent"] = SentJson(outcome.requests);
     }
     if (!outcome.Succeeded()) {

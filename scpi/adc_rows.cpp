@@ -174,6 +174,37 @@ Action CaptureChannel0Query(const Instrument&, const Unit& unit) {
   return Capture(unit, true);
 }
 
+// ADC:SPECtrum? [CH[,BHARris|HANN|RECTangular]]: a capture's spectrum of
+// the channel: the fundamental's frequency (cycles per sample) and level
+// (dBFS), SNR, SINAD, THD (dB), ENOB (bits), SFDR (dB), the worst spur's
+// frequency, then the 2nd to 5th harmonics' levels (dBFS).
+Action SpectrumQuery(const Instrument&, const Unit& unit) {
+  Count(unit, 0, 2);
+  commands::AdcSpectrum spectrum;
+  if (!unit.parameters.empty()) {
+    spectrum.channel = ChannelNumber(unit.parameters[0]);
+  }
+  if (unit.parameters.size() > 1) {
+    spectrum.window =
+        analysis::kWindowKinds[Pick(unit.parameters[1], commands::WindowChoices, "the window")];
+  }
+  return [command = Typed("adc spectrum", spectrum)](Instrument::Run& run) {
+    if (const auto outcome = run.Board(command)) {
+      if (const auto* result = outcome->As<commands::SpectrumResult>()) {
+        const analysis::Spectrum& s = result->spectrum;
+        std::string figures =
+            fmt::format("{:.6f},{:.2f},{:.2f},{:.2f},{:.2f},{:.2f},{:.2f},{:.6f}",
+                        s.fundamental_frequency, s.fundamental_dbfs, s.snr_db, s.sinad_db, s.thd_db,
+                        s.enob_bits, s.sfdr_db, s.spur_frequency);
+        for (const double level : s.harmonic_dbfs) {
+          figures += fmt::format(",{:.2f}", level);
+        }
+        run.responses.push_back(std::move(figures));
+      }
+    }
+  };
+}
+
 }  // namespace
 
 std::span<const Row> AdcRows() {
@@ -185,6 +216,7 @@ std::span<const Row> AdcRows() {
       Row{HeaderPattern("ADC:WRITe"), WriteRow, WriteQuery},
       Row{HeaderPattern("ADC:CAPTure[:ALL]"), nullptr, CaptureQuery},
       Row{HeaderPattern("ADC:CAPTure:CHANnel0"), nullptr, CaptureChannel0Query},
+      Row{HeaderPattern("ADC:SPECtrum"), nullptr, SpectrumQuery},
   };
   return rows;
 }

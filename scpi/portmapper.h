@@ -9,7 +9,9 @@
 namespace kx::scpi {
 
 // The VXI-11 core program's entry with the system's portmapper (rpcbind),
-// there while this object lives. Only one server can hold it at a time.
+// there while this object lives. Only one server can hold it at a time;
+// the entry is removed only while it still names our port, so that a
+// server never takes away another's.
 class PortmapperEntry {
  public:
   // The entry, or the reason it could not be made.
@@ -19,7 +21,8 @@ class PortmapperEntry {
   PortmapperEntry& operator=(const PortmapperEntry&) = delete;
 
  private:
-  PortmapperEntry() = default;
+  explicit PortmapperEntry(unsigned short port) : port_(port) {}
+  unsigned short port_;
 };
 
 // A portmapper of our own for a machine without one (or a user who may not

@@ -3,7 +3,7 @@
 #include <poll.h>
 
 #include <algorithm>
-#include <asio/read.hpp>
+#include <asio/post.hpp>
 #include <asio/write.hpp>
 #include <chrono>
 
@@ -91,6 +91,8 @@ RpcConnection::RpcConnection(tcp::socket socket, RpcDispatch dispatch, std::size
   const tcp::endpoint remote = socket_.remote_endpoint(ignored);
   name_ = "vxi-11 " + remote.address().to_string() + ":" + std::to_string(remote.port());
   socket_.set_option(tcp::no_delay(true), ignored);
+  // Write's sends return at once when the socket's buffer is full.
+  socket_.non_blocking(true, ignored);
 }
 
 void RpcConnection::Close() {
@@ -123,65 +125,75 @@ bool RpcConnection::Gone() {
          (descriptor.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
 }
 
-void RpcConnection::ReadHeader() {
-  asio::async_read(socket_, asio::buffer(header_),
-                   [self = shared_from_this()](const asio::error_code& error, std::size_t) {
-                     if (self->Stopped(error)) {
-                       return;
-                     }
-                     const std::uint32_t mark = (std::uint32_t{self->header_[0]} << 24) |
-                                                (std::uint32_t{self->header_[1]} << 16) |
-                                                (std::uint32_t{self->header_[2]} << 8) |
-                                                std::uint32_t{self->header_[3]};
-                     self->ReadFragment(mark & ~kLastFragment, (mark & kLastFragment) != 0);
-                   });
-}
-
-void RpcConnection::ReadFragment(std::size_t size, bool last) {
-  const std::size_t at = record_.size();
-  if (at + size > longest_) {
-    End();
-    return;
-  }
-  record_.resize(at + size);
-  asio::async_read(
-      socket_, asio::buffer(record_.data() + at, size),
-      [self = shared_from_this(), last](const asio::error_code& error, std::size_t) {
+void RpcConnection::ReadMore() {
+  socket_.async_read_some(
+      asio::buffer(chunk_),
+      [self = shared_from_this()](const asio::error_code& error, std::size_t got) {
         if (self->Stopped(error)) {
           return;
         }
-        if (!last) {
-          self->ReadHeader();
-          return;
-        }
-        RpcCall call;
-        call.body.swap(self->record_);
-        std::array<char, MAX_AUTH_BYTES> credentials{};
-        std::array<char, MAX_AUTH_BYTES> verifier{};
-        rpc_msg message{};
-        message.rm_call.cb_cred.oa_base = credentials.data();
-        message.rm_call.cb_verf.oa_base = verifier.data();
-        XDR xdr;
-        xdrmem_create(&xdr, call.body.data(), static_cast<unsigned>(call.body.size()), XDR_DECODE);
-        const bool decoded = xdr_callmsg(&xdr, &message) != 0 && message.rm_direction == CALL;
-        call.args_at = xdr_getpos(&xdr);
-        xdr_destroy(&xdr);
-        if (!decoded) {
-          // Not RPC at all: nothing sensible can answer it.
-          self->End();
-          return;
-        }
-        call.xid = message.rm_xid;
-        call.program = static_cast<std::uint32_t>(message.rm_call.cb_prog);
-        call.version = static_cast<std::uint32_t>(message.rm_call.cb_vers);
-        call.procedure = static_cast<std::uint32_t>(message.rm_call.cb_proc);
-        RpcReply reply(call.xid, [weak = std::weak_ptr<RpcConnection>(self)](std::string record) {
-          if (const std::shared_ptr<RpcConnection> connection = weak.lock()) {
-            connection->Write(std::move(record));
-          }
-        });
-        self->dispatch_(self, call, reply);
+        self->input_.append(self->chunk_.data(), got);
+        self->TakeRecords();
       });
+}
+
+void RpcConnection::TakeRecords() {
+  for (;;) {
+    if (input_.size() < 4) {
+      ReadMore();
+      return;
+    }
+    const auto byte = [this](std::size_t i) {
+      return std::uint32_t{static_cast<unsigned char>(input_[i])};
+    };
+    const std::uint32_t mark = (byte(0) << 24) | (byte(1) << 16) | (byte(2) << 8) | byte(3);
+    const std::size_t size = mark & ~kLastFragment;
+    if (record_.size() + size > longest_) {
+      End();
+      return;
+    }
+    if (input_.size() < 4 + size) {
+      ReadMore();
+      return;
+    }
+    record_.insert(record_.end(), input_.begin() + 4,
+                   input_.begin() + static_cast<std::ptrdiff_t>(4 + size));
+    input_.erase(0, 4 + size);
+    if ((mark & kLastFragment) != 0) {
+      Dispatch();
+      return;
+    }
+  }
+}
+
+void RpcConnection::Dispatch() {
+  RpcCall call;
+  call.body.swap(record_);
+  std::array<char, MAX_AUTH_BYTES> credentials{};
+  std::array<char, MAX_AUTH_BYTES> verifier{};
+  rpc_msg message{};
+  message.rm_call.cb_cred.oa_base = credentials.data();
+  message.rm_call.cb_verf.oa_base = verifier.data();
+  XDR xdr;
+  xdrmem_create(&xdr, call.body.data(), static_cast<unsigned>(call.body.size()), XDR_DECODE);
+  const bool decoded = xdr_callmsg(&xdr, &message) != 0 && message.rm_direction == CALL;
+  call.args_at = xdr_getpos(&xdr);
+  xdr_destroy(&xdr);
+  if (!decoded) {
+    // Not RPC at all: nothing sensible can answer it.
+    End();
+    return;
+  }
+  call.xid = message.rm_xid;
+  call.program = static_cast<std::uint32_t>(message.rm_call.cb_prog);
+  call.version = static_cast<std::uint32_t>(message.rm_call.cb_vers);
+  call.procedure = static_cast<std::uint32_t>(message.rm_call.cb_proc);
+  RpcReply reply(call.xid, [weak = weak_from_this()](std::string record) {
+    if (const std::shared_ptr<RpcConnection> connection = weak.lock()) {
+      connection->Write(std::move(record));
+    }
+  });
+  dispatch_(shared_from_this(), call, reply);
 }
 
 void RpcConnection::Write(std::string record) {
@@ -192,15 +204,41 @@ void RpcConnection::Write(std::string record) {
     End();
     return;
   }
-  sending_ = std::move(record);
+  // Straight into the socket where it takes the whole reply, as it mostly
+  // does: no completion handler to wait for.
+  asio::error_code error;
+  const std::size_t sent = socket_.write_some(asio::buffer(record), error);
+  if (error && error != asio::error::would_block && error != asio::error::try_again) {
+    End();
+    return;
+  }
+  if (sent == record.size()) {
+    Replied();
+    return;
+  }
+  sending_ = record.substr(sent);
   asio::async_write(socket_, asio::buffer(sending_),
-                    [self = shared_from_this()](const asio::error_code& error, std::size_t) {
-                      if (self->Stopped(error)) {
+                    [self = shared_from_this()](const asio::error_code& failed, std::size_t) {
+                      if (self->Stopped(failed)) {
                         return;
                       }
                       std::string().swap(self->sending_);
-                      self->ReadHeader();
+                      self->Replied();
                     });
+}
+
+void RpcConnection::Replied() {
+  if (input_.empty()) {
+    ReadMore();
+    return;
+  }
+  // Calls sent ahead of their turn: taken after the handlers already
+  // waiting, and without a call chain that grows with each.
+  asio::post(socket_.get_executor(), [self = shared_from_this()] {
+    if (!self->closed_) {
+      self->TakeRecords();
+    }
+  });
 }
 
 RpcListener::RpcListener(asio::io_context& io, const tcp::endpoint& endpoint, RpcDispatch dispatch,

@@ -66,13 +66,15 @@ using RpcDispatch = std::function<void(const std::shared_ptr<RpcConnection>& con
 
 // ONC RPC over one TCP connection: record-marked calls in, replies out, one
 // call at a time as clients make them. A record longer than `longest`
-// closes the connection: no client of ours sends one.
+// closes the connection: no client of ours sends one. A call's record mark
+// and body come in one receive, and a reply goes out at once where the
+// socket takes it: a call costs one wake-up, one receive and one send.
 class RpcConnection : public std::enable_shared_from_this<RpcConnection> {
  public:
   RpcConnection(asio::ip::tcp::socket socket, RpcDispatch dispatch, std::size_t longest,
                 std::function<void(const std::shared_ptr<RpcConnection>&)> closed);
 
-  void Start() { ReadHeader(); }
+  void Start() { ReadMore(); }
   void Close();
   bool IsClosed() const { return closed_; }
   // Whether the client has closed its side; asked during a capture, which
@@ -81,9 +83,14 @@ class RpcConnection : public std::enable_shared_from_this<RpcConnection> {
   const std::string& Name() const { return name_; }
 
  private:
-  void ReadHeader();
-  void ReadFragment(std::size_t size, bool last);
+  void ReadMore();
+  // Takes the fragments read so far; dispatches a call once its last one
+  // is in, or reads on.
+  void TakeRecords();
+  void Dispatch();
   void Write(std::string record);
+  // The reply has gone: the next call.
+  void Replied();
   void End();
   // Whether the connection is closed, ended here when `error` ended a
   // transfer: the completion handlers then stop.
@@ -94,7 +101,8 @@ class RpcConnection : public std::enable_shared_from_this<RpcConnection> {
   std::size_t longest_;
   std::function<void(const std::shared_ptr<RpcConnection>&)> closed_callback_;
   std::string name_;
-  std::array<unsigned char, 4> header_{};
+  std::array<char, 16384> chunk_{};
+  std::string input_;  // read, not yet taken into record_
   std::vector<char> record_;
   std::string sending_;
   bool closed_ = false;

@@ -32,7 +32,9 @@ ParsedListen ParseListen(const std::string& text);
 // LOG:STARt's files go into the request's folder; at most its number of
 // clients at once. One start-up, then the server until SIGINT or SIGTERM.
 // The bound address goes to `out` as "listening on ADDR:PORT"; the log to
-// `err`.
+// `err`. VXI-11 as the request's Vxi11Use says: where it is served,
+// "vxi-11 on ADDR:PORT" follows on `out`; where it is not by default, one
+// line of the log says why.
 int Serve(const commands::CtlOptions& options, const commands::ServeRequest& request,
           std::ostream& out, std::ostream& err);
 

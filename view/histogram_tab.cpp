@@ -56,7 +56,7 @@ HistogramTab::HistogramTab(QWidget* parent) : ViewTab(parent) {
 }
 
 QString HistogramTab::Unsupported(ViewerDocument::Kind kind) const {
-  return kind == ViewerDocument::Kind::Log ? NotForALog() : QString();
+  return kind == ViewerDocument::Kind::Log ? NotForALog() : NotForAResult();
 }
 
 QWidget* HistogramTab::Picture() {

@@ -12,7 +12,8 @@ namespace kx::view {
 class ChartView;
 
 // How often each code came in one channel of a capture. A log's rows are
-// not evenly spaced samples: the tab is off for it.
+// not evenly spaced samples: the tab is off for it, and for a linearity
+// result, which has its own tab.
 class HistogramTab : public ViewTab {
   Q_OBJECT
 
@@ -21,7 +22,7 @@ class HistogramTab : public ViewTab {
 
   QString Title() const override { return tr("Histogram"); }
   bool Supports(ViewerDocument::Kind kind) const override {
-    return kind != ViewerDocument::Kind::Log;
+    return kind == ViewerDocument::Kind::None || kind == ViewerDocument::Kind::Capture;
   }
   QString Unsupported(ViewerDocument::Kind kind) const override;
   void Show(const ViewerDocument& document, const ViewSettings& settings) override;

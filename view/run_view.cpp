@@ -13,6 +13,7 @@
 
 #include "adc/sample_file.h"
 #include "analysis/capture_report.h"
+#include "analysis/linearity_result.h"
 #include "analysis/log_file.h"
 #include "analysis/log_report.h"
 #include "analysis/numpy_export.h"
@@ -44,6 +45,11 @@ int PrintLogReport(const ViewOptions& options) {
 int ExportNumpy(const ViewOptions& options) {
   std::string bytes;
   std::string what;
+  if (analysis::LinearityCsvPath(options.file)) {
+    std::cerr << "kx7312-view: --export takes a capture or a log; " << options.file
+              << " is a linearity result, whose CSV holds its figures per code already\n";
+    return 2;
+  }
   if (analysis::FileStartsAsLog(options.file)) {
     const analysis::LogRead read = analysis::ReadLogFile(options.file);
     if (!read.log) {
@@ -77,7 +83,27 @@ int ExportNumpy(const ViewOptions& options) {
   return std::cout.good() ? 0 : 1;
 }
 
+// A linearity result's figures, as its tab shows them.
+int PrintLinearityReport(const ViewOptions& options, const std::string& csv) {
+  if (options.channel_given) {
+    std::cerr << "kx7312-view: --channel chooses the spectrum's channel; a linearity result has "
+                 "no spectrum\n";
+    return 2;
+  }
+  const analysis::LinearityRead read = analysis::ReadLinearityResult(csv);
+  if (!read.result) {
+    std::cerr << "kx7312-view: " << read.error << "\n";
+    return 1;
+  }
+  std::cout << (options.json ? analysis::LinearityReportJson(*read.result)
+                             : analysis::LinearityReportText(*read.result));
+  return std::cout.good() ? 0 : 1;
+}
+
 int PrintReport(const ViewOptions& options) {
+  if (const std::optional<std::string> csv = analysis::LinearityCsvPath(options.file)) {
+    return PrintLinearityReport(options, *csv);
+  }
   if (analysis::FileStartsAsLog(options.file)) {
     return PrintLogReport(options);
   }

@@ -7,6 +7,8 @@
 #include <QLegend>
 #include <QLineSeries>
 #include <QList>
+#include <QScatterSeries>
+#include <QStringList>
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <algorithm>
@@ -48,6 +50,13 @@ SpectrumTab::SpectrumTab(analysis::WindowKind window, QWidget* parent) : ViewTab
   chart_->addAxis(y_, Qt::AlignLeft);
   series_ = new QLineSeries;
   Attach(chart_, series_, x_, y_);
+  // The harmonics' peaks marked where the list below the controls says.
+  harmonics_ = new QScatterSeries;
+  harmonics_->setMarkerSize(8.0);
+  harmonics_->setColor(ChannelColour(3));
+  chart_->addSeries(harmonics_);
+  harmonics_->attachAxis(x_);
+  harmonics_->attachAxis(y_);
   view_ = new ChartView(chart_, this);
   view_->setObjectName(QStringLiteral("spectrumView"));
   layout->addLayout(top);
@@ -57,17 +66,35 @@ SpectrumTab::SpectrumTab(analysis::WindowKind window, QWidget* parent) : ViewTab
 }
 
 QString SpectrumTab::Unsupported(ViewerDocument::Kind kind) const {
-  return kind == ViewerDocument::Kind::Log ? NotForALog() : QString();
+  return kind == ViewerDocument::Kind::Log ? NotForALog() : NotForAResult();
 }
 
 QWidget* SpectrumTab::Picture() {
   return view_;
 }
 
+double SpectrumTab::AxisFrequency(double cycles) const {
+  return analysis::Hertz(cycles, sample_seconds_).value_or(cycles);
+}
+
+QString SpectrumTab::FrequencyText(double cycles) const {
+  if (const std::optional<double> hertz = analysis::Hertz(cycles, sample_seconds_)) {
+    return tr("%1 Hz").arg(*hertz, 0, 'f', 1);
+  }
+  return tr("%1 cycles per sample set").arg(cycles, 0, 'f', 5);
+}
+
 void SpectrumTab::Show(const ViewerDocument& document, const ViewSettings& /*settings*/) {
   document_ = &document;
-  if (document.Capture() != nullptr) {
-    FillChannelBox(channel_, static_cast<int>(document.Capture()->file.columns.size()));
+  const analysis::OpenedCapture* capture = document.Capture();
+  sample_seconds_ = capture != nullptr ? capture->sample_seconds : std::nullopt;
+  x_->setTitleText(sample_seconds_
+                       ? tr("Frequency (Hz, at the mean rate of the capture's host times: %1 "
+                            "samples per second)")
+                             .arg(1.0 / *sample_seconds_, 0, 'f', 1)
+                       : tr("Frequency (cycles per sample set)"));
+  if (capture != nullptr) {
+    FillChannelBox(channel_, static_cast<int>(capture->file.columns.size()));
   }
   Draw();
 }
@@ -85,30 +112,46 @@ void SpectrumTab::Draw() {
   }
   if (!spectrum_) {
     series_->clear();
+    harmonics_->clear();
     figures_->setText(channel < 0 || !capture ? QString()
                                               : tr("ADC%1: no tone above DC").arg(channel));
     return;
   }
+  const analysis::Spectrum& s = *spectrum_;
   QList<QPointF> points;
-  points.reserve(static_cast<qsizetype>(spectrum_->dbfs.size()));
+  points.reserve(static_cast<qsizetype>(s.dbfs.size()));
   double lowest = 0.0;
-  for (std::size_t k = 0; k < spectrum_->dbfs.size(); ++k) {
-    const double db = std::max(spectrum_->dbfs[k], -200.0);
-    points.append(QPointF(static_cast<double>(k) / spectrum_->samples, db));
+  for (std::size_t k = 0; k < s.dbfs.size(); ++k) {
+    const double db = std::max(s.dbfs[k], -200.0);
+    points.append(QPointF(AxisFrequency(static_cast<double>(k) / s.samples), db));
     lowest = std::min(lowest, db);
   }
   series_->replace(points);
-  SetRoundRange(x_, 0.0, 0.5);
+  QList<QPointF> peaks;
+  QStringList listed;
+  for (std::size_t h = 0; h < s.harmonic_bins.size(); ++h) {
+    const double cycles = static_cast<double>(s.harmonic_bins[h]) / s.samples;
+    peaks.append(QPointF(AxisFrequency(cycles), std::max(s.harmonic_dbfs[h], -200.0)));
+    listed.append(tr("H%1 %2 dBFS at %3")
+                      .arg(h + 2)
+                      .arg(s.harmonic_dbfs[h], 0, 'f', 2)
+                      .arg(FrequencyText(cycles)));
+  }
+  harmonics_->replace(peaks);
+  SetRoundRange(x_, 0.0, AxisFrequency(0.5));
   SetRoundRange(y_, std::floor(lowest / 20.0) * 20.0, 10.0);
-  figures_->setText(tr("Fundamental bin %1 (%2 cycles per sample set, %3 dBFS)   SNR %4 dB   "
-                       "SINAD %5 dB   THD %6 dB   ENOB %7 bits")
-                        .arg(spectrum_->fundamental_bin)
-                        .arg(spectrum_->fundamental_frequency, 0, 'f', 5)
-                        .arg(spectrum_->fundamental_dbfs, 0, 'f', 2)
-                        .arg(spectrum_->snr_db, 0, 'f', 2)
-                        .arg(spectrum_->sinad_db, 0, 'f', 2)
-                        .arg(spectrum_->thd_db, 0, 'f', 2)
-                        .arg(spectrum_->enob_bits, 0, 'f', 2));
+  figures_->setText(tr("Fundamental bin %1 (%2, %3 dBFS)   SNR %4 dB   SINAD %5 dB   THD %6 dB   "
+                       "ENOB %7 bits   SFDR %8 dB (worst spur at %9)\nHarmonics: %10")
+                        .arg(s.fundamental_bin)
+                        .arg(FrequencyText(s.fundamental_frequency))
+                        .arg(s.fundamental_dbfs, 0, 'f', 2)
+                        .arg(s.snr_db, 0, 'f', 2)
+                        .arg(s.sinad_db, 0, 'f', 2)
+                        .arg(s.thd_db, 0, 'f', 2)
+                        .arg(s.enob_bits, 0, 'f', 2)
+                        .arg(s.sfdr_db, 0, 'f', 2)
+                        .arg(FrequencyText(s.spur_frequency))
+                        .arg(listed.join(QStringLiteral(", "))));
 }
 
 }  // namespace kx::view

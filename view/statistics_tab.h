@@ -15,7 +15,8 @@ class StatisticsTab : public ViewTab {
   explicit StatisticsTab(QWidget* parent = nullptr);
 
   QString Title() const override { return tr("Statistics"); }
-  bool Supports(ViewerDocument::Kind /*kind*/) const override { return true; }
+  bool Supports(ViewerDocument::Kind kind) const override { return HoldsSamples(kind); }
+  QString Unsupported(ViewerDocument::Kind /*kind*/) const override { return NotForAResult(); }
   void Show(const ViewerDocument& document, const ViewSettings& settings) override;
   void Settle(const ViewerDocument& /*document*/, const ViewSettings& /*settings*/) override {}
 

@@ -32,7 +32,8 @@ class TimeTab : public ViewTab {
   TimeTab& operator=(const TimeTab&) = delete;
 
   QString Title() const override { return tr("Time"); }
-  bool Supports(ViewerDocument::Kind /*kind*/) const override { return true; }
+  bool Supports(ViewerDocument::Kind kind) const override { return HoldsSamples(kind); }
+  QString Unsupported(ViewerDocument::Kind /*kind*/) const override { return NotForAResult(); }
   void Show(const ViewerDocument& document, const ViewSettings& settings) override;
   void Grow(const ViewerDocument& document, const ViewSettings& settings) override;
   void Settle(const ViewerDocument& document, const ViewSettings& settings) override;

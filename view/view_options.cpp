@@ -68,7 +68,8 @@ std::vector<std::string> WithoutQtOptions(const std::vector<std::string>& args) 
 ParsedViewOptions ParseViewOptions(const std::vector<std::string>& args) {
   CLI::App app{
       "Shows a capture file of the KX7312 panel (samples, histograms, statistics and "
-      "the spectrum) or a data log of kx7312ctl (the channels against time, statistics).",
+      "the spectrum), a data log of kx7312ctl (the channels against time, statistics) or a "
+      "linearity result of kx7312ctl (DNL and INL against code and their figures).",
       "kx7312-view"};
   const board::ProgramIdentity program{"kx7312-view", "1.05", ""};
   board::AddVersionFlag(app, program);
@@ -77,11 +78,14 @@ ParsedViewOptions ParseViewOptions(const std::vector<std::string>& args) {
   std::string coding;
   std::string window;
   double reference = 0.0;
-  app.add_option("FILE", options.file, "a capture file (all channels or channel 0) or a data log");
+  app.add_option("FILE", options.file,
+                 "a capture file (all channels or channel 0), a data log, or the --out FILE of "
+                 "adc histogram or dac sweep");
   app.add_flag("--follow", options.follow,
                "reload the file whenever it is replaced; read a log on as it grows");
   app.add_flag("--report", options.report,
-               "print the statistics and the spectrum figures, open no window");
+               "print the statistics and the spectrum figures (a linearity result's "
+               "figures), open no window");
   app.add_flag("--json", options.json, "with --report: one JSON object instead of text");
   app.add_option("--channel", options.channel, "with --report: the channel of the spectrum")
       ->check(CLI::Range(0, 15));
@@ -109,8 +113,8 @@ ParsedViewOptions ParseViewOptions(const std::vector<std::string>& args) {
                  "write FILE's codes, volts and times for NumPy to this .npy (a record per row) "
                  "or .npz (an array per figure), open no window");
   app.add_option("--screenshots", options.screenshots,
-                 "save the time, histogram and spectrum views of FILE as PNG files in this "
-                 "folder, then stop");
+                 "save the views of FILE as PNG files in this folder (time, histogram and "
+                 "spectrum of a capture, linearity of a result), then stop");
 
   // Words beyond FILE are named here, in the order they were given.
   app.allow_extras();

@@ -16,6 +16,17 @@ struct ViewSettings {
   bool volts = false;
 };
 
+// Whether the document holds samples, a capture's or a log's (or nothing
+// yet), as every tab but the linearity result's shows.
+inline bool HoldsSamples(ViewerDocument::Kind kind) {
+  return kind != ViewerDocument::Kind::AdcHistogram && kind != ViewerDocument::Kind::DacSweep;
+}
+
+// Why the samples' tabs are off for a linearity result.
+inline QString NotForAResult() {
+  return QObject::tr("Not for a linearity result: see the Linearity tab");
+}
+
 // One tab of the viewer: it takes the document, says whether it supports
 // its kind, and draws it.
 class ViewTab : public QWidget {

@@ -1,6 +1,7 @@
 #include "view/view_tabs.h"
 
 #include "view/histogram_tab.h"
+#include "view/linearity_tab.h"
 #include "view/spectrum_tab.h"
 #include "view/statistics_tab.h"
 #include "view/time_tab.h"
@@ -9,10 +10,8 @@ namespace kx::view {
 
 std::vector<ViewTab*> MakeViewTabs(const TabChoices& choices) {
   return {
-      new TimeTab,
-      new HistogramTab,
-      new StatisticsTab,
-      new SpectrumTab(choices.window),
+      new TimeTab,      new HistogramTab, new StatisticsTab, new SpectrumTab(choices.window),
+      new LinearityTab,
   };
 }
 

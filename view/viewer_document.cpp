@@ -11,8 +11,31 @@ QString Text(const std::string& text) {
 
 }  // namespace
 
+ViewerDocument::Kind ViewerDocument::FileKind() const {
+  if (result_) {
+    return result_->kind == analysis::ResultKind::AdcHistogram ? Kind::AdcHistogram
+                                                               : Kind::DacSweep;
+  }
+  return log_ ? Kind::Log : capture_ ? Kind::Capture : Kind::None;
+}
+
 std::optional<std::string> ViewerDocument::Open(const QString& path) {
   const std::string file = path.toStdString();
+  if (const std::optional<std::string> csv = analysis::LinearityCsvPath(file)) {
+    analysis::LinearityRead read = analysis::ReadLinearityResult(*csv);
+    if (!read.result) {
+      return std::move(read.error);
+    }
+    result_ = std::move(read.result);
+    capture_.reset();
+    analysis_ = {};
+    log_.reset();
+    log_stats_ = {};
+    // The metadata opened stands for its CSV, which is what is followed.
+    path_ = QString::fromStdString(*csv);
+    emit Replaced();
+    return std::nullopt;
+  }
   if (analysis::FileStartsAsLog(file)) {
     analysis::LogRead read = analysis::ReadLogFile(file);
     if (!read.log) {
@@ -22,6 +45,7 @@ std::optional<std::string> ViewerDocument::Open(const QString& path) {
     log_stats_ = analysis::LogStatistics(*log_);
     capture_.reset();
     analysis_ = {};
+    result_.reset();
   } else {
     analysis::OpenResult opened = analysis::OpenCapture(file, choice_);
     if (!opened.capture) {
@@ -31,6 +55,7 @@ std::optional<std::string> ViewerDocument::Open(const QString& path) {
     analysis_ = analysis::Analyse(capture_->file, capture_->scale);
     log_.reset();
     log_stats_ = {};
+    result_.reset();
   }
   path_ = path;
   emit Replaced();
@@ -78,6 +103,16 @@ ViewerDocument::ScaleShown ViewerDocument::Scale() const {
       shown.source += tr("; no volts: the classic program logs codes only");
     }
     shown.source += tr("; no histogram or spectrum: a log's rows are not evenly spaced samples");
+    return shown;
+  }
+  if (result_) {
+    // DNL and INL are in LSB: there is nothing to scale. The controls show
+    // the range and coding the histogram was taken on, where it says.
+    shown.volts = false;
+    shown.half_span = result_->range == "vref";
+    shown.straight_binary = result_->coding == "binary";
+    shown.source = tr("A linearity result: DNL and INL in LSB of the converter, %1")
+                       .arg(Text(analysis::ResultSubject(*result_)));
     return shown;
   }
   const analysis::CaptureScale scale =
@@ -131,10 +166,20 @@ std::string ViewerDocument::ChannelLayout() const {
   if (log_) {
     return "log " + log_->header_line;
   }
+  if (result_) {
+    return "linearity";
+  }
   return capture_ ? "capture " + std::to_string(capture_->file.columns.size()) : std::string();
 }
 
 QString ViewerDocument::Status() const {
+  if (result_) {
+    const bool histogram = result_->kind == analysis::ResultKind::AdcHistogram;
+    return tr("%1: %2, %3 %4")
+        .arg(path_, QString::fromLatin1(analysis::ResultKindName(result_->kind)))
+        .arg(histogram ? result_->density.samples : result_->sweep.codes.size())
+        .arg(histogram ? tr("samples") : tr("codes"));
+  }
   if (capture_) {
     return tr("%1: %2 capture, %3 samples per channel")
         .arg(path_, QString::fromLatin1(analysis::KindName(capture_->file.kind)))
@@ -161,6 +206,9 @@ ViewerDocument::Reread ViewerDocument::ReadAgain() {
 std::optional<std::string> ViewerDocument::ExportCsv(const QString& path) const {
   if (log_) {
     return adc::WriteFileReplacing(path.toStdString(), analysis::LogCsvText(*log_));
+  }
+  if (result_) {
+    return adc::WriteFileReplacing(path.toStdString(), analysis::LinearityCsv(*result_));
   }
   if (!capture_) {
     return std::string("No capture is open.");

@@ -7,20 +7,22 @@
 #include <vector>
 
 #include "analysis/capture_report.h"
+#include "analysis/linearity_result.h"
 #include "analysis/log_file.h"
 #include "analysis/log_report.h"
 
 namespace kx::view {
 
-// The one file the viewer shows, a capture (with its analysis) or a data
-// log (with its statistics), as every tab takes it. A log read on as the
+// The one file the viewer shows, a capture (with its analysis), a data
+// log (with its statistics) or a linearity result (an ADC histogram or a
+// DAC sweep with their figures), as every tab takes it. A log read on as the
 // logger appends to it signals that it grew, so that a view adds only what
 // is new; anything else signals that the views start afresh.
 class ViewerDocument : public QObject {
   Q_OBJECT
 
  public:
-  enum class Kind { None, Capture, Log };
+  enum class Kind { None, Capture, Log, AdcHistogram, DacSweep };
 
   // The scale in use as the controls show it, which of them may change it
   // (not what the file fixes) and where it comes from.
@@ -45,13 +47,14 @@ class ViewerDocument : public QObject {
   explicit ViewerDocument(const analysis::ScaleChoice& choice = {}, QObject* parent = nullptr)
       : QObject(parent), choice_(choice) {}
 
-  Kind FileKind() const { return log_ ? Kind::Log : capture_ ? Kind::Capture : Kind::None; }
+  Kind FileKind() const;
   const QString& Path() const { return path_; }
   const analysis::ScaleChoice& Choice() const { return choice_; }
   const analysis::OpenedCapture* Capture() const { return capture_ ? &*capture_ : nullptr; }
   const analysis::CaptureAnalysis& Analysis() const { return analysis_; }
   const analysis::LogData* Log() const { return log_ ? &*log_ : nullptr; }
   const analysis::LogStats& LogStatistics() const { return log_stats_; }
+  const analysis::LinearityResult* Linearity() const { return result_ ? &*result_ : nullptr; }
 
   ScaleShown Scale() const;
   // The channels the file holds, and a text that changes when they do
@@ -69,8 +72,9 @@ class ViewerDocument : public QObject {
   // The data as CSV, written whole or not at all; the reason on failure.
   std::optional<std::string> ExportCsv(const QString& path) const;
 
-  // Reads the file, either kind (told apart by its first line); on failure
-  // the reason, and what was held stays.
+  // Reads the file, any kind (a linearity result told apart by its
+  // metadata, a log by its first line); on failure the reason, and what
+  // was held stays.
   std::optional<std::string> Open(const QString& path);
   // Reads on in the log from where it stopped; another log in the file's
   // place is read from its start. The reason of a bad line (the rows before
@@ -93,6 +97,7 @@ class ViewerDocument : public QObject {
   analysis::CaptureAnalysis analysis_;
   std::optional<analysis::LogData> log_;
   analysis::LogStats log_stats_;
+  std::optional<analysis::LinearityResult> result_;
 };
 
 }  // namespace kx::view

@@ -68,8 +68,8 @@ void ViewerWindow::BuildControls(analysis::WindowKind window) {
   auto* open = new QPushButton(tr("&Open..."), central);
   open->setObjectName(QStringLiteral("openButton"));
   connect(open, &QPushButton::clicked, this, [this] {
-    const QString path =
-        QFileDialog::getOpenFileName(this, tr("Open a capture or log file"), document_.Path());
+    const QString path = QFileDialog::getOpenFileName(
+        this, tr("Open a capture, a log or a linearity result"), document_.Path());
     if (!path.isEmpty()) {
       OpenFile(path);
     }
@@ -356,7 +356,9 @@ bool ViewerWindow::SaveScreenshots(const QString& folder) {
   QWidget* shown = tabs_->currentWidget();
   bool ok = true;
   for (ViewTab* view : views_) {
-    if (const QString name = view->ScreenshotName(); !name.isEmpty()) {
+    // A tab that is off for this kind of file would show nothing.
+    if (const QString name = view->ScreenshotName();
+        !name.isEmpty() && view->Supports(document_.FileKind())) {
       tabs_->setCurrentWidget(view);
       QApplication::processEvents();
       ok = grab().save(dir.filePath(name), "PNG") && ok;

@@ -32,7 +32,8 @@ class LogPlot;
 // The viewer's window: the controls (open, scale, units, the ticked
 // channels, the exports), the tabs and following the file. What it shows
 // is the document's; each tab draws it and says whether it supports its
-// kind (a log has no histogram or spectrum).
+// kind (a log has no histogram or spectrum, a linearity result only its
+// own tab).
 class ViewerWindow : public QMainWindow {
   Q_OBJECT
 
@@ -47,8 +48,8 @@ class ViewerWindow : public QMainWindow {
   ViewerWindow(const ViewerWindow&) = delete;
   ViewerWindow& operator=(const ViewerWindow&) = delete;
 
-  // Reads the file (a capture or a log, told apart by its first line); on
-  // failure shows the reason and keeps what was shown.
+  // Reads the file (a capture, a log or a linearity result); on failure
+  // shows the reason and keeps what was shown.
   bool OpenFile(const QString& path);
   // Reloads the file whenever it is written or replaced; a log is read on
   // from where it was, as the logger appends to it.
@@ -60,7 +61,9 @@ class ViewerWindow : public QMainWindow {
   bool ExportPng(const QString& path);
   // The data as CSV, written whole or not at all; the reason on failure.
   std::optional<std::string> ExportCsv(const QString& path);
-  // view-time.png, view-histogram.png and view-spectrum.png in `folder`.
+  // Each tab that shows this kind of file as its PNG in `folder`:
+  // view-time.png, view-histogram.png and view-spectrum.png of a capture,
+  // view-linearity.png of a linearity result.
   bool SaveScreenshots(const QString& folder);
 
   const ViewerDocument& Document() const { return document_; }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 #include <numbers>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -102,7 +103,7 @@ TEST(CaptureReport, OpensWithTheMetadataBesideTheFile) {
 TEST(CaptureReport, TwosComplementSineStaysWholeAndReportsItsFigures) {
   const CaptureRead read = ParseCapture(TwosComplementSineFile());
   ASSERT_TRUE(read.file);
-  OpenedCapture capture{"sine.txt", *read.file, {}, false, {}, {}};
+  OpenedCapture capture{"sine.txt", *read.file, {}, false, {}, {}, {}};
   const CaptureAnalysis analysis = Analyse(capture.file, capture.scale);
   // On a line the sine is centred on 0 and spans 3000 codes, not wrapped.
   EXPECT_NEAR(analysis.stats[2].mean_code, 0.0, 1.0);
@@ -118,6 +119,7 @@ TEST(CaptureReport, TwosComplementSineStaysWholeAndReportsItsFigures) {
   EXPECT_EQ(json["spectrum"]["fundamental_bin"], 23);
   EXPECT_DOUBLE_EQ(json["spectrum"]["snr_db"].get<double>(), spectrum->snr_db);
   EXPECT_DOUBLE_EQ(json["spectrum"]["enob_bits"].get<double>(), spectrum->enob_bits);
+  EXPECT_TRUE(json["spectrum"]["fundamental_hz"].is_null());
   // Quantisation of a 1500 LSB sine alone: 71 dB, give or take its spurs.
   EXPECT_NEAR(spectrum->snr_db, 10 * std::log10(1500.0 * 1500.0 / 2 * 12), 1.5);
 
@@ -125,6 +127,44 @@ TEST(CaptureReport, TwosComplementSineStaysWholeAndReportsItsFigures) {
   EXPECT_NE(text.find("fundamental bin 23"), std::string::npos) << text;
   EXPECT_NE(text.find("ADC15"), std::string::npos);
   EXPECT_NE(ReportText(capture, analysis, 0, std::nullopt).find("no tone"), std::string::npos);
+}
+
+// Hertz only from host times that span something; the report's figures then
+// come in both units.
+TEST(CaptureReport, FrequenciesInHertzWhenTheHostTimesGiveThePeriod) {
+  const struct {
+    int timed_sets;
+    double spread_seconds;
+    std::optional<double> period;
+  } cases[] = {
+      {67, 0.0512, 0.0001},    {2, 0.0512, 0.0001},      {1, 0.0512, std::nullopt},
+      {67, 0.0, std::nullopt}, {67, -1.0, std::nullopt}, {67, std::nan(""), std::nullopt},
+  };
+  for (const auto& c : cases) {
+    adc::CaptureMetadata metadata;
+    metadata.timed_sets = c.timed_sets;
+    metadata.sets_spread_seconds = c.spread_seconds;
+    const std::optional<double> period = MeanSamplePeriod(metadata, 512);
+    ASSERT_EQ(period.has_value(), c.period.has_value()) << c.timed_sets << " " << c.spread_seconds;
+    if (period) {
+      EXPECT_DOUBLE_EQ(*period, *c.period);
+    }
+  }
+  const CaptureRead read = ParseCapture(TwosComplementSineFile());
+  ASSERT_TRUE(read.file);
+  OpenedCapture capture{"sine.txt", *read.file, {}, true, {}, {}, 0.0001};
+  const CaptureAnalysis analysis = Analyse(capture.file, capture.scale);
+  const auto spectrum = AnalyseSpectrum(analysis.channels[2].values, WindowKind::BlackmanHarris);
+  ASSERT_TRUE(spectrum);
+  const auto json = nlohmann::json::parse(ReportJson(capture, analysis, 2, spectrum));
+  EXPECT_DOUBLE_EQ(json["spectrum"]["sample_rate_hz"].get<double>(), 10000.0);
+  EXPECT_DOUBLE_EQ(json["spectrum"]["fundamental_hz"].get<double>(), 23 / 512.0 * 10000.0);
+  EXPECT_DOUBLE_EQ(json["spectrum"]["harmonics"][0]["hz"].get<double>(), 46 / 512.0 * 10000.0);
+  const std::string text = ReportText(capture, analysis, 2, spectrum);
+  EXPECT_NE(text.find("(0.044922 cycles per sample, 449.2 Hz, "), std::string::npos) << text;
+  EXPECT_NE(text.find("Harmonic 3 at bin 69 (0.134766 cycles per sample, 1347.7 Hz)"),
+            std::string::npos)
+      << text;
 }
 
 }  // namespace

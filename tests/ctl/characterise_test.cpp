@@ -150,5 +150,52 @@ TEST(Characterise, TheSweepFindsTheDacOnceTheAdcIsTakenOut) {
   EXPECT_NEAR(found.fit_gain_percent, truth.fit_gain_percent, 0.05);
 }
 
+// The spectrum of a sine with known noise on either coding: SNR and the
+// fundamental's level as the closed forms give them, ENOB from SINAD; a
+// constant input has no tone and says so.
+TEST(Characterise, TheSpectrumGivesTheSinesLevelAndTheNoiseItWasGiven) {
+  struct Case {
+    bool straight_binary;
+    double noise_lsb;
+  };
+  for (const Case c : {Case{false, 0.3}, Case{true, 0.3}, Case{false, 2.0}}) {
+    SCOPED_TRACE(::testing::Message()
+                 << "straight " << c.straight_binary << ", noise " << c.noise_lsb);
+    board::sim::SimSettings settings;
+    settings.adc_errors[kChannel].noise_lsb = c.noise_lsb;
+    // 1.5 V of the 5 V span about mid-scale, so two's complement crosses 0.
+    settings.signal_inputs[kChannel] = {2.5, 1.5, 0.0123, 0.0, 0.0, 1};
+    board::sim::SimBoard board(settings);
+    commands::ConsolePort port;
+    commands::Session session(Version2Edition, {&board.Cvn(), &board.Io()}, port,
+                              testing::FirmwareFolder());
+    ASSERT_TRUE(session.StartUp().Succeeded());
+    ASSERT_TRUE(
+        session
+            .Run(Command{
+                "adc configure", commands::AdcConfigure{false, false, c.straight_binary}, {}})
+            .Succeeded());
+    const commands::Outcome outcome =
+        session.Run(Command{"adc spectrum", commands::AdcSpectrum{kChannel}, {}});
+    const auto* result = outcome.As<commands::SpectrumResult>();
+    ASSERT_NE(result, nullptr) << outcome.error;
+    const double amplitude_codes = 1.5 / 5.0 * 4096;
+    const double noise = std::sqrt(c.noise_lsb * c.noise_lsb + 1.0 / 12);
+    EXPECT_NEAR(result->spectrum.snr_db, 20 * std::log10(amplitude_codes / std::sqrt(2) / noise),
+                1.0);
+    EXPECT_NEAR(result->spectrum.fundamental_dbfs, 20 * std::log10(amplitude_codes / 2048), 0.5);
+    EXPECT_NEAR(result->spectrum.enob_bits, (result->spectrum.sinad_db - 1.76) / 6.02, 0.01);
+  }
+  board::sim::SimBoard board(board::sim::SimSettings{});
+  commands::ConsolePort port;
+  commands::Session session(Version2Edition, {&board.Cvn(), &board.Io()}, port,
+                            testing::FirmwareFolder());
+  ASSERT_TRUE(session.StartUp().Succeeded());
+  const commands::Outcome flat =
+      session.Run(Command{"adc spectrum", commands::AdcSpectrum{kChannel}, {}});
+  EXPECT_NE(flat.error.find("no tone above DC in ADC2's 512 samples"), std::string::npos)
+      << flat.error;
+}
+
 }  // namespace
 }  // namespace kx::ctl

@@ -32,7 +32,9 @@ ServerProcess::ServerProcess(const std::filesystem::path& folder,
     : folder_(folder) {
   std::vector<std::string> words = {KX7312CTL};
   words.insert(words.end(), args.begin(), args.end());
-  words.insert(words.end(), {"serve", "--listen", "127.0.0.1:0"});
+  // No portmapper entry: these servers run side by side, and the one test
+  // of VXI-11 alone holds it.
+  words.insert(words.end(), {"serve", "--listen", "127.0.0.1:0", "--no-vxi11"});
   words.insert(words.end(), serve_args.begin(), serve_args.end());
   std::vector<char*> argv;
   argv.reserve(words.size() + 1);

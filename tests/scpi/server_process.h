@@ -8,7 +8,7 @@
 
 namespace kx::scpi::testing {
 
-// `kx7312ctl ARGS serve --listen 127.0.0.1:0 SERVE_ARGS` as a child process, in
+// `kx7312ctl ARGS serve --listen 127.0.0.1:0 --no-vxi11 SERVE_ARGS` as a child process, in
 // `folder`, its log in `folder`/server.log. The constructor waits for the
 // "listening on" line and takes the port from it; the destructor ends the
 // server with SIGKILL if it is still running. `descriptors`, when given, is

@@ -257,6 +257,8 @@ TEST(ScpiServerTest, BadServeUsageStopsBeforeTheBoardWithStatus2) {
       {{"serve", "--log-folder", "no such folder"}, "--log-folder \"no such folder\" is no folder"},
       {{"serve", "--log-folder"}, "unexpected \"--log-folder\""},
       {{"--json", "serve"}, "--json has no meaning"},
+      {{"serve", "--vxi11", "--no-vxi11"}, "--no-vxi11 contradicts --vxi11"},
+      {{"serve", "--no-vxi11", "--portmapper", "127.0.0.1:0"}, "contradicts --portmapper"},
   };
   for (const Usage& usage : cases) {
     std::vector<std::string> args = {"--simulate", "--trace", "t.txt"};

@@ -12,6 +12,7 @@ pyvisa-py or a portmapper is missing and cannot be started.
 import os
 import select
 import shutil
+import signal
 import socket
 import struct
 import subprocess
@@ -75,6 +76,80 @@ class Link:
         return struct.pack(">iIIiI", self.lid, 1000, 0, END, len(data)) + data + padding
 
 
+def entry_port():
+    """The port the portmapper names for VXI-11's core channel, or None."""
+    listed = subprocess.run(["rpcinfo", "-p", "127.0.0.1"], capture_output=True, text=True)
+    for row in listed.stdout.splitlines():
+        fields = row.split()
+        if fields[:3] == [str(CORE), str(CORE_VERSION), "tcp"]:
+            return int(fields[3])
+    return None
+
+
+class PortmapperEntryTest(unittest.TestCase):
+    """By default a server takes the portmapper's one VXI-11 entry where it
+    is free and serves the socket alone where not; each removes only its
+    own entry when it stops."""
+
+    def setUp(self):
+        self.folder = tempfile.TemporaryDirectory(prefix="kx-scpi-entry-")
+        self.servers = []
+
+    def tearDown(self):
+        for server in self.servers:
+            if server.process.poll() is None:
+                server.stop()
+        if entry_port() is not None:
+            subprocess.run(["rpcinfo", "-d", str(CORE), str(CORE_VERSION)])
+        self.folder.cleanup()
+
+    def start(self, *extra):
+        """A server and its VXI-11 port, None where it serves the socket alone."""
+        folder = os.path.join(self.folder.name, str(len(self.servers)))
+        os.mkdir(folder)
+        server = Server(folder, extra)
+        self.servers.append(server)
+        # The line on VXI-11 left out comes before "listening on", the one
+        # on VXI-11 served after it.
+        with open(server.log_path, encoding="utf-8") as log:
+            if "no VXI-11" in log.read():
+                return server, None
+        ready, _, _ = select.select([server.process.stdout], [], [], TIMEOUT_S)
+        line = server.process.stdout.readline().decode() if ready else ""
+        self.assertTrue(line.startswith("vxi-11 on 127.0.0.1:"), line)
+        return server, int(line.strip().rsplit(":", 1)[1])
+
+    def test_one_server_holds_the_entry_and_removes_only_its_own(self):
+        self.assertIsNone(entry_port())
+        first, first_port = self.start()
+        self.assertIsNotNone(first_port)
+        self.assertEqual(entry_port(), first_port)
+        held = f"another server holds the VXI-11 entry of the portmapper (port {first_port})"
+        # Asked for, VXI-11 is a condition of the start.
+        refused = subprocess.run([pyvisa_test.KX7312CTL, "--simulate", "serve", "--listen",
+                                  "127.0.0.1:0", "--vxi11"], capture_output=True, text=True,
+                                 cwd=self.folder.name, timeout=TIMEOUT_S)
+        self.assertEqual((refused.returncode, refused.stdout), (1, ""))
+        self.assertIn("kx7312ctl: serve: VXI-11: " + held, refused.stderr)
+        # By default the socket alone, said in one line, and the entry left.
+        second, second_port = self.start()
+        self.assertIsNone(second_port)
+        self.assertEqual(second.stop(), 0)
+        with open(second.log_path, encoding="utf-8") as log:
+            said = [line for line in log if "VXI-11" in line]
+        self.assertEqual(said, ["kx7312ctl serve: no VXI-11 (TCPIP::host::INSTR), the raw socket "
+                                "alone: " + held + "; only one can (one that was killed leaves "
+                                "it behind: `rpcinfo -d 395183 1` removes it)\n"])
+        self.assertEqual(entry_port(), first_port)
+        # Taken away and made again by another, the entry is that other's.
+        subprocess.run(["rpcinfo", "-d", str(CORE), str(CORE_VERSION)], check=True)
+        third, third_port = self.start("--vxi11")
+        self.assertEqual(first.stop(), 0)
+        self.assertEqual(entry_port(), third_port)
+        self.assertEqual(third.stop(signal.SIGINT), 0)
+        self.assertIsNone(entry_port())
+
+
 class Vxi11Test(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -119,6 +194,20 @@ class Vxi11Test(unittest.TestCase):
         self.assertEqual(replies["INSTR"], replies["SOCKET"])
         self.assertEqual(replies["INSTR"][4], "2047")
         self.assertEqual(len(replies["INSTR"][-1].split(",")), 1024)
+
+    def test_status_byte_clear_and_trigger_through_visa(self):
+        inst = self.open("TCPIP::127.0.0.1::INSTR")
+        try:
+            inst.write("ADC:CONF VREF2X,TRIS,BIN;:DAC:LOAD 3,0;:DAC:LOAD:PULS OFF;:DAC:LOAD 3,1000")
+            inst.write("*CLS;ADC:READ? 3")
+            self.assertEqual(inst.read_stb() & 0x10, 0x10)  # MAV: a reply waits
+            inst.clear()  # which device_clear drops
+            self.assertEqual((inst.read_stb() & 0x10, inst.query("ADC:READ? 3")), (0, "0"))
+            inst.assert_trigger()  # *TRG: the LDAC pulse loads the input register
+            self.assertEqual(inst.query("ADC:READ? 3"), "1000")
+        finally:
+            inst.write("DAC:LOAD:PULS ON")
+            inst.close()
 
     def test_a_locked_device_refuses_the_other_link_after_its_timeout(self):
         holder = self.open("TCPIP::127.0.0.1::INSTR")

@@ -192,5 +192,65 @@ TEST(ViewReport, ALogFromTheLoggerItself) {
   EXPECT_NEAR(doc["statistics"][0]["mean_code"].get<double>(), -1024.0, 1.0);
 }
 
+// The simulated board's seeded errors on ADC1 and DAC1: two missing codes
+// and a step down at code 2048.
+void WriteSeededErrors(const std::string& path, bool sine) {
+  nlohmann::json settings = {
+      {"errors",
+       {{"adc", {{"1", {{"dnl", 0.2}, {"seed", 7}, {"missing_codes", {1000, 3001}}}}}},
+        {"dac",
+         {{"1",
+           {{"dnl", 0.1}, {"seed", 3}, {"non_monotonic", {{"code", 2048}, {"step", -0.5}}}}}}}}}};
+  if (sine) {
+    settings["inputs"] = {
+        {"1", {{"offset", 1.25}, {"amplitude", 1.27}, {"frequency", 0.3819660113}, {"seed", 1}}}};
+  }
+  std::ofstream(path) << settings.dump();
+}
+
+TEST(ViewReport, AnAdcHistogramResultOfTheSimulatedBoard) {
+  const testing::TempFolder folder;
+  WriteSeededErrors(folder.File("seeded.json"), true);
+  const ProcessRun test =
+      RunIn(folder.Path(), KX7312CTL,
+            {"--simulate", "--sim-settings", "seeded.json", "adc", "configure", "--range", "vref",
+             "adc", "histogram", "--channel", "1", "--samples", "262144", "--out", "adc1.csv"});
+  ASSERT_EQ(test.status, 0) << test.err;
+  const ProcessRun text = RunIn(folder.Path(), KX7312VIEW, {"--report", "adc1.csv"});
+  ASSERT_EQ(text.status, 0) << text.err;
+  EXPECT_EQ(text.out.rfind("adc1.csv: ADC histogram of ADC1 (0V to VREFA, 2's Compliment)\n", 0),
+            0U)
+      << text.out;
+  EXPECT_NE(text.out.find("Missing codes: 1000, 3001\n"), std::string::npos) << text.out;
+  const ProcessRun json = RunIn(folder.Path(), KX7312VIEW, {"--report", "adc1.csv.json", "--json"});
+  ASSERT_EQ(json.status, 0) << json.err;
+  const auto doc = nlohmann::json::parse(json.out);
+  EXPECT_EQ(doc["missing_codes"], nlohmann::json({1000, 3001}));
+  EXPECT_EQ(doc["samples"], 262144);
+  EXPECT_NEAR(doc["dnl_rms"].get<double>(), 0.2, 0.05);
+}
+
+TEST(ViewReport, ADacSweepResultOfTheSimulatedBoard) {
+  const testing::TempFolder folder;
+  WriteSeededErrors(folder.File("wired.json"), false);
+  const ProcessRun test = RunIn(folder.Path(), KX7312CTL,
+                                {"--simulate", "--sim-settings", "wired.json", "adc", "configure",
+                                 "--range", "vref", "dac", "sweep", "--channel", "1", "--codes",
+                                 "1984:2112:1", "--average", "16", "--out", "sweep.csv"});
+  ASSERT_EQ(test.status, 0) << test.err;
+  const ProcessRun json = RunIn(folder.Path(), KX7312VIEW, {"--report", "sweep.csv", "--json"});
+  ASSERT_EQ(json.status, 0) << json.err;
+  const auto doc = nlohmann::json::parse(json.out);
+  EXPECT_EQ(doc["kind"], "dac-sweep");
+  EXPECT_EQ(doc["points"], 129);
+  EXPECT_FALSE(doc["adc_taken_out"].get<bool>());
+  EXPECT_EQ(doc["falls"], nlohmann::json({2048}));
+  const ProcessRun channel =
+      RunIn(folder.Path(), KX7312VIEW, {"--report", "sweep.csv", "--channel", "1"});
+  EXPECT_EQ(channel.status, 2);
+  EXPECT_NE(channel.err.find("a linearity result has no spectrum"), std::string::npos)
+      << channel.err;
+}
+
 }  // namespace
 }  // namespace kx::view

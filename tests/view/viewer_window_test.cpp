@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineSeries>
 #include <QMessageBox>
+#include <QScatterSeries>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -289,7 +290,30 @@ TEST_F(ViewerWindowTest, SpectrumOfTheChosenChannelAndWindow) {
   window->setFocus();
   QTest::keyClick(window, Qt::Key_Down);
   EXPECT_EQ(window_.CurrentSpectrum()->window, analysis::WindowKind::Hann);
-  EXPECT_TRUE(Find<QLabel>("spectrumFigures")->text().contains(QStringLiteral("ENOB")));
+  const QString figures = Find<QLabel>("spectrumFigures")->text();
+  for (const char* part : {"ENOB", "SFDR", "worst spur at", "H2 ", "H5 "}) {
+    EXPECT_TRUE(figures.contains(QLatin1String(part))) << part << " " << figures.toStdString();
+  }
+  // Channel 1's 12 cycles: its harmonics marked at 24 to 60 cycles.
+  const QScatterSeries* harmonics = window_.Tab<SpectrumTab>().Harmonics();
+  ASSERT_EQ(harmonics->count(), 4);
+  EXPECT_DOUBLE_EQ(harmonics->at(0).x(), 24 / 512.0);
+  auto* axis = qobject_cast<QValueAxis*>(
+      Find<QChartView>("spectrumView")->chart()->axes(Qt::Horizontal).front());
+  EXPECT_EQ(axis->titleText(), QStringLiteral("Frequency (cycles per sample set)"));
+
+  // Host times over the capture: 512 samples in 51.2 ms, 10 kHz.
+  const QString timed = Write("timed.txt", AllChannelsFile());
+  adc::CaptureMetadata metadata;
+  metadata.timed_sets = 67;
+  metadata.sets_spread_seconds = 0.0512;
+  ASSERT_FALSE(adc::WriteMetadataFile(timed.toStdString(), metadata));
+  ASSERT_TRUE(window_.OpenFile(timed));
+  EXPECT_TRUE(axis->titleText().startsWith(QStringLiteral("Frequency (Hz")))
+      << axis->titleText().toStdString();
+  EXPECT_DOUBLE_EQ(axis->max(), 5000.0);
+  EXPECT_DOUBLE_EQ(harmonics->at(0).x(), 24 / 512.0 * 10000.0);
+  EXPECT_TRUE(Find<QLabel>("spectrumFigures")->text().contains(QStringLiteral("468.8 Hz")));
 }
 
 }  // namespace
