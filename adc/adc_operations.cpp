@@ -10,6 +10,7 @@
 #include "adc/adc_reply.h"
 #include "adc/adc_write_entry.h"
 #include "adc/reference_entry.h"
+#include "board/link_requests.h"
 
 namespace kx::adc {
 
@@ -228,6 +229,59 @@ AdcOperations::ChannelRun AdcOperations::ReadChannelRepeatedly(int channel, std:
     run.samples += kept;
     if (kept > 0) {
       take(std::span(codes).first(kept));
+    }
+    if (status < 0) {
+      run.stopped =
+          CaptureSamples::Stop{status, fmt::format("the board did not answer (status {})", status)};
+      break;
+    }
+  }
+  return run;
+}
+
+AdcOperations::PointsRun AdcOperations::ReadChannelAtPoints(int channel, std::size_t points,
+                                                            int reads, const PointSteps& before,
+                                                            const ChannelCodes& take,
+                                                            const CaptureStop& stop) {
+  const board::LinkStep word{board::AdcTransferRequest, ChannelWord(rules_, config_, channel)};
+  const auto per_point = static_cast<std::size_t>(reads) + 3;  // with a DAC word and a pulse
+  const std::size_t batch_points = std::max<std::size_t>(1, CaptureProgressStep / per_point);
+  std::vector<board::LinkStep> steps;
+  std::vector<std::size_t> firsts;  // each point's selecting word
+  std::vector<std::int32_t> replies;
+  std::vector<std::int32_t> codes;
+  PointsRun run;
+  while (run.points < points) {
+    if (stop && stop()) {
+      run.stopped = CaptureSamples::Stop{0, "stopped"};
+      break;
+    }
+    steps.clear();
+    firsts.clear();
+    const std::size_t end = std::min(points, run.points + batch_points);
+    for (std::size_t point = run.points; point < end; ++point) {
+      const std::vector<board::LinkStep> ahead = before(point);
+      steps.insert(steps.end(), ahead.begin(), ahead.end());
+      firsts.push_back(steps.size());
+      // The first reply is the conversion selected before: not this point's.
+      steps.insert(steps.end(), static_cast<std::size_t>(reads) + 1, word);
+    }
+    replies.assign(steps.size(), 0);
+    const std::size_t made = link_.TransferSteps(steps, replies);
+    link_.TakeSent();
+    const std::int16_t status = link_.State().LinkStatus;
+    const std::size_t answered = status < 0 ? made - 1 : made;
+    for (const std::size_t first : firsts) {
+      const std::size_t last = first + static_cast<std::size_t>(reads);
+      if (last >= answered) {
+        break;
+      }
+      codes.clear();
+      for (std::size_t n = first + 1; n <= last; ++n) {
+        codes.push_back(ConversionCode(rules_, replies[n]) & 0xFFF);
+      }
+      take(codes);
+      ++run.points;
     }
     if (status < 0) {
       run.stopped =

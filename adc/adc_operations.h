@@ -129,6 +129,21 @@ class AdcOperations {
   ChannelRun ReadChannelRepeatedly(int channel, std::uint64_t count, const ChannelCodes& take,
                                    const CaptureStop& stop = {});
 
+  // A sweep's `points`: for each, the steps `before` gives (its DAC code
+  // and the LDAC pulse), the word that selects `channel`, then `reads`
+  // conversions of it, several points to a batch so that none waits for the
+  // one before to come back. `take` gets each point's codes in turn; the
+  // stop is asked between batches; a failed request ends the run at the
+  // point it belongs to, which gets no codes.
+  using PointSteps = std::function<std::vector<board::LinkStep>(std::size_t point)>;
+  struct PointsRun {
+    std::size_t points = 0;
+    std::optional<CaptureSamples::Stop> stopped;
+  };
+  PointsRun ReadChannelAtPoints(int channel, std::size_t points, int reads,
+                                const PointSteps& before, const ChannelCodes& take,
+                                const CaptureStop& stop = {});
+
   const AdcConfiguration& Configuration() const { return config_; }
   const std::array<std::int32_t, AdcChannels>& AdcResults() const { return results_; }
 

@@ -1,6 +1,7 @@
 #include "board/board_link.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -43,34 +44,62 @@ std::int32_t BoardLink::TransferAdcWord(std::int32_t word) {
 
 std::size_t BoardLink::TransferAdcWords(std::span<const std::int32_t> words,
                                         std::span<std::int32_t> replies) {
-  if (words.empty()) {
+  std::vector<LinkStep> steps;
+  steps.reserve(words.size());
+  for (const std::int32_t word : words) {
+    steps.push_back({AdcTransferRequest, word});
+  }
+  return TransferSteps(steps, replies);
+}
+
+std::size_t BoardLink::TransferSteps(std::span<const LinkStep> steps,
+                                     std::span<std::int32_t> replies) {
+  if (steps.empty()) {
     return 0;
   }
   std::vector<SplitWord> fields;
-  fields.reserve(words.size());
-  for (const std::int32_t word : words) {
-    fields.push_back(SplitChipWord(word));
+  fields.reserve(steps.size());
+  std::vector<std::int16_t> codes;  // stays empty when every step reads
+  bool writes = false;
+  for (const LinkStep& step : steps) {
+    fields.push_back(SplitChipWord(step.word));
+    const bool reads = step.code == AdcTransferRequest;
+    codes.push_back(reads ? std::int16_t{0} : step.code);
+    writes = writes || !reads;
+  }
+  if (!writes) {
+    codes.clear();
   }
   // Preset as TransferAdcWord presets its buffer; a status no library set
   // counts as a failure.
-  std::vector<std::uint8_t> bytes(words.size() * AdcReplyLength, 1);
-  std::vector<std::int16_t> statuses(words.size(), -1);
-  const InBatch batch{AdcTransferRequest, AdcReplyLength, fields, bytes, statuses};
-  const std::size_t made = std::clamp<std::size_t>(RequestBatch(batch), 1, words.size());
+  std::vector<std::uint8_t> bytes(steps.size() * AdcReplyLength, 1);
+  std::vector<std::int16_t> statuses(steps.size(), -1);
+  const InBatch batch{AdcTransferRequest, AdcReplyLength, fields, bytes, statuses, codes};
+  const std::size_t made = std::clamp<std::size_t>(RequestBatch(batch), 1, steps.size());
+  std::optional<std::size_t> last_read;
   for (std::size_t n = 0; n < made; ++n) {
-    replies[n] = AssembleAdcReply(bytes[n * AdcReplyLength], bytes[n * AdcReplyLength + 1]);
     state_.LinkStatus = statuses[n];
-    Keep(AdcTransferRequest, words[n], true, replies[n]);
+    if (steps[n].code != AdcTransferRequest) {
+      replies[n] = 0;
+      Keep(static_cast<std::uint8_t>(steps[n].code), steps[n].word, false, 0);
+      continue;
+    }
+    replies[n] = AssembleAdcReply(bytes[n * AdcReplyLength], bytes[n * AdcReplyLength + 1]);
+    Keep(AdcTransferRequest, steps[n].word, true, replies[n]);
+    last_read = n;
   }
-  std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>((made - 1) * AdcReplyLength),
-              AdcReplyLength, state_.AdcReplyBytes.begin());
+  if (last_read) {
+    std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(*last_read * AdcReplyLength),
+                AdcReplyLength, state_.AdcReplyBytes.begin());
+  }
   return made;
 }
 
 std::size_t BoardLink::RequestBatch(const InBatch& batch) {
-  return RunBatchOneByOne(batch, [&](std::int32_t value, std::int32_t index, std::uint8_t* buffer) {
-    return Request(batch.request, value, index, DirectionIn,
-                   static_cast<std::int16_t>(batch.length), buffer);
+  return RunBatchOneByOne(batch, [&](BatchRequest request, std::int32_t value, std::int32_t index,
+                                     std::uint8_t* buffer) {
+    return Request(request.code, value, index, request.reads ? DirectionIn : DirectionOut,
+                   request.reads ? static_cast<std::int16_t>(batch.length) : 0, buffer);
   });
 }
 

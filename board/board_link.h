@@ -12,6 +12,14 @@
 
 namespace kx::board {
 
+// A request of a mixed batch: an ADC word (AdcTransferRequest), which reads
+// its reply, or a request without data: a DAC word with its group's request
+// code, a control request with word 0.
+struct LinkStep {
+  std::int16_t code = 0;
+  std::int32_t word = 0;
+};
+
 // The board as every panel operation reaches it: start-up, the two chip-access
 // routines and the data-less control-line requests. The routines are the same
 // for both link libraries; a subclass supplies the library's download and
@@ -50,6 +58,12 @@ class BoardLink {
   // are then as after the last of them.
   std::size_t TransferAdcWords(std::span<const std::int32_t> words,
                                std::span<std::int32_t> replies);
+  // The steps in order as one batch: what the single calls one after another
+  // do, but a library that queues need not wait for a step's answer before
+  // the next goes out. Returns the steps made, the failed one included;
+  // `replies` (as long as `steps`) gets each ADC word's reply and 0 for the
+  // other steps.
+  std::size_t TransferSteps(std::span<const LinkStep> steps, std::span<std::int32_t> replies);
 
   // CLR, LDAC and the LDAC pulse: no data, no echo on the status line.
   void SendControlRequest(std::uint8_t code);

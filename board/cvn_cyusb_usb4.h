@@ -30,15 +30,15 @@ class CvnCyusbUsb4 {
   virtual std::int16_t Vendor_Request(std::int32_t handle, std::uint8_t request, std::int32_t value,
                                       std::int32_t index, std::uint8_t direction,
                                       std::int32_t length, std::uint8_t* buffer) = 0;
-  // Device-to-host Vendor_Request calls on `handle`, in order, up to and
+  // The batch's Vendor_Request calls on `handle`, in order, up to and
   // including the first failure; returns how many were made. A library that
   // cannot queue requests makes them one at a time.
   virtual std::size_t Vendor_Request_Batch(std::int32_t handle, const InBatch& batch) {
-    return RunBatchOneByOne(
-        batch, [&](std::int32_t value, std::int32_t index, std::uint8_t* buffer) {
-          return Vendor_Request(handle, static_cast<std::uint8_t>(batch.request), value, index, 1,
-                                batch.length, buffer);
-        });
+    return RunBatchOneByOne(batch, [&](BatchRequest request, std::int32_t value, std::int32_t index,
+                                       std::uint8_t* buffer) {
+      return Vendor_Request(handle, static_cast<std::uint8_t>(request.code), value, index,
+                            request.reads ? 1 : 0, request.reads ? batch.length : 0, buffer);
+    });
   }
 };
 

@@ -20,15 +20,15 @@ class UsbBoardIo {
   virtual std::int16_t VendorIORequest(std::int16_t request, std::int32_t value, std::int32_t index,
                                        std::int16_t direction, std::int16_t length,
                                        std::uint8_t* buffer) = 0;
-  // Device-to-host VendorIORequest calls, in order, up to and including the
+  // The batch's VendorIORequest calls, in order, up to and including the
   // first failure; returns how many were made. A library that cannot queue
   // requests makes them one at a time.
   virtual std::size_t VendorIORequestBatch(const InBatch& batch) {
-    return RunBatchOneByOne(
-        batch, [&](std::int32_t value, std::int32_t index, std::uint8_t* buffer) {
-          return VendorIORequest(batch.request, value, index, 1,
-                                 static_cast<std::int16_t>(batch.length), buffer);
-        });
+    return RunBatchOneByOne(batch, [&](BatchRequest request, std::int32_t value, std::int32_t index,
+                                       std::uint8_t* buffer) {
+      return VendorIORequest(request.code, value, index, request.reads ? 1 : 0,
+                             request.reads ? static_cast<std::int16_t>(batch.length) : 0, buffer);
+    });
   }
 };
 

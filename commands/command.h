@@ -124,13 +124,25 @@ struct AdcLog {
   bool quiet = false;
 };
 
-// adc histogram --channel N --samples COUNT [--method sine|ramp] [--out FILE]:
-// the code-density test of one channel.
+// The input applied to an ADC channel, in volts: a sine's centre and
+// amplitude, or a ramp's centre and half its span.
+struct AppliedVolts {
+  double centre = 0.0;
+  double amplitude = 0.0;
+};
+
+// adc histogram --channel N --samples COUNT [--method sine|ramp]
+// [--input CENTRE:AMPLITUDE [--reference VOLTS]] [--out FILE]: the
+// code-density test of one channel.
 struct AdcHistogram {
   int channel = 0;
   std::uint64_t samples = 0;
   linearity::DensityMethod method = linearity::DensityMethod::Sine;
   std::string file;  // none: the figures only
+  // With the input as applied, the offset and gain error; the reference
+  // turns its volts into codes.
+  std::optional<AppliedVolts> input = std::nullopt;
+  std::optional<double> reference = std::nullopt;  // none: the board's own
 };
 
 // adc spectrum [--channel CH] [--window NAME]: the spectrum figures of one
@@ -148,8 +160,9 @@ struct CodeSteps {
 };
 
 // dac sweep --channel N [--adc-channel M] --codes START:STOP:STEP --average K
-// [--settle DURATION] [--adc-linearity FILE] [--out FILE]: the DAC's
-// transfer curve read through the ADC.
+// [--settle DURATION] [--adc-linearity FILE] [--adc-reference VOLTS]
+// [--dac-reference VOLTS] [--out FILE]: the DAC's transfer curve read
+// through the ADC.
 struct DacSweep {
   int channel = 0;
   int adc_channel = 0;  // the DAC channel's own number unless given
@@ -160,7 +173,14 @@ struct DacSweep {
   std::string adc_linearity_file;
   // The ADC's code-density result read from that file before start-up.
   std::optional<linearity::DensityLinearity> adc_linearity;
+  // Its range and coding, which the ADC must be on for the sweep.
+  std::string adc_linearity_range;
+  std::string adc_linearity_coding;
   std::string file;
+  // Where the references are not the board's own: the figures in LSB
+  // depend on the ratio of the two converters' steps.
+  std::optional<double> adc_reference = std::nullopt;
+  std::optional<double> dac_reference = std::nullopt;
 };
 
 // Whether serve answers VXI-11 beside the raw socket. By default it does

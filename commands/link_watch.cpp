@@ -117,8 +117,9 @@ std::size_t LinkWatch::Batched(const board::InBatch& batch, Pass&& pass) {
   const std::size_t made = pass();
   const auto length = static_cast<std::size_t>(batch.length);
   for (std::size_t n = 0; n < made; ++n) {
-    Requested(static_cast<std::uint8_t>(batch.request), batch.fields[n].value,
-              batch.fields[n].index, true, batch.statuses[n], batch.replies.data() + n * length);
+    const board::BatchRequest request = board::RequestOf(batch, n);
+    Requested(static_cast<std::uint8_t>(request.code), batch.fields[n].value, batch.fields[n].index,
+              request.reads, batch.statuses[n], batch.replies.data() + n * length);
   }
   return made;
 }

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
+#include <cmath>
 #include <iterator>
 
 #include "adc/reference_entry.h"
@@ -223,6 +225,46 @@ Checked<std::chrono::nanoseconds> SettleOf(std::string_view text) {
     return Outside("the settling time must be at most 10 s");
   }
   return settle;
+}
+
+namespace {
+
+std::optional<double> VoltsNumber(std::string_view text) {
+  double volts = 0.0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), volts);
+  if (text.empty() || end != text.data() + text.size() || error != std::errc{} ||
+      !std::isfinite(volts)) {
+    return std::nullopt;
+  }
+  return volts;
+}
+
+}  // namespace
+
+Checked<double> ReferenceVoltsOf(std::string_view text) {
+  const std::optional<double> volts = VoltsNumber(text);
+  if (!volts) {
+    return Bad(fmt::format("{} is not a number of volts", Quote(text)));
+  }
+  if (!(*volts > 0.0) || *volts > adc::LargestAdcReference) {
+    return Outside(fmt::format("{} V is no reference: above 0 V, at most {} V wanted", text,
+                               adc::LargestAdcReference));
+  }
+  return *volts;
+}
+
+Checked<AppliedVolts> AppliedVoltsOf(std::string_view text) {
+  const std::size_t colon = text.find(':');
+  const std::optional<double> centre = VoltsNumber(text.substr(0, colon));
+  const std::optional<double> amplitude =
+      colon == std::string_view::npos ? std::nullopt : VoltsNumber(text.substr(colon + 1));
+  if (!centre || !amplitude) {
+    return Bad(fmt::format("{} is not CENTRE:AMPLITUDE in volts, such as 1.25:1.27", Quote(text)));
+  }
+  if (!(*amplitude > 0.0)) {
+    return Outside(fmt::format("{}: the amplitude must be above 0 V", Quote(text)));
+  }
+  return AppliedVolts{*centre, *amplitude};
 }
 
 Checked<std::string> FileReferenceOf(const std::string& volts) {

@@ -88,6 +88,11 @@ Checked<std::uint64_t> SampleCountOf(std::string_view count);
 Checked<CodeSteps> CodeStepsOf(std::string_view text);
 // The wait after each code of a sweep: at most 10 s.
 Checked<std::chrono::nanoseconds> SettleOf(std::string_view text);
+
+// A converter's reference in volts: above 0, at most 5 V.
+Checked<double> ReferenceVoltsOf(std::string_view text);
+// CENTRE:AMPLITUDE in volts, the amplitude above 0.
+Checked<AppliedVolts> AppliedVoltsOf(std::string_view text);
 // The reference option where the edition has no "ADC Reference" box.
 std::optional<Fault> NeedsReference(const Edition& edition);
 

@@ -10,6 +10,7 @@
 
 #include "adc/adc_display.h"
 #include "analysis/linearity/linearity_file.h"
+#include "board/board_references.h"
 #include "board/link_record.h"
 #include "board/status_text.h"
 #include "commands/capture_record.h"
@@ -196,6 +197,11 @@ bool Session::TwosComplement() const {
   return adc_.Configuration().AdcCodingBit == 0;
 }
 
+double Session::AdcSpan(std::optional<double> reference) const {
+  const double volts = reference.value_or(board::BoardReferenceVolts);
+  return adc_.Configuration().AdcRangeBit != 0 ? volts : 2.0 * volts;
+}
+
 namespace {
 
 // Progress lines of a long test: one a second at most.
@@ -203,6 +209,14 @@ constexpr auto kProgressEvery = std::chrono::seconds(1);
 
 std::string RangeWord(const adc::AdcConfiguration& config) {
   return config.AdcRangeBit != 0 ? "vref" : "2xvref";
+}
+
+// As the result files name it; the edition without a Coding list has none.
+std::string CodingWord(const Edition& edition, bool twos) {
+  if (!edition.HasVolts()) {
+    return "";
+  }
+  return twos ? "twos" : "binary";
 }
 
 }  // namespace
@@ -235,7 +249,13 @@ Session::Step Session::Execute(const AdcHistogram& histogram, const adc::Capture
             fmt::format("the test stopped after {} of {} samples{}", run.samples, histogram.samples,
                         nothing)};
   }
-  result.linearity = linearity::AnalyseCodeDensity(counts.Counts(), histogram.method);
+  std::optional<linearity::AppliedInput> applied;
+  if (histogram.input) {
+    const double lsb = AdcSpan(histogram.reference) / linearity::kCodes;
+    applied =
+        linearity::AppliedInput{histogram.input->centre / lsb, histogram.input->amplitude / lsb};
+  }
+  result.linearity = linearity::AnalyseCodeDensity(counts.Counts(), histogram.method, applied);
   if (result.linearity.problem != linearity::DensityProblem::None) {
     std::string reason = result.linearity.reason + nothing;
     return {std::move(result), std::move(reason)};
@@ -243,9 +263,8 @@ Session::Step Session::Execute(const AdcHistogram& histogram, const adc::Capture
   if (histogram.file.empty()) {
     return {std::move(result), std::nullopt};
   }
-  const linearity::HistogramSetup setup{
-      histogram.channel, RangeWord(adc_.Configuration()),
-      board_.edition().HasVolts() ? (flip != 0 ? "twos" : "binary") : "", run.transfers};
+  const linearity::HistogramSetup setup{histogram.channel, RangeWord(adc_.Configuration()),
+                                        CodingWord(board_.edition(), flip != 0), run.transfers};
   std::optional<std::string> written =
       WriteResultFiles(histogram.file, linearity::HistogramCsv(counts.Counts(), result.linearity),
                        linearity::HistogramMetadata(setup, result.linearity).dump(2) + "\n");
@@ -254,45 +273,83 @@ Session::Step Session::Execute(const AdcHistogram& histogram, const adc::Capture
 
 Session::Step Session::Execute(const DacSweep& sweep, const adc::CaptureStop& stop) {
   const int flip = TwosComplement() ? 0x800 : 0;
+  if (sweep.adc_linearity) {
+    const auto setting = [](const std::string& range, const std::string& coding) {
+      return coding.empty() ? range : range + " " + coding;
+    };
+    const std::string now =
+        setting(RangeWord(adc_.Configuration()), CodingWord(board_.edition(), flip != 0));
+    const std::string then = setting(sweep.adc_linearity_range, sweep.adc_linearity_coding);
+    if (then != now) {
+      // Nothing sent yet: the ADC's INL belongs to the range it was measured on.
+      return {SweepResult{},
+              fmt::format("--adc-linearity {} was measured with the ADC on {}, it is on {}: "
+                          "choose {} with adc configure first",
+                          sweep.adc_linearity_file, then, now, then)};
+    }
+  }
   std::vector<linearity::SweepPoint> points;
   std::uint64_t requests = 0;
   const int total = (sweep.codes.stop - sweep.codes.start) / sweep.codes.step + 1;
   auto next = std::chrono::steady_clock::now() + kProgressEvery;
+  // One code's reads, in the order the codes go out.
+  const auto take = [&](std::span<const std::int32_t> reads) {
+    double sum = 0.0;
+    double squares = 0.0;
+    for (const std::int32_t read : reads) {
+      const double value = read ^ flip;
+      sum += value;
+      squares += value * value;
+    }
+    const double mean = sum / sweep.average;
+    const double variance = std::max(squares / sweep.average - mean * mean, 0.0);
+    const int code = sweep.codes.start + static_cast<int>(points.size()) * sweep.codes.step;
+    points.push_back({code, mean, std::sqrt(variance), sweep.average});
+    requests += watch_.TakeRecords().size();
+    if (std::chrono::steady_clock::now() >= next) {
+      Tell(fmt::format("dac sweep: {} of {} codes", points.size(), total));
+      next += kProgressEvery;
+    }
+  };
   std::optional<std::string> stopped;
-  for (int code = sweep.codes.start; code <= sweep.codes.stop; code += sweep.codes.step) {
+  if (sweep.settle.count() == 0) {
+    // Each code's DAC word and LDAC pulse go out in the batch of its reads,
+    // several codes to a batch: waiting for their answers would cost each
+    // code bus latencies.
+    const adc::AdcOperations::PointsRun run = adc_.ReadChannelAtPoints(
+        sweep.adc_channel, static_cast<std::size_t>(total), sweep.average,
+        [&](std::size_t point) {
+          const int code = sweep.codes.start + static_cast<int>(point) * sweep.codes.step;
+          const auto steps = dac_.OneChannelWrites(sweep.channel, static_cast<std::uint16_t>(code));
+          return std::vector<board::LinkStep>(steps.begin(), steps.end());
+        },
+        take, stop);
+    if (run.stopped) {
+      stopped = run.stopped->reason;
+    }
+  }
+  for (int code = sweep.codes.start; sweep.settle.count() > 0 && code <= sweep.codes.stop;
+       code += sweep.codes.step) {
     dac_.LoadOneChannel(sweep.channel, static_cast<std::uint16_t>(code));
     if (watch_.Failure()) {
       stopped = "the board did not take the DAC code";
       break;
     }
-    if (sweep.settle.count() > 0) {
-      std::this_thread::sleep_for(sweep.settle);
-    }
-    double sum = 0.0;
-    double squares = 0.0;
+    std::this_thread::sleep_for(sweep.settle);
+    std::vector<std::int32_t> reads;  // a chunk's worth or more
     const adc::AdcOperations::ChannelRun run = adc_.ReadChannelRepeatedly(
         sweep.adc_channel, static_cast<std::uint64_t>(sweep.average),
         [&](std::span<const std::int32_t> codes) {
-          for (const std::int32_t read : codes) {
-            const double value = read ^ flip;
-            sum += value;
-            squares += value * value;
-          }
+          reads.insert(reads.end(), codes.begin(), codes.end());
         },
         stop);
-    requests += watch_.TakeRecords().size();
     if (run.stopped) {
       stopped = run.stopped->reason;
       break;
     }
-    const double mean = sum / sweep.average;
-    const double variance = std::max(squares / sweep.average - mean * mean, 0.0);
-    points.push_back({code, mean, std::sqrt(variance), sweep.average});
-    if (std::chrono::steady_clock::now() >= next) {
-      Tell(fmt::format("dac sweep: {} of {} codes", points.size(), total));
-      next += kProgressEvery;
-    }
+    take(reads);
   }
+  requests += watch_.TakeRecords().size();
   SweepResult result;
   result.requests = requests;
   const std::string nothing = sweep.file.empty() ? "" : "; nothing was written";
@@ -300,10 +357,13 @@ Session::Step Session::Execute(const DacSweep& sweep, const adc::CaptureStop& st
     return {std::move(result), stopped,
             fmt::format("the sweep stopped after {} of {} codes{}", points.size(), total, nothing)};
   }
-  // The ADC's span is its reference (2.5 V) or twice it, the DAC's 2.5 V:
-  // the board's references.
-  const double adc_span = adc_.Configuration().AdcRangeBit != 0 ? 2.5 : 5.0;
-  const linearity::SweepScale scale{adc_span / linearity::kCodes, 2.5 / linearity::kCodes};
+  // The DAC's span is its reference.
+  const int group = sweep.channel / dac::ChannelsPerGroup;
+  const double dac_span =
+      sweep.dac_reference.value_or(dac_.InternalReference(group) ? board::DacInternalReferenceVolts
+                                                                 : board::BoardReferenceVolts);
+  const linearity::SweepScale scale{AdcSpan(sweep.adc_reference) / linearity::kCodes,
+                                    dac_span / linearity::kCodes};
   result.linearity =
       linearity::AnalyseSweep(points, scale, sweep.adc_linearity ? &*sweep.adc_linearity : nullptr);
   if (!result.linearity.problem.empty()) {

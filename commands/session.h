@@ -85,6 +85,9 @@ class Session {
   void Tell(const std::string& line) const;
   // Codes in the ADC's straight order, whatever its coding.
   bool TwosComplement() const;
+  // The ADC's full-scale span in volts for the range in force, from the
+  // reference given or the board's own.
+  double AdcSpan(std::optional<double> reference) const;
 
   Outcome Finish(Step step);
 

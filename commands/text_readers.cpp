@@ -261,6 +261,8 @@ Action DacSweep(Cursor& cursor, const CommandSpec& spec, const Edition& edition)
                          QuotePath(path), read.channel, sweep.adc_channel));
     }
     sweep.adc_linearity = std::move(read.result);
+    sweep.adc_linearity_range = read.range;
+    sweep.adc_linearity_coding = read.coding;
   }
   return action;
 }
@@ -439,6 +441,22 @@ void AdcLinearity(Action& action, const std::string& value, const Edition&) {
 
 void SweepOut(Action& action, const std::string& value, const Edition&) {
   As<commands::DacSweep>(action).file = value;
+}
+
+void HistogramInput(Action& action, const std::string& value, const Edition&) {
+  As<commands::AdcHistogram>(action).input = Take(AppliedVoltsOf(value), "--input: ");
+}
+
+void HistogramReference(Action& action, const std::string& value, const Edition&) {
+  As<commands::AdcHistogram>(action).reference = Take(ReferenceVoltsOf(value), "--reference: ");
+}
+
+void SweepAdcReference(Action& action, const std::string& value, const Edition&) {
+  As<commands::DacSweep>(action).adc_reference = Take(ReferenceVoltsOf(value), "--adc-reference: ");
+}
+
+void SweepDacReference(Action& action, const std::string& value, const Edition&) {
+  As<commands::DacSweep>(action).dac_reference = Take(ReferenceVoltsOf(value), "--dac-reference: ");
 }
 
 }  // namespace kx::commands::text

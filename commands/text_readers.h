@@ -60,5 +60,9 @@ void SweepAverage(Action& action, const std::string& value, const Edition& editi
 void Settle(Action& action, const std::string& value, const Edition& edition);
 void AdcLinearity(Action& action, const std::string& value, const Edition& edition);
 void SweepOut(Action& action, const std::string& value, const Edition& edition);
+void HistogramInput(Action& action, const std::string& value, const Edition& edition);
+void HistogramReference(Action& action, const std::string& value, const Edition& edition);
+void SweepAdcReference(Action& action, const std::string& value, const Edition& edition);
+void SweepDacReference(Action& action, const std::string& value, const Edition& edition);
 
 }  // namespace kx::commands::text

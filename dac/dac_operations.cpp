@@ -35,14 +35,20 @@ DacOperations::Result DacOperations::LoadInputRegisters(const ChannelTicks& tick
 }
 
 DacOperations::Result DacOperations::LoadOneChannel(int channel, std::uint16_t code) {
+  const std::array<board::LinkStep, 2> writes = OneChannelWrites(channel, code);
+  link_.WriteDacWord(writes[0].code, writes[0].word);
+  link_.SendControlRequest(static_cast<std::uint8_t>(writes[1].code));
+  return Sent();
+}
+
+std::array<board::LinkStep, 2> DacOperations::OneChannelWrites(int channel, std::uint16_t code) {
   const int address = channel % ChannelsPerGroup;
   const bool low = channel < ChannelsPerGroup;
   StoredWords& words = low ? input_reg_words_low_ : input_reg_words_high_;
   const std::int32_t word = ChannelWord(LoadInputRegister, address, code);
   words[static_cast<std::size_t>(address)] = word;
-  link_.WriteDacWord(low ? board::DacLowRequest : board::DacHighRequest, word);
-  link_.SendControlRequest(board::PulseLdacRequest);
-  return Sent();
+  return {
+      {{low ? board::DacLowRequest : board::DacHighRequest, word}, {board::PulseLdacRequest, 0}}};
 }
 
 DacOperations::Result DacOperations::UpdateDacRegisters(const ChannelTicks& ticked,
@@ -123,6 +129,7 @@ DacOperations::Result DacOperations::ChooseReference(int group, int list_index) 
   // Every choice is sent, whatever was chosen in the power-down lists.
   if (ReferenceChosen(list_index)) {
     link_.WriteDacWord(GroupRequest(group), ReferenceWord(list_index));
+    internal_reference_.at(static_cast<std::size_t>(group)) = list_index == 1;
   }
   return Sent();
 }

@@ -47,6 +47,9 @@ class DacOperations {
   // then the LDAC pulse that moves it to the output: what a sweep sends per
   // code, where the button would resend the other fifteen words each time.
   Result LoadOneChannel(int channel, std::uint16_t code);
+  // LoadOneChannel's two requests, the word kept as its stored word but not
+  // sent: for a sweep that queues them with its reads.
+  std::array<board::LinkStep, 2> OneChannelWrites(int channel, std::uint16_t code);
   Result UpdateDacRegisters(const ChannelTicks& ticked, const ChannelTexts& texts, bool auto_pulse);
 
   // The "Write" of "Write Value to DAC Section": `text` as all 32 bits of one
@@ -77,6 +80,11 @@ class DacOperations {
   const StoredWords& DacRegWordsLow() const { return dac_reg_words_low_; }
   const StoredWords& DacRegWordsHigh() const { return dac_reg_words_high_; }
   const PowerDownMasks& SavedPowerDownMask() const { return saved_power_down_mask_; }
+  // Whether the group's last reference word chose the internal reference
+  // (the chip starts on the external one).
+  bool InternalReference(int group) const {
+    return internal_reference_.at(static_cast<std::size_t>(group));
+  }
 
  private:
   Result LoadChannels(std::uint8_t command, const ChannelTicks& ticked, const ChannelTexts& texts,
@@ -90,6 +98,7 @@ class DacOperations {
   StoredWords dac_reg_words_low_ = UnloadedWords(UpdateDacRegister);
   StoredWords dac_reg_words_high_ = UnloadedWords(UpdateDacRegister);
   PowerDownMasks saved_power_down_mask_{};
+  std::array<bool, 2> internal_reference_{};
 };
 
 }  // namespace kx::dac

@@ -277,6 +277,14 @@ DensityRead ReadDensity(std::string_view csv_text, std::string_view metadata_tex
     result.worst_inl = NumberAt(doc["worst_inl"], "lsb");
   }
   read.channel = static_cast<int>(NumberAt(doc, "channel"));
+  read.range = doc.value("range", "");
+  if (read.range != "2xvref" && read.range != "vref") {
+    read.error = "the metadata's \"range\" is not \"2xvref\" or \"vref\"";
+    return read;
+  }
+  if (doc.contains("coding") && doc["coding"].is_string()) {
+    read.coding = doc["coding"].get<std::string>();
+  }
   read.result = std::move(result);
   return read;
 }

@@ -55,6 +55,8 @@ struct DensityRead {
   std::optional<DensityLinearity> result;
   std::vector<std::uint64_t> counts;
   int channel = 0;
+  std::string range;  // as HistogramSetup names it
+  std::string coding;
   std::string error;
 };
 DensityRead ReadDensity(std::string_view csv_text, std::string_view metadata_text);

@@ -100,10 +100,14 @@ std::string RequestFields(unsigned code, std::int32_t value, std::int32_t index,
 }
 
 // The fields of request `n` of a batch, after the batch.
-std::string BatchRequestFields(unsigned code, const InBatch& batch, std::size_t n) {
-  return RequestFields(code, batch.fields[n].value, batch.fields[n].index, 1, batch.length,
-                       batch.replies.data() + n * static_cast<std::size_t>(batch.length),
-                       batch.statuses[n]);
+// A write's line is the single request's: direction 0, length 0, no data.
+template <typename Code>
+std::string BatchRequestFields(const InBatch& batch, std::size_t n) {
+  const BatchRequest request = RequestOf(batch, n);
+  return RequestFields(
+      static_cast<Code>(request.code), batch.fields[n].value, batch.fields[n].index,
+      request.reads ? 1 : 0, request.reads ? batch.length : 0,
+      batch.replies.data() + n * static_cast<std::size_t>(batch.length), batch.statuses[n]);
 }
 
 std::string PathText(const char* path) {
@@ -221,8 +225,7 @@ std::size_t TracingCvnCyusbUsb4::Vendor_Request_Batch(std::int32_t handle, const
   const std::size_t made = Inner::Vendor_Request_Batch(handle, batch);
   for (std::size_t n = 0; n < made; ++n) {
     sink_.WriteLine(
-        fmt::format("request handle={} {}", handle,
-                    BatchRequestFields(static_cast<std::uint8_t>(batch.request), batch, n)));
+        fmt::format("request handle={} {}", handle, BatchRequestFields<std::uint8_t>(batch, n)));
   }
   return made;
 }
@@ -246,8 +249,7 @@ std::int16_t TracingUsbBoardIo::VendorIORequest(std::int16_t request, std::int32
 std::size_t TracingUsbBoardIo::VendorIORequestBatch(const InBatch& batch) {
   const std::size_t made = Inner::VendorIORequestBatch(batch);
   for (std::size_t n = 0; n < made; ++n) {
-    sink_.WriteLine("request " +
-                    BatchRequestFields(static_cast<std::uint16_t>(batch.request), batch, n));
+    sink_.WriteLine("request " + BatchRequestFields<std::uint16_t>(batch, n));
   }
   return made;
 }

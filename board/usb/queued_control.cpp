@@ -16,6 +16,9 @@ namespace {
 constexpr std::uint8_t kVendorFromDevice =
     static_cast<std::uint8_t>(unsigned{LIBUSB_ENDPOINT_IN} | unsigned{LIBUSB_REQUEST_TYPE_VENDOR} |
                               unsigned{LIBUSB_RECIPIENT_DEVICE});
+constexpr std::uint8_t kVendorToDevice =
+    static_cast<std::uint8_t>(unsigned{LIBUSB_ENDPOINT_OUT} | unsigned{LIBUSB_REQUEST_TYPE_VENDOR} |
+                              unsigned{LIBUSB_RECIPIENT_DEVICE});
 
 // How long one pass of the event loop may wait; every transfer has its own
 // time-out, so this only bounds a wait that nothing would end otherwise.
@@ -44,6 +47,7 @@ struct Slot {
   libusb_transfer* transfer = nullptr;
   std::vector<std::uint8_t> buffer;  // setup packet, then the reply
   std::size_t word = 0;
+  bool reads = true;  // false: a write, with no data stage
   bool busy = false;
 };
 
@@ -71,6 +75,8 @@ void LIBUSB_CALL OnTransferDone(libusb_transfer* transfer) {
   std::int16_t status = 0;
   if (transfer->status != LIBUSB_TRANSFER_COMPLETED) {
     status = RequestStatusFromLibusb(LibusbErrorOf(transfer->status));
+  } else if (!slot.reads) {
+    status = 0;  // as VendorOut: no bytes
   } else if (static_cast<std::size_t>(transfer->actual_length) < queue.length) {
     // As VendorIn: a short answer is no answer, and the caller's buffer
     // keeps what it held.
@@ -156,15 +162,19 @@ std::size_t VendorInQueued(libusb_context* context, libusb_device_handle* handle
         }
         break;
       }
-      // The setup packet carries the low halves, as VendorIn sends them.
-      libusb_fill_control_setup(slot->buffer.data(), kVendorFromDevice,
-                                static_cast<std::uint8_t>(batch.request),
+      // The setup packet carries the low halves, as VendorIn and VendorOut
+      // send them.
+      const BatchRequest request = RequestOf(batch, next);
+      libusb_fill_control_setup(slot->buffer.data(),
+                                request.reads ? kVendorFromDevice : kVendorToDevice,
+                                static_cast<std::uint8_t>(request.code),
                                 static_cast<std::uint16_t>(batch.fields[next].value & 0xFFFF),
                                 static_cast<std::uint16_t>(batch.fields[next].index & 0xFFFF),
-                                static_cast<std::uint16_t>(queue.length));
+                                static_cast<std::uint16_t>(request.reads ? queue.length : 0));
       libusb_fill_control_transfer(slot->transfer, handle, slot->buffer.data(), OnTransferDone,
                                    slot, timeout_ms);
       slot->word = next;
+      slot->reads = request.reads;
       const int submitted = libusb_submit_transfer(slot->transfer);
       if (submitted != LIBUSB_SUCCESS) {
         queue.Finished(next++, RequestStatusFromLibusb(submitted));

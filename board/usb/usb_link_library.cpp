@@ -300,7 +300,9 @@ std::size_t UsbLinkLibrary::RequestBatch(const InBatch& batch) {
     batch.statuses[0] = status;
     return std::size_t{1};
   };
-  if (!BatchFits(batch) || batch.request < 0 || batch.request > 0xFF ||
+  const bool codes_fit = std::all_of(batch.writes.begin(), batch.writes.end(),
+                                     [](std::int16_t code) { return code >= 0 && code <= 0xFF; });
+  if (!BatchFits(batch) || batch.request < 0 || batch.request > 0xFF || !codes_fit ||
       batch.length > MaxRequestLength) {
     return batch.statuses.empty() ? 0 : refuse(RequestBadArgument);
   }
@@ -316,9 +318,11 @@ std::size_t UsbLinkLibrary::RequestBatch(const InBatch& batch) {
   const std::size_t made =
       options_.transfer_window <= 1
           ? RunBatchOneByOne(batch,
-                             [&](std::int32_t value, std::int32_t index, std::uint8_t* buffer) {
-                               return Request(batch.request, value, index, DirectionIn,
-                                              batch.length, buffer);
+                             [&](BatchRequest request, std::int32_t value, std::int32_t index,
+                                 std::uint8_t* buffer) {
+                               return Request(request.code, value, index,
+                                              request.reads ? DirectionIn : DirectionOut,
+                                              request.reads ? batch.length : 0, buffer);
                              })
           : VendorInQueued(context_->Get(), session_.device.Get(), batch, options_.transfer_window,
                            options_.timings.request_timeout);

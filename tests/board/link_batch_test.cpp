@@ -181,8 +181,8 @@ TEST(LinkBatch, OneByOneStopsAtTheFirstFailureAndLeavesTheRestAlone) {
   const InBatch batch{0xE4, 2, fields, replies, statuses};
   ASSERT_TRUE(BatchFits(batch));
   std::vector<std::int32_t> values;
-  const std::size_t made =
-      RunBatchOneByOne(batch, [&](std::int32_t value, std::int32_t, std::uint8_t* buffer) {
+  const std::size_t made = RunBatchOneByOne(
+      batch, [&](BatchRequest, std::int32_t value, std::int32_t, std::uint8_t* buffer) {
         values.push_back(value);
         buffer[0] = static_cast<std::uint8_t>(value);
         return static_cast<std::int16_t>(value == 2 ? -5 : 2);

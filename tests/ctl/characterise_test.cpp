@@ -22,8 +22,11 @@ using commands::Command;
 
 constexpr int kChannel = 2;
 
-ConverterErrors AdcErrors() {
+// With `line`, an offset and a gain error too, for the test given the input.
+ConverterErrors AdcErrors(bool line = false) {
   ConverterErrors errors;
+  errors.offset_lsb = line ? -1.5 : 0.0;
+  errors.gain_percent = line ? 0.1 : 0.0;
   errors.bow_lsb = 1.5;
   errors.s_lsb = -0.5;
   errors.dnl_spread_lsb = 0.2;
@@ -47,9 +50,9 @@ ConverterErrors DacErrors() {
 
 // The board as the ADC test has it: a sine a little beyond both ends of the
 // 0 to VREF range on the channel; or wired to its DAC for the sweep.
-board::sim::SimSettings Board(bool sine) {
+board::sim::SimSettings Board(bool sine, bool line = false) {
   board::sim::SimSettings settings;
-  settings.adc_errors[kChannel] = AdcErrors();
+  settings.adc_errors[kChannel] = AdcErrors(line);
   settings.dac_errors[kChannel] = DacErrors();
   if (sine) {
     // The golden ratio's fraction: phases spread evenly over the cycle.
@@ -72,9 +75,14 @@ void RunOnBoard(const board::sim::SimSettings& settings, commands::Action action
   ASSERT_TRUE(outcome.Succeeded()) << outcome.error;
 }
 
-linearity::DensityLinearity Histogram(const std::string& file) {
-  RunOnBoard(Board(true), commands::AdcHistogram{kChannel, std::uint64_t{1} << 22,
-                                                 linearity::DensityMethod::Sine, file});
+// `applied`: the sine as applied given in volts, for the offset and gain.
+linearity::DensityLinearity Histogram(const std::string& file, bool applied = false) {
+  commands::AdcHistogram histogram{kChannel, std::uint64_t{1} << 22, linearity::DensityMethod::Sine,
+                                   file};
+  if (applied) {
+    histogram.input = commands::AppliedVolts{1.25, 1.27};
+  }
+  RunOnBoard(Board(true, applied), histogram);
   const linearity::DensityRead read =
       linearity::ReadDensity(kx::testing::ReadBytes(file), kx::testing::ReadBytes(file + ".json"));
   EXPECT_TRUE(read.result) << read.error;
@@ -83,9 +91,9 @@ linearity::DensityLinearity Histogram(const std::string& file) {
 
 TEST(Characterise, TheHistogramFindsTheAdcsCodeWidthsAndEveryMissingCode) {
   const testing::TempFolder folder;
-  const linearity::DensityLinearity found = Histogram(folder.File("adc.csv"));
+  const linearity::DensityLinearity found = Histogram(folder.File("adc.csv"), true);
   ASSERT_EQ(found.inl.size(), 4096U);
-  const std::vector<double> widths = board::sim::AdcTransfer(AdcErrors()).CodeWidths();
+  const std::vector<double> widths = board::sim::AdcTransfer(AdcErrors(true)).CodeWidths();
   const double mean = std::accumulate(widths.begin() + 1, widths.end() - 1, 0.0) / 4094;
   double squares = 0.0;
   for (int code = 1; code <= 4094; ++code) {
@@ -94,6 +102,10 @@ TEST(Characterise, TheHistogramFindsTheAdcsCodeWidthsAndEveryMissingCode) {
   }
   EXPECT_LT(std::sqrt(squares / 4094), 0.1);
   EXPECT_EQ(found.missing_codes, AdcErrors().missing_codes);
+  // The offset is the fitted line's, which the bow, weighted by the sine's
+  // density, moves by a third of an LSB.
+  EXPECT_NEAR(found.offset_lsb.value_or(99), AdcErrors(true).offset_lsb, 0.4);
+  EXPECT_NEAR(found.gain_percent.value_or(99), AdcErrors(true).gain_percent, 0.05);
 }
 
 TEST(Characterise, TheSweepFindsTheDacOnceTheAdcIsTakenOut) {
@@ -103,6 +115,8 @@ TEST(Characterise, TheSweepFindsTheDacOnceTheAdcIsTakenOut) {
   sweep.codes = {16, 4080, 1};
   sweep.average = 256;
   sweep.adc_linearity = Histogram(folder.File("adc.csv"));
+  sweep.adc_linearity_range = "vref";  // where RunOnBoard puts the ADC
+  sweep.adc_linearity_coding = "twos";
   const std::string file = folder.File("dac.csv");
   sweep.file = file;
   RunOnBoard(Board(false), sweep);

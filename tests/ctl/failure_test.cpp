@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
+#include "analysis/linearity/linearity_file.h"
 #include "board/link_requests.h"
 #include "commands/exit_status.h"
 #include "ctl_rig.h"
@@ -145,6 +147,65 @@ TEST(CtlFailureTest, AHistogramOfAFixedInputIsAFailureThatSaysWhy) {
             ExitFailure);
   EXPECT_TRUE(Contains(rig.err, "adc histogram: the input covers codes 0 to 0 only")) << rig.err;
   EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
+}
+
+// An --adc-linearity file that does not fit the sweep is refused before
+// start-up, or, measured on another ADC range or coding than the one in
+// force, before the sweep sends anything; the message names the file.
+TEST(CtlFailureTest, AnAdcLinearityFileThatDoesNotFitIsRefusedBeforeTheSweep) {
+  using Json = nlohmann::ordered_json;
+  struct Case {
+    const char* what;
+    std::function<void(const std::string& file, Json& metadata)> spoil;
+    const char* said;
+    bool started;
+  };
+  const auto set = [](const char* key, Json value) {
+    return [=](const std::string&, Json& metadata) { metadata[key] = value; };
+  };
+  const Case cases[] = {
+      {"no metadata", [](const std::string&, Json& metadata) { metadata = nullptr; },
+       ".json\" cannot be read", false},
+      {"a sweep's", set("kind", "dac-sweep"), R"(the metadata's "kind" is not "adc-histogram")",
+       false},
+      {"another channel", set("channel", 2), "is of ADC channel 2, the sweep reads channel 1",
+       false},
+      {"a code short",
+       [](const std::string& file, Json&) {
+         std::string table = testing::ReadBytes(file);
+         table.resize(table.rfind('\n', table.size() - 2) + 1);
+         testing::WriteBytes(file, table);
+       },
+       "4095 codes, not 4096", false},
+      {"no range", set("range", "half"), R"(the metadata's "range" is not "2xvref" or "vref")",
+       false},
+      {"another range", set("range", "vref"),
+       "was measured with the ADC on vref twos, it is on 2xvref twos", true},
+      {"another coding", set("coding", "binary"),
+       "was measured with the ADC on 2xvref binary, it is on 2xvref twos", true},
+  };
+  for (const Case& c : cases) {
+    testing::TempFolder folder;
+    const std::string file = folder.File("adc.csv");
+    const std::vector<std::uint64_t> counts(linearity::kCodes, 16);
+    const linearity::DensityLinearity ideal =
+        linearity::AnalyseCodeDensity(counts, linearity::DensityMethod::Ramp);
+    Json metadata = linearity::HistogramMetadata({1, "2xvref", "twos", 0}, ideal);
+    testing::WriteBytes(file, linearity::HistogramCsv(counts, ideal));
+    c.spoil(file, metadata);
+    if (!metadata.is_null()) {
+      testing::WriteBytes(file + ".json", metadata.dump());
+    }
+    CtlRig rig;
+    EXPECT_EQ(rig.Run("dac sweep --channel 1 --codes 0:10:1 --average 4 --adc-linearity " + file),
+              c.started ? ExitFailure : ExitUsage)
+        << c.what;
+    EXPECT_TRUE(Contains(rig.err, "--adc-linearity " + (c.started ? "" : std::string("\"")) + file))
+        << c.what << ": " << rig.err;
+    EXPECT_TRUE(Contains(rig.err, c.said)) << c.what << ": " << rig.err;
+    EXPECT_TRUE(rig.Requests().empty()) << c.what;
+    EXPECT_EQ(rig.TraceLines().empty(), !c.started) << c.what;
+  }
 }
 
 TEST(CtlFailureTest, ACaptureFileThatCannotBeWrittenIsAFailure) {

@@ -129,6 +129,34 @@ class PyVisaTest(unittest.TestCase):
         self.inst.write("ADC:HIST? 4,4096")
         self.assertIn("covers codes", self.inst.query("SYST:ERR?"))
 
+    def test_a_histogram_of_a_sine_gives_its_figures_and_its_block(self):
+        # A board of its own: a sine a little beyond both ends of the 0 to
+        # 2xVREF range on channel 5, which the other tests read as wired.
+        sine = {"offset": 2.5, "amplitude": 2.54, "frequency": 0.3819660113, "seed": 1}
+        with tempfile.TemporaryDirectory(prefix="kx-scpi-pyvisa-sine-") as folder:
+            server = Server(folder, inputs={"5": sine})
+            inst = self.rm.open_resource(
+                f"TCPIP::127.0.0.1::{server.port}::SOCKET",
+                read_termination="\n", write_termination="\n", timeout=TIMEOUT_S * 1000)
+            try:
+                inst.write("ADC:CONFigure VREF2X,TRIState,BINary")
+                figures = inst.query_ascii_values("ADC:HIST? 5,262144", converter="f")
+                self.assertEqual(len(figures), 8)
+                self.assertEqual(figures[5], 0)  # no missing codes
+                self.assertLess(figures[4], 0.2)  # the DNL's rms: an ideal ADC's counting noise
+                self.assertAlmostEqual(figures[6], 2048, delta=2)
+                self.assertAlmostEqual(figures[7], 2.54 / 5 * 4096, delta=2)
+                block = inst.query_binary_values("ADC:HIST:DATA? 5,262144", datatype="B",
+                                                 container=bytes)
+                lines = block.decode("ascii").split("\n")
+                self.assertEqual(lines[0], "code,count,dnl,inl")
+                self.assertEqual(len(lines), 1 + 4096 + 1)
+                self.assertEqual(sum(int(line.split(",")[1]) for line in lines[1:-1]), 262144)
+                self.assertEqual(inst.query("SYST:ERR?"), '0,"No error"')
+            finally:
+                inst.close()
+                self.assertEqual(server.stop(), 0)
+
     def test_error_queue_after_bad_commands(self):
         words = self.inst.query("DAC:WORD?")
         self.inst.write("DAC:BOGUS 1")

@@ -20,8 +20,9 @@ constexpr std::uint8_t kCpuResetBit = 0x01;
 
 }  // namespace
 
-BoardFront::BoardFront(std::string firmware_path, bool starts_running, AdcReplyShape replies)
-    : firmware_path_(std::move(firmware_path)), replies_(replies) {
+BoardFront::BoardFront(std::string firmware_path, bool starts_running, AdcReplyShape replies,
+                       board::sim::SimSettings chip)
+    : firmware_path_(std::move(firmware_path)), replies_(replies), chip_(std::move(chip)) {
   board::HexParseResult parsed = board::LoadIntelHexFile(firmware_path_);
   if (!parsed.image) {
     throw std::runtime_error("emulated board without a usable image: " + parsed.error);

@@ -38,7 +38,7 @@ class BoardFront {
   // `firmware_path`: the image this board accepts as its own firmware; it
   // starts only when memory holds exactly that image's bytes.
   BoardFront(std::string firmware_path, bool starts_running,
-             AdcReplyShape replies = AdcReplyShape::AsConverted);
+             AdcReplyShape replies = AdcReplyShape::AsConverted, board::sim::SimSettings chip = {});
 
   // One control transfer; `data` holds the data stage, `setup.length` bytes,
   // read for host to device and written for device to host.

@@ -149,7 +149,7 @@ class EmulatedUsbBoard::Impl {
 
 EmulatedUsbBoard::Impl::Impl(EmulatedBoardSetup board_setup)
     : setup(std::move(board_setup)),
-      front(setup.firmware, setup.starts_running, setup.replies),
+      front(setup.firmware, setup.starts_running, setup.replies, setup.chip),
       next_number(setup.first_device_number),
       testbed(umockdev_testbed_new()) {
   gchar* dir = umockdev_testbed_get_root_dir(testbed);

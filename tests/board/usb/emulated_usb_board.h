@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "board/board_model.h"
+#include "board/sim/sim_settings.h"
 #include "board/usb/usb_options.h"
 #include "board_front.h"
 
@@ -38,6 +39,7 @@ struct EmulatedBoardSetup {
   std::uint8_t bus = 1;
   std::uint8_t port = 2;
   int first_device_number = 5;
+  board::sim::SimSettings chip;  // the simulated chip behind the firmware
 };
 
 // The evaluation board on an emulated USB bus: umockdev shows it to an

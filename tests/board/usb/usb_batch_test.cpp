@@ -3,6 +3,7 @@
 // when the board answers out of order or late; and a stall or an unplug in
 // the middle ends the batch with every URB reaped and nothing saved.
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -304,6 +305,52 @@ TEST_F(UsbBatch, ABatchThatCannotStartFailsAsTheSingleRequestDoes) {
                                           single.data()),
               c.status);
     EXPECT_EQ(rig.board.Controls().size(), controls);
+  }
+}
+
+// A sweep's DAC word and LDAC pulse queued with its reads: the board
+// and the trace see what the single requests, one after another, give.
+TEST_F(UsbBatch, WritesAheadOfReadsGoOutAsTheSingleRequestsWould) {
+  const std::int32_t dac_word = 0x03200000 | (0x9A5 << 8);  // channel 2, code 0x9A5
+  std::vector<board::LinkStep> steps = {{board::DacLowRequest, dac_word},
+                                        {board::PulseLdacRequest, 0}};
+  steps.resize(7, {board::AdcTransferRequest, 0x8B30});  // channel 2, again and again
+  const auto run = [&](bool classic, bool queued, std::vector<std::int32_t>& replies) {
+    usb::UsbOptions options;
+    options.transfer_window = queued ? usb::DefaultTransferWindow : 1;
+    UsbRig rig(WaitingBoard(), options);
+    board::BoardLink& link = classic ? static_cast<board::BoardLink&>(rig.classic) : rig.version2;
+    rig.board.PlugIn();
+    rig.port.ShowLoad(link.LoadUSB());
+    const std::size_t before = rig.TraceLines().size();
+    rig.board.ClearControls();
+    rig.board.SetBusTiming(queued ? std::optional(kTestBus) : std::nullopt);
+    if (queued) {
+      EXPECT_EQ(link.TransferSteps(steps, replies), 7U);
+    } else {
+      link.WriteDacWord(steps[0].code, steps[0].word);
+      link.SendControlRequest(static_cast<std::uint8_t>(steps[1].code));
+      for (std::size_t n = 2; n < steps.size(); ++n) {
+        replies[n] = link.TransferAdcWord(steps[n].word);
+      }
+    }
+    const std::vector<std::string> lines = rig.TraceLines();
+    std::vector<std::string> seen(lines.begin() + static_cast<std::ptrdiff_t>(before), lines.end());
+    for (const ControlRecord& record : rig.board.Controls()) {
+      seen.push_back(fmt::format("{:02X} {:02X} {} {} {}", record.setup.request_type,
+                                 record.setup.request, record.setup.value, record.setup.index,
+                                 record.setup.length));
+    }
+    EXPECT_EQ(link.State().LinkStatus, 3);
+    return seen;
+  };
+  for (const bool classic : {false, true}) {
+    std::vector<std::int32_t> single(steps.size());
+    std::vector<std::int32_t> queued(steps.size());
+    const std::vector<std::string> expected = run(classic, false, single);
+    EXPECT_EQ(run(classic, true, queued), expected) << classic;
+    EXPECT_EQ(queued, single) << classic;
+    EXPECT_EQ(single.back() & 0xFFF, 0x9A5) << classic;  // the ADC saw the new code
   }
 }
 
