@@ -215,7 +215,7 @@ INSTANTIATE_TEST_SUITE_P(
                 R"(adc write: "12345" is not an ADC word: 1 to 4 hex digits, 0x optional)"},
         Refusal{
             "adc blink",
-            R"(adc: "blink" is not an adc command: configure, read, write, capture, capture-channel0, log or histogram)"},
+            R"(adc: "blink" is not an adc command: configure, read, write, capture, capture-channel0, log, histogram or spectrum)"},
 
         Refusal{"adc capture", "adc capture: missing the FILE to save the samples to"},
         Refusal{"script", "script: missing the FILE, or - for standard input"},
