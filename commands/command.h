@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "analysis/linearity/code_density.h"
+#include "session/setup.h"
 
 namespace kx::commands {
 
@@ -155,11 +156,24 @@ struct DacSweep {
   std::string file;
 };
 
-// serve [--listen ADDR:PORT] [--log-folder DIR] [--max-clients N]: the board
+// setup save FILE: the panel-wide state of this call, as a set-up file.
+struct SetupSave {
+  std::string file;
+};
+
+// setup load FILE: the set-up, read and checked against the edition before
+// the board hears a word, reached with the panel's words.
+struct SetupLoad {
+  std::string file;
+  session::Setup setup;
+};
+
+// serve [--listen ADDR:PORT] [--log-folder DIR] [--setup-folder DIR] [--max-clients N]: the board
 // as a SCPI instrument, a call of its own rather than a step of one.
 struct ServeRequest {
   std::string listen = "127.0.0.1:5025";  // loopback, the usual raw-socket SCPI port
   std::string log_folder;                 // none: the working folder
+  std::string setup_folder;               // *SAV and *RCL's slots; none: the working folder
   int max_clients = 64;
   bool vxi11 = false;      // VXI-11 as well, registered with the system's portmapper
   std::string portmapper;  // ADDR:PORT: answer GETPORT there instead of registering
@@ -168,7 +182,7 @@ inline constexpr int MostClients = 10000;
 
 using Action = std::variant<DacLoad, DacWrite, DacPowerDown, DacLdacRegister, DacReference,
                             DacClearCode, LineRequest, AdcConfigure, AdcRead, AdcWrite, AdcCapture,
-                            AdcLog, AdcHistogram, DacSweep>;
+                            AdcLog, AdcHistogram, DacSweep, SetupSave, SetupLoad>;
 
 // One checked command, ready to run: nothing in it can be refused any more.
 struct Command {

@@ -185,7 +185,7 @@ constexpr std::array<OptionSpec, 7> kSweepOptions = {{
      .read = text::SweepOut,
      .summary = "the curve and figures per code as CSV, the metadata in FILE.json beside it"},
 }};
-constexpr std::array<OptionSpec, 5> kServeOptions = {{
+constexpr std::array<OptionSpec, 6> kServeOptions = {{
     {.name = "--listen",
      .value = "ADDR:PORT",
      .what = "the address and port",
@@ -195,6 +195,11 @@ constexpr std::array<OptionSpec, 5> kServeOptions = {{
      .what = "the folder",
      .value_kind = ArgumentKind::Folder,
      .summary = "where LOG:STARt writes its files (default: the working folder)"},
+    {.name = "--setup-folder",
+     .value = "DIR",
+     .what = "the folder",
+     .value_kind = ArgumentKind::Folder,
+     .summary = "where *SAV and *RCL keep set-up slots 0 to 9 (default: the working folder)"},
     {.name = "--max-clients",
      .value = "N",
      .what = "the number of clients",
@@ -210,7 +215,7 @@ constexpr std::array<OptionSpec, 5> kServeOptions = {{
      .summary = "VXI-11, the server answering the portmapper's GETPORT there itself"},
 }};
 
-constexpr std::array<CommandSpec, 21> kCommands = {{
+constexpr std::array<CommandSpec, 23> kCommands = {{
     {"dac", "load", kChannelCodes, kLoadOptions,
      "Load Input Register (--update: Update DAC Register) with the codes, then the LDAC pulse "
      "(--no-pulse: none)",
@@ -263,6 +268,18 @@ constexpr std::array<CommandSpec, 21> kCommands = {{
      kHistogramOptions,
      "the code-density test of one channel: DNL, INL, missing codes, the fitted input",
      text::AdcHistogram},
+    {"setup",
+     "save",
+     kFile,
+     {},
+     "save the DAC and ADC settings of this call as a set-up FILE (JSON)",
+     text::SetupSave},
+    {"setup",
+     "load",
+     kFile,
+     {},
+     "reach a set-up FILE's settings with the words the panel would send",
+     text::SetupLoad},
     {"script", "", kScriptFile, {}, "one command per line, # comments"},
     {"serve",
      "",

@@ -183,6 +183,7 @@ void Plain(std::ostream& out, const Command& command, const Outcome& outcome,
                      out << "Saved to " << sweep.file << " and " << sweep.file << ".json\n";
                    }
                  },
+                 [&](const SetupSave& save) { out << "Saved the set-up to " << save.file << '\n'; },
                  [&](const auto&) { PlainRequests(out, outcome.requests); },
              },
              command.action);
@@ -315,6 +316,15 @@ void AddKeys(Json& object, const DacSweep& sweep, const Outcome& outcome, const 
   if (outcome.Succeeded()) {
     object.update(linearity::SweepJson(result.linearity));
   }
+}
+
+void AddKeys(Json& object, const SetupSave& save, const Outcome&, const Edition&) {
+  object["file"] = save.file;
+}
+
+void AddKeys(Json& object, const SetupLoad& load, const Outcome&, const Edition&) {
+  object["file"] = load.file;
+  object["edition"] = load.setup.edition != nullptr ? load.setup.edition->program_name : "";
 }
 
 void AddCommandKeys(Json& object, const Command& command, const Outcome& outcome,

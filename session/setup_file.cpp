@@ -230,10 +230,12 @@ const Edition& ReadEdition(const Json& value) {
 }
 
 Setup ReadDocument(const Json& doc) {
-  Object(doc, "", {"format", "version", "edition", "dac", "adc", "lines"});
-  if (doc["format"] != SetupFormat) {
-    Fault("format", fmt::format("{} is not \"{}\"", doc["format"].dump(), SetupFormat));
+  // Another kind of file is told as such before its fields are looked at.
+  const Json format = doc.is_object() && doc.contains("format") ? doc["format"] : Json();
+  if (format != SetupFormat) {
+    Fault("format", fmt::format("{} is not \"{}\"", format.dump(), SetupFormat));
   }
+  Object(doc, "", {"format", "version", "edition", "dac", "adc", "lines"});
   if (!doc["version"].is_number_integer() || doc["version"].get<long long>() < 1) {
     Fault("version", fmt::format("{} is no version number", doc["version"].dump()));
   }
