@@ -235,14 +235,16 @@ Setup ReadDocument(const Json& doc) {
   if (format != SetupFormat) {
     Fault("format", fmt::format("{} is not \"{}\"", format.dump(), SetupFormat));
   }
-  Object(doc, "", {"format", "version", "edition", "dac", "adc", "lines"});
-  if (!doc["version"].is_number_integer() || doc["version"].get<long long>() < 1) {
-    Fault("version", fmt::format("{} is no version number", doc["version"].dump()));
+  // A newer version may have other fields: it is told as newer.
+  const Json version = doc.contains("version") ? doc["version"] : Json();
+  if (!version.is_number_integer() || version.get<long long>() < 1) {
+    Fault("version", fmt::format("{} is no version number", version.dump()));
   }
-  if (doc["version"].get<long long>() > SetupVersion) {
+  if (version.get<long long>() > SetupVersion) {
     Fault("version", fmt::format("{} is newer than this program reads ({})",
-                                 doc["version"].get<long long>(), SetupVersion));
+                                 version.get<long long>(), SetupVersion));
   }
+  Object(doc, "", {"format", "version", "edition", "dac", "adc", "lines"});
   Setup setup;
   setup.edition = &ReadEdition(doc["edition"]);
 
