@@ -21,7 +21,7 @@ namespace {
 using Json = nlohmann::ordered_json;
 using LoadButton = dac::DacOperations::LoadButton;
 
-constexpr std::size_t kMaxFileBytes = 64 * 1024;
+constexpr std::size_t kMaxFileBytes = std::size_t{64} * 1024;
 constexpr std::array<const char*, 2> kLoadButtons = {"input_register", "dac_register"};
 constexpr std::array<const char*, 2> kLevels = {"high", "low"};
 constexpr std::array<const Edition*, 2> kEditions = {&Version2Edition, &ClassicEdition};

@@ -229,7 +229,6 @@ CASES = [
     ("adc-capture-channel0-device", "v2", "adc capture-channel0 /dev/null"),
     # setup save and load.
     ("setup-save", "all", "dac load 3=7FF dac power-down low 1k 0 1 line ldac-low adc configure --weak setup save s.json"),
-    ("setup-load", "all", "dac load 3=123 setup load setup.json adc read"),
     ("setup-load-bad-field", "use", "setup load bad-setup.json"),
     ("setup-load-missing-file", "use", "setup load"),
     # adc log (an interval far above the run's length: one row, whatever the machine's load).
@@ -448,25 +447,6 @@ FIXTURE = {
     "not-json.json": b"{present: true\n",
     "exists.csv": b"an earlier run's file\n",
     "read-only.txt": b"kept as it is\n",
-    # dac load 3=7FF 12=ABC dac power-down low 1k 0 1 dac ldac-register high 9 dac reference low
-    # internal dac clear-code high 0x0FFF line ldac-low adc configure --weak --range vref
-    "setup.json": (
-        b'{"format":"kx7312-setup","version":1,"edition":"KX7312(version2)","dac":{"input_register'
-        b'":{"codes":[0,0,0,2047,0,0,0,0,0,0,0,0,2748,0,0,0],"words":["0x00000000","0x00100000","0'
-        b'x00200000","0x0037FF00","0x00400000","0x00500000","0x00600000","0x00700000","0x00000000"'
-        b',"0x00100000","0x00200000","0x00300000","0x004ABC00","0x00500000","0x00600000","0x007000'
-        b'00"]},"dac_register":{"codes":[0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0],"words":["0x01000000","0'
-        b'x01100000","0x01200000","0x01300000","0x01400000","0x01500000","0x01600000","0x01700000"'
-        b',"0x01000000","0x01100000","0x01200000","0x01300000","0x01400000","0x01500000","0x016000'
-        b'00","0x01700000"]},"last_loaded":"input_register","auto_ldac_pulse":true,"saved_power_do'
-        b'wn_masks":[0,3,0,0],"groups":[{"power_down":{"channels":["1K to GND","1K to GND","Normal'
-        b' Mode","Normal Mode","Normal Mode","Normal Mode","Normal Mode","Normal Mode"],"last_mode'
-        b'":"1K to GND","last_mask":3},"ldac_register":null,"reference":"Internal Reference","clea'
-        b'r_code":null},{"power_down":null,"ldac_register":2,"reference":null,"clear_code":"0x0FFF'
-        b"\"}]},\"adc\":{\"range\":\"0V to VREFA\",\"weak_tri\":\"Weak\",\"coding\":\"2's Compliment\"},\"lines\":{"
-        b'"clr":null,"ldac":"low"}}'
-        b"\n"
-    ),
     "bad-setup.json": b'{"format": "kx7312-setup", "version": 1, "edition": "KX7312(version3)"}\n',
 }
 LONG = {
