@@ -33,6 +33,7 @@ struct AdcConfiguration {
   std::int16_t AdcRangeBit = 0;
   std::int16_t AdcWeakTriBit = 0;
   std::int16_t AdcCodingBit = 0;
+  bool operator==(const AdcConfiguration&) const = default;
 };
 
 // A word passed to TransferAdcWord with its high half all ones; the link

@@ -9,6 +9,7 @@
 
 #include "analysis/linearity/code_density.h"
 #include "analysis/spectrum.h"
+#include "session/setup.h"
 
 namespace kx::commands {
 
@@ -183,17 +184,30 @@ struct DacSweep {
   std::optional<double> dac_reference = std::nullopt;
 };
 
+// setup save FILE: the panel-wide state of this call, as a set-up file.
+struct SetupSave {
+  std::string file;
+};
+
+// setup load FILE: the set-up, read and checked against the edition before
+// the board hears a word, reached with the panel's words.
+struct SetupLoad {
+  std::string file;
+  session::Setup setup;
+};
+
 // Whether serve answers VXI-11 beside the raw socket. By default it does
 // where the system's portmapper takes its entry, and goes on without it
 // where none runs, it may not register or another server holds the entry;
 // --vxi11 (or --portmapper) makes VXI-11 a condition of the start.
 enum class Vxi11Use { WhereRegistered, Required, Off };
 
-// serve [--listen ADDR:PORT] [--log-folder DIR] [--max-clients N]: the board
+// serve [--listen ADDR:PORT] [--log-folder DIR] [--setup-folder DIR] [--max-clients N]: the board
 // as a SCPI instrument, a call of its own rather than a step of one.
 struct ServeRequest {
   std::string listen = "127.0.0.1:5025";  // loopback, the usual raw-socket SCPI port
   std::string log_folder;                 // none: the working folder
+  std::string setup_folder;               // *SAV and *RCL's slots; none: the working folder
   int max_clients = 64;
   Vxi11Use vxi11 = Vxi11Use::WhereRegistered;
   std::string portmapper;  // ADDR:PORT: answer GETPORT there instead of registering
@@ -202,7 +216,7 @@ inline constexpr int MostClients = 10000;
 
 using Action = std::variant<DacLoad, DacWrite, DacPowerDown, DacLdacRegister, DacReference,
                             DacClearCode, LineRequest, AdcConfigure, AdcRead, AdcWrite, AdcCapture,
-                            AdcLog, AdcHistogram, DacSweep, AdcSpectrum>;
+                            AdcLog, AdcHistogram, DacSweep, AdcSpectrum, SetupSave, SetupLoad>;
 
 // One checked command, ready to run: nothing in it can be refused any more.
 struct Command {

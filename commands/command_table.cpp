@@ -228,7 +228,7 @@ constexpr std::array<OptionSpec, 9> kSweepOptions = {{
      .read = text::SweepOut,
      .summary = "the curve and figures per code as CSV, the metadata in FILE.json beside it"},
 }};
-constexpr std::array<OptionSpec, 6> kServeOptions = {{
+constexpr std::array<OptionSpec, 7> kServeOptions = {{
     {.name = "--listen",
      .value = "ADDR:PORT",
      .what = "the address and port",
@@ -238,6 +238,11 @@ constexpr std::array<OptionSpec, 6> kServeOptions = {{
      .what = "the folder",
      .value_kind = ArgumentKind::Folder,
      .summary = "where LOG:STARt writes its files (default: the working folder)"},
+    {.name = "--setup-folder",
+     .value = "DIR",
+     .what = "the folder",
+     .value_kind = ArgumentKind::Folder,
+     .summary = "where *SAV and *RCL keep set-up slots 0 to 9 (default: the working folder)"},
     {.name = "--max-clients",
      .value = "N",
      .what = "the number of clients",
@@ -255,7 +260,7 @@ constexpr std::array<OptionSpec, 6> kServeOptions = {{
      .summary = "VXI-11, the server answering the portmapper's GETPORT there itself"},
 }};
 
-constexpr std::array<CommandSpec, 22> kCommands = {{
+constexpr std::array<CommandSpec, 24> kCommands = {{
     {"dac", "load", kChannelCodes, kLoadOptions,
      "Load Input Register (--update: Update DAC Register) with the codes, then the LDAC pulse "
      "(--no-pulse: none)",
@@ -314,6 +319,18 @@ constexpr std::array<CommandSpec, 22> kCommands = {{
      kSpectrumOptions,
      "a Read && Save ADC capture's spectrum of one channel: SNR, SINAD, THD, ENOB, SFDR, harmonics",
      text::AdcSpectrum},
+    {"setup",
+     "save",
+     kFile,
+     {},
+     "save the DAC and ADC settings of this call as a set-up FILE (JSON)",
+     text::SetupSave},
+    {"setup",
+     "load",
+     kFile,
+     {},
+     "reach a set-up FILE's settings with the words the panel would send",
+     text::SetupLoad},
     {"script", "", kScriptFile, {}, "one command per line, # comments"},
     {"serve",
      "",

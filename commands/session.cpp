@@ -15,6 +15,7 @@
 #include "board/status_text.h"
 #include "commands/capture_record.h"
 #include "commands/linearity_record.h"
+#include "session/setup_file.h"
 
 namespace kx::commands {
 
@@ -386,6 +387,16 @@ Session::Step Session::Execute(const DacSweep& sweep, const adc::CaptureStop& st
       WriteResultFiles(sweep.file, linearity::SweepCsv(result.linearity),
                        linearity::SweepMetadata(setup, result.linearity).dump(2) + "\n");
   return {std::move(result), std::move(written)};
+}
+
+Session::Step Session::Execute(const SetupSave& save, const adc::CaptureStop&) {
+  // The pulse of this call's last load: kx7312ctl has no menu item for it.
+  return {NoResult{},
+          session::WriteSetupFile(save.file, session::CurrentSetup(board_, dac_.LastPulse()))};
+}
+
+Session::Step Session::Execute(const SetupLoad& load, const adc::CaptureStop&) {
+  return {NoResult{}, Refused(session::ApplySetup(board_, load.setup))};
 }
 
 Outcome Session::ReadAgain(const std::string& reference) {

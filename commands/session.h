@@ -80,6 +80,8 @@ class Session {
   Step Execute(const AdcHistogram& histogram, const adc::CaptureStop& stop);
   Step Execute(const DacSweep& sweep, const adc::CaptureStop& stop);
   Step Execute(const AdcSpectrum& spectrum, const adc::CaptureStop& stop);
+  Step Execute(const SetupSave& save, const adc::CaptureStop& stop);
+  Step Execute(const SetupLoad& load, const adc::CaptureStop& stop);
 
   // The progress line of a long test on standard error, where one is wanted.
   void Tell(const std::string& line) const;

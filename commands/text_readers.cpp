@@ -12,6 +12,7 @@
 #include "board/number_text.h"
 #include "commands/log_values.h"
 #include "dac/hex_entry.h"
+#include "session/setup_file.h"
 
 namespace kx::commands::text {
 
@@ -267,6 +268,25 @@ Action DacSweep(Cursor& cursor, const CommandSpec& spec, const Edition& edition)
   return action;
 }
 
+Action SetupSave(Cursor& cursor, const CommandSpec&, const Edition&) {
+  const std::string& file = cursor.TakeRequired("the FILE to save the set-up to");
+  CheckCaptureFile(file, cursor.Checks());
+  return commands::SetupSave{file};
+}
+
+Action SetupLoad(Cursor& cursor, const CommandSpec&, const Edition& edition) {
+  const std::string& file = cursor.TakeRequired("the set-up FILE");
+  CheckFileName(file);
+  session::SetupRead read = session::ReadSetupFile(file);
+  if (!read.setup) {
+    Refuse(read.error);
+  }
+  if (const std::optional<std::string> refusal = session::SetupRefusal(*read.setup, edition)) {
+    Refuse(fmt::format("{}: {}", file, *refusal));
+  }
+  return commands::SetupLoad{file, *read.setup};
+}
+
 ServeRequest Serve(Cursor& cursor, const CommandSpec& spec) {
   ServeRequest request;
   std::string max_clients = std::to_string(request.max_clients);
@@ -280,15 +300,17 @@ ServeRequest Serve(Cursor& cursor, const CommandSpec& spec) {
       continue;
     }
     const bool known = option.name == "--listen" || option.name == "--log-folder" ||
-                       option.name == "--max-clients" || option.name == "--portmapper";
+                       option.name == "--setup-folder" || option.name == "--max-clients" ||
+                       option.name == "--portmapper";
     if (!known || (!option.value && cursor.AtEnd())) {
       Refuse(fmt::format("unexpected {} (expected {})", Quote(word), UsageText(spec)));
     }
     const std::string value = option.value ? *option.value : cursor.Take();
-    (option.name == "--listen"       ? request.listen
-     : option.name == "--log-folder" ? request.log_folder
-     : option.name == "--portmapper" ? request.portmapper
-                                     : max_clients) = value;
+    (option.name == "--listen"         ? request.listen
+     : option.name == "--log-folder"   ? request.log_folder
+     : option.name == "--setup-folder" ? request.setup_folder
+     : option.name == "--portmapper"   ? request.portmapper
+                                       : max_clients) = value;
   }
   if (no_vxi11 && (vxi11 || !request.portmapper.empty())) {
     Refuse(
@@ -306,6 +328,10 @@ ServeRequest Serve(Cursor& cursor, const CommandSpec& spec) {
   std::error_code error;
   if (!request.log_folder.empty() && !std::filesystem::is_directory(request.log_folder, error)) {
     Refuse(fmt::format("--log-folder {} is no folder", QuotePath(request.log_folder)));
+  }
+  if (!request.setup_folder.empty() &&
+      !std::filesystem::is_directory(request.setup_folder, error)) {
+    Refuse(fmt::format("--setup-folder {} is no folder", QuotePath(request.setup_folder)));
   }
   return request;
 }

@@ -25,6 +25,8 @@ Action AdcLog(Cursor& cursor, const CommandSpec& spec, const Edition& edition);
 Action AdcHistogram(Cursor& cursor, const CommandSpec& spec, const Edition& edition);
 Action AdcSpectrum(Cursor& cursor, const CommandSpec& spec, const Edition& edition);
 Action DacSweep(Cursor& cursor, const CommandSpec& spec, const Edition& edition);
+Action SetupSave(Cursor& cursor, const CommandSpec& spec, const Edition& edition);
+Action SetupLoad(Cursor& cursor, const CommandSpec& spec, const Edition& edition);
 
 // serve's words after "serve" (throws UsageError).
 ServeRequest Serve(Cursor& cursor, const CommandSpec& spec);

@@ -192,6 +192,7 @@ void Plain(std::ostream& out, const Command& command, const Outcome& outcome,
                      out << "Saved to " << sweep.file << " and " << sweep.file << ".json\n";
                    }
                  },
+                 [&](const SetupSave& save) { out << "Saved the set-up to " << save.file << '\n'; },
                  [&](const auto&) { PlainRequests(out, outcome.requests); },
              },
              command.action);
@@ -336,6 +337,15 @@ void AddKeys(Json& object, const AdcSpectrum& spectrum, [[maybe_unused]] const O
         analysis::SpectrumJson(ResultOf<SpectrumResult>(outcome).spectrum, spectrum.channel));
   }
 #endif
+}
+
+void AddKeys(Json& object, const SetupSave& save, const Outcome&, const Edition&) {
+  object["file"] = save.file;
+}
+
+void AddKeys(Json& object, const SetupLoad& load, const Outcome&, const Edition&) {
+  object["file"] = load.file;
+  object["edition"] = load.setup.edition != nullptr ? load.setup.edition->program_name : "";
 }
 
 void AddCommandKeys(Json& object, const Command& command, const Outcome& outcome,

@@ -23,6 +23,10 @@ void SendGroup(board::BoardLink& link, std::uint8_t request,
 
 DacOperations::DacOperations(board::BoardLink& link) : link_(link) {}
 
+DacOperations::GroupSettings& DacOperations::Group(int group) {
+  return settings_[group == 0 ? 0 : 1];
+}
+
 DacOperations::Result DacOperations::Sent() {
   return {link_.TakeSent(), std::nullopt};
 }
@@ -47,6 +51,8 @@ std::array<board::LinkStep, 2> DacOperations::OneChannelWrites(int channel, std:
   StoredWords& words = low ? input_reg_words_low_ : input_reg_words_high_;
   const std::int32_t word = ChannelWord(LoadInputRegister, address, code);
   words[static_cast<std::size_t>(address)] = word;
+  last_load_ = LoadButton::InputRegister;
+  last_pulse_ = true;
   return {
       {{low ? board::DacLowRequest : board::DacHighRequest, word}, {board::PulseLdacRequest, 0}}};
 }
@@ -87,6 +93,8 @@ DacOperations::Result DacOperations::LoadChannels(std::uint8_t command, const Ch
     words[static_cast<std::size_t>(address)] = ChannelWord(command, address, *codes[channel]);
   }
 
+  last_load_ = command == UpdateDacRegister ? LoadButton::DacRegister : LoadButton::InputRegister;
+  last_pulse_ = auto_pulse;
   SendGroup(link_, board::DacLowRequest, low);
   SendGroup(link_, board::DacHighRequest, high);
   if (auto_pulse) {
@@ -109,6 +117,17 @@ DacOperations::Result DacOperations::ProgramPowerDown(int group, const GroupTick
   const std::uint8_t mask = ChannelMask(ticked);
   const int mode = PowerDownModeOf(list_index);
   saved_power_down_mask_[static_cast<std::size_t>(mode)] = mask;
+  GroupSettings& settings = Group(group);
+  if (!settings.power_down_channels) {
+    settings.power_down_channels.emplace();  // every channel in "Normal Mode" from power-up
+  }
+  for (std::size_t channel = 0; channel < ticked.size(); ++channel) {
+    if (ticked[channel]) {
+      (*settings.power_down_channels)[channel] = mode;
+    }
+  }
+  settings.power_down_mode = mode;
+  settings.power_down_mask = mask;
   link_.WriteDacWord(GroupRequest(group), PowerDownWord(mode, mask));
   return Sent();
 }
@@ -121,6 +140,7 @@ GroupTicks DacOperations::PowerDownTicks(int list_index) const {
 }
 
 DacOperations::Result DacOperations::ProgramLdac(int group, const GroupTicks& ticked) {
+  Group(group).ldac_mask = ChannelMask(ticked);
   link_.WriteDacWord(GroupRequest(group), LdacWord(ChannelMask(ticked)));
   return Sent();
 }
@@ -128,6 +148,7 @@ DacOperations::Result DacOperations::ProgramLdac(int group, const GroupTicks& ti
 DacOperations::Result DacOperations::ChooseReference(int group, int list_index) {
   // Every choice is sent, whatever was chosen in the power-down lists.
   if (ReferenceChosen(list_index)) {
+    Group(group).reference = list_index;
     link_.WriteDacWord(GroupRequest(group), ReferenceWord(list_index));
     internal_reference_.at(static_cast<std::size_t>(group)) = list_index == 1;
   }
@@ -135,16 +156,19 @@ DacOperations::Result DacOperations::ChooseReference(int group, int list_index) 
 }
 
 DacOperations::Result DacOperations::ChooseClearCode(int group, int list_index) {
+  Group(group).clear_code = ClearCodeSelectOf(list_index);
   link_.WriteDacWord(GroupRequest(group), ClearCodeWord(ClearCodeSelectOf(list_index)));
   return Sent();
 }
 
 DacOperations::Result DacOperations::ClrLine(int index) {
+  clr_low_ = index != 0;
   link_.SendControlRequest(index == 0 ? board::ClrHighRequest : board::ClrLowRequest);
   return Sent();
 }
 
 DacOperations::Result DacOperations::LdacLine(int index) {
+  ldac_low_ = index != 0;
   link_.SendControlRequest(index == 0 ? board::LdacHighRequest : board::LdacLowRequest);
   return Sent();
 }

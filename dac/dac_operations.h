@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,26 @@ class DacOperations {
   using PowerDownMasks = std::array<std::uint16_t, 4>;
 
   using Result = board::OperationResult;
+
+  // What a group's register controls last programmed, none before their
+  // first use. The panel keeps these in its lists and boxes; kept here too,
+  // a set-up can be taken from any front end.
+  struct GroupSettings {
+    // Each channel's power-down mode 0 to 3 as the programs since start-up
+    // left it (a program sets only the channels of its mask); with the mode
+    // and the mask of the last program, which the frame shows.
+    std::optional<std::array<int, ChannelsPerGroup>> power_down_channels;
+    int power_down_mode = 0;
+    std::uint8_t power_down_mask = 0;
+    std::optional<std::uint8_t> ldac_mask;
+    std::optional<int> reference;   // list index: 0 external, 1 internal
+    std::optional<int> clear_code;  // list index: 0x0000, 0x0800, 0x0FFF
+    bool operator==(const GroupSettings&) const = default;
+  };
+  using Settings = std::array<GroupSettings, 2>;
+  // The button of the last channel load: which stored words the board's
+  // outputs last followed.
+  enum class LoadButton { InputRegister, DacRegister };
 
   explicit DacOperations(board::BoardLink& link);
 
@@ -85,12 +106,30 @@ class DacOperations {
   bool InternalReference(int group) const {
     return internal_reference_.at(static_cast<std::size_t>(group));
   }
+  // A set-up's record, once its words have gone out: the saved masks of
+  // modes no group is left in, and the last program's mask where the words
+  // covered more channels, cannot be sent without changing the board, yet
+  // the frames show them.
+  void RestoreRecord(const PowerDownMasks& masks, const Settings& settings) {
+    saved_power_down_mask_ = masks;
+    settings_ = settings;
+  }
+
+  const Settings& GroupRegisters() const { return settings_; }
+  // The lines' levels as last asked for (true: held Low), none before.
+  std::optional<bool> ClrLow() const { return clr_low_; }
+  std::optional<bool> LdacLow() const { return ldac_low_; }
+  LoadButton LastLoad() const { return last_load_; }
+  // Whether the last load of either button ended with the LDAC pulse.
+  bool LastPulse() const { return last_pulse_; }
 
  private:
   Result LoadChannels(std::uint8_t command, const ChannelTicks& ticked, const ChannelTexts& texts,
                       bool auto_pulse, StoredWords& low, StoredWords& high);
 
   Result Sent();
+  // Group 0, or the DAC8 to DAC15 group for any other index, as GroupRequest.
+  GroupSettings& Group(int group);
 
   board::BoardLink& link_;
   StoredWords input_reg_words_low_ = UnloadedWords(LoadInputRegister);
@@ -99,6 +138,11 @@ class DacOperations {
   StoredWords dac_reg_words_high_ = UnloadedWords(UpdateDacRegister);
   PowerDownMasks saved_power_down_mask_{};
   std::array<bool, 2> internal_reference_{};
+  Settings settings_{};
+  std::optional<bool> clr_low_;
+  std::optional<bool> ldac_low_;
+  LoadButton last_load_ = LoadButton::InputRegister;
+  bool last_pulse_ = true;
 };
 
 }  // namespace kx::dac

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "adc/adc_lists.h"
+
 namespace kx::panel {
 
 // Texts of the window's controls, as the operator sees them.
@@ -30,9 +32,9 @@ struct AdcList {
   const char* accessible_name;
 };
 inline constexpr std::array<AdcList, 3> kAdcLists = {{
-    {"Frame5", "Range", "0V to 2xVREF", {"0V to 2xVREFA", "0V to VREFA"}, "Range"},
-    {"Frame8", "Weak/Tri", "Three-State", {"Three-State", "Weak"}, "Weak/Tri"},
-    {"Frame11", "Coding", "2's Compliment", {"2's Compliment", "Straight Binary"}, "Coding"},
+    {"Frame5", "Range", "0V to 2xVREF", adc::RangeItems, "Range"},
+    {"Frame8", "Weak/Tri", "Three-State", adc::WeakTriItems, "Weak/Tri"},
+    {"Frame11", "Coding", "2's Compliment", adc::CodingItems, "Coding"},
 }};
 
 // The configuration groups of a DAC page. Their frames carry crossed names:

@@ -18,6 +18,7 @@
 #include "panel/panel_operator_port.h"
 #include "panel/text_box.h"
 #include "panel/window_placement.h"
+#include "session/setup_file.h"
 
 namespace kx::panel {
 
@@ -27,6 +28,7 @@ constexpr int kTwipsPerPixel = 15;
 constexpr int kClientWidthTwips = 12990;
 constexpr int kTabHeight = 236;
 constexpr std::int16_t kEnterKey = 13;
+constexpr const char* kSetupTitle = "Set-up";
 
 }  // namespace
 
@@ -85,6 +87,66 @@ void FrmStartup::Form_Load() {
   // The page change has no handler: it may follow the start-up words.
   SSTab1->setCurrentIndex(0);
   port_.SetStatusLine("");
+}
+
+void FrmStartup::LoadSetup(const std::string& path) {
+  session::SetupRead read = session::ReadSetupFile(path);
+  if (read.setup) {
+    if (std::optional<std::string> refusal = session::SetupRefusal(*read.setup, edition_)) {
+      read = {std::nullopt, path + ": " + *refusal};
+    }
+  }
+  if (!read.setup) {
+    port_.ShowMessage("The set-up was not loaded: " + read.error, kSetupTitle,
+                      board::MessageIcon::Critical);
+    return;
+  }
+  port_.Show(session::ApplySetup(session_, *read.setup));
+  ShowSetup(*read.setup);
+}
+
+session::Setup FrmStartup::CurrentSetup() const {
+  return session::CurrentSetup(session_, mnuAutoLDAC->isChecked());
+}
+
+void FrmStartup::ShowSetup(const session::Setup& setup) {
+  // Programmatic choices raise no handler: nothing more is sent.
+  const bool dac_last = setup.last_load == dac::DacOperations::LoadButton::DacRegister;
+  for (std::size_t channel = 0; channel < txtDAC.size(); ++channel) {
+    const std::uint16_t code = dac_last ? setup.dac_codes[channel] : setup.input_codes[channel];
+    txtDAC[channel]->setText(QString::asprintf("%03X", code));
+  }
+  for (std::size_t g = 0; g < setup.groups.size(); ++g) {
+    const dac::DacOperations::GroupSettings& group = setup.groups[g];
+    const std::size_t first = g * dac::ChannelsPerGroup;
+    if (group.power_down_channels) {
+      cboPowerDown[g]->setCurrentIndex(group.power_down_mode);
+      const dac::GroupTicks ticked = dac::TicksOfMask(group.power_down_mask);
+      for (std::size_t d = 0; d < ticked.size(); ++d) {
+        chkPoweredDown[first + d]->setChecked(ticked[d]);
+      }
+    }
+    if (group.ldac_mask) {
+      const dac::GroupTicks ticked = dac::TicksOfMask(*group.ldac_mask);
+      for (std::size_t d = 0; d < ticked.size(); ++d) {
+        chkLDAC[first + d]->setChecked(ticked[d]);
+      }
+    }
+    if (group.reference) {
+      cboREFERENCE[g]->setCurrentIndex(*group.reference);
+    }
+    if (group.clear_code) {
+      cboClearCode[g]->setCurrentIndex(*group.clear_code);
+    }
+  }
+  const std::array<bool, 3> entries = {setup.adc.AdcRangeBit != 0, setup.adc.AdcWeakTriBit != 0,
+                                       setup.adc.AdcCodingBit != 0};
+  for (std::size_t i = 0; i < Combo1.size(); ++i) {
+    if (Combo1[i] != nullptr) {
+      Combo1[i]->setCurrentIndex(entries[i] ? 1 : 0);
+    }
+  }
+  mnuAutoLDAC->setChecked(setup.auto_pulse);
 }
 
 void FrmStartup::Centre() {

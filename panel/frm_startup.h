@@ -7,6 +7,7 @@
 #include <string>
 
 #include "session/board_session.h"
+#include "session/setup.h"
 
 class QAction;
 class QCheckBox;
@@ -36,6 +37,12 @@ class FrmStartup final : public QMainWindow {
 
   // The start-up sequence; the caller shows the window once it returns.
   void Form_Load();
+  // After the start-up: the set-up file's state reached with the panel's
+  // words and shown in the controls. A file that cannot be loaded is told
+  // to the operator, and the window stays as it started.
+  void LoadSetup(const std::string& path);
+  // The window's state as a set-up: the session's, with the menu's pulse.
+  session::Setup CurrentSetup() const;
 
   const Edition& edition() const { return edition_; }
   board::BoardLink& link() { return session_.Link(); }
@@ -102,6 +109,7 @@ class FrmStartup final : public QMainWindow {
   void CheckDacText(std::int16_t index, bool defer_message);
   void Tell(TextBox* box);
   void ShowCodes(bool hex);
+  void ShowSetup(const session::Setup& setup);
 
   const Edition& edition_;
   PanelOperatorPort& port_;

@@ -63,8 +63,12 @@ ParsedOptions ParseProgramOptions(const Edition& edition, const std::vector<std:
                                        "Run with --help for the options."};
   const board::LinkOptionReader link(app);
   board::AddVersionFlag(app, program);
-
   ParsedOptions parsed;
+  app.add_option("--setup", parsed.setup_file,
+                 "A set-up file (kx7312ctl setup save) to reach once the board has started; "
+                 "the window shows its state")
+      ->type_name("FILE");
+
   if (const auto stop = board::ParseCommandLine(app, args, program)) {
     parsed.exit_code = stop->exit_code;
     parsed.text = stop->text;

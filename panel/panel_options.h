@@ -14,6 +14,7 @@ namespace kx::panel {
 // error).
 struct ParsedOptions {
   std::optional<board::LinkOptions> options;
+  std::string setup_file;  // --setup: loaded once the window has started
   int exit_code = 0;
   std::string text;
   bool text_is_error = false;

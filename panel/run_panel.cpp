@@ -44,6 +44,9 @@ int RunProgram(int argc, char** argv, const Edition& edition) {
 
   FrmStartup window(edition, backend->Libraries(), port, board::FirmwareFolder());
   window.Form_Load();
+  if (!parsed.setup_file.empty()) {
+    window.LoadSetup(parsed.setup_file);
+  }
   window.show();
   return QApplication::exec();
 }

@@ -74,7 +74,8 @@ Prepare FindSubsystem(const std::vector<std::string>& header, bool query) {
 // moves to this unit's.
 Prepare FindRow(const Unit& unit, std::vector<std::string>& path) {
   if (unit.common) {
-    return Find(CommonRows(), unit.mnemonics, unit.query);
+    const Prepare prepare = Find(CommonRows(), unit.mnemonics, unit.query);
+    return prepare != nullptr ? prepare : Find(SetupRows(), unit.mnemonics, unit.query);
   }
   std::vector<std::string> header = path;
   header.insert(header.end(), unit.mnemonics.begin(), unit.mnemonics.end());
@@ -174,6 +175,20 @@ std::optional<std::string> Instrument::SetLogFolder(const std::filesystem::path&
   }
   log_folder_ = std::move(opened);
   return std::nullopt;
+}
+
+std::optional<std::string> Instrument::SetSetupFolder(const std::filesystem::path& folder) {
+  std::error_code error;
+  const std::filesystem::path path = folder.empty() ? std::filesystem::path(".") : folder;
+  if (!std::filesystem::is_directory(path, error)) {
+    return fmt::format("the set-up folder {} is no folder", path.string());
+  }
+  setup_folder_ = path;
+  return std::nullopt;
+}
+
+std::filesystem::path Instrument::SetupSlotFile(int slot) const {
+  return setup_folder_ / fmt::format("kx7312-setup-{}.json", slot);
 }
 
 void Instrument::StopLog() {

@@ -67,6 +67,12 @@ class Instrument {
   // cannot be opened.
   std::optional<std::string> SetLogFolder(const std::filesystem::path& folder);
 
+  // Where *SAV and *RCL keep their slots: the working folder unless set.
+  // The reason when `folder` is no folder.
+  std::optional<std::string> SetSetupFolder(const std::filesystem::path& folder);
+  // Slot `slot`'s file; the name is the server's own, never a client's.
+  std::filesystem::path SetupSlotFile(int slot) const;
+
   // The program's start-up on a new session; also what *RST does.
   commands::Outcome StartUp();
 
@@ -117,6 +123,7 @@ class Instrument {
   bool auto_pulse_ = true;  // DAC:LOAD:PULSe, the LDAC pulse after a load
   LogSettings log_settings_;
   std::optional<logger::LogFolder> log_folder_;
+  std::filesystem::path setup_folder_ = ".";
   logger::SystemLogClock system_clock_;
   // Declared after the session, so that it ends first.
   std::unique_ptr<BackgroundLog> background_log_;

@@ -52,6 +52,8 @@ std::span<const Row> DacRows();
 std::span<const Row> AdcRows();
 std::span<const Row> LogRows();
 std::span<const Row> LinearityRows();
+// *SAV and *RCL: set-ups in the server's slots.
+std::span<const Row> SetupRows();
 
 // A checked command with no reply.
 Action Send(commands::Command command);

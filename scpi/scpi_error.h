@@ -31,6 +31,7 @@ inline constexpr ErrorCode IllegalParameterValue{-224, "Illegal parameter value"
 inline constexpr ErrorCode HardwareError{-240, "Hardware error"};
 inline constexpr ErrorCode HardwareMissing{-241, "Hardware missing"};
 inline constexpr ErrorCode MassStorageError{-250, "Mass storage error"};
+inline constexpr ErrorCode FileNameNotFound{-256, "File name not found"};
 inline constexpr ErrorCode FileNameError{-257, "File name error"};
 inline constexpr ErrorCode DeviceSpecificError{-300, "Device-specific error"};
 inline constexpr ErrorCode QueueOverflow{-350, "Queue overflow"};

@@ -251,7 +251,7 @@ void ShowVxi11(const Vxi11Service& service, std::ostream& out, const LogLine& lo
 // The start-up and the log's timer and folder; false, the reason written,
 // when the board or the folder fails.
 bool StartInstrument(Instrument& instrument, SteadyLogTimer& log_timer,
-                     const std::string& log_folder, const LogLine& log, std::ostream& err) {
+                     const commands::ServeRequest& request, const LogLine& log, std::ostream& err) {
   const commands::Outcome started = instrument.StartUp();
   for (const std::string& message : started.messages) {
     log(message);
@@ -261,7 +261,11 @@ bool StartInstrument(Instrument& instrument, SteadyLogTimer& log_timer,
     return false;
   }
   instrument.UseLogTimer(log_timer);
-  if (const std::optional<std::string> error = instrument.SetLogFolder(log_folder)) {
+  if (const std::optional<std::string> error = instrument.SetLogFolder(request.log_folder)) {
+    err << "kx7312ctl: serve: " << *error << "\n";
+    return false;
+  }
+  if (const std::optional<std::string> error = instrument.SetSetupFolder(request.setup_folder)) {
     err << "kx7312ctl: serve: " << *error << "\n";
     return false;
   }
@@ -289,7 +293,7 @@ int ServeOn(const commands::CtlOptions& options, const commands::ServeRequest& r
   if (!resolved.note.empty()) {
     log(resolved.note);
   }
-  if (!StartInstrument(instrument, log_timer, request.log_folder, log, err)) {
+  if (!StartInstrument(instrument, log_timer, request, log, err)) {
     return commands::ExitFailure;
   }
   std::unique_ptr<Server> server;

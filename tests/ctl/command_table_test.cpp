@@ -19,6 +19,7 @@
 #include "ctl/command_parser.h"
 #include "ctl/completion.h"
 #include "ctl/ctl_options.h"
+#include "session/setup_file.h"
 #include "support/temp_folder.h"
 
 namespace kx::ctl {
@@ -107,7 +108,12 @@ TEST(CommandTableTest, TheParserAndTheCompletionTakeWhatTheTableSays) {
       }
       const std::string name = fmt::format("{} {}", spec.group, spec.word);
       SCOPED_TRACE(program + ": " + name);
-      const std::vector<std::string> least = Least(spec, folder.File("out.txt"));
+      // A set-up is read as the command is: one of the edition's own.
+      const std::string file = folder.File(spec.group == "setup" ? "setup.json" : "out.txt");
+      session::Setup setup;
+      setup.edition = edition;
+      kx::testing::WriteBytes(folder.File("setup.json"), session::SetupJson(setup));
+      const std::vector<std::string> least = Least(spec, file);
       EXPECT_EQ(ParseError(least, *edition), "");
       EXPECT_EQ(Offered({std::string(spec.group), ""}, *edition).count(std::string(spec.word)), 1U);
       std::set<std::string> options;

@@ -219,3 +219,47 @@ TEST(CtlAdcTest, WritePrintsTheReplyAsTheReturnedValueShowsIt) {
 
 }  // namespace
 }  // namespace kx::ctl
+
+namespace kx::ctl {
+namespace {
+
+// A set-up saved by one call and loaded by the next gives the same set-up
+// back; a file that cannot be loaded stops the call before its start-up.
+TEST(CtlSetupTest, ALoadedSetupSavesAsItWasAndABadOneSendsNothing) {
+  testing::TempFolder folder;
+  const std::string saved = folder.File("saved.json");
+  CtlRig rig;
+  ASSERT_EQ(rig.Run("dac load 3=7FF 12=ABC --no-pulse dac power-down high 1k 9 line ldac-low "
+                    "adc configure --coding binary setup save " +
+                    saved),
+            ExitSuccess)
+      << rig.err;
+  EXPECT_EQ(testing::SplitLines(rig.out).back(), "Saved the set-up to " + saved);
+  ASSERT_EQ(rig.Run("dac load 3=111 setup load " + saved + " setup save " + saved + ".again"),
+            ExitSuccess)
+      << rig.err;
+  EXPECT_EQ(testing::ReadBytes(saved + ".again"), testing::ReadBytes(saved));
+  // The last stored word, with no pulse after it.
+  EXPECT_EQ(rig.Requests().back(), testing::RequestText(0xDA, 0x00700000));
+
+  testing::WriteBytes(folder.File("bad.json"), "{\"format\": 1}");
+  struct Refused {
+    const Edition* edition;
+    std::string file;
+    std::string message;
+  };
+  const Refused rows[] = {
+      {&Version2Edition, folder.File("bad.json"), "bad.json: format: 1 is not \"kx7312-setup\""},
+      {&ClassicEdition, saved, "saved.json: the set-up of KX7312(version2) chooses"},
+      {&Version2Edition, folder.File("none.json"), "none.json: No such file"},
+  };
+  for (const Refused& row : rows) {
+    CtlRig refusing(*row.edition);
+    EXPECT_EQ(refusing.Run("line pulse-ldac setup load " + row.file), ExitUsage);
+    EXPECT_NE(refusing.err.find(row.message), std::string::npos) << refusing.err;
+    EXPECT_TRUE(refusing.TraceLines().empty());
+  }
+}
+
+}  // namespace
+}  // namespace kx::ctl

@@ -233,6 +233,10 @@ CASES = [
     ("adc-capture-fifo", "v2", "adc capture fifo"),
     ("adc-capture-read-only", "v2", "adc capture-channel0 read-only.txt"),
     ("adc-capture-channel0-device", "v2", "adc capture-channel0 /dev/null"),
+    # setup save and load.
+    ("setup-save", "all", "dac load 3=7FF dac power-down low 1k 0 1 line ldac-low adc configure --weak setup save s.json"),
+    ("setup-load-bad-field", "use", "setup load bad-setup.json"),
+    ("setup-load-missing-file", "use", "setup load"),
     # adc log (an interval far above the run's length: one row, whatever the machine's load).
     ("adc-log", "all", "adc log run.csv --every 1h --for 50ms"),
     ("adc-log-two-rows", "v2", "adc log run.csv --every 1s --for 1500ms --channels 3"),
@@ -449,6 +453,7 @@ FIXTURE = {
     "not-json.json": b"{present: true\n",
     "exists.csv": b"an earlier run's file\n",
     "read-only.txt": b"kept as it is\n",
+    "bad-setup.json": b'{"format": "kx7312-setup", "version": 1, "edition": "KX7312(version3)"}\n',
 }
 LONG = {
     "@LONGPART@": "p" * 256,

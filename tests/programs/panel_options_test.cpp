@@ -18,8 +18,10 @@ TEST(ProgramOptions, NoOptionsBehaveAsTheOriginal) {
 
 TEST(ProgramOptions, AcceptedForms) {
   const ParsedOptions parsed = ParseProgramOptions(
-      ClassicEdition, {"--simulate", "--sim-settings", "a b.json", "--trace=/tmp/t.txt"});
+      ClassicEdition,
+      {"--simulate", "--sim-settings", "a b.json", "--trace=/tmp/t.txt", "--setup", "s.json"});
   ASSERT_TRUE(parsed.options) << parsed.text;
+  EXPECT_EQ(parsed.setup_file, "s.json");
   EXPECT_TRUE(parsed.options->simulate);
   EXPECT_EQ(parsed.options->sim_settings.value_or(""), "a b.json");
   EXPECT_EQ(parsed.options->trace.value_or(""), "/tmp/t.txt");

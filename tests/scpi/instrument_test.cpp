@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "instrument_rig.h"
+#include "support/temp_folder.h"
 #include "support/trace_requests.h"
 
 namespace kx::scpi {
@@ -301,6 +302,54 @@ TEST(ScpiInstrumentTest, TriggerPulsesLdac) {
   EXPECT_EQ(rig.Ask("*TRG"), "<none>");
   EXPECT_EQ(rig.NextError(), "0,\"No error\"");
   EXPECT_GT(rig.RequestLines().size(), before);
+}
+
+}  // namespace
+}  // namespace kx::scpi
+
+namespace kx::scpi {
+namespace {
+
+// *SAV and *RCL: a slot recalled after a reset gives every state query its
+// saved answer; a slot out of range, empty, unreadable or of what the
+// edition lacks queues its error and sends nothing.
+TEST(ScpiInstrumentTest, ARecalledSlotAnswersAsSavedAndABadOneQueuesItsError) {
+  const kx::testing::TempFolder folder;
+  kx::testing::WriteBytes(folder.File("kx7312-setup-6.json"), "not a set-up");
+  InstrumentRig rig;
+  ASSERT_FALSE(rig.instrument.SetSetupFolder(folder.Path()).has_value());
+  const std::string state = "DAC:WORD?;:DAC:WORD? DAC;:DAC:PDOW:MASK?;:DAC:LOAD:PULS?;:ADC:CONF?";
+  rig.Ask(
+      "DAC:LOAD 3,#H7FF;:DAC:PDOW LOW,R1K,0,1;:DAC:LOAD:PULS OFF;:ADC:CONF VREF,WEAK,BIN;*SAV 4");
+  const std::string saved = rig.Ask(state);
+  rig.Ask("*RST");
+  ASSERT_NE(rig.Ask(state), saved);
+  rig.Ask("*RCL 4");
+  EXPECT_EQ(rig.Ask(state), saved);
+  EXPECT_EQ(rig.NextError(), "0,\"No error\"");
+
+  InstrumentRig classic(ClassicEdition);
+  ASSERT_FALSE(classic.instrument.SetSetupFolder(folder.Path()).has_value());
+  const struct {
+    InstrumentRig* rig;
+    std::string line;
+    std::string error;
+  } rows[] = {
+      {&rig, "*SAV 10", "-222,\"Data out of range; the slot must be 0 to 9"},
+      {&rig, "*RCL -1", "-222,\"Data out of range; the slot must be 0 to 9"},
+      {&rig, "*RCL", "-109,\"Missing parameter"},
+      {&rig, "*RCL 5", "-256,\"File name not found; slot 5 holds no set-up\""},
+      {&rig, "*RCL 6", "-250,\"Mass storage error; slot 6: "},
+      {&classic, "*RCL 4", "-221,\"Settings conflict; slot 4: the set-up of KX7312(version2)"},
+  };
+  for (const auto& row : rows) {
+    const std::size_t before = row.rig->RequestLines().size();
+    EXPECT_EQ(row.rig->Ask(row.line), "<none>");
+    EXPECT_EQ(row.rig->NextError().substr(0, row.error.size()), row.error) << row.line;
+    EXPECT_EQ(row.rig->RequestLines().size(), before) << row.line;
+  }
+  EXPECT_EQ(folder.Entries(),
+            (std::vector<std::string>{"kx7312-setup-4.json", "kx7312-setup-6.json"}));
 }
 
 }  // namespace

@@ -1,0 +1,369 @@
+#include "session/setup_file.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <array>
+#include <nlohmann/json.hpp>
+#include <span>
+#include <stdexcept>
+#include <utility>
+
+#include "adc/adc_lists.h"
+#include "adc/sample_file.h"
+#include "board/bounded_file.h"
+#include "dac/dac_lists.h"
+
+namespace kx::session {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+using LoadButton = dac::DacOperations::LoadButton;
+
+constexpr std::size_t kMaxFileBytes = std::size_t{64} * 1024;
+constexpr std::array<const char*, 2> kLoadButtons = {"input_register", "dac_register"};
+constexpr std::array<const char*, 2> kLevels = {"high", "low"};
+constexpr std::array<const Edition*, 2> kEditions = {&Version2Edition, &ClassicEdition};
+
+// A field at fault: its path and what is wrong with it.
+struct FieldFault : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+[[noreturn]] void Fault(const std::string& path, const std::string& what) {
+  throw FieldFault(fmt::format("{}: {}", path, what));
+}
+
+std::string Member(const std::string& path, std::string_view key) {
+  return path.empty() ? std::string(key) : fmt::format("{}.{}", path, key);
+}
+
+std::string Element(const std::string& path, std::size_t index) {
+  return fmt::format("{}[{}]", path, index);
+}
+
+// An object holding exactly `keys`: a key it lacks or one it should not have
+// is named.
+const Json& Object(const Json& value, const std::string& path,
+                   std::initializer_list<std::string_view> keys) {
+  if (!value.is_object()) {
+    Fault(path.empty() ? "the set-up" : path, "not an object");
+  }
+  for (const std::string_view key : keys) {
+    if (!value.contains(key)) {
+      Fault(Member(path, key), "missing");
+    }
+  }
+  for (const auto& [key, unused] : value.items()) {
+    if (std::find(keys.begin(), keys.end(), key) == keys.end()) {
+      Fault(Member(path, key), "not a field of a set-up");
+    }
+  }
+  return value;
+}
+
+const Json& Array(const Json& value, const std::string& path, std::size_t size) {
+  if (!value.is_array() || value.size() != size) {
+    Fault(path, fmt::format("not a list of {}", size));
+  }
+  return value;
+}
+
+int Whole(const Json& value, const std::string& path, int largest) {
+  if (!value.is_number_integer() || value.get<long long>() < 0 ||
+      value.get<long long>() > largest) {
+    Fault(path, fmt::format("{} is not a whole number from 0 to {}", value.dump(), largest));
+  }
+  return value.get<int>();
+}
+
+bool Boolean(const Json& value, const std::string& path) {
+  if (!value.is_boolean()) {
+    Fault(path, fmt::format("{} is neither true nor false", value.dump()));
+  }
+  return value.get<bool>();
+}
+
+// The index of the item `value` names in `items`.
+template <std::size_t N>
+int Item(const Json& value, const std::string& path, const std::array<const char*, N>& items) {
+  if (value.is_string()) {
+    for (std::size_t i = 0; i < N; ++i) {
+      if (value.get<std::string>() == items[i]) {
+        return static_cast<int>(i);
+      }
+    }
+  }
+  std::string listed;
+  for (std::size_t i = 0; i < N; ++i) {
+    listed += fmt::format("{}\"{}\"", i == 0 ? "" : (i + 1 == N ? " or " : ", "), items[i]);
+  }
+  Fault(path, fmt::format("{} is not {}", value.dump(), listed));
+}
+
+std::string WordText(std::int32_t word) {
+  return fmt::format("0x{:08X}", static_cast<std::uint32_t>(word));
+}
+
+Json RegisterJson(std::uint8_t command, std::span<const std::uint16_t> codes) {
+  Json words = Json::array();
+  for (std::size_t channel = 0; channel < codes.size(); ++channel) {
+    words.push_back(WordText(dac::ChannelWord(
+        command, static_cast<int>(channel % dac::ChannelsPerGroup), codes[channel])));
+  }
+  return {{"codes", codes}, {"words", std::move(words)}};
+}
+
+// The codes, each checked against the word beside it.
+std::array<std::uint16_t, dac::ChannelCount> ReadRegister(const Json& value,
+                                                          const std::string& path,
+                                                          std::uint8_t command) {
+  Object(value, path, {"codes", "words"});
+  const Json& codes = Array(value["codes"], Member(path, "codes"), dac::ChannelCount);
+  const Json& words = Array(value["words"], Member(path, "words"), dac::ChannelCount);
+  std::array<std::uint16_t, dac::ChannelCount> read{};
+  for (std::size_t channel = 0; channel < read.size(); ++channel) {
+    read[channel] = static_cast<std::uint16_t>(
+        Whole(codes[channel], Element(Member(path, "codes"), channel), dac::LargestChannelCode));
+    const std::string word = WordText(dac::ChannelWord(
+        command, static_cast<int>(channel % dac::ChannelsPerGroup), read[channel]));
+    if (words[channel] != word) {
+      Fault(Element(Member(path, "words"), channel),
+            fmt::format("{} is not DAC{}'s word for code {} ({})", words[channel].dump(), channel,
+                        read[channel], word));
+    }
+  }
+  return read;
+}
+
+template <class T, class Write>
+Json OrNull(const std::optional<T>& value, Write write) {
+  return value ? Json(write(*value)) : Json(nullptr);
+}
+
+Json GroupJson(const dac::DacOperations::GroupSettings& group) {
+  Json power_down = nullptr;
+  if (group.power_down_channels) {
+    Json channels = Json::array();
+    for (const int mode : *group.power_down_channels) {
+      channels.push_back(dac::PowerDownItems[static_cast<std::size_t>(mode)]);
+    }
+    power_down = {
+        {"channels", std::move(channels)},
+        {"last_mode", dac::PowerDownItems[static_cast<std::size_t>(group.power_down_mode)]},
+        {"last_mask", group.power_down_mask}};
+  }
+  return {
+      {"power_down", std::move(power_down)},
+      {"ldac_register", OrNull(group.ldac_mask, [](std::uint8_t mask) { return mask; })},
+      {"reference", OrNull(group.reference,
+                           [](int i) { return dac::ReferenceItems[static_cast<std::size_t>(i)]; })},
+      {"clear_code",
+       OrNull(group.clear_code,
+              [](int i) { return dac::ClearCodeItems[static_cast<std::size_t>(i)]; })},
+  };
+}
+
+void ReadPowerDown(const Json& value, const std::string& path,
+                   dac::DacOperations::GroupSettings& group) {
+  Object(value, path, {"channels", "last_mode", "last_mask"});
+  const std::string at = Member(path, "channels");
+  const Json& channels = Array(value["channels"], at, dac::ChannelsPerGroup);
+  std::array<int, dac::ChannelsPerGroup> modes{};
+  for (std::size_t channel = 0; channel < modes.size(); ++channel) {
+    modes[channel] = Item(channels[channel], Element(at, channel), dac::PowerDownItems);
+  }
+  group.power_down_channels = modes;
+  group.power_down_mode = Item(value["last_mode"], Member(path, "last_mode"), dac::PowerDownItems);
+  group.power_down_mask =
+      static_cast<std::uint8_t>(Whole(value["last_mask"], Member(path, "last_mask"), 0xFF));
+  // The last program left the channels of its mask in its mode.
+  for (std::size_t channel = 0; channel < modes.size(); ++channel) {
+    if (((group.power_down_mask >> channel) & 1U) != 0 && modes[channel] != group.power_down_mode) {
+      Fault(Element(at, channel),
+            fmt::format("\"{}\", but last_mask 0x{:02X} put this channel in \"{}\"",
+                        dac::PowerDownItems[static_cast<std::size_t>(modes[channel])],
+                        group.power_down_mask,
+                        dac::PowerDownItems[static_cast<std::size_t>(group.power_down_mode)]));
+    }
+  }
+}
+
+dac::DacOperations::GroupSettings ReadGroup(const Json& value, const std::string& path) {
+  Object(value, path, {"power_down", "ldac_register", "reference", "clear_code"});
+  dac::DacOperations::GroupSettings group;
+  if (const Json& power_down = value["power_down"]; !power_down.is_null()) {
+    ReadPowerDown(power_down, Member(path, "power_down"), group);
+  }
+  if (const Json& ldac = value["ldac_register"]; !ldac.is_null()) {
+    group.ldac_mask = static_cast<std::uint8_t>(Whole(ldac, Member(path, "ldac_register"), 0xFF));
+  }
+  if (const Json& reference = value["reference"]; !reference.is_null()) {
+    group.reference = Item(reference, Member(path, "reference"), dac::ReferenceItems);
+  }
+  if (const Json& clear = value["clear_code"]; !clear.is_null()) {
+    group.clear_code = Item(clear, Member(path, "clear_code"), dac::ClearCodeItems);
+  }
+  return group;
+}
+
+Json LevelJson(const std::optional<bool>& low) {
+  return OrNull(low, [](bool is_low) { return kLevels[is_low ? 1 : 0]; });
+}
+
+std::optional<bool> ReadLevel(const Json& value, const std::string& path) {
+  if (value.is_null()) {
+    return std::nullopt;
+  }
+  return Item(value, path, kLevels) == 1;
+}
+
+const Edition& ReadEdition(const Json& value) {
+  for (const Edition* edition : kEditions) {
+    if (value.is_string() && value.get<std::string>() == edition->program_name) {
+      return *edition;
+    }
+  }
+  Fault("edition", fmt::format("{} is neither \"{}\" nor \"{}\"", value.dump(),
+                               Version2Edition.program_name, ClassicEdition.program_name));
+}
+
+Setup ReadDocument(const Json& doc) {
+  // Another kind of file is told as such before its fields are looked at.
+  const Json format = doc.is_object() && doc.contains("format") ? doc["format"] : Json();
+  if (format != SetupFormat) {
+    Fault("format", fmt::format("{} is not \"{}\"", format.dump(), SetupFormat));
+  }
+  // A newer version may have other fields: it is told as newer.
+  const Json version = doc.contains("version") ? doc["version"] : Json();
+  if (!version.is_number_integer() || version.get<long long>() < 1) {
+    Fault("version", fmt::format("{} is no version number", version.dump()));
+  }
+  if (version.get<long long>() > SetupVersion) {
+    Fault("version", fmt::format("{} is newer than this program reads ({})",
+                                 version.get<long long>(), SetupVersion));
+  }
+  Object(doc, "", {"format", "version", "edition", "dac", "adc", "lines"});
+  Setup setup;
+  setup.edition = &ReadEdition(doc["edition"]);
+
+  const Json& dac = Object(doc["dac"], "dac",
+                           {"input_register", "dac_register", "last_loaded", "auto_ldac_pulse",
+                            "saved_power_down_masks", "groups"});
+  setup.input_codes =
+      ReadRegister(dac["input_register"], "dac.input_register", dac::LoadInputRegister);
+  setup.dac_codes = ReadRegister(dac["dac_register"], "dac.dac_register", dac::UpdateDacRegister);
+  setup.last_load = Item(dac["last_loaded"], "dac.last_loaded", kLoadButtons) == 1
+                        ? LoadButton::DacRegister
+                        : LoadButton::InputRegister;
+  setup.auto_pulse = Boolean(dac["auto_ldac_pulse"], "dac.auto_ldac_pulse");
+  const Json& masks = Array(dac["saved_power_down_masks"], "dac.saved_power_down_masks",
+                            setup.saved_power_down_masks.size());
+  for (std::size_t mode = 0; mode < masks.size(); ++mode) {
+    setup.saved_power_down_masks[mode] = static_cast<std::uint16_t>(
+        Whole(masks[mode], Element("dac.saved_power_down_masks", mode), 0xFF));
+  }
+  const Json& groups = Array(dac["groups"], "dac.groups", setup.groups.size());
+  for (std::size_t group = 0; group < groups.size(); ++group) {
+    setup.groups[group] = ReadGroup(groups[group], Element("dac.groups", group));
+  }
+
+  // The classic program has no Coding list, and so no coding to keep.
+  const bool coding = setup.edition->HasVolts();
+  const Json& adc = coding ? Object(doc["adc"], "adc", {"range", "weak_tri", "coding"})
+                           : Object(doc["adc"], "adc", {"range", "weak_tri"});
+  setup.adc.AdcRangeBit =
+      Item(adc["range"], "adc.range", adc::RangeItems) == 1 ? adc::RangeField : std::int16_t{0};
+  setup.adc.AdcWeakTriBit = Item(adc["weak_tri"], "adc.weak_tri", adc::WeakTriItems) == 1
+                                ? adc::WeakTriField
+                                : std::int16_t{0};
+  if (coding) {
+    setup.adc.AdcCodingBit = Item(adc["coding"], "adc.coding", adc::CodingItems) == 1
+                                 ? adc::CodingField
+                                 : std::int16_t{0};
+  }
+
+  const Json& lines = Object(doc["lines"], "lines", {"clr", "ldac"});
+  setup.clr_low = ReadLevel(lines["clr"], "lines.clr");
+  setup.ldac_low = ReadLevel(lines["ldac"], "lines.ldac");
+  return setup;
+}
+
+SetupRead Fail(std::string error) {
+  return {std::nullopt, std::move(error)};
+}
+
+}  // namespace
+
+std::string SetupJson(const Setup& setup) {
+  const Edition& edition = setup.edition != nullptr ? *setup.edition : Version2Edition;
+  Json groups = Json::array();
+  for (const dac::DacOperations::GroupSettings& group : setup.groups) {
+    groups.push_back(GroupJson(group));
+  }
+  Json adc = {
+      {"range", adc::RangeItems[setup.adc.AdcRangeBit != 0 ? 1 : 0]},
+      {"weak_tri", adc::WeakTriItems[setup.adc.AdcWeakTriBit != 0 ? 1 : 0]},
+  };
+  if (edition.HasVolts()) {
+    adc["coding"] = adc::CodingItems[setup.adc.AdcCodingBit != 0 ? 1 : 0];
+  }
+  const Json doc = {
+      {"format", SetupFormat},
+      {"version", SetupVersion},
+      {"edition", edition.program_name},
+      {"dac",
+       {
+           {"input_register", RegisterJson(dac::LoadInputRegister, setup.input_codes)},
+           {"dac_register", RegisterJson(dac::UpdateDacRegister, setup.dac_codes)},
+           {"last_loaded", kLoadButtons[setup.last_load == LoadButton::DacRegister ? 1 : 0]},
+           {"auto_ldac_pulse", setup.auto_pulse},
+           {"saved_power_down_masks", setup.saved_power_down_masks},
+           {"groups", std::move(groups)},
+       }},
+      {"adc", std::move(adc)},
+      {"lines", {{"clr", LevelJson(setup.clr_low)}, {"ldac", LevelJson(setup.ldac_low)}}},
+  };
+  return doc.dump(2) + "\n";
+}
+
+std::optional<std::string> WriteSetupFile(const std::string& path, const Setup& setup) {
+  return adc::WriteFileReplacing(path, SetupJson(setup));
+}
+
+SetupRead ParseSetup(std::string_view json_text) {
+  Json doc;
+  try {
+    doc = Json::parse(json_text.begin(), json_text.end());
+  } catch (const Json::exception& e) {
+    std::string_view what = e.what();
+    if (const auto end = what.find("] ");
+        !what.empty() && what.front() == '[' && end != std::string_view::npos) {
+      what.remove_prefix(end + 2);
+    }
+    return Fail(fmt::format("not valid JSON: {}", what));
+  }
+  try {
+    return {ReadDocument(doc), {}};
+  } catch (const FieldFault& fault) {
+    return Fail(fault.what());
+  }
+}
+
+SetupRead ReadSetupFile(const std::string& path) {
+  const board::BoundedFileText read = board::ReadFileAtMost(path, kMaxFileBytes);
+  if (read.problem == board::FileReadProblem::TooLarge) {
+    return Fail(fmt::format("{}: larger than 64 KiB, not a set-up", path));
+  }
+  if (read.problem != board::FileReadProblem::None) {
+    return Fail(fmt::format("cannot read {}: {}", path, read.reason));
+  }
+  SetupRead parsed = ParseSetup(read.text);
+  if (!parsed.setup) {
+    parsed.error = fmt::format("{}: {}", path, parsed.error);
+  }
+  return parsed;
+}
+
+}  // namespace kx::session
