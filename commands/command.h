@@ -166,9 +166,13 @@ struct ServeRequest {
 };
 inline constexpr int MostClients = 10000;
 
+// list: the boards attached, found without a word to any of them. It runs
+// alone, without the start-up, so it never downloads the firmware.
+struct ListBoards {};
+
 using Action = std::variant<DacLoad, DacWrite, DacPowerDown, DacLdacRegister, DacReference,
                             DacClearCode, LineRequest, AdcConfigure, AdcRead, AdcWrite, AdcCapture,
-                            AdcLog, AdcHistogram, DacSweep>;
+                            AdcLog, AdcHistogram, DacSweep, ListBoards>;
 
 // One checked command, ready to run: nothing in it can be refused any more.
 struct Command {

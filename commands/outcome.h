@@ -10,6 +10,7 @@
 #include "adc/adc_control_word.h"
 #include "analysis/linearity/code_density.h"
 #include "analysis/linearity/dac_sweep.h"
+#include "board/board_directory.h"
 #include "board/link_record.h"
 #include "dac/dac_operations.h"
 #include "logger/data_logger.h"
@@ -62,8 +63,13 @@ struct SweepResult {
   std::uint64_t requests = 0;
 };
 
+// list: the boards attached.
+struct BoardsResult {
+  std::vector<board::AttachedBoard> boards;
+};
+
 using Result = std::variant<NoResult, ReadResult, ConfigureResult, PowerDownResult, CaptureResult,
-                            LogResult, HistogramResult, SweepResult>;
+                            LogResult, HistogramResult, SweepResult, BoardsResult>;
 
 // What one step of a call did: the requests it made and what came of them.
 struct Outcome {

@@ -52,6 +52,7 @@ Session::Session(const Edition& edition, board::LinkLibraries libraries, Console
       link_problem_(std::move(link_problem)),
       after_failure_(after_failure),
       watch_(libraries),
+      directory_(libraries.directory),
       board_(edition, watch_.Libraries(), std::move(program_folder)),
       dac_(board_.Dac()),
       adc_(board_.Adc()) {}
@@ -300,6 +301,21 @@ Session::Step Session::Execute(const DacSweep& sweep, const adc::CaptureStop& st
       WriteResultFiles(sweep.file, linearity::SweepCsv(result.linearity),
                        linearity::SweepMetadata(setup, result.linearity).dump(2) + "\n");
   return {std::move(result), std::move(written)};
+}
+
+Session::Step Session::Execute(const ListBoards&, const adc::CaptureStop&) {
+  if (directory_ == nullptr) {
+    return {BoardsResult{}, "this link lists no boards"};
+  }
+  board::AttachedBoards attached = directory_->Attached();
+  if (!attached.error.empty()) {
+    return {BoardsResult{}, std::move(attached.error)};
+  }
+  return {BoardsResult{std::move(attached.boards)}, std::nullopt};
+}
+
+board::BoardIdentity Session::Identity() const {
+  return directory_ != nullptr ? directory_->Identity() : board::BoardIdentity{};
 }
 
 Outcome Session::ReadAgain(const std::string& reference) {
