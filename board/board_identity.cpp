@@ -19,7 +19,8 @@ std::string BoardIdentity::FileWord() const {
     return name;
   }
   std::string word = serial;
-  std::replace_if(word.begin(), word.end(), [](char c) { return !FileSafe(c); }, '_');
+  std::replace_if(
+      word.begin(), word.end(), [](char c) { return !FileSafe(c); }, '_');
   // "." and ".." name folders, and a leading dot hides the file.
   if (word.front() == '.') {
     word.front() = '_';
@@ -35,9 +36,10 @@ std::string CheckBoardName(std::string_view text) {
     std::replace_if(
         shown.begin(), shown.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; },
         '?');
-    return fmt::format("invalid --board-name \"{}\": {} (expected 1 to {} letters, digits, '-', "
-                       "'_' or '.', not starting with '.')",
-                       shown, reason, LongestBoardName);
+    return fmt::format(
+        "invalid --board-name \"{}\": {} (expected 1 to {} letters, digits, '-', "
+        "'_' or '.', not starting with '.')",
+        shown, reason, LongestBoardName);
   };
   if (text.empty()) {
     return refuse("it is empty");

@@ -81,8 +81,9 @@ std::string LinkBackend::OpenHardware(LinkKind /*kind*/, const LinkOptions& opti
   }
   auto libraries = std::make_shared<board::win::WinLinkLibraries>(port);
   libraries_ = libraries->Libraries();
-  why_no_listing_ = "the vendor's link library lists no serial numbers: kx7312ctl list needs the "
-                    "libusb backend or --simulate";
+  why_no_listing_ =
+      "the vendor's link library lists no serial numbers: kx7312ctl list needs the "
+      "libusb backend or --simulate";
   hardware_ = std::move(libraries);
   return {};
 }
@@ -105,7 +106,8 @@ std::string LinkBackend::OpenHardware(LinkKind kind, const LinkOptions& /*option
       "--simulate to use the simulated board",
       port);
   libraries_ = {missing_.get(), missing_.get()};
-  why_no_listing_ = "this build has no backend for a real board on this system: list with --simulate";
+  why_no_listing_ =
+      "this build has no backend for a real board on this system: list with --simulate";
   return {};
 }
 
@@ -143,9 +145,8 @@ std::variant<std::unique_ptr<LinkBackend>, std::string> LinkBackend::Create(
     return error;
   }
 
-  backend->directory_ = std::make_unique<NamedDirectory>(backend->libraries_.directory,
-                                                         options.board_name.value_or(""),
-                                                         backend->why_no_listing_);
+  backend->directory_ = std::make_unique<NamedDirectory>(
+      backend->libraries_.directory, options.board_name.value_or(""), backend->why_no_listing_);
   backend->libraries_.directory = backend->directory_.get();
 
   if (options.trace) {

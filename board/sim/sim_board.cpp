@@ -253,9 +253,13 @@ std::int16_t SimBoard::IoFace::VendorIORequest(std::int16_t request, std::int32_
 AttachedBoards SimBoard::DirectoryFace::Attached() {
   AttachedBoards attached;
   if (board_.settings_.present) {
-    attached.boards.push_back({std::nullopt, std::nullopt, board_.firmware_running_,
-                               KX7312Board.loader_id, KX7312Board.running_id,
-                               board_.settings_.serial, {}});
+    attached.boards.push_back({std::nullopt,
+                               std::nullopt,
+                               board_.firmware_running_,
+                               KX7312Board.loader_id,
+                               KX7312Board.running_id,
+                               board_.settings_.serial,
+                               {}});
   }
   return attached;
 }

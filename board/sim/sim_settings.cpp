@@ -341,8 +341,9 @@ std::string ReadDocument(const Json& doc, SimSettings& settings) {
       (key == "external_reference" ? settings.external_reference : settings.adc_reference) = *volts;
     } else if (key == "serial") {
       if (!value.is_string() || !PrintableSerial(value.get<std::string>())) {
-        return fmt::format(R"(settings: "serial" must be a text of 1 to {} printable ASCII characters)",
-                           SimSerialLongest);
+        return fmt::format(
+            R"(settings: "serial" must be a text of 1 to {} printable ASCII characters)",
+            SimSerialLongest);
       }
       settings.serial = value.get<std::string>();
     } else if (key == "inputs") {

@@ -33,7 +33,7 @@ inline constexpr std::size_t SimSerialLongest = 126;
 
 // How the simulated board is wired up; read from a small JSON file.
 struct SimSettings {
-  bool present = true;              // false: no board answers at all
+  bool present = true;  // false: no board answers at all
   std::string serial{SimDefaultSerial};
   double external_reference = 2.5;  // volts on the DAC's external reference pin
   double adc_reference = 2.5;       // volts on the ADC's reference pin

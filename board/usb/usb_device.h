@@ -57,7 +57,7 @@ struct FoundBoard {
   UsbBusAddress at;
   PortPlace place;
   BoardState state = BoardState::Running;
-  std::uint8_t serial_index = 0;  // iSerialNumber: 0 when it reports none
+  std::uint8_t serial_index = 0;     // iSerialNumber: 0 when it reports none
   std::optional<SerialRead> serial;  // none: not read yet
 };
 

@@ -164,8 +164,7 @@ std::int16_t UsbLinkLibrary::OpenSessionBoard() {
   const int opened = OpenDevice::Open(session_.board->device, session_.device);
   if (opened == LIBUSB_SUCCESS) {
     if (!session_.board->serial) {
-      session_.board->serial =
-          ReadSerial(session_.device.Get(), session_.board->serial_index);
+      session_.board->serial = ReadSerial(session_.device.Get(), session_.board->serial_index);
     }
     session_.closed_reason = 0;
     last_problem_.clear();

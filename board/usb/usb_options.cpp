@@ -105,9 +105,10 @@ UsbOptionParse<std::string> ParseUsbSerial(std::string_view text, std::string_vi
     for (char& c : shown) {
       c = c < ' ' || c > '~' ? '?' : c;
     }
-    result.error = fmt::format("invalid {} \"{}\": {} (expected the serial number as kx7312ctl "
-                               "list shows it)",
-                               option, shown, reason);
+    result.error = fmt::format(
+        "invalid {} \"{}\": {} (expected the serial number as kx7312ctl "
+        "list shows it)",
+        option, shown, reason);
     return result;
   };
   if (text.empty()) {

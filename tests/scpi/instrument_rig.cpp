@@ -25,8 +25,7 @@ InstrumentRig::InstrumentRig(const Edition& edition_, board::sim::SimSettings se
           [this] {
             return std::make_unique<commands::Session>(
                 edition, board::LinkLibraries{&cvn_, &io_, &board.Directory()}, port_,
-                FirmwareFolder(),
-                std::function<std::string()>{}, commands::AfterFailure::Serve);
+                FirmwareFolder(), std::function<std::string()>{}, commands::AfterFailure::Serve);
           },
           [this](const std::string& line) { log.push_back(line); }) {
   instrument.StartUp();

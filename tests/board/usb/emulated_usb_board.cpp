@@ -540,8 +540,8 @@ const std::optional<std::string>& EmulatedUsbBoard::Impl::Serial() const {
   return front.Running() ? setup.serial : setup.loader_serial;
 }
 
-bool EmulatedUsbBoard::Impl::AnswerStringDescriptor(const SetupPacket& packet,
-                                                    std::uint8_t* stage, usbdevfs_urb& urb) {
+bool EmulatedUsbBoard::Impl::AnswerStringDescriptor(const SetupPacket& packet, std::uint8_t* stage,
+                                                    usbdevfs_urb& urb) {
   constexpr std::uint8_t kGetDescriptor = 6;
   constexpr int kStringType = 3;
   if (packet.request_type != 0x80 || packet.request != kGetDescriptor ||

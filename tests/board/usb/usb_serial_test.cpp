@@ -59,7 +59,8 @@ TEST_F(UsbSerial, EachBoardIsChosenByItsSerialAndOnlyItHearsTheWords) {
   const std::vector<Case> cases = {
       {"KX-A", 0, ""},
       {"KX-B", 1, ""},  // followed across its download by its port
-      {"KX-C", -1, R"(no board with USB serial "KX-C"; attached: "KX-A" at 1:5 and "KX-B" at 1:20)"},
+      {"KX-C", -1,
+       R"(no board with USB serial "KX-C"; attached: "KX-A" at 1:5 and "KX-B" at 1:20)"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.serial);
