@@ -56,7 +56,7 @@ bool IsReturned(const FoundBoard& candidate, const FoundBoard& before) {
 
 UsbLinkLibrary::UsbLinkLibrary(std::unique_ptr<UsbContext> context, UsbOptions options,
                                OperatorPort& port)
-    : context_(std::move(context)), options_(options), port_(port) {}
+    : context_(std::move(context)), options_(std::move(options)), port_(port) {}
 
 // The session and the devices found hold libusb objects, so they must go
 // before the context does.
