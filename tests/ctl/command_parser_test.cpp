@@ -219,8 +219,9 @@ INSTANTIATE_TEST_SUITE_P(
 
         Refusal{"adc capture", "adc capture: missing the FILE to save the samples to"},
         Refusal{"script", "script: missing the FILE, or - for standard input"},
-        Refusal{"read adc",
-                R"(unknown command "read": a command starts with dac, line, adc, script, serve or list)"},
+        Refusal{
+            "read adc",
+            R"(unknown command "read": a command starts with dac, line, adc, script, serve or list)"},
         Refusal{
             "line pulse-ldac serve",
             R"(serve: it runs alone: start it as "kx7312ctl [OPTIONS] serve ..." with no other command)"},
