@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "board/board_directory.h"
 #include "board/board_link.h"
 #include "board/cvn_cyusb_usb4.h"
 #include "board/link_kind.h"
@@ -10,10 +11,12 @@
 
 namespace kx::board {
 
-// The link libraries a backend offers; a backend may offer both.
+// The link libraries a backend offers; a backend may offer both. A backend
+// that can list its boards and name the one connected offers a directory.
 struct LinkLibraries {
   CvnCyusbUsb4* cvn = nullptr;
   UsbBoardIo* io = nullptr;
+  BoardDirectory* directory = nullptr;
 };
 
 // The board link of the given kind over the matching library, which must be

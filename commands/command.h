@@ -214,9 +214,14 @@ struct ServeRequest {
 };
 inline constexpr int MostClients = 10000;
 
+// list: the boards attached, found without a word to any of them. It runs
+// alone, without the start-up, so it never downloads the firmware.
+struct ListBoards {};
+
 using Action = std::variant<DacLoad, DacWrite, DacPowerDown, DacLdacRegister, DacReference,
                             DacClearCode, LineRequest, AdcConfigure, AdcRead, AdcWrite, AdcCapture,
-                            AdcLog, AdcHistogram, DacSweep, AdcSpectrum, SetupSave, SetupLoad>;
+                            AdcLog, AdcHistogram, DacSweep, AdcSpectrum, SetupSave, SetupLoad,
+                            ListBoards>;
 
 // One checked command, ready to run: nothing in it can be refused any more.
 struct Command {

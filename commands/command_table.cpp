@@ -260,7 +260,7 @@ constexpr std::array<OptionSpec, 7> kServeOptions = {{
      .summary = "VXI-11, the server answering the portmapper's GETPORT there itself"},
 }};
 
-constexpr std::array<CommandSpec, 24> kCommands = {{
+constexpr std::array<CommandSpec, 25> kCommands = {{
     {"dac", "load", kChannelCodes, kLoadOptions,
      "Load Input Register (--update: Update DAC Register) with the codes, then the LDAC pulse "
      "(--no-pulse: none)",
@@ -337,6 +337,12 @@ constexpr std::array<CommandSpec, 24> kCommands = {{
      {},
      kServeOptions,
      "the board as a SCPI instrument on the network until SIGINT or SIGTERM"},
+    {"list",
+     "",
+     {},
+     {},
+     "the boards attached: bus:address, waiting for or running the firmware, USB serial; "
+     "nothing is sent to them"},
 }};
 
 std::string OptionUsage(const OptionSpec& option) {

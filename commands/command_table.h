@@ -63,7 +63,7 @@ struct CommandSpec {
   std::span<const ArgumentSpec> arguments;
   std::span<const OptionSpec> options;
   std::string_view summary;
-  TextReader read = nullptr;  // none for script and serve: the tool runs those itself
+  TextReader read = nullptr;  // none for script, serve and list: the tool runs those itself
   bool volts_only = false;    // only where the edition shows volts
 };
 

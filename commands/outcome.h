@@ -11,6 +11,7 @@
 #include "analysis/linearity/code_density.h"
 #include "analysis/linearity/dac_sweep.h"
 #include "analysis/spectrum.h"
+#include "board/board_directory.h"
 #include "board/link_record.h"
 #include "dac/dac_operations.h"
 #include "logger/data_logger.h"
@@ -68,8 +69,13 @@ struct SpectrumResult {
   analysis::Spectrum spectrum;
 };
 
+// list: the boards attached.
+struct BoardsResult {
+  std::vector<board::AttachedBoard> boards;
+};
+
 using Result = std::variant<NoResult, ReadResult, ConfigureResult, PowerDownResult, CaptureResult,
-                            LogResult, HistogramResult, SweepResult, SpectrumResult>;
+                            LogResult, HistogramResult, SweepResult, SpectrumResult, BoardsResult>;
 
 // What one step of a call did: the requests it made and what came of them.
 struct Outcome {

@@ -55,6 +55,7 @@ Session::Session(const Edition& edition, board::LinkLibraries libraries, Console
       link_problem_(std::move(link_problem)),
       after_failure_(after_failure),
       watch_(libraries),
+      directory_(libraries.directory),
       board_(edition, watch_.Libraries(), std::move(program_folder)),
       dac_(board_.Dac()),
       adc_(board_.Adc()) {}
@@ -397,6 +398,21 @@ Session::Step Session::Execute(const SetupSave& save, const adc::CaptureStop&) {
 
 Session::Step Session::Execute(const SetupLoad& load, const adc::CaptureStop&) {
   return {NoResult{}, Refused(session::ApplySetup(board_, load.setup))};
+}
+
+Session::Step Session::Execute(const ListBoards&, const adc::CaptureStop&) {
+  if (directory_ == nullptr) {
+    return {BoardsResult{}, "this link lists no boards"};
+  }
+  board::AttachedBoards attached = directory_->Attached();
+  if (!attached.error.empty()) {
+    return {BoardsResult{}, std::move(attached.error)};
+  }
+  return {BoardsResult{std::move(attached.boards)}, std::nullopt};
+}
+
+board::BoardIdentity Session::Identity() const {
+  return directory_ != nullptr ? directory_->Identity() : board::BoardIdentity{};
 }
 
 Outcome Session::ReadAgain(const std::string& reference) {

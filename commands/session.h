@@ -54,6 +54,8 @@ class Session {
   Outcome Reload();
 
   const session::BoardSession& Board() const { return board_; }
+  // Which board this is: its serial once connected, or the user's name.
+  board::BoardIdentity Identity() const;
 
  private:
   // What a command's execution left: its result, and why it could not
@@ -82,6 +84,7 @@ class Session {
   Step Execute(const AdcSpectrum& spectrum, const adc::CaptureStop& stop);
   Step Execute(const SetupSave& save, const adc::CaptureStop& stop);
   Step Execute(const SetupLoad& load, const adc::CaptureStop& stop);
+  Step Execute(const ListBoards& list, const adc::CaptureStop& stop);
 
   // The progress line of a long test on standard error, where one is wanted.
   void Tell(const std::string& line) const;
@@ -100,6 +103,7 @@ class Session {
   // Watches every request on its way to the board; the session's link goes
   // through it.
   LinkWatch watch_;
+  board::BoardDirectory* directory_;
   session::BoardSession board_;
   dac::DacOperations& dac_;
   adc::AdcOperations& adc_;

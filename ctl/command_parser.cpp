@@ -31,11 +31,14 @@ ParsedItem ParseOne(Cursor& cursor, const std::string& group, const Source& sour
       Refuse(fmt::format("unknown option {}; run with --help for the options", Quote(group)));
     }
     Refuse(fmt::format(
-        "unknown command {}: a command starts with dac, line, adc, setup, script or serve",
+        "unknown command {}: a command starts with dac, line, adc, setup, script, serve or list",
         Quote(group)));
   }
   if (group == "serve") {
     Refuse("it runs alone: start it as \"kx7312ctl [OPTIONS] serve ...\" with no other command");
+  }
+  if (group == "list") {
+    Refuse("it runs alone: start it as \"kx7312ctl [OPTIONS] list\" with no other command");
   }
   if (group == "script") {
     const std::string& path = cursor.TakeRequired("the FILE, or - for standard input");
@@ -52,6 +55,22 @@ ParsedItem ParseOne(Cursor& cursor, const std::string& group, const Source& sour
 }
 
 }  // namespace
+
+std::string CheckList(const std::vector<std::string>& words) {
+  Cursor cursor(words, FileChecks::Now, GlobalOptionNames());
+  cursor.Take();  // "list"
+  try {
+    if (!cursor.AtEnd()) {
+      if (cursor.AtNextCommand()) {
+        Refuse("it runs alone: start it as \"kx7312ctl [OPTIONS] list\" with no other command");
+      }
+      RefuseWord(cursor, cursor.Take());
+    }
+  } catch (const UsageError& error) {
+    return UsageMessage({}, "list", error.what());
+  }
+  return {};
+}
 
 std::string UsageMessage(const Source& source, const std::string& command,
                          const std::string& detail) {

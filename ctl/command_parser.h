@@ -43,6 +43,10 @@ struct ParsedServe {
 };
 ParsedServe ParseServe(const std::vector<std::string>& words);
 
+// `list`, which runs alone and takes no words: the reason it cannot run,
+// empty when it can.
+std::string CheckList(const std::vector<std::string>& words);
+
 // The same text as a ParseResult error, for problems found around a command:
 // "run.txt:4: script: ..." or "dac load: ...".
 std::string UsageMessage(const Source& source, const std::string& command,

@@ -104,7 +104,8 @@ std::string ArgumentLines(const CommandSpec& spec, const std::vector<std::string
 // Within one command: `words` from its group word on, the last being typed.
 std::string CommandLines(const std::vector<std::string>& words, const Edition& edition) {
   const std::string& group = words.front();
-  if (words.size() == 2 && group != "script" && group != "serve") {
+  const bool stands_alone = commands::FindCommand(group, "") != nullptr;
+  if (words.size() == 2 && !stands_alone) {
     std::string text;
     for (const CommandSpec& spec : commands::CommandTable()) {
       if (spec.group == group && commands::Has(edition, spec)) {
@@ -113,7 +114,6 @@ std::string CommandLines(const std::vector<std::string>& words, const Edition& e
     }
     return text;
   }
-  const bool stands_alone = group == "script" || group == "serve";
   const CommandSpec* spec = commands::FindCommand(group, stands_alone ? "" : words[1]);
   if (spec == nullptr) {
     return {};
@@ -130,6 +130,9 @@ std::string CommandLines(const std::vector<std::string>& words, const Edition& e
   if (const OptionSpec* option = OptionOf(*spec, words[words.size() - 2], edition);
       option != nullptr && !option->value.empty()) {
     return ValueLines(option->value_kind, option->choices, option->examples, edition);
+  }
+  if (group == "list") {
+    return {};  // it takes nothing, and nothing may follow it
   }
   if (typed.starts_with("-") || group == "serve") {
     return OptionLines(*spec, edition);
@@ -173,7 +176,7 @@ std::string CompletionText(const std::vector<std::string>& words) {
     for (const std::string& name : GlobalOptionNames()) {
       text += name + "\n";
     }
-    return text + Lines(kGroupWords) + "serve\n";
+    return text + Lines(kGroupWords) + "serve\nlist\n";
   }
   return CommandLines(
       std::vector<std::string>(words.begin() + static_cast<long>(start), words.end()), *edition);

@@ -149,6 +149,36 @@ void PlainRead(std::ostream& out, const AdcRead& read, const Outcome& outcome) {
   }
 }
 
+std::string IdText(const board::UsbId& id) {
+  return fmt::format("{:04x}:{:04x}", id.vendor, id.product);
+}
+
+std::string PlaceText(const board::AttachedBoard& board) {
+  return board.bus ? fmt::format("{}:{}", *board.bus, board.address.value_or(0)) : "simulated";
+}
+
+// One line a board:
+//   1:5 serial "KX-0001": runs its firmware as 1234:7312 (waits for it as 1234:7310)
+void PlainBoards(std::ostream& out, const BoardsResult& result) {
+  if (result.boards.empty()) {
+    out << "no board attached\n";
+  }
+  for (const board::AttachedBoard& board : result.boards) {
+    out << PlaceText(board) << ' ';
+    if (board.serial) {
+      out << "serial \"" << *board.serial << '"';
+    } else if (!board.serial_problem.empty()) {
+      out << "serial unreadable (" << board.serial_problem << ')';
+    } else {
+      out << "no serial";
+    }
+    out << (board.running ? fmt::format(": runs its firmware as {} (waits for it as {})\n",
+                                        IdText(board.running_id), IdText(board.loader_id))
+                          : fmt::format(": waits for its firmware as {} (runs it as {})\n",
+                                        IdText(board.loader_id), IdText(board.running_id)));
+  }
+}
+
 std::int32_t LastReply(const Outcome& outcome) {
   return outcome.requests.empty() ? 0 : outcome.requests.back().reply;
 }
@@ -193,6 +223,7 @@ void Plain(std::ostream& out, const Command& command, const Outcome& outcome,
                    }
                  },
                  [&](const SetupSave& save) { out << "Saved the set-up to " << save.file << '\n'; },
+                 [&](const ListBoards&) { PlainBoards(out, ResultOf<BoardsResult>(outcome)); },
                  [&](const auto&) { PlainRequests(out, outcome.requests); },
              },
              command.action);
@@ -346,6 +377,24 @@ void AddKeys(Json& object, const SetupSave& save, const Outcome&, const Edition&
 void AddKeys(Json& object, const SetupLoad& load, const Outcome&, const Edition&) {
   object["file"] = load.file;
   object["edition"] = load.setup.edition != nullptr ? load.setup.edition->program_name : "";
+}
+
+void AddKeys(Json& object, const ListBoards&, const Outcome& outcome, const Edition&) {
+  Json boards = Json::array();
+  for (const board::AttachedBoard& board : ResultOf<BoardsResult>(outcome).boards) {
+    Json entry = {{"bus", board.bus ? Json(*board.bus) : Json(nullptr)},
+                  {"address", board.address ? Json(*board.address) : Json(nullptr)},
+                  {"firmware", board.running ? "running" : "waiting"},
+                  {"id", IdText(board.running ? board.running_id : board.loader_id)},
+                  {"loader_id", IdText(board.loader_id)},
+                  {"running_id", IdText(board.running_id)},
+                  {"serial", board.serial ? Json(*board.serial) : Json(nullptr)}};
+    if (!board.serial_problem.empty()) {
+      entry["serial_problem"] = board.serial_problem;
+    }
+    boards.push_back(std::move(entry));
+  }
+  object["boards"] = std::move(boards);
 }
 
 void AddCommandKeys(Json& object, const Command& command, const Outcome& outcome,

@@ -51,6 +51,16 @@ int RunCommands(const Edition& edition, const LinkSetup& link, const CommandSequ
   return ExitSuccess;
 }
 
+int ListBoards(const Edition& edition, const LinkSetup& link, bool json, std::ostream& out,
+               std::ostream& err) {
+  Output output(out, err, json, edition);
+  Session session(edition, link.libraries, link.port, link.program_folder, link.link_problem);
+  const Command command{"list", commands::ListBoards{}, {}};
+  const Outcome outcome = session.Run(command);
+  output.CommandDone(command, outcome);
+  return outcome.Succeeded() ? ExitSuccess : ExitFailure;
+}
+
 int RunCtl(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
            std::ostream& err) {
   return RunCtl(args, in, out, err, {});
@@ -80,6 +90,16 @@ int RunCtl(const std::vector<std::string>& args, std::istream& in, std::ostream&
       return ExitUsage;
     }
     return serve(options, *request.request, out, err);
+  }
+  if (options.words.front() == "list") {
+    if (const std::string error = CheckList(options.words); !error.empty()) {
+      err << "kx7312ctl: " << error << "\n";
+      return ExitUsage;
+    }
+    // No start-up: the boards are found, not spoken to.
+    return WithLink(options, err, [&](const LinkSetup& link) {
+      return ListBoards(*options.edition, link, options.json, out, err);
+    });
   }
 
   // Every command and every script line is checked before the board hears

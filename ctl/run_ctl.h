@@ -36,4 +36,8 @@ int RunCtl(const std::vector<std::string>& args, std::istream& in, std::ostream&
 int RunCommands(const Edition& edition, const LinkSetup& link, const CommandSequence& commands,
                 bool json, std::ostream& out, std::ostream& err);
 
+// `kx7312ctl list`: the boards the link's backend finds, with no start-up.
+int ListBoards(const Edition& edition, const LinkSetup& link, bool json, std::ostream& out,
+               std::ostream& err);
+
 }  // namespace kx::ctl

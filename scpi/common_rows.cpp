@@ -2,7 +2,9 @@
 // error queue and status registers.
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <array>
+#include <string>
 
 #include "commands/exit_status.h"
 #include "scpi/rows.h"
@@ -15,8 +17,12 @@ namespace {
 Action IdnQuery(const Instrument&, const Unit& unit) {
   Count(unit, 0, 0);
   return Reply([](Instrument::Run& run) {
-    return fmt::format("KX7312,{},0,{}", run.instrument.edition().program_name,
-                       commands::CtlVersion);
+    // The serial-number field: the board's USB serial where it reports one;
+    // a comma in it would split the reply's fields.
+    std::string serial = run.instrument.Session().Identity().serial;
+    std::replace(serial.begin(), serial.end(), ',', '_');
+    return fmt::format("KX7312,{},{},{}", run.instrument.edition().program_name,
+                       serial.empty() ? "0" : serial, commands::CtlVersion);
   });
 }
 

@@ -6,6 +6,7 @@
 #include <variant>
 
 #include "board/backend/link_options.h"
+#include "board/backend/named_directory.h"
 #include "board/board_link_factory.h"
 #include "board/link_kind.h"
 #include "board/missing_library.h"
@@ -21,7 +22,9 @@ namespace kx::board {
 class LinkBackend {
  public:
   // An error text (unreadable settings, a trace file that cannot be opened,
-  // bad USB options) means nothing may start.
+  // bad USB options, a bad board name) means nothing may start. The
+  // libraries always offer a directory: the backend's boards and the
+  // board's identity with the user's --board-name.
   static std::variant<std::unique_ptr<LinkBackend>, std::string> Create(LinkKind kind,
                                                                         const LinkOptions& options,
                                                                         OperatorPort& port);
@@ -59,6 +62,8 @@ class LinkBackend {
   std::unique_ptr<board::trace::TraceSink> sink_;
   std::unique_ptr<board::trace::TracingCvnCyusbUsb4> cvn_tracer_;
   std::unique_ptr<board::trace::TracingUsbBoardIo> io_tracer_;
+  std::string why_no_listing_;
+  std::unique_ptr<NamedDirectory> directory_;
   board::LinkLibraries libraries_;
 };
 

@@ -22,6 +22,12 @@ LinkOptionReader::LinkOptionReader(CLI::App& app) {
   app.add_option("--usb-bus", given_.usb_bus, "Use the board at this bus and device address")
       ->type_name("BUS:ADDR")
       ->excludes(simulate);
+  app.add_option("--usb-serial", given_.usb_serial, "Use the board with this USB serial number")
+      ->type_name("TEXT")
+      ->excludes(simulate);
+  app.add_option("--board-name", given_.board_name,
+                 "Name of a board that reports no serial number, for its files")
+      ->type_name("NAME");
 }
 
 void LinkOptionReader::Apply(LinkOptions& options) const {

@@ -15,6 +15,8 @@ struct LinkOptions {
   std::optional<std::string> usb_id;
   std::optional<std::string> usb_loader_id;
   std::optional<std::string> usb_bus;
+  std::optional<std::string> usb_serial;
+  std::optional<std::string> board_name;
 };
 
 // The options that choose the board and watch its link: --simulate,

@@ -249,4 +249,26 @@ std::int16_t SimBoard::IoFace::VendorIORequest(std::int16_t request, std::int32_
   return board_.Request(request, value, index, direction, length, buffer, ReplyShape::AsConverted);
 }
 
+// The simulated board has no bus: no bus and address to show.
+AttachedBoards SimBoard::DirectoryFace::Attached() {
+  AttachedBoards attached;
+  if (board_.settings_.present) {
+    attached.boards.push_back({std::nullopt,
+                               std::nullopt,
+                               board_.firmware_running_,
+                               KX7312Board.loader_id,
+                               KX7312Board.running_id,
+                               board_.settings_.serial,
+                               {}});
+  }
+  return attached;
+}
+
+std::optional<std::string> SimBoard::DirectoryFace::ConnectedSerial() const {
+  if (!board_.settings_.present) {
+    return std::nullopt;
+  }
+  return board_.settings_.serial;
+}
+
 }  // namespace kx::board::sim

@@ -6,6 +6,7 @@
 #include <random>
 #include <string>
 
+#include "board/board_directory.h"
 #include "board/board_model.h"
 #include "board/cvn_cyusb_usb4.h"
 #include "board/link_status.h"
@@ -41,6 +42,8 @@ class SimBoard {
   void Unplug();
   void PlugIn() { settings_.present = true; }
   UsbBoardIo& Io() { return io_; }
+  // The one board it is, with the settings' serial; none while absent.
+  BoardDirectory& Directory() { return directory_; }
 
   const SimSettings& Settings() const { return settings_; }
   bool FirmwareRunning() const { return firmware_running_; }
@@ -91,6 +94,16 @@ class SimBoard {
     SimBoard& board_;
   };
 
+  class DirectoryFace final : public BoardDirectory {
+   public:
+    explicit DirectoryFace(SimBoard& board) : board_(board) {}
+    AttachedBoards Attached() override;
+    std::optional<std::string> ConnectedSerial() const override;
+
+   private:
+    SimBoard& board_;
+  };
+
   bool HandleIssued(std::int32_t handle) const {
     return handle >= first_valid_handle_ && handle < next_handle_;
   }
@@ -105,6 +118,7 @@ class SimBoard {
   SimSettings settings_;
   CvnFace cvn_{*this};
   IoFace io_{*this};
+  DirectoryFace directory_{*this};
   std::array<DacGroup, KX7312Board.dac_channels / DacGroup::kChannels> groups_{};
   Adc adc_;
   bool ldac_low_ = false;

@@ -104,6 +104,11 @@ std::optional<double> InputVolts(const Json& value) {
   return volts;
 }
 
+bool PrintableSerial(const std::string& text) {
+  return !text.empty() && text.size() <= SimSerialLongest &&
+         std::all_of(text.begin(), text.end(), [](char c) { return c >= ' ' && c <= '~'; });
+}
+
 constexpr double kMaxNoiseLsb = 1000.0;
 constexpr double kMaxFrequency = 0.5;  // cycles per conversion: Nyquist
 
@@ -334,6 +339,13 @@ std::string ReadDocument(const Json& doc, SimSettings& settings) {
                            key);
       }
       (key == "external_reference" ? settings.external_reference : settings.adc_reference) = *volts;
+    } else if (key == "serial") {
+      if (!value.is_string() || !PrintableSerial(value.get<std::string>())) {
+        return fmt::format(
+            R"(settings: "serial" must be a text of 1 to {} printable ASCII characters)",
+            SimSerialLongest);
+      }
+      settings.serial = value.get<std::string>();
     } else if (key == "inputs") {
       std::string error = ReadInputs(value, settings);
       if (!error.empty()) {

@@ -26,9 +26,15 @@ struct SimSignal {
   bool operator==(const SimSignal&) const = default;
 };
 
+// The USB serial number the simulated board reports unless its settings
+// give another ("serial"), as a real board's string descriptor holds it.
+inline constexpr std::string_view SimDefaultSerial = "SIM-0001";
+inline constexpr std::size_t SimSerialLongest = 126;
+
 // How the simulated board is wired up; read from a small JSON file.
 struct SimSettings {
-  bool present = true;              // false: no board answers at all
+  bool present = true;  // false: no board answers at all
+  std::string serial{SimDefaultSerial};
   double external_reference = 2.5;  // volts on the DAC's external reference pin
   double adc_reference = 2.5;       // volts on the ADC's reference pin
   std::map<int, double> inputs;     // ADC channel -> fixed input volts; others follow their DAC

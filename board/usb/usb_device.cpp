@@ -1,5 +1,6 @@
 #include "board/usb/usb_device.h"
 
+#include <fmt/format.h>
 #include <libusb.h>
 
 #include <algorithm>
@@ -49,7 +50,49 @@ PortPlace PlaceOf(libusb_device* device) {
   return place;
 }
 
+bool Wanted(FoundBoard& board, const UsbOptions& options, const PortPlace* followed) {
+  const bool at_followed = followed != nullptr && board.place == *followed;
+  if (options.bus_address && board.at != *options.bus_address && !at_followed) {
+    return false;
+  }
+  if (!options.serial) {
+    return true;
+  }
+  board.serial = ReadSerial(board);
+  if (board.serial->serial) {
+    return *board.serial->serial == *options.serial;
+  }
+  return at_followed && board.serial->problem.empty();
+}
+
 }  // namespace
+
+SerialRead ReadSerial(libusb_device_handle* handle, std::uint8_t serial_index) {
+  if (serial_index == 0) {
+    return {};
+  }
+  // A string descriptor holds at most 126 characters; libusb makes them ASCII.
+  std::array<unsigned char, 128> text{};
+  const int length = libusb_get_string_descriptor_ascii(handle, serial_index, text.data(),
+                                                        static_cast<int>(text.size()));
+  if (length < 0) {
+    return {std::nullopt, fmt::format("reading it failed: {}", libusb_strerror(length))};
+  }
+  return {std::string(text.begin(), text.begin() + length), {}};
+}
+
+SerialRead ReadSerial(const FoundBoard& board) {
+  if (board.serial_index == 0) {
+    return {};
+  }
+  libusb_device_handle* handle = nullptr;
+  if (const int opened = libusb_open(board.device.Get(), &handle); opened != LIBUSB_SUCCESS) {
+    return {std::nullopt, fmt::format("opening it failed: {}", libusb_strerror(opened))};
+  }
+  SerialRead read = ReadSerial(handle, board.serial_index);
+  libusb_close(handle);
+  return read;
+}
 
 DeviceRef::DeviceRef(libusb_device* device)
     : device_(device == nullptr ? nullptr : libusb_ref_device(device)) {}
@@ -89,9 +132,10 @@ BoardSearch FindBoards(libusb_context* context, const UsbOptions& options,
     FoundBoard board{DeviceRef(device),
                      {libusb_get_bus_number(device), libusb_get_device_address(device)},
                      PlaceOf(device),
-                     *state};
-    if (options.bus_address && board.at != *options.bus_address &&
-        (followed == nullptr || board.place != *followed)) {
+                     *state,
+                     descriptor.iSerialNumber,
+                     std::nullopt};
+    if (!Wanted(board, options, followed)) {
       continue;
     }
     search.boards.push_back(std::move(board));

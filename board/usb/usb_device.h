@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "board/usb/usb_options.h"
@@ -43,11 +45,20 @@ struct PortPlace {
 
 enum class BoardState : std::uint8_t { Running = 1, Loader = 2 };
 
+// A board's USB serial number string: none where its device descriptor
+// names none, or where it could not be read (`problem` says why).
+struct SerialRead {
+  std::optional<std::string> serial;
+  std::string problem;
+};
+
 struct FoundBoard {
   DeviceRef device;
   UsbBusAddress at;
   PortPlace place;
   BoardState state = BoardState::Running;
+  std::uint8_t serial_index = 0;     // iSerialNumber: 0 when it reports none
+  std::optional<SerialRead> serial;  // none: not read yet
 };
 
 struct BoardSearch {
@@ -57,9 +68,17 @@ struct BoardSearch {
 
 // Every device with the running or the loader identifier. With a bus:address
 // in the options only the device there, or the one at `followed` (the place
-// of a board that re-enumerated under this library's hands).
+// of a board that re-enumerated under this library's hands). With a serial
+// only the device reporting it, or a device at `followed` reporting none
+// (a loader after the board's firmware was lost); the serial of every
+// candidate is read then, opening it for a moment.
 BoardSearch FindBoards(libusb_context* context, const UsbOptions& options,
                        const PortPlace* followed);
+
+// Opens the device for a moment to read its serial.
+SerialRead ReadSerial(const FoundBoard& board);
+// The serial read on a device already open.
+SerialRead ReadSerial(libusb_device_handle* handle, std::uint8_t serial_index);
 
 // An open device, closed (its interface released) when the object goes.
 class OpenDevice {

@@ -56,7 +56,7 @@ bool IsReturned(const FoundBoard& candidate, const FoundBoard& before) {
 
 UsbLinkLibrary::UsbLinkLibrary(std::unique_ptr<UsbContext> context, UsbOptions options,
                                OperatorPort& port)
-    : context_(std::move(context)), options_(options), port_(port) {}
+    : context_(std::move(context)), options_(std::move(options)), port_(port) {}
 
 // The session and the devices found hold libusb objects, so they must go
 // before the context does.
@@ -77,9 +77,66 @@ std::int16_t UsbLinkLibrary::Search(std::int32_t& number, BoardList* list) {
         fmt::format("listing the USB devices failed: {}", libusb_strerror(search.libusb_error));
     return RequestIoError;
   }
-  last_problem_ = found_.empty() ? "no board found" : "";
+  if (!found_.empty()) {
+    last_problem_.clear();
+  } else {
+    last_problem_ = options_.serial ? NoSuchSerial() : "no board found";
+  }
   return static_cast<std::int16_t>(
       std::min<std::size_t>(found_.size(), std::numeric_limits<std::int16_t>::max()));
+}
+
+// Names the serial asked for and what every board attached reports.
+std::string UsbLinkLibrary::NoSuchSerial() {
+  const AttachedBoards attached = Attached();
+  std::vector<std::string> seen;
+  for (const AttachedBoard& board : attached.boards) {
+    const std::string place = fmt::format("{}:{}", *board.bus, *board.address);
+    if (board.serial) {
+      seen.push_back(fmt::format("\"{}\" at {}", *board.serial, place));
+    } else if (!board.serial_problem.empty()) {
+      seen.push_back(fmt::format("one at {} whose serial could not be read ({})", place,
+                                 board.serial_problem));
+    } else {
+      seen.push_back(fmt::format("one at {} reporting no serial{}", place,
+                                 board.running ? "" : " (waiting for its firmware)"));
+    }
+  }
+  std::string boards;
+  for (std::size_t i = 0; i < seen.size(); ++i) {
+    boards += (i == 0 ? "" : i + 1 == seen.size() ? " and " : ", ") + seen[i];
+  }
+  return fmt::format("no board with USB serial \"{}\"; {}", *options_.serial,
+                     seen.empty() ? "no board is attached" : "attached: " + boards);
+}
+
+AttachedBoards UsbLinkLibrary::Attached() {
+  UsbOptions any = options_;
+  any.bus_address.reset();
+  any.serial.reset();
+  BoardSearch search = FindBoards(context_->Get(), any, nullptr);
+  AttachedBoards attached;
+  if (search.libusb_error != 0) {
+    attached.error =
+        fmt::format("listing the USB devices failed: {}", libusb_strerror(search.libusb_error));
+    return attached;
+  }
+  for (FoundBoard& board : search.boards) {
+    // The board this library holds open is not opened a second time.
+    const bool open = session_.device && session_.board && session_.board->at == board.at &&
+                      session_.board->serial;
+    const SerialRead serial = open ? *session_.board->serial : ReadSerial(board);
+    attached.boards.push_back({board.at.bus, board.at.address, board.state == BoardState::Running,
+                               options_.loader, options_.running, serial.serial, serial.problem});
+  }
+  return attached;
+}
+
+std::optional<std::string> UsbLinkLibrary::ConnectedSerial() const {
+  if (!session_.board || !session_.board->serial) {
+    return std::nullopt;
+  }
+  return session_.board->serial->serial;
 }
 
 std::int16_t UsbLinkLibrary::Search_For_Boards(std::int32_t, std::int32_t, std::int32_t& number,
@@ -93,7 +150,10 @@ std::int16_t UsbLinkLibrary::ConnectTo(std::int32_t board) {
   session_ = Session{};
   if (board < 1 || static_cast<std::size_t>(board) > found_.size()) {
     session_.closed_reason = RequestNoBoard;
-    last_problem_ = fmt::format("no board number {} in the latest search", board);
+    // After a search that found none, why it found none says more.
+    if (!found_.empty() || last_problem_.empty()) {
+      last_problem_ = fmt::format("no board number {} in the latest search", board);
+    }
     return RequestNoBoard;
   }
   session_.board = found_[static_cast<std::size_t>(board) - 1];
@@ -103,6 +163,9 @@ std::int16_t UsbLinkLibrary::ConnectTo(std::int32_t board) {
 std::int16_t UsbLinkLibrary::OpenSessionBoard() {
   const int opened = OpenDevice::Open(session_.board->device, session_.device);
   if (opened == LIBUSB_SUCCESS) {
+    if (!session_.board->serial) {
+      session_.board->serial = ReadSerial(session_.device.Get(), session_.board->serial_index);
+    }
     session_.closed_reason = 0;
     last_problem_.clear();
     return 0;
@@ -196,9 +259,10 @@ std::int16_t UsbLinkLibrary::Download(const char* path) {
 std::optional<FoundBoard> UsbLinkLibrary::AwaitReturn(const FoundBoard& before) {
   const auto deadline = std::chrono::steady_clock::now() + options_.timings.return_wait;
   // Looked for by place alone: the options' bus:address named the board as
-  // it was before it re-enumerated.
+  // it was before it re-enumerated, and its loader may report no serial.
   UsbOptions any_place = options_;
   any_place.bus_address.reset();
+  any_place.serial.reset();
   while (true) {
     BoardSearch search = FindBoards(context_->Get(), any_place, nullptr);
     for (FoundBoard& candidate : search.boards) {

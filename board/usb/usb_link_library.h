@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "board/board_directory.h"
 #include "board/cvn_cyusb_usb4.h"
 #include "board/operator_port.h"
 #include "board/usb/usb_context.h"
@@ -38,7 +39,11 @@ inline constexpr const char* UsbLibraryName = "libusb-1.0";
 //
 // A board found that this user may not open is told to the operator once,
 // with the udev rule that fixes it.
-class UsbLinkLibrary final : public CvnCyusbUsb4, public UsbBoardIo {
+//
+// As a directory it lists every board with either identifier, whatever the
+// options choose, and names the serial of the board it connected, read once
+// the device is open.
+class UsbLinkLibrary final : public CvnCyusbUsb4, public UsbBoardIo, public BoardDirectory {
  public:
   UsbLinkLibrary(std::unique_ptr<UsbContext> context, UsbOptions options, OperatorPort& port);
   ~UsbLinkLibrary() override;
@@ -64,6 +69,9 @@ class UsbLinkLibrary final : public CvnCyusbUsb4, public UsbBoardIo {
   std::size_t Vendor_Request_Batch(std::int32_t handle, const InBatch& batch) override;
   std::size_t VendorIORequestBatch(const InBatch& batch) override;
 
+  AttachedBoards Attached() override;
+  std::optional<std::string> ConnectedSerial() const override;
+
   // What went wrong in the latest failed search, connect or download, in one
   // line (empty after a success): for a log or the command-line tool.
   const std::string& LastProblem() const { return last_problem_; }
@@ -81,6 +89,7 @@ class UsbLinkLibrary final : public CvnCyusbUsb4, public UsbBoardIo {
   };
 
   std::int16_t Search(std::int32_t& number, BoardList* list);
+  std::string NoSuchSerial();
   std::int16_t ConnectTo(std::int32_t board);
   std::int16_t OpenSessionBoard();
   std::int16_t Download(const char* path);

@@ -98,8 +98,36 @@ UsbOptionParse<UsbBusAddress> ParseUsbBusAddress(std::string_view text, std::str
   return {UsbBusAddress{static_cast<std::uint8_t>(bus), static_cast<std::uint8_t>(address)}, {}};
 }
 
+UsbOptionParse<std::string> ParseUsbSerial(std::string_view text, std::string_view option) {
+  const auto refuse = [&](std::string_view reason) {
+    UsbOptionParse<std::string> result;
+    std::string shown(text.substr(0, LongestUsbSerial + 1));
+    for (char& c : shown) {
+      c = c < ' ' || c > '~' ? '?' : c;
+    }
+    result.error = fmt::format(
+        "invalid {} \"{}\": {} (expected the serial number as kx7312ctl "
+        "list shows it)",
+        option, shown, reason);
+    return result;
+  };
+  if (text.empty()) {
+    return refuse("it is empty");
+  }
+  if (text.size() > LongestUsbSerial) {
+    return refuse(fmt::format("it is longer than {} characters", LongestUsbSerial));
+  }
+  for (const char c : text) {
+    if (c < ' ' || c > '~') {
+      return refuse("it holds a character other than printable ASCII");
+    }
+  }
+  return {std::string(text), {}};
+}
+
 bool IsUsbOption(std::string_view option) {
-  return option == UsbIdOption || option == UsbLoaderIdOption || option == UsbBusOption;
+  return option == UsbIdOption || option == UsbLoaderIdOption || option == UsbBusOption ||
+         option == UsbSerialOption;
 }
 
 std::string ApplyUsbOption(UsbOptions& options, std::string_view option, std::string_view text) {
@@ -116,6 +144,13 @@ std::string ApplyUsbOption(UsbOptions& options, std::string_view option, std::st
       options.bus_address = place.value;
     }
     return place.error;
+  }
+  if (option == UsbSerialOption) {
+    UsbOptionParse<std::string> serial = ParseUsbSerial(text, option);
+    if (serial.value) {
+      options.serial = std::move(serial.value);
+    }
+    return serial.error;
   }
   return fmt::format("unknown USB option {}", option);
 }

@@ -48,6 +48,10 @@ struct UsbOptions {
   // Only the board at this place (and, after its download, wherever it comes
   // back on the same port); none: the first board found.
   std::optional<UsbBusAddress> bus_address;
+  // Only the board that reports this USB serial number (and, after its
+  // download, wherever it comes back on the same port, where its loader
+  // reports none); none: any.
+  std::optional<std::string> serial;
   UsbTimings timings;
   int transfer_window = DefaultTransferWindow;
 };
@@ -56,6 +60,7 @@ struct UsbOptions {
 inline constexpr std::string_view UsbIdOption = "--usb-id";
 inline constexpr std::string_view UsbLoaderIdOption = "--usb-loader-id";
 inline constexpr std::string_view UsbBusOption = "--usb-bus";
+inline constexpr std::string_view UsbSerialOption = "--usb-serial";
 
 struct UsbOptionHelp {
   std::string_view option;
@@ -63,14 +68,20 @@ struct UsbOptionHelp {
   std::string_view text;
 };
 
-inline constexpr std::array<UsbOptionHelp, 3> UsbOptionHelps = {{
+inline constexpr std::array<UsbOptionHelp, 4> UsbOptionHelps = {{
     {UsbIdOption, "VID:PID",
      "USB identifier of the board running its firmware, in hexadecimal (default 1234:7312)"},
     {UsbLoaderIdOption, "VID:PID",
      "USB identifier of the board waiting for its firmware, in hexadecimal (default 1234:7310)"},
     {UsbBusOption, "BUS:ADDR",
      "use only the board at this USB bus and device address, in decimal as lsusb shows them"},
+    {UsbSerialOption, "TEXT",
+     "use only the board with this USB serial number, as kx7312ctl list shows it"},
 }};
+
+// The longest serial number a board can report: a string descriptor holds
+// at most 126 UTF-16 characters.
+inline constexpr std::size_t LongestUsbSerial = 126;
 
 // Either a value or a one-line reason that names the option and the text.
 template <typename T>
@@ -87,9 +98,14 @@ UsbOptionParse<UsbId> ParseUsbId(std::string_view text, std::string_view option 
 UsbOptionParse<UsbBusAddress> ParseUsbBusAddress(std::string_view text,
                                                  std::string_view option = UsbBusOption);
 
+// Printable ASCII, 1 to LongestUsbSerial characters: what libusb's ASCII
+// reading of a serial can give.
+UsbOptionParse<std::string> ParseUsbSerial(std::string_view text,
+                                           std::string_view option = UsbSerialOption);
+
 bool IsUsbOption(std::string_view option);
 
-// Parses `text` as the value of one of the three options and stores it in
+// Parses `text` as the value of one of the options and stores it in
 // `options`. Returns the error text, empty on success; `options` is left
 // unchanged on error.
 std::string ApplyUsbOption(UsbOptions& options, std::string_view option, std::string_view text);

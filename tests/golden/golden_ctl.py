@@ -310,6 +310,14 @@ CASES = [
     ("serve-unknown-option", "use", "serve --bogus"),
     ("serve-extra-word", "use", "serve extra"),
     ("serve-absent-board", "raw", "--simulate --sim-settings absent.json --trace trace.txt serve --listen 127.0.0.1:0"),
+    # list: the boards attached, with no start-up.
+    ("list", "v2", "list"),
+    ("list-serial-from-settings", "use", "--sim-settings serial.json --board-name bench-3 list"),
+    ("list-absent-board", "use", "--sim-settings absent.json list"),
+    ("list-then-command", "use", "list adc read"),
+    ("command-then-list", "use", "adc read list"),
+    ("list-extra-word", "use", "list extra"),
+    ("usb-serial-with-simulate", "raw", "--simulate --usb-serial KX-1 list"),
 ]
 
 # The lines sent to `kx7312ctl serve`, one at a time, each followed by
@@ -446,6 +454,7 @@ FIXTURE = {
     "quoted-capture.txt": b'adc capture "with blank.txt"\n',
     "capture-missing-folder.txt": b"adc capture nofolder/samples.txt\n",
     "absent.json": b'{"present": false}\n',
+    "serial.json": b'{"serial": "BENCH 7"}\n',
     "loopback.json": b'{"external_reference": 5.0}\n',
     "signal.json": b'{"inputs": {"0": {"offset": 2.5, "amplitude": 2.0, "frequency": 0.0605,'
     b' "phase": 0, "noise": 2, "seed": 1}, "3": 1.25}}\n',

@@ -108,6 +108,43 @@ TEST_F(LinkBackendTest, SettingsFileReachesTheBoard) {
   EXPECT_FALSE(std::get<std::unique_ptr<LinkBackend>>(created)->Simulated()->Settings().present);
 }
 
+// Files kept per board are named by its serial, else by --board-name.
+TEST_F(LinkBackendTest, TheBoardsIdentityIsItsSerialElseItsName) {
+  struct Case {
+    std::string settings;
+    std::optional<std::string> name;
+    std::string error;  // of Create
+    std::string file_word;
+  };
+  const std::vector<Case> cases = {
+      {"{}", std::nullopt, "", "SIM-0001"},
+      {R"({"serial": "KX/1 .a"})", "bench-3", "", "KX_1_.a"},
+      {R"({"present": false})", "bench-3", "", "bench-3"},
+      {"{}", "", "invalid --board-name \"\": it is empty", ""},
+      {"{}", std::string(65, 'b'), "it is longer than 64 characters", ""},
+      {"{}", "a/b", "it holds a character a file name should not", ""},
+  };
+  for (const Case& c : cases) {
+    std::ofstream(folder_ / "board.json") << c.settings;
+    LinkOptions options;
+    options.simulate = true;
+    options.sim_settings = (folder_ / "board.json").string();
+    options.board_name = c.name;
+    auto created = LinkBackend::Create(Version2Edition.link, options, port_);
+    if (!c.error.empty()) {
+      ASSERT_TRUE(std::holds_alternative<std::string>(created));
+      EXPECT_NE(std::get<std::string>(created).find(c.error), std::string::npos)
+          << std::get<std::string>(created);
+      continue;
+    }
+    ASSERT_TRUE(std::holds_alternative<std::unique_ptr<LinkBackend>>(created)) << c.settings;
+    const board::LinkLibraries libraries =
+        std::get<std::unique_ptr<LinkBackend>>(created)->Libraries();
+    ASSERT_NE(libraries.directory, nullptr);
+    EXPECT_EQ(libraries.directory->Identity().FileWord(), c.file_word) << c.settings;
+  }
+}
+
 TEST_F(LinkBackendTest, RefusesWhatCannotBeRead) {
   std::ofstream(folder_ / "bad.json") << R"({"inputs": {"16": 1}})";
   struct Case {

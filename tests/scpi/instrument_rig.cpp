@@ -24,8 +24,8 @@ InstrumentRig::InstrumentRig(const Edition& edition_, board::sim::SimSettings se
           edition_,
           [this] {
             return std::make_unique<commands::Session>(
-                edition, board::LinkLibraries{&cvn_, &io_}, port_, FirmwareFolder(),
-                std::function<std::string()>{}, commands::AfterFailure::Serve);
+                edition, board::LinkLibraries{&cvn_, &io_, &board.Directory()}, port_,
+                FirmwareFolder(), std::function<std::string()>{}, commands::AfterFailure::Serve);
           },
           [this](const std::string& line) { log.push_back(line); }) {
   instrument.StartUp();

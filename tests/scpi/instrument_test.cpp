@@ -25,7 +25,7 @@ struct Exchange {
 TEST(ScpiInstrumentTest, AnswersInTurn) {
   InstrumentRig rig;
   const std::vector<Exchange> exchanges = {
-      {"*IDN?", std::string("KX7312,KX7312(version2),0,") + KX7312CTL_VERSION},
+      {"*IDN?", std::string("KX7312,KX7312(version2),SIM-0001,") + KX7312CTL_VERSION},
       {"*OPC?", "1"},
       {"*ESR?", "0"},
       {"*OPC", "<none>"},
@@ -43,7 +43,7 @@ TEST(ScpiInstrumentTest, AnswersInTurn) {
       {"ADC:CONF?", "VREF2X,TRIS,TWOS"},
       {"ADC:CONFIGURE VREF,WEAK,BIN;CONF?", "VREF,WEAK,BIN"},
       {"ADC:CONF;CONF?", "VREF2X,TRIS,TWOS"},
-      {"*IDN?;*OPC?", std::string("KX7312,KX7312(version2),0,") + KX7312CTL_VERSION + ";1"},
+      {"*IDN?;*OPC?", std::string("KX7312,KX7312(version2),SIM-0001,") + KX7312CTL_VERSION + ";1"},
       {"DAC:PDOW:MASK?", "#H0000,#H0000,#H0000,#H0000"},
       {"DAC:PDOWN HIGH,R1K,8,11;PDOW:MASK?", "#H0000,#H0009,#H0000,#H0000"},
       {"ADC:WRIT? #H8310", "#H1000"},  // the simulated chip's reply
@@ -174,6 +174,24 @@ TEST(ScpiInstrumentTest, ABadLineQueuesItsErrorAndSendsNothing) {
   EXPECT_NE(rig.log.back().find("more of this client's lines were not logged)"), std::string::npos);
   EXPECT_LT(rig.log.back().size(), 200U);
   EXPECT_EQ(rig.Ask("DAC:WORD?").find("#H0011"), std::string::npos);
+}
+
+// The third field is the board's serial, never a field separator; "0"
+// where no board reports one.
+TEST(ScpiInstrumentTest, IdnNamesTheBoardsSerial) {
+  struct Case {
+    std::string serial;
+    bool present;
+    std::string field;
+  };
+  for (const Case& c : {Case{"BENCH 7", true, "BENCH 7"}, Case{"KX,7", true, "KX_7"},
+                        Case{"SIM-0001", false, "0"}}) {
+    board::sim::SimSettings settings;
+    settings.serial = c.serial;
+    settings.present = c.present;
+    InstrumentRig rig(Version2Edition, settings);
+    EXPECT_EQ(rig.Ask("*IDN?"), "KX7312,KX7312(version2)," + c.field + "," + KX7312CTL_VERSION);
+  }
 }
 
 TEST(ScpiInstrumentTest, TheClassicEditionRefusesWhatItHasNoControlFor) {

@@ -90,7 +90,7 @@ class PyVisaTest(unittest.TestCase):
 
     def test_identification(self):
         maker, model, serial, version = self.inst.query("*IDN?").split(",")
-        self.assertEqual((maker, model, serial), ("KX7312", "KX7312(version2)", "0"))
+        self.assertEqual((maker, model, serial), ("KX7312", "KX7312(version2)", "SIM-0001"))
         self.assertRegex(version, r"^[0-9.]+$")
 
     def test_dac_load_reads_back_on_the_adc(self):

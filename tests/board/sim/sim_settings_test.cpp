@@ -131,6 +131,8 @@ const char kExtRef[] =
 const char kAdcRef[] =
     R"(settings: "adc_reference" must be a number of volts above 0 and at most 5)";
 const char kPresent[] = R"(settings: "present" must be true or false)";
+const char kSerial[] =
+    R"(settings: "serial" must be a text of 1 to 126 printable ASCII characters)";
 const char kInputsObject[] =
     R"(settings: "inputs" must be an object mapping ADC channels to volts)";
 
@@ -144,6 +146,9 @@ const RefusedCase kRefusedCases[] = {
     {"PresentNumber", R"({"present": 1})", kPresent},
     {"PresentString", R"({"present": "true"})", kPresent},
     {"PresentNull", R"({"present": null})", kPresent},
+    {"SerialNumber", R"({"serial": 7})", kSerial},
+    {"SerialEmpty", R"({"serial": ""})", kSerial},
+    {"SerialControl", R"({"serial": "KX\u0007"})", kSerial},
 
     {"ExtRefString", R"({"external_reference": "2.5"})", kExtRef},
     {"ExtRefBool", R"({"external_reference": true})", kExtRef},

@@ -9,7 +9,6 @@
 #include <umockdev.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -18,6 +17,8 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <set>
 #include <stdexcept>
 #include <thread>
 #include <utility>
@@ -28,13 +29,58 @@ namespace kx::testing {
 namespace {
 
 constexpr std::size_t kSetupBytes = 8;
+constexpr std::uint8_t kSerialIndex = 3;  // iSerialNumber, where the board reports one
 // Between the CPU's start and the board leaving the bus, and between leaving
 // and coming back: short, but long enough that the host sees both steps.
 constexpr std::chrono::milliseconds kDropOffDelay{1};
 constexpr std::chrono::milliseconds kReturnDelay{5};
 
-// umockdev points the whole process at one test bed at a time.
-std::atomic<int> boards_alive{0};
+// umockdev points the whole process at one test bed at a time: the boards
+// alive at once share it, each at a port of its own.
+struct SharedBed {
+  std::mutex mutex;  // around every change to the bus
+  UMockdevTestbed* testbed = umockdev_testbed_new();
+  std::string root;
+  std::set<std::pair<int, int>> places;  // bus and port of every board alive
+
+  SharedBed() {
+    gchar* dir = umockdev_testbed_get_root_dir(testbed);
+    root = dir;
+    g_free(dir);
+  }
+  ~SharedBed() { g_object_unref(testbed); }
+  SharedBed(const SharedBed&) = delete;
+  SharedBed& operator=(const SharedBed&) = delete;
+};
+
+std::shared_ptr<SharedBed> JoinBed(int bus, int port) {
+  static std::mutex guard;
+  static std::weak_ptr<SharedBed> alive;
+  const std::lock_guard lock(guard);
+  std::shared_ptr<SharedBed> bed = alive.lock();
+  if (!bed) {
+    bed = std::make_shared<SharedBed>();
+    alive = bed;
+  }
+  const std::lock_guard bus_lock(bed->mutex);
+  if (!bed->places.insert({bus, port}).second) {
+    throw std::logic_error(fmt::format("two emulated USB boards at bus {} port {}", bus, port));
+  }
+  return bed;
+}
+
+// A string descriptor: its length, type 3, then UTF-16LE, as a board's USB
+// core answers GET_DESCRIPTOR; index 0 holds the one language, US English.
+std::vector<std::uint8_t> StringDescriptor(int index, const std::string& text) {
+  if (index == 0) {
+    return {4, 0x03, 0x09, 0x04};
+  }
+  std::vector<std::uint8_t> bytes{static_cast<std::uint8_t>(2 + 2 * text.size()), 0x03};
+  for (const char c : text) {
+    bytes.insert(bytes.end(), {static_cast<std::uint8_t>(c), 0});
+  }
+  return bytes;
+}
 
 std::uint16_t Little16(const std::uint8_t* bytes) {
   return static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8));
@@ -133,10 +179,17 @@ class EmulatedUsbBoard::Impl {
   void ApplyAccess(const std::string& node, bool deny) const;
   std::filesystem::path InRoot(const std::string& path) const;
 
-  // Taken before `mutex`, around every change to the bus from the test
-  // thread or the hub thread; umockdev is never called with `mutex` held,
-  // since the ioctl thread may be waiting for it.
-  std::mutex testbed_mutex;
+  // The serial this appearance reports: the running board's or the
+  // loader's; none for neither.
+  const std::optional<std::string>& Serial() const;
+  // A standard GET_DESCRIPTOR of a string, answered by the USB core whatever
+  // the firmware does; false for any other request.
+  bool AnswerStringDescriptor(const SetupPacket& packet, std::uint8_t* stage, usbdevfs_urb& urb);
+
+  // Its mutex is taken before `mutex`, around every change to the bus from
+  // the test thread or the hub thread; umockdev is never called with `mutex`
+  // held, since the ioctl thread may be waiting for it.
+  std::shared_ptr<SharedBed> bed;
   UMockdevTestbed* testbed = nullptr;
   std::string root;
 
@@ -151,10 +204,9 @@ EmulatedUsbBoard::Impl::Impl(EmulatedBoardSetup board_setup)
     : setup(std::move(board_setup)),
       front(setup.firmware, setup.starts_running, setup.replies, setup.chip),
       next_number(setup.first_device_number),
-      testbed(umockdev_testbed_new()) {
-  gchar* dir = umockdev_testbed_get_root_dir(testbed);
-  root = dir;
-  g_free(dir);
+      bed(JoinBed(setup.bus, setup.port)),
+      testbed(bed->testbed),
+      root(bed->root) {
   hub = std::thread([this] { HubLoop(); });
 }
 
@@ -165,10 +217,16 @@ EmulatedUsbBoard::Impl::~Impl() {
   }
   hub_wake.notify_all();
   hub.join();
-  for (const auto& appearance : appearances) {
-    g_object_unref(appearance->handler);
+  // The bed may outlive this board: its device and nodes go with it.
+  Leave();
+  {
+    const std::lock_guard lock(bed->mutex);
+    for (const auto& appearance : appearances) {
+      umockdev_testbed_detach_ioctl(testbed, appearance->node.c_str(), nullptr);
+      g_object_unref(appearance->handler);
+    }
+    bed->places.erase({setup.bus, setup.port});
   }
-  g_object_unref(testbed);
   for (const auto& appearance : appearances) {
     for (const Pending& pending : appearance->done) {
       g_object_unref(pending.data);
@@ -196,7 +254,7 @@ gboolean EmulatedUsbBoard::Impl::OnIoctl(UMockdevIoctlBase* /*handler*/,
 void EmulatedUsbBoard::Impl::Appear() {
   // Held throughout, so a test's Unplug never falls between the steps of
   // the hub thread bringing the board back.
-  const std::lock_guard bed(testbed_mutex);
+  const std::lock_guard bus(bed->mutex);
   Appearance* appearance = nullptr;
   board::usb::UsbId id;
   bool deny = false;
@@ -220,7 +278,7 @@ void EmulatedUsbBoard::Impl::Appear() {
   // The descriptors and the node are in place before the device is added:
   // libusb reads them as soon as the "add" event arrives, and umockdev would
   // write them only after sending it.
-  const std::vector<std::uint8_t> descriptors = BoardDescriptors(id);
+  const std::vector<std::uint8_t> descriptors = BoardDescriptors(id, Serial() ? kSerialIndex : 0);
   std::filesystem::create_directories(InRoot(sys_path));
   std::ofstream(InRoot(sys_path) / "descriptors", std::ios::binary)
       .write(reinterpret_cast<const char*>(descriptors.data()),
@@ -262,7 +320,7 @@ void EmulatedUsbBoard::Impl::Appear() {
 }
 
 void EmulatedUsbBoard::Impl::Leave() {
-  const std::lock_guard bed(testbed_mutex);
+  const std::lock_guard bus(bed->mutex);
   {
     const std::lock_guard lock(mutex);
     if (current == nullptr) {
@@ -402,6 +460,11 @@ void EmulatedUsbBoard::Impl::Submit(Appearance& appearance, UMockdevIoctlData* a
   packet.length = static_cast<std::uint16_t>(
       std::min<int>(packet.length, urb.buffer_length - static_cast<int>(kSetupBytes)));
   std::uint8_t* stage = bytes + kSetupBytes;
+  if (!appearance.cable_pulled && AnswerStringDescriptor(packet, stage, urb)) {
+    appearance.done.push_back({urb_data.Release(), Clock::now(), next_sequence++});
+    umockdev_ioctl_client_complete(client, 0, 0);
+    return;
+  }
 
   // Once the cable is out, later requests never reach the board.
   if (!appearance.cable_pulled) {
@@ -473,6 +536,32 @@ void EmulatedUsbBoard::Impl::Submit(Appearance& appearance, UMockdevIoctlData* a
   }
 }
 
+const std::optional<std::string>& EmulatedUsbBoard::Impl::Serial() const {
+  return front.Running() ? setup.serial : setup.loader_serial;
+}
+
+bool EmulatedUsbBoard::Impl::AnswerStringDescriptor(const SetupPacket& packet, std::uint8_t* stage,
+                                                    usbdevfs_urb& urb) {
+  constexpr std::uint8_t kGetDescriptor = 6;
+  constexpr int kStringType = 3;
+  if (packet.request_type != 0x80 || packet.request != kGetDescriptor ||
+      (packet.value >> 8) != kStringType) {
+    return false;
+  }
+  const int index = packet.value & 0xFF;
+  if (index != 0 && (index != kSerialIndex || !Serial())) {
+    urb.status = -EPIPE;  // a string the board does not have
+    urb.actual_length = 0;
+    return true;
+  }
+  const std::vector<std::uint8_t> answer = StringDescriptor(index, Serial().value_or(""));
+  const std::size_t length = std::min<std::size_t>(answer.size(), packet.length);
+  std::copy_n(answer.begin(), length, stage);
+  urb.status = 0;
+  urb.actual_length = static_cast<int>(length);
+  return true;
+}
+
 std::size_t EmulatedUsbBoard::Impl::UnreapedLocked() const {
   std::size_t count = 0;
   for (const auto& appearance : appearances) {
@@ -535,18 +624,10 @@ void EmulatedUsbBoard::Impl::Discard(Appearance& appearance, UMockdevIoctlData* 
   umockdev_ioctl_client_complete(client, 0, 0);
 }
 
-EmulatedUsbBoard::EmulatedUsbBoard(EmulatedBoardSetup setup) {
-  if (boards_alive.fetch_add(1) != 0) {
-    boards_alive.fetch_sub(1);
-    throw std::logic_error("one emulated USB board at a time: umockdev has one test bed");
-  }
-  impl_ = std::make_unique<Impl>(std::move(setup));
-}
+EmulatedUsbBoard::EmulatedUsbBoard(EmulatedBoardSetup setup)
+    : impl_(std::make_unique<Impl>(std::move(setup))) {}
 
-EmulatedUsbBoard::~EmulatedUsbBoard() {
-  impl_.reset();
-  boards_alive.fetch_sub(1);
-}
+EmulatedUsbBoard::~EmulatedUsbBoard() = default;
 
 bool EmulatedUsbBoard::InMockEnvironment() {
   // Whether umockdev's preload library is mapped into this process: its own

@@ -35,6 +35,10 @@ struct EmulatedBoardSetup {
   board::usb::UsbId running = board::KX7312Board.running_id;
   std::string firmware;  // the board's own image
   bool starts_running = false;
+  // The USB serial number string it reports running its firmware, and while
+  // its loader waits for the firmware; none: it reports none.
+  std::optional<std::string> serial;
+  std::optional<std::string> loader_serial;
   AdcReplyShape replies = AdcReplyShape::AsConverted;
   std::uint8_t bus = 1;
   std::uint8_t port = 2;
@@ -47,7 +51,8 @@ struct EmulatedBoardSetup {
 // this class answers the usbfs calls made on the node. Every appearance on
 // the bus gets the next device number, as a real hub gives the next address;
 // releasing the CPU after the board's own image was loaded makes it leave
-// the bus and come back running the firmware. A test must run under
+// the bus and come back running the firmware. Several boards may be alive at
+// once, each at its own port and device numbers. A test must run under
 // umockdev-wrapper.
 class EmulatedUsbBoard {
  public:

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kx::board::usb {
@@ -106,6 +107,8 @@ TEST(ApplyUsbOption, StoresEachOptionAndLeavesOptionsAloneOnError) {
   EXPECT_EQ(ApplyUsbOption(options, "--usb-id", "abcd:0001"), "");
   EXPECT_EQ(ApplyUsbOption(options, "--usb-loader-id", "abcd:0002"), "");
   EXPECT_EQ(ApplyUsbOption(options, "--usb-bus", "2:9"), "");
+  EXPECT_EQ(ApplyUsbOption(options, "--usb-serial", "KX 0001"), "");
+  EXPECT_EQ(options.serial, "KX 0001");
   EXPECT_EQ(options.running, (UsbId{0xABCD, 0x0001}));
   EXPECT_EQ(options.loader, (UsbId{0xABCD, 0x0002}));
   EXPECT_EQ(options.bus_address, (UsbBusAddress{2, 9}));
@@ -117,10 +120,20 @@ TEST(ApplyUsbOption, StoresEachOptionAndLeavesOptionsAloneOnError) {
   EXPECT_EQ(ApplyUsbOption(options, "--usb-bus", "2:300"),
             "invalid --usb-bus \"2:300\": the address must be 1 to 127 (expected BUS:ADDR in "
             "decimal, such as 1:5)");
+  for (const auto& [serial, reason] : std::vector<std::pair<std::string, std::string>>{
+           {"", "it is empty"},
+           {std::string(127, 'x'), "it is longer than 126 characters"},
+           {"KX\n1", "it holds a character other than printable ASCII"}}) {
+    EXPECT_EQ(ApplyUsbOption(options, "--usb-serial", serial),
+              fmt::format("invalid --usb-serial \"{}\": {} (expected the serial number as "
+                          "kx7312ctl list shows it)",
+                          serial == "KX\n1" ? "KX?1" : serial, reason));
+  }
   EXPECT_EQ(ApplyUsbOption(options, "--usb-speed", "1"), "unknown USB option --usb-speed");
   EXPECT_EQ(options.running, before.running);
   EXPECT_EQ(options.loader, before.loader);
   EXPECT_EQ(options.bus_address, before.bus_address);
+  EXPECT_EQ(options.serial, before.serial);
 }
 
 TEST(UsbOptionHelps, CoverEveryOptionOnce) {
@@ -130,7 +143,7 @@ TEST(UsbOptionHelps, CoverEveryOptionOnce) {
     EXPECT_FALSE(help.text.empty()) << help.option;
     names.insert(help.option);
   }
-  EXPECT_EQ(names.size(), 3U);
+  EXPECT_EQ(names.size(), 4U);
   EXPECT_FALSE(IsUsbOption("--usb"));
 }
 
