@@ -273,46 +273,29 @@ Session::Step Session::Execute(const AdcHistogram& histogram, const adc::Capture
   return {std::move(result), std::move(written)};
 }
 
-Session::Step Session::Execute(const DacSweep& sweep, const adc::CaptureStop& stop) {
-  const int flip = TwosComplement() ? 0x800 : 0;
-  if (sweep.adc_linearity) {
-    const auto setting = [](const std::string& range, const std::string& coding) {
-      return coding.empty() ? range : range + " " + coding;
-    };
-    const std::string now =
-        setting(RangeWord(adc_.Configuration()), CodingWord(board_.edition(), flip != 0));
-    const std::string then = setting(sweep.adc_linearity_range, sweep.adc_linearity_coding);
-    if (then != now) {
-      // Nothing sent yet: the ADC's INL belongs to the range it was measured on.
-      return {SweepResult{},
-              fmt::format("--adc-linearity {} was measured with the ADC on {}, it is on {}: "
-                          "choose {} with adc configure first",
-                          sweep.adc_linearity_file, then, now, then)};
-    }
+std::optional<std::string> Session::SweepMismatch(const DacSweep& sweep) const {
+  if (!sweep.adc_linearity) {
+    return std::nullopt;
   }
-  std::vector<linearity::SweepPoint> points;
-  std::uint64_t requests = 0;
-  const int total = (sweep.codes.stop - sweep.codes.start) / sweep.codes.step + 1;
-  auto next = std::chrono::steady_clock::now() + kProgressEvery;
-  // One code's reads, in the order the codes go out.
-  const auto take = [&](std::span<const std::int32_t> reads) {
-    double sum = 0.0;
-    double squares = 0.0;
-    for (const std::int32_t read : reads) {
-      const double value = read ^ flip;
-      sum += value;
-      squares += value * value;
-    }
-    const double mean = sum / sweep.average;
-    const double variance = std::max(squares / sweep.average - mean * mean, 0.0);
-    const int code = sweep.codes.start + static_cast<int>(points.size()) * sweep.codes.step;
-    points.push_back({code, mean, std::sqrt(variance), sweep.average});
-    requests += watch_.TakeRecords().size();
-    if (std::chrono::steady_clock::now() >= next) {
-      Tell(fmt::format("dac sweep: {} of {} codes", points.size(), total));
-      next += kProgressEvery;
-    }
+  const auto setting = [](const std::string& range, const std::string& coding) {
+    return coding.empty() ? range : range + " " + coding;
   };
+  const std::string now =
+      setting(RangeWord(adc_.Configuration()), CodingWord(board_.edition(), TwosComplement()));
+  const std::string then = setting(sweep.adc_linearity_range, sweep.adc_linearity_coding);
+  if (then == now) {
+    return std::nullopt;
+  }
+  // Nothing sent yet: the ADC's INL belongs to the range it was measured on.
+  return fmt::format(
+      "--adc-linearity {} was measured with the ADC on {}, it is on {}: choose {} with adc "
+      "configure first",
+      sweep.adc_linearity_file, then, now, then);
+}
+
+std::optional<std::string> Session::SweepCodes(
+    const DacSweep& sweep, int total,
+    const std::function<void(std::span<const std::int32_t>)>& take, const adc::CaptureStop& stop) {
   std::optional<std::string> stopped;
   if (sweep.settle.count() == 0) {
     // Each code's DAC word and LDAC pulse go out in the batch of its reads,
@@ -351,7 +334,47 @@ Session::Step Session::Execute(const DacSweep& sweep, const adc::CaptureStop& st
     }
     take(reads);
   }
+  return stopped;
+}
+
+Session::Step Session::Execute(const DacSweep& sweep, const adc::CaptureStop& stop) {
+  if (std::optional<std::string> mismatch = SweepMismatch(sweep)) {
+    return {SweepResult{}, std::move(mismatch)};
+  }
+  const int flip = TwosComplement() ? 0x800 : 0;
+  std::vector<linearity::SweepPoint> points;
+  std::uint64_t requests = 0;
+  const int total = (sweep.codes.stop - sweep.codes.start) / sweep.codes.step + 1;
+  auto next = std::chrono::steady_clock::now() + kProgressEvery;
+  // One code's reads, in the order the codes go out.
+  const auto take = [&](std::span<const std::int32_t> reads) {
+    double sum = 0.0;
+    double squares = 0.0;
+    for (const std::int32_t read : reads) {
+      const double value = read ^ flip;
+      sum += value;
+      squares += value * value;
+    }
+    const double mean = sum / sweep.average;
+    const double variance = std::max(squares / sweep.average - mean * mean, 0.0);
+    const int code = sweep.codes.start + static_cast<int>(points.size()) * sweep.codes.step;
+    points.push_back({code, mean, std::sqrt(variance), sweep.average});
+    requests += watch_.TakeRecords().size();
+    if (std::chrono::steady_clock::now() >= next) {
+      Tell(fmt::format("dac sweep: {} of {} codes", points.size(), total));
+      next += kProgressEvery;
+    }
+  };
+  const std::optional<std::string> stopped = SweepCodes(sweep, total, take, stop);
   requests += watch_.TakeRecords().size();
+  return FinishSweep(sweep, points, requests, stopped);
+}
+
+Session::Step Session::FinishSweep(const DacSweep& sweep,
+                                   const std::vector<linearity::SweepPoint>& points,
+                                   std::uint64_t requests,
+                                   const std::optional<std::string>& stopped) {
+  const int total = (sweep.codes.stop - sweep.codes.start) / sweep.codes.step + 1;
   SweepResult result;
   result.requests = requests;
   const std::string nothing = sweep.file.empty() ? "" : "; nothing was written";

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -85,6 +86,16 @@ class Session {
   Step Execute(const SetupSave& save, const adc::CaptureStop& stop);
   Step Execute(const SetupLoad& load, const adc::CaptureStop& stop);
   Step Execute(const ListBoards& list, const adc::CaptureStop& stop);
+
+  // The sweep's parts: an --adc-linearity file that does not fit the ADC's
+  // range and coding (before anything is sent), the codes' words and reads,
+  // then the figures and the files.
+  std::optional<std::string> SweepMismatch(const DacSweep& sweep) const;
+  std::optional<std::string> SweepCodes(
+      const DacSweep& sweep, int total,
+      const std::function<void(std::span<const std::int32_t>)>& take, const adc::CaptureStop& stop);
+  Step FinishSweep(const DacSweep& sweep, const std::vector<linearity::SweepPoint>& points,
+                   std::uint64_t requests, const std::optional<std::string>& stopped);
 
   // The progress line of a long test on standard error, where one is wanted.
   void Tell(const std::string& line) const;

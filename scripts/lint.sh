@@ -98,7 +98,7 @@ run_clang_tidy() {
 for step in $what; do
   case "$step" in
     shell) run_shellcheck ;;
-    tidy) run_clang_tidy "adc|analysis|bench|board|ctl|dac|logger|panel|programs|scpi|session|view" ;;
+    tidy) run_clang_tidy "adc|analysis|bench|board|commands|ctl|dac|logger|panel|programs|scpi|session|view" ;;
     tidy-tests) run_clang_tidy "tests" ;;
     *)
       echo "lint: unknown step '$step' (shell, tidy, tidy-tests)" >&2
