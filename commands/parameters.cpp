@@ -255,11 +255,16 @@ Checked<double> ReferenceVoltsOf(std::string_view text) {
 
 Checked<AppliedVolts> AppliedVoltsOf(std::string_view text) {
   const std::size_t colon = text.find(':');
-  const std::optional<double> centre = VoltsNumber(text.substr(0, colon));
-  const std::optional<double> amplitude =
-      colon == std::string_view::npos ? std::nullopt : VoltsNumber(text.substr(colon + 1));
-  if (!centre || !amplitude) {
+  const auto bad = [&] {
     return Bad(fmt::format("{} is not CENTRE:AMPLITUDE in volts, such as 1.25:1.27", Quote(text)));
+  };
+  if (colon == std::string_view::npos) {
+    return bad();
+  }
+  const std::optional<double> centre = VoltsNumber(text.substr(0, colon));
+  const std::optional<double> amplitude = VoltsNumber(text.substr(colon + 1));
+  if (!centre || !amplitude) {
+    return bad();
   }
   if (!(*amplitude > 0.0)) {
     return Outside(fmt::format("{}: the amplitude must be above 0 V", Quote(text)));

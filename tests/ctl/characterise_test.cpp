@@ -154,6 +154,9 @@ TEST(Characterise, TheSweepFindsTheDacOnceTheAdcIsTakenOut) {
 // fundamental's level as the closed forms give them, ENOB from SINAD; a
 // constant input has no tone and says so.
 TEST(Characterise, TheSpectrumGivesTheSinesLevelAndTheNoiseItWasGiven) {
+#ifndef KX_WITH_SPECTRUM
+  GTEST_SKIP() << "this build has no spectra (no FFTW)";
+#endif
   struct Case {
     bool straight_binary;
     double noise_lsb;
