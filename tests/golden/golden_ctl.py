@@ -234,7 +234,9 @@ CASES = [
     ("adc-capture-read-only", "v2", "adc capture-channel0 read-only.txt"),
     ("adc-capture-channel0-device", "v2", "adc capture-channel0 /dev/null"),
     # setup save and load.
-    ("setup-save", "all", "dac load 3=7FF dac power-down low 1k 0 1 line ldac-low adc configure --weak setup save s.json"),
+    # Plain only: the file is the record, and --json's runs would repeat it.
+    ("setup-save", "use", "dac load 3=7FF dac power-down low 1k 0 1 line ldac-low adc configure --weak setup save s.json"),
+    ("setup-save-classic", "use-cl", "dac load 3=7FF dac power-down low 1k 0 1 line ldac-low adc configure --weak setup save s.json"),
     ("setup-load-bad-field", "use", "setup load bad-setup.json"),
     ("setup-load-missing-file", "use", "setup load"),
     # adc log (an interval far above the run's length: one row, whatever the machine's load).
