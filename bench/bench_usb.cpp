@@ -15,6 +15,7 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "board/cvn_board_link.h"
@@ -48,7 +49,7 @@ bool Emulated(benchmark::State& state) {
 // A board booted through the given link, straight on the library (no trace).
 struct BootedBoard {
   explicit BootedBoard(bool classic, usb::UsbOptions options = {})
-      : rig(kx::testing::RunningBoard(), options),
+      : rig(kx::testing::RunningBoard(), std::move(options)),
         version2(*rig.library, FirmwareFolder()),
         classic_link(*rig.library, FirmwareFolder()) {
     rig.board.PlugIn();
