@@ -150,7 +150,6 @@ DacOperations::Result DacOperations::ChooseReference(int group, int list_index) 
   if (ReferenceChosen(list_index)) {
     Group(group).reference = list_index;
     link_.WriteDacWord(GroupRequest(group), ReferenceWord(list_index));
-    internal_reference_.at(static_cast<std::size_t>(group)) = list_index == 1;
   }
   return Sent();
 }

@@ -103,9 +103,7 @@ class DacOperations {
   const PowerDownMasks& SavedPowerDownMask() const { return saved_power_down_mask_; }
   // Whether the group's last reference word chose the internal reference
   // (the chip starts on the external one).
-  bool InternalReference(int group) const {
-    return internal_reference_.at(static_cast<std::size_t>(group));
-  }
+  bool InternalReference(int group) const { return settings_[group == 0 ? 0 : 1].reference == 1; }
   // A set-up's record, once its words have gone out: the saved masks of
   // modes no group is left in, and the last program's mask where the words
   // covered more channels, cannot be sent without changing the board, yet
@@ -137,7 +135,6 @@ class DacOperations {
   StoredWords dac_reg_words_low_ = UnloadedWords(UpdateDacRegister);
   StoredWords dac_reg_words_high_ = UnloadedWords(UpdateDacRegister);
   PowerDownMasks saved_power_down_mask_{};
-  std::array<bool, 2> internal_reference_{};
   Settings settings_{};
   std::optional<bool> clr_low_;
   std::optional<bool> ldac_low_;
