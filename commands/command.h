@@ -218,10 +218,10 @@ inline constexpr int MostClients = 10000;
 // alone, without the start-up, so it never downloads the firmware.
 struct ListBoards {};
 
-using Action = std::variant<DacLoad, DacWrite, DacPowerDown, DacLdacRegister, DacReference,
-                            DacClearCode, LineRequest, AdcConfigure, AdcRead, AdcWrite, AdcCapture,
-                            AdcLog, AdcHistogram, DacSweep, AdcSpectrum, SetupSave, SetupLoad,
-                            ListBoards>;
+using Action =
+    std::variant<DacLoad, DacWrite, DacPowerDown, DacLdacRegister, DacReference, DacClearCode,
+                 LineRequest, AdcConfigure, AdcRead, AdcWrite, AdcCapture, AdcLog, AdcHistogram,
+                 DacSweep, AdcSpectrum, SetupSave, SetupLoad, ListBoards>;
 
 // One checked command, ready to run: nothing in it can be refused any more.
 struct Command {
