@@ -56,6 +56,10 @@ std::string_view ExpectedName(const Action& action) {
           [](const AdcLog&) -> std::string_view { return "adc log"; },
           [](const AdcHistogram&) -> std::string_view { return "adc histogram"; },
           [](const DacSweep&) -> std::string_view { return "dac sweep"; },
+          [](const AdcSpectrum&) -> std::string_view { return "adc spectrum"; },
+          [](const SetupSave&) -> std::string_view { return "setup save"; },
+          [](const SetupLoad&) -> std::string_view { return "setup load"; },
+          [](const ListBoards&) -> std::string_view { return "list"; },
       },
       action);
 }
@@ -142,6 +146,21 @@ void CheckAction(const AdcHistogram& histogram, const Edition&) {
   Require(histogram.samples >= SmallestHistogram && histogram.samples <= LargestHistogram,
           "adc histogram: 4096 to 2^32 samples");
 }
+
+void CheckAction(const AdcSpectrum& spectrum, const Edition&) {
+  Require(spectrum.channel >= 0 && spectrum.channel < 16, "a spectrum's channel is 0 to 15");
+}
+
+void CheckAction(const SetupSave& save, const Edition&) {
+  Require(!save.file.empty(), "a set-up is saved to a named file");
+}
+
+void CheckAction(const SetupLoad& load, const Edition&) {
+  Require(!load.file.empty() && load.setup.edition != nullptr,
+          "a set-up loaded was read from a named file written by an edition");
+}
+
+void CheckAction(const ListBoards&, const Edition&) {}
 
 void CheckAction(const DacSweep& sweep, const Edition&) {
   Require(
@@ -255,6 +274,12 @@ std::string Describe(const Command& command) {
                             sweep.codes.start, sweep.codes.stop, sweep.codes.step, sweep.average,
                             sweep.settle.count(), sweep.adc_linearity_file, sweep.file);
           },
+          [&text](const AdcSpectrum& spectrum) {
+            text += fmt::format("{} {}", spectrum.channel, static_cast<int>(spectrum.window));
+          },
+          [&text](const SetupSave& save) { text += save.file; },
+          [&text](const SetupLoad& load) { text += load.file; },
+          [](const ListBoards&) {},
       },
       command.action);
   return text;
