@@ -131,6 +131,20 @@ double LineVolts(double value, float span, bool straight_binary) {
   return value / CodeSteps * s + (straight_binary ? 0.0 : s / 2.0);
 }
 
+double CalibratedLineVolts(double value, float span, bool straight_binary,
+                           const board::LineCorrection* correction) {
+  if (correction == nullptr) {
+    return LineVolts(value, span, straight_binary);
+  }
+  const double from_bottom = straight_binary ? value : value + TwosComplementSignBit;
+  return correction->Ideal(from_bottom) / CodeSteps * static_cast<double>(span);
+}
+
+double CalibratedCodeVolts(std::int32_t code, float span, bool straight_binary,
+                           const board::LineCorrection* correction) {
+  return CalibratedLineVolts(SignedCode(code, straight_binary), span, straight_binary, correction);
+}
+
 std::string FormatFixed(double value, int decimals) {
   return FormatFixedImpl(value, decimals);
 }

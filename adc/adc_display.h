@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "board/line_correction.h"
+
 namespace kx::adc {
 
 // Caption of every lblVolts before the first read.
@@ -34,6 +36,15 @@ std::int32_t SignedCode(std::int32_t code, bool straight_binary);
 // Volts of a value on that line, also a mean of several codes: CodeVolts of
 // the code it stands for.
 double LineVolts(double value, float span, bool straight_binary);
+
+// The same with the channel's calibration: the value's place on the line,
+// counted from the bottom of the range (0 to 4095), is taken back to the
+// input's ideal place before it becomes volts. Without a correction they
+// are LineVolts and CodeVolts.
+double CalibratedLineVolts(double value, float span, bool straight_binary,
+                           const board::LineCorrection* correction);
+double CalibratedCodeVolts(std::int32_t code, float span, bool straight_binary,
+                           const board::LineCorrection* correction);
 
 // `value` with exactly `decimals` decimals and at least one integer digit.
 // Halves round away from zero on the shortest decimal that reads back as the

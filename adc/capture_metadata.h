@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "adc/calibration_note.h"
+
 namespace kx::adc {
 
 // What a capture file does not say about itself, kept beside it in
@@ -28,6 +30,8 @@ struct CaptureMetadata {
   double sets_spread_seconds = 0.0;
   double shortest_gap_seconds = 0.0;
   double longest_gap_seconds = 0.0;
+  // The calibration the capture's volts are to be read with, if any.
+  std::optional<CalibrationNote> calibration;
 };
 
 // The three figures of the host timestamps above, from the times in order.

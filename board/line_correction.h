@@ -15,6 +15,7 @@ struct LineCorrection {
   // The ideal position behind what came out: the inverse of Actual. A gain
   // of -100 % (no slope) cannot be inverted; the file readers refuse it.
   double Ideal(double actual) const { return (actual - offset_lsb) / (1.0 + gain_percent / 100.0); }
+  bool operator==(const LineCorrection&) const = default;
 };
 
 // The gains a calibration may hold: a converter off by half its scale is

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "adc/calibration_note.h"
+
 namespace kx::logger {
 
 // The first line of every log: "# kx7312-log " and a JSON object.
@@ -41,6 +43,8 @@ struct LogLayout {
   int average = 1;
   double interval_seconds = 1.0;
   std::string started;  // ISO 8601, UTC, microseconds
+  // The calibration the volts columns were computed with; none: nominal.
+  std::optional<adc::CalibrationNote> calibration;
 
   bool Averaged() const { return average > 1; }
   // Whether codes are written signed (two's complement, -2048 to 2047).
