@@ -339,9 +339,6 @@ Action CalibrationSave(Cursor& cursor, const CommandSpec& spec, const Edition& e
       !save.dac_reference[1]) {
     Refuse("nothing to save: give --adc, --dac, --adc-reference or --dac-reference");
   }
-  if (save.range && save.adc.empty()) {
-    Refuse("--range names the range of --adc entries: add --adc CH:OFFSET:GAIN");
-  }
   return action;
 }
 

@@ -239,6 +239,12 @@ CASES = [
     ("setup-save-classic", "use-cl", "dac load 3=7FF dac power-down low 1k 0 1 line ldac-low adc configure --weak setup save s.json"),
     ("setup-load-bad-field", "use", "setup load bad-setup.json"),
     ("setup-load-missing-file", "use", "setup load"),
+    ("calibration-kept", "v2", "calibration show calibration save --adc 3:40:2 --dac 12:-2:0.5 --dac-reference high:2.49 calibration show calibration clear --adc 3 calibration clear calibration clear"),
+    ("calibration-applied", "v2", "calibration save --adc 3:40:2 --adc-reference 2.4 dac load 3=400 adc read --format volts --channel 3 adc read --format volts --channel 3 --reference 2.50 adc read --format volts --channel 3 --calibration none"),
+    ("calibration-save-bad", "use", "calibration save --adc 3:4000:0"),
+    ("calibration-save-nothing", "use", "calibration save"),
+    ("calibration-file-missing", "use", "adc read --calibration missing.json"),
+    ("calibration-histogram-without-input", "use", "adc histogram --channel 0 --samples 4096 --save-calibration"),
     # adc log (an interval far above the run's length: one row, whatever the machine's load).
     ("adc-log", "all", "adc log run.csv --every 1h --for 50ms"),
     ("adc-log-two-rows", "v2", "adc log run.csv --every 1s --for 1500ms --channels 3"),
