@@ -22,7 +22,7 @@ using testing::ToolRun;
 using Json = nlohmann::json;
 
 std::filesystem::path BoardFile() {
-  return kx::testing::PrivateConfigHome() / ".config" / "kx7312" / "calibration" / "SIM-0001.json";
+  return kx::testing::PrivateConfigHome() / "kx7312" / "calibration" / "SIM-0001.json";
 }
 
 // A calibration folder as empty as the test's home.

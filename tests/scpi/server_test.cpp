@@ -261,7 +261,7 @@ TEST(ScpiServerTest, TheVoltQueriesAreCalibratedUnlessToldNone) {
     EXPECT_EQ(server.Stop(SIGTERM), 0);
     EXPECT_EQ(server.Log().find("calibration: ") != std::string::npos, applied) << server.Log();
   }
-  std::filesystem::remove_all(kx::testing::PrivateConfigHome() / ".config");
+  std::filesystem::remove_all(kx::testing::PrivateConfigHome() / "kx7312");
 }
 
 TEST(ScpiServerTest, BadServeUsageStopsBeforeTheBoardWithStatus2) {
