@@ -89,7 +89,7 @@ std::string Date(const Json& value, const std::string& path) {
 }
 
 std::string Program(const Json& value, const std::string& path) {
-  const std::string name = value.is_string() ? value.get<std::string>() : std::string();
+  std::string name = value.is_string() ? value.get<std::string>() : std::string();
   if (name.empty() || name.size() > kLongestProgram ||
       !std::all_of(name.begin(), name.end(),
                    [](char c) { return static_cast<unsigned char>(c) >= 0x20 && c != 0x7F; })) {
@@ -106,7 +106,7 @@ std::string BoardWord(const Json& value, const std::string& path) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
            c == '_' || c == '.';
   };
-  const std::string word = value.is_string() ? value.get<std::string>() : std::string();
+  std::string word = value.is_string() ? value.get<std::string>() : std::string();
   if (word.empty() || word.size() > kLongestProgram || word.front() == '.' ||
       !std::all_of(word.begin(), word.end(), safe)) {
     Fault(path,

@@ -258,6 +258,7 @@ TEST(ScpiServerTest, TheVoltQueriesAreCalibratedUnlessToldNone) {
         applied ? std::vector<std::string>{} : std::vector<std::string>{"--calibration", "none"});
     LineClient client(server.Port());
     EXPECT_EQ(Split(client.Ask("ADC:READ:VOLT?"), ',').at(2), applied ? "0.932" : "1.000");
+    EXPECT_EQ(client.Ask("ADC:CAL?") != "\"\"", applied);
     EXPECT_EQ(server.Stop(SIGTERM), 0);
     EXPECT_EQ(server.Log().find("calibration: ") != std::string::npos, applied) << server.Log();
   }
