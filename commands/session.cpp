@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <nlohmann/json.hpp>
 #include <thread>
 #include <utility>
 #include <variant>
