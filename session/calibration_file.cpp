@@ -15,7 +15,7 @@
 #include "adc/adc_lists.h"
 #include "adc/capture_metadata.h"
 #include "adc/sample_file.h"
-#include "board/bounded_file.h"
+#include "board/parsed_file.h"
 
 namespace kx::session {
 
@@ -296,18 +296,7 @@ CalibrationRead ParseCalibration(std::string_view json_text) {
 }
 
 CalibrationRead ReadCalibrationFile(const std::string& path) {
-  const board::BoundedFileText read = board::ReadFileAtMost(path, kMaxFileBytes);
-  if (read.problem == board::FileReadProblem::TooLarge) {
-    return Fail(fmt::format("{}: larger than 256 KiB, not a calibration", path));
-  }
-  if (read.problem != board::FileReadProblem::None) {
-    return Fail(fmt::format("cannot read {}: {}", path, read.reason));
-  }
-  CalibrationRead parsed = ParseCalibration(read.text);
-  if (!parsed.calibration) {
-    parsed.error = fmt::format("{}: {}", path, parsed.error);
-  }
-  return parsed;
+  return board::ReadParsedFile(path, kMaxFileBytes, "a calibration", ParseCalibration);
 }
 
 std::optional<std::string> WriteCalibrationFile(const std::string& path,
