@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "adc/capture_metadata.h"
+#include "adc/sample_file.h"
 #include "support/log_text.h"
 #include "support/temp_folder.h"
 
@@ -107,6 +109,63 @@ TEST(ViewReport, Channel0CaptureOfTheSameSine) {
   const std::size_t at = report.out.find("SNR ");
   ASSERT_NE(at, std::string::npos);
   EXPECT_NEAR(std::stod(report.out.substr(at + 4)), kExpectedSnr, 0.5);
+}
+
+// A capture whose metadata names a calibration: channel 3's volts corrected
+// by its offset and gain, its codes as read; without one, nominal volts. The
+// command line's other range is not the one the corrections were measured on.
+TEST(ViewReport, VoltsCalibratedWhereTheMetadataNamesTheCalibration) {
+  const testing::TempFolder folder;
+  std::vector<adc::SampleSet> sets(adc::AllChannelsSampleSets);
+  for (adc::SampleSet& set : sets) {
+    set.fill(0x100);
+    set[3] = 2053;
+  }
+  testing::WriteBytes(folder.File("cap.txt"), adc::AllChannelsFileText(sets));
+  adc::CaptureMetadata metadata;
+  metadata.straight_binary = true;
+  metadata.reference_volts = 2.5;
+  adc::CalibrationNote note{"/cal/SIM-0001.json", "SIM-0001", {}, std::nullopt};
+  note.adc[3] = board::LineCorrection{10.0, 2.0};
+  const struct {
+    bool noted;
+    std::vector<std::string> args;
+    const char* line;  // of the calibration; none without one
+    double volts;      // channel 3's mean: 2053 nominal, (2053 - 10) / 1.02 calibrated
+  } cases[] = {
+      {true, {}, "Calibration: /cal/SIM-0001.json (board SIM-0001)\n", 2043 / 1.02 * 5 / 4096},
+      {false, {}, nullptr, 2053 * 5.0 / 4096},
+      {true,
+       {"--range", "vref"},
+       "Calibration not applied: /cal/SIM-0001.json holds the corrections of 0V to 2xVREFA, the "
+       "command line chose 0V to VREFA\n",
+       2053 * 2.5 / 4096},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.noted ? (c.args.empty() ? "noted" : "noted, another range") : "no note");
+    metadata.calibration = c.noted ? std::optional(note) : std::nullopt;
+    ASSERT_FALSE(adc::WriteMetadataFile(folder.File("cap.txt"), metadata));
+    std::vector<std::string> args = {"--report", "cap.txt"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const ProcessRun text = RunIn(folder.Path(), KX7312VIEW, args);
+    ASSERT_EQ(text.status, 0) << text.err;
+    EXPECT_EQ(text.out.find("Calibration") != std::string::npos, c.line != nullptr) << text.out;
+    if (c.line != nullptr) {
+      EXPECT_NE(text.out.find(c.line), std::string::npos) << text.out;
+    }
+    args.push_back("--json");
+    const ProcessRun json = RunIn(folder.Path(), KX7312VIEW, args);
+    ASSERT_EQ(json.status, 0) << json.err;
+    const auto doc = nlohmann::json::parse(json.out);
+    const auto& channel3 = doc["statistics"][3];
+    EXPECT_DOUBLE_EQ(channel3["mean_code"].get<double>(), 2053.0);
+    EXPECT_NEAR(channel3["mean_volts"].get<double>(), c.volts, 1e-9);
+    EXPECT_NEAR(doc["statistics"][0]["mean_volts"].get<double>(),
+                0x100 * (c.args.empty() ? 5.0 : 2.5) / 4096, 1e-9);
+    const nlohmann::json applied = {
+        {"path", "/cal/SIM-0001.json"}, {"board", "SIM-0001"}, {"channels", {3}}};
+    EXPECT_EQ(doc["calibration"], c.noted && c.args.empty() ? applied : nlohmann::json());
+  }
 }
 
 // Everything short of the window works with no display at all.
