@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace kx::panel {
@@ -33,6 +34,17 @@ TEST(ProgramOptions, AcceptedForms) {
   EXPECT_EQ(usb.options->usb_id.value_or(""), "1234:7312");
   EXPECT_EQ(usb.options->usb_loader_id.value_or(""), "1234:7310");
   EXPECT_EQ(usb.options->usb_bus.value_or(""), "3:7");
+
+  using Kind = session::CalibrationChoice::Kind;
+  for (const auto& [args, kind, file] :
+       {std::tuple{std::vector<std::string>{}, Kind::Auto, ""},
+        std::tuple{std::vector<std::string>{"--calibration", "none"}, Kind::None, ""},
+        std::tuple{std::vector<std::string>{"--calibration=c.json"}, Kind::File, "c.json"}}) {
+    const ParsedOptions chosen = ParseProgramOptions(Version2Edition, args);
+    ASSERT_TRUE(chosen.options) << chosen.text;
+    EXPECT_EQ(chosen.calibration.kind, kind);
+    EXPECT_EQ(chosen.calibration.file, file);
+  }
 }
 
 TEST(ProgramOptions, HelpAndVersionStopWithStatusZero) {
@@ -70,6 +82,7 @@ TEST(ProgramOptions, BadUsageStopsWithStatusTwoAndSaysWhy) {
       {{"--sim-settings", "x.json"}, "--simulate"},
       {{"--simulate", "--usb-id", "1:2"}, "--usb-id"},
       {{"stray"}, "stray"},
+      {{"--calibration", ""}, "--calibration"},
   };
   for (const Case& c : cases) {
     const ParsedOptions parsed = ParseProgramOptions(Version2Edition, c.args);
