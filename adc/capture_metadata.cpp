@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <nlohmann/json.hpp>
 
+#include "adc/calibration_note_json.h"
 #include "adc/sample_file.h"
 #include "board/parsed_file.h"
 
@@ -111,6 +112,13 @@ std::string ReadDocument(const Json& doc, CaptureMetadata& m) {
     m.shortest_gap_seconds = s->value("shortest_gap_seconds", 0.0);
     m.longest_gap_seconds = s->value("longest_gap_seconds", 0.0);
   }
+  if (const auto note = doc.find(CalibrationKey); note != doc.end()) {
+    CalibrationNoteRead read = ReadCalibrationNote(*note);
+    if (!read.error.empty()) {
+      return read.error;
+    }
+    m.calibration = std::move(read.note);
+  }
   return {};
 }
 
@@ -163,6 +171,11 @@ std::string MetadataJson(const CaptureMetadata& m) {
                        {"first_to_last_seconds", m.sets_spread_seconds},
                        {"shortest_gap_seconds", m.shortest_gap_seconds},
                        {"longest_gap_seconds", m.longest_gap_seconds}};
+  // Written only where one was applied, so that a capture without one reads
+  // as it always did.
+  if (m.calibration) {
+    doc[CalibrationKey] = CalibrationNoteJson(*m.calibration);
+  }
   return doc.dump(2) + "\n";
 }
 

@@ -18,6 +18,22 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
+// Which calibration the volts are corrected with, and on which channels.
+Json CalibrationJson(const CaptureScale& scale) {
+  if (!scale.calibration) {
+    return nullptr;
+  }
+  Json channels = Json::array();
+  for (std::size_t channel = 0; channel < scale.calibration->adc.size(); ++channel) {
+    if (scale.calibration->adc[channel]) {
+      channels.push_back(channel);
+    }
+  }
+  return {{"path", scale.calibration->path},
+          {"board", scale.calibration->board},
+          {"channels", std::move(channels)}};
+}
+
 }  // namespace
 
 std::optional<double> MeanSamplePeriod(const adc::CaptureMetadata& metadata, int samples) {
@@ -46,6 +62,10 @@ CaptureScale DecideScale(const CaptureFile& file, const adc::CaptureMetadata* me
     // chip's default, straight binary, as "Read ADC" decodes them.
     scale.straight_binary = metadata->straight_binary.value_or(true);
     scale.reference = metadata->reference_volts.value_or(scale.reference);
+    if (metadata->calibration && choice.half_span.value_or(scale.half_span) == scale.half_span) {
+      scale.calibration = metadata->calibration;
+      scale.reference = metadata->calibration->reference_volts.value_or(scale.reference);
+    }
   } else if (file.kind == CaptureKind::Channel0) {
     scale.rules = GuessChannel0Rules(file);
   }
@@ -80,6 +100,11 @@ OpenResult OpenCapture(const std::string& path, const ScaleChoice& choice) {
   }
   opened.chosen = choice;
   opened.scale = DecideScale(opened.file, metadata ? &*metadata : nullptr, choice);
+  if (metadata && metadata->calibration && !opened.scale.calibration) {
+    opened.calibration_note = fmt::format(
+        "{} holds the corrections of {}, the command line chose {}", metadata->calibration->path,
+        RangeName(metadata->half_span), RangeName(!metadata->half_span));
+  }
   return OpenResult{std::move(opened), {}};
 }
 
@@ -166,6 +191,11 @@ std::string ReportText(const OpenedCapture& capture, const CaptureAnalysis& anal
   if (!capture.metadata_note.empty()) {
     text += fmt::format("Metadata not used: {}\n", capture.metadata_note);
   }
+  if (const auto& note = s.calibration) {
+    text += fmt::format("Calibration: {} (board {})\n", note->path, note->board);
+  } else if (!capture.calibration_note.empty()) {
+    text += fmt::format("Calibration not applied: {}\n", capture.calibration_note);
+  }
   text += fmt::format("{:<8}{:>12}{:>12}{:>8}{:>8}{:>8}{:>12}\n", "Channel", "Mean code",
                       "Std dev LSB", "P-P", "Min", "Max", "Mean volts");
   for (std::size_t i = 0; i < analysis.stats.size(); ++i) {
@@ -194,6 +224,7 @@ std::string ReportJson(const OpenedCapture& capture, const CaptureAnalysis& anal
   doc["coding"] = s.straight_binary ? "binary" : "twos";
   doc["reference_volts"] = s.reference;
   doc["from_metadata"] = capture.from_metadata;
+  doc["calibration"] = CalibrationJson(s);
   Json rows = Json::array();
   for (std::size_t i = 0; i < analysis.stats.size(); ++i) {
     const ChannelStats& st = analysis.stats[i];

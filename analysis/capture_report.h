@@ -33,6 +33,9 @@ struct OpenedCapture {
   // The mean time from one sample to the next, from the metadata's host
   // times; none without them, and the spectrum stays in cycles per sample.
   std::optional<double> sample_seconds;
+  // Why the calibration the metadata names was not applied; empty where it
+  // was or where there is none.
+  std::string calibration_note;
 };
 
 // The mean sample period the host times of a capture of `samples` samples
@@ -56,6 +59,9 @@ OpenResult OpenCapture(const std::string& path, const ScaleChoice& choice);
 
 // The scale of a file: the choice over the metadata over the defaults; the
 // word rules of a channel-0 file without metadata come from its replies.
+// The metadata's calibration comes with it unless the choice gives another
+// range, which its corrections were not measured on; the reference it
+// measured stands in for the metadata's.
 CaptureScale DecideScale(const CaptureFile& file, const adc::CaptureMetadata* metadata,
                          const ScaleChoice& choice);
 

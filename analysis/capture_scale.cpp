@@ -15,10 +15,28 @@ CaptureScale ScaleFor(CaptureKind kind, CaptureScale chosen) {
   return chosen;
 }
 
+const board::LineCorrection* CaptureScale::Correction(int channel) const {
+  if (!calibration || channel < 0 || static_cast<std::size_t>(channel) >= calibration->adc.size()) {
+    return nullptr;
+  }
+  const auto& correction = calibration->adc[static_cast<std::size_t>(channel)];
+  return correction ? &*correction : nullptr;
+}
+
 double CodeVolts(std::int32_t code, const CaptureScale& scale) {
   const auto range_bit = static_cast<std::int16_t>(scale.half_span ? adc::RangeField : 0);
   const float span = adc::FullScaleSpan(static_cast<float>(scale.reference), range_bit);
   return adc::CodeVolts(code, span, scale.straight_binary);
+}
+
+double CodeVolts(std::int32_t code, const CaptureScale& scale, int channel) {
+  const board::LineCorrection* correction = scale.Correction(channel);
+  if (correction == nullptr) {
+    return CodeVolts(code, scale);
+  }
+  const auto range_bit = static_cast<std::int16_t>(scale.half_span ? adc::RangeField : 0);
+  const float span = adc::FullScaleSpan(static_cast<float>(scale.reference), range_bit);
+  return adc::CalibratedCodeVolts(code, span, scale.straight_binary, correction);
 }
 
 std::vector<ChannelSamples> Samples(const CaptureFile& file, const CaptureScale& chosen) {
@@ -36,7 +54,7 @@ std::vector<ChannelSamples> Samples(const CaptureFile& file, const CaptureScale&
           file.kind == CaptureKind::Channel0 ? adc::ConversionCode(scale.rules, number) : number;
       out.codes.push_back(code);
       out.values.push_back(SignedCode(code, scale.straight_binary));
-      out.volts.push_back(CodeVolts(code, scale));
+      out.volts.push_back(CodeVolts(code, scale, out.channel));
     }
   }
   return channels;

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "adc/adc_display.h"
 #include "adc/adc_word_rules.h"
+#include "adc/calibration_note.h"
 #include "analysis/capture_file.h"
 
 namespace kx::analysis {
@@ -18,6 +20,12 @@ struct CaptureScale {
   bool half_span = false;  // "0V to VREFA": the span is the reference itself
   bool straight_binary = false;
   double reference = 2.5;
+  // The calibration the capture's metadata names, where it holds for this
+  // range: its channels' volts are corrected; the codes stay raw.
+  std::optional<adc::CalibrationNote> calibration;
+
+  // The channel's correction, or null where none applies.
+  const board::LineCorrection* Correction(int channel) const;
 };
 
 // The channel-0 capture always sends the fixed word, so its own Range
@@ -29,8 +37,10 @@ CaptureScale ScaleFor(CaptureKind kind, CaptureScale chosen);
 // for two's complement).
 using adc::SignedCode;
 
-// Volts of a 12-bit code as the panel shows them.
+// Volts of a 12-bit code as the panel shows them, and as the channel's
+// calibration corrects them where the scale has one.
 double CodeVolts(std::int32_t code, const CaptureScale& scale);
+double CodeVolts(std::int32_t code, const CaptureScale& scale, int channel);
 
 // The samples of a file as 12-bit codes per channel, and the same on a line
 // (SignedCode) and in volts.

@@ -575,8 +575,9 @@ LogFigures LogData::Codes(std::size_t row, std::size_t column) const {
 
 LogFigures LogData::Volts(std::size_t row, std::size_t column) const {
   const LogFigures codes = Codes(row, column);
-  return {ValueVolts(codes.mean), ValueVolts(codes.minimum), ValueVolts(codes.maximum),
-          ValueVolts(codes.deviation) - ValueVolts(0.0)};
+  const auto volts = [this, column](double value) { return ValueVolts(value, column); };
+  return {volts(codes.mean), volts(codes.minimum), volts(codes.maximum),
+          volts(codes.deviation) - volts(0.0)};
 }
 
 double LogData::Value(std::size_t row, std::size_t column) const {
@@ -584,11 +585,24 @@ double LogData::Value(std::size_t row, std::size_t column) const {
   return layout.Averaged() ? static_cast<double>(c.means[row]) : c.codes[row];
 }
 
-double LogData::ValueVolts(double value) const {
+double LogData::ValueVolts(double value, std::size_t column) const {
   const auto range_bit = static_cast<std::int16_t>(layout.half_span ? adc::RangeField : 0);
   const float span =
-      adc::FullScaleSpan(static_cast<float>(layout.reference_volts.value_or(0.0)), range_bit);
-  return adc::LineVolts(value, span, layout.straight_binary.value_or(true));
+      adc::FullScaleSpan(static_cast<float>(layout.VoltsReference().value_or(0.0)), range_bit);
+  return adc::CalibratedLineVolts(value, span, layout.straight_binary.value_or(true),
+                                  Correction(column));
+}
+
+const board::LineCorrection* LogData::Correction(std::size_t column) const {
+  if (!layout.calibration || column >= layout.channels.size()) {
+    return nullptr;
+  }
+  const auto channel = static_cast<std::size_t>(layout.channels[column]);
+  if (channel >= layout.calibration->adc.size()) {
+    return nullptr;
+  }
+  const auto& correction = layout.calibration->adc[channel];
+  return correction ? &*correction : nullptr;
 }
 
 std::string LogData::TimeUtc(std::size_t row) const {

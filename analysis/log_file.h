@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "analysis/min_max_pyramid.h"
+#include "board/line_correction.h"
 #include "logger/log_format.h"
 
 namespace kx::analysis {
@@ -81,9 +82,12 @@ struct LogData {
   LogFigures Volts(std::size_t row, std::size_t column) const;
   // The logged value (the code, or the mean) of a good row.
   double Value(std::size_t row, std::size_t column) const;
-  // Volts of a value on the codes' line, through the log's scale; the
+  // Volts of a value on a column's line, through the log's scale and the
+  // channel's correction where the comment line records a calibration; the
   // logger wrote its volts columns so.
-  double ValueVolts(double value) const;
+  double ValueVolts(double value, std::size_t column) const;
+  // The column's channel's correction, or null where none was applied.
+  const board::LineCorrection* Correction(std::size_t column) const;
   // A row's UTC time: the start's plus the row's seconds, to the microsecond.
   std::string TimeUtc(std::size_t row) const;
   // What the rows take in memory, their levels included.

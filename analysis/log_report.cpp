@@ -19,8 +19,25 @@ std::string ScaleText(const logger::LogLayout& layout) {
   // The classic program has no coding list: it reads straight binary.
   return fmt::format(
       "{}, {}, {}", RangeName(layout.half_span), CodingName(layout.straight_binary.value_or(true)),
-      layout.reference_volts ? fmt::format("reference {:.3f} V", *layout.reference_volts)
+      layout.reference_volts ? fmt::format("reference {:.3f} V", *layout.VoltsReference())
                              : std::string("no volts (the classic program shows none)"));
+}
+
+// Which calibration the volts columns were computed with, and on which
+// channels.
+Json CalibrationJson(const logger::LogLayout& layout) {
+  if (!layout.calibration) {
+    return nullptr;
+  }
+  Json channels = Json::array();
+  for (const int channel : layout.channels) {
+    if (layout.calibration->adc[static_cast<std::size_t>(channel)]) {
+      channels.push_back(channel);
+    }
+  }
+  return {{"path", layout.calibration->path},
+          {"board", layout.calibration->board},
+          {"channels", std::move(channels)}};
 }
 
 }  // namespace
@@ -50,7 +67,7 @@ LogStats LogStatistics(const LogData& log) {
       channel.std_dev = std::sqrt(std::max(0.0, column.squares / n - offset * offset));
       if (log.HasVolts()) {
         // The volts are linear in the value: their mean is the mean's.
-        channel.mean_volts = log.ValueVolts(channel.mean);
+        channel.mean_volts = log.ValueVolts(channel.mean, c);
       }
     }
     stats.channels.push_back(channel);
@@ -68,6 +85,10 @@ std::string LogReportText(const std::string& path, const LogData& log, const Log
                                     : std::string("one read per row"));
   text += fmt::format("Scale: {} ({} program, from the log's first line)\n", ScaleText(layout),
                       layout.edition);
+  if (layout.calibration) {
+    text += fmt::format("Calibration: {} (board {})\n", layout.calibration->path,
+                        layout.calibration->board);
+  }
   if (stats.rows > 0) {
     text += fmt::format("Time: {} ({:.3f} s) to {} ({:.3f} s)\n", stats.first_time,
                         stats.first_seconds, stats.last_time, stats.last_seconds);
@@ -96,7 +117,8 @@ std::string LogReportJson(const std::string& path, const LogData& log, const Log
   doc["edition"] = layout.edition;
   doc["range"] = layout.half_span ? "vref" : "2xvref";
   doc["coding"] = layout.straight_binary.value_or(true) ? "binary" : "twos";
-  doc["reference_volts"] = layout.reference_volts ? Json(*layout.reference_volts) : Json(nullptr);
+  doc["reference_volts"] = layout.reference_volts ? Json(*layout.VoltsReference()) : Json(nullptr);
+  doc["calibration"] = CalibrationJson(layout);
   doc["interval_seconds"] = layout.interval_seconds;
   doc["average"] = layout.average;
   doc["rows"] = stats.rows;
@@ -141,7 +163,7 @@ std::string LogCsvText(const LogData& log) {
       const double value = log.Value(row, c);
       fmt::format_to(out, ",{:g}", value);
       if (log.HasVolts()) {
-        fmt::format_to(out, ",{:.6f}", log.ValueVolts(value));
+        fmt::format_to(out, ",{:.6f}", log.ValueVolts(value, c));
       }
     }
     text += "\n";

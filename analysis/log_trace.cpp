@@ -75,7 +75,7 @@ class Tracer {
   }
 
   void Point(std::vector<TracePoint>& points, std::size_t row, double value) {
-    const double shown = volts_ ? log_.ValueVolts(value) : value;
+    const double shown = volts_ ? log_.ValueVolts(value, index_) : value;
     points.push_back({log_.seconds[row], shown, row});
     trace_.low = trace_.any ? std::min(trace_.low, shown) : shown;
     trace_.high = trace_.any ? std::max(trace_.high, shown) : shown;

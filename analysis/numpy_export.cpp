@@ -61,7 +61,7 @@ std::string RecordArray(const LogData& log) {
         at += 2;
       }
       if (log.HasVolts()) {
-        Put(out, at, gap ? kNan : log.ValueVolts(log.Value(row, c)));
+        Put(out, at, gap ? kNan : log.ValueVolts(log.Value(row, c), c));
         at += 8;
       }
     }
@@ -127,7 +127,7 @@ std::string Arrays(const LogData& log) {
   }
   if (log.HasVolts()) {
     zip.Add("volts", Matrix<double>(log, "<f8", [&](std::size_t r, std::size_t c) {
-              return log.Gap(r) ? kNan : log.ValueVolts(log.Value(r, c));
+              return log.Gap(r) ? kNan : log.ValueVolts(log.Value(r, c), c);
             }));
   }
   return zip.Finish();

@@ -10,6 +10,7 @@
 
 #include "adc/adc_control_word.h"
 #include "adc/adc_display.h"
+#include "adc/calibration_note_json.h"
 
 namespace kx::logger {
 namespace {
@@ -25,14 +26,15 @@ struct Scale {
 
 Scale ScaleOf(const LogLayout& layout) {
   const auto range_bit = static_cast<std::int16_t>(layout.half_span ? adc::RangeField : 0);
-  return {adc::FullScaleSpan(static_cast<float>(layout.reference_volts.value_or(0.0)), range_bit),
+  return {adc::FullScaleSpan(static_cast<float>(layout.VoltsReference().value_or(0.0)), range_bit),
           layout.straight_binary.value_or(true)};
 }
 
-// The channel's ADC correction where the layout names a calibration.
+// The channel's correction where the layout records a calibration holding
+// one; the codes columns stay raw either way.
 const board::LineCorrection* CorrectionOf(const LogLayout& layout, int channel) {
   if (!layout.calibration || channel < 0 ||
-      channel >= static_cast<int>(layout.calibration->adc.size())) {
+      static_cast<std::size_t>(channel) >= layout.calibration->adc.size()) {
     return nullptr;
   }
   const auto& correction = layout.calibration->adc[static_cast<std::size_t>(channel)];
@@ -59,13 +61,13 @@ void AppendFigures(std::string& line, const LogLayout& layout, int channel,
     return;
   }
   const Scale scale = ScaleOf(layout);
-  // The codes stay raw; the volts are the calibrated input's.
   const board::LineCorrection* correction = CorrectionOf(layout, channel);
-  const double slope = correction != nullptr ? 1.0 + correction->gain_percent / 100.0 : 1.0;
   const auto volts = [&scale, correction](double value) {
     return fmt::format(
         "{:.6f}", adc::CalibratedLineVolts(value, scale.span, scale.straight_binary, correction));
   };
+  // A deviation is a width on the line, so only the gain acts on it.
+  const double gain = correction != nullptr ? 1.0 + correction->gain_percent / 100.0 : 1.0;
   if (!layout.Averaged()) {
     field([&](const ChannelFigures& f) { return volts(f.minimum); });
   } else {
@@ -73,7 +75,7 @@ void AppendFigures(std::string& line, const LogLayout& layout, int channel,
     field([&](const ChannelFigures& f) { return volts(f.minimum); });
     field([&](const ChannelFigures& f) { return volts(f.maximum); });
     field([&](const ChannelFigures& f) {
-      return fmt::format("{:.6f}", f.deviation / slope / CodeSteps * scale.span);
+      return fmt::format("{:.6f}", f.deviation / CodeSteps * scale.span / gain);
     });
   }
 }
@@ -226,6 +228,13 @@ std::string ReadLayout(const Json& doc, LogLayout& layout) {
     return "\"started\" must be a UTC time such as \"2026-12-08T06:00:01.250000Z\"";
   }
   layout.started = started.get<std::string>();
+  if (const auto note = doc.find(adc::CalibrationKey); note != doc.end()) {
+    adc::CalibrationNoteRead read = adc::ReadCalibrationNote(*note);
+    if (!read.error.empty()) {
+      return read.error;
+    }
+    layout.calibration = std::move(read.note);
+  }
   return {};
 }
 
@@ -252,6 +261,10 @@ std::string HeaderLine(const LogLayout& layout) {
   doc["average"] = layout.average;
   doc["interval_seconds"] = layout.interval_seconds;
   doc["started"] = layout.started;
+  // Only where one was applied: a log without one reads as it always did.
+  if (layout.calibration) {
+    doc[adc::CalibrationKey] = adc::CalibrationNoteJson(*layout.calibration);
+  }
   return fmt::format("{}{}\n", HeaderPrefix, doc.dump());
 }
 

@@ -47,6 +47,15 @@ struct LogLayout {
   std::optional<adc::CalibrationNote> calibration;
 
   bool Averaged() const { return average > 1; }
+  // The reference the volts columns are computed with: the one the
+  // calibration measured where it holds one, else the one given; none
+  // without volts columns.
+  std::optional<double> VoltsReference() const {
+    if (!reference_volts || !calibration || !calibration->reference_volts) {
+      return reference_volts;
+    }
+    return calibration->reference_volts;
+  }
   // Whether codes are written signed (two's complement, -2048 to 2047).
   bool SignedCodes() const { return straight_binary.has_value() && !*straight_binary; }
   bool operator==(const LogLayout&) const = default;

@@ -39,7 +39,8 @@ FrmStartup::FrmStartup(const Edition& edition, const board::LinkLibraries& libra
       session_(edition, libraries, std::move(program_folder)),
       dac_(session_.Dac()),
       adc_(session_.Adc()),
-      held_click_(new HeldClick(this)) {
+      held_click_(new HeldClick(this)),
+      directory_(libraries.directory) {
   setObjectName(QStringLiteral("frmStartup"));
   setWindowTitle(QStringLiteral("KX7312 Evaluation Software"));
   BuildMenu();
@@ -84,6 +85,7 @@ void FrmStartup::Form_Load() {
     Centre();
   }
   port_.ShowDownload(session_.StartUp());
+  FindCalibration();
   // The page change has no handler: it may follow the start-up words.
   SSTab1->setCurrentIndex(0);
   port_.SetStatusLine("");
@@ -169,6 +171,23 @@ void FrmStartup::mnuVersion_Click() {
 
 void FrmStartup::mnuReloadUSB_Click() {
   port_.ShowDownload(session_.ReloadUsb());
+  // Another board may answer now.
+  FindCalibration();
+}
+
+void FrmStartup::FindCalibration() {
+  calibration_ = {};
+  if (directory_ != nullptr && edition_.HasVolts()) {
+    calibration_ = FindPanelCalibration(calibration_choice_, directory_->Identity());
+  }
+}
+
+void FrmStartup::ShowCalibratedVolts() {
+  const float reference = adc::ReadReferenceNumber(Text3->text().toStdString());
+  for (std::size_t i = 0; i < lblVolts.size(); ++i) {
+    lblVolts[i]->setToolTip(QString::fromStdString(CalibrationTip(
+        calibration_, adc_.Configuration(), reference, static_cast<int>(i), adc_.AdcResults()[i])));
+  }
 }
 
 void FrmStartup::txtDAC_GotFocus(std::int16_t index) {
@@ -337,6 +356,8 @@ void FrmStartup::cmdReadADC_Click() {
     for (std::size_t i = 0; i < lblVolts.size(); ++i) {
       lblVolts[i]->setText(QString::fromStdString((*reading.volts)[i]));
     }
+    // The caption stays the panel's own; the calibrated value is beside it.
+    ShowCalibratedVolts();
   }
 }
 

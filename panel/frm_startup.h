@@ -5,8 +5,12 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 
+#include "board/board_directory.h"
+#include "panel/calibration_tip.h"
 #include "session/board_session.h"
+#include "session/calibration.h"
 #include "session/setup.h"
 
 class QAction;
@@ -36,7 +40,14 @@ class FrmStartup final : public QMainWindow {
   ~FrmStartup() override;
 
   // The start-up sequence; the caller shows the window once it returns.
+  // The calibration is looked up once the board is known, then after each
+  // "Reload USB".
   void Form_Load();
+  // Which calibration lblVolts' tooltips show (the board's own by default);
+  // set before Form_Load.
+  void UseCalibration(session::CalibrationChoice choice) {
+    calibration_choice_ = std::move(choice);
+  }
   // After the start-up: the set-up file's state reached with the panel's
   // words and shown in the controls. A file that cannot be loaded is told
   // to the operator, and the window stays as it started.
@@ -110,6 +121,8 @@ class FrmStartup final : public QMainWindow {
   void Tell(TextBox* box);
   void ShowCodes(bool hex);
   void ShowSetup(const session::Setup& setup);
+  void FindCalibration();
+  void ShowCalibratedVolts();
 
   const Edition& edition_;
   PanelOperatorPort& port_;
@@ -117,6 +130,9 @@ class FrmStartup final : public QMainWindow {
   dac::DacOperations& dac_;
   adc::AdcOperations& adc_;
   HeldClick* held_click_;
+  board::BoardDirectory* directory_;  // null where the backend tells no identity
+  session::CalibrationChoice calibration_choice_;
+  PanelCalibration calibration_;
 
  public:
   // The controls, public for the tests that drive them.

@@ -68,6 +68,20 @@ ParsedOptions ParseProgramOptions(const Edition& edition, const std::vector<std:
                  "A set-up file (kx7312ctl setup save) to reach once the board has started; "
                  "the window shows its state")
       ->type_name("FILE");
+  // Only the program that shows volts has something to calibrate.
+  std::string calibration = "auto";
+  if (edition.HasVolts()) {
+    app.add_option("--calibration", calibration,
+                   "The calibration the ADC volts' tooltips are corrected with: the board's own "
+                   "file (auto, the default), none, or a FILE of this board")
+        ->type_name("FILE|auto|none")
+        ->check(CLI::Validator(
+            [](const std::string& value) {
+              return value.empty() ? std::string("an empty name is no calibration file")
+                                   : std::string();
+            },
+            ""));
+  }
 
   if (const auto stop = board::ParseCommandLine(app, args, program)) {
     parsed.exit_code = stop->exit_code;
@@ -78,6 +92,11 @@ ParsedOptions ParseProgramOptions(const Edition& edition, const std::vector<std:
   board::LinkOptions options;
   link.Apply(options);
   parsed.options = options;
+  using Kind = session::CalibrationChoice::Kind;
+  parsed.calibration = calibration == "auto" ? session::CalibrationChoice{}
+                       : calibration == "none"
+                           ? session::CalibrationChoice{Kind::None, {}}
+                           : session::CalibrationChoice{Kind::File, calibration};
   return parsed;
 }
 

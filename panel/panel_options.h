@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "board/backend/link_options.h"
+#include "session/calibration.h"
 #include "session/edition.h"
 
 namespace kx::panel {
@@ -15,6 +16,8 @@ namespace kx::panel {
 struct ParsedOptions {
   std::optional<board::LinkOptions> options;
   std::string setup_file;  // --setup: loaded once the window has started
+  // --calibration: what lblVolts' tooltips are corrected with.
+  session::CalibrationChoice calibration;
   int exit_code = 0;
   std::string text;
   bool text_is_error = false;

@@ -43,6 +43,7 @@ int RunProgram(int argc, char** argv, const Edition& edition) {
       [&trace_notice](const std::string& problem) { trace_notice.Report(problem); });
 
   FrmStartup window(edition, backend->Libraries(), port, board::FirmwareFolder());
+  window.UseCalibration(parsed.calibration);
   window.Form_Load();
   if (!parsed.setup_file.empty()) {
     window.LoadSetup(parsed.setup_file);

@@ -199,7 +199,7 @@ void TimeTab::ShowLogPointer(QPointF value) {
       const double logged = log.Value(row, c);
       QString entry = tr("ADC%1 %2").arg(channel).arg(logged);
       if (log.HasVolts()) {
-        entry += tr(" (%1 V)").arg(log.ValueVolts(logged), 0, 'f', 4);
+        entry += tr(" (%1 V)").arg(log.ValueVolts(logged, c), 0, 'f', 4);
       }
       text += QStringLiteral("   ") + Unbroken(entry);
     }

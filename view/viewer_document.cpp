@@ -9,6 +9,15 @@ QString Text(const std::string& text) {
   return QString::fromStdString(text);
 }
 
+// The calibration the volts are corrected with, as the scale's source ends.
+QString CalibrationText(const std::optional<adc::CalibrationNote>& note) {
+  if (!note) {
+    return {};
+  }
+  return ViewerDocument::tr("; volts calibrated with %1 (board %2)")
+      .arg(Text(note->path), Text(note->board));
+}
+
 }  // namespace
 
 ViewerDocument::Kind ViewerDocument::FileKind() const {
@@ -95,7 +104,7 @@ ViewerDocument::ScaleShown ViewerDocument::Scale() const {
     const logger::LogLayout& layout = log_->layout;
     shown.half_span = layout.half_span;
     shown.straight_binary = layout.straight_binary.value_or(true);
-    shown.reference = layout.reference_volts;
+    shown.reference = layout.VoltsReference();
     shown.volts = log_->HasVolts();
     shown.source = tr("Range, coding and reference from the log's first line (%1 program)")
                        .arg(Text(layout.edition));
@@ -103,6 +112,7 @@ ViewerDocument::ScaleShown ViewerDocument::Scale() const {
       shown.source += tr("; no volts: the classic program logs codes only");
     }
     shown.source += tr("; no histogram or spectrum: a log's rows are not evenly spaced samples");
+    shown.source += CalibrationText(layout.calibration);
     return shown;
   }
   if (result_) {
@@ -117,9 +127,11 @@ ViewerDocument::ScaleShown ViewerDocument::Scale() const {
   }
   const analysis::CaptureScale scale =
       capture_ ? capture_->scale
-               : analysis::CaptureScale{AdcWordRules::Version2, choice_.half_span.value_or(false),
+               : analysis::CaptureScale{AdcWordRules::Version2,
+                                        choice_.half_span.value_or(false),
                                         choice_.straight_binary.value_or(false),
-                                        choice_.reference.value_or(2.5)};
+                                        choice_.reference.value_or(2.5),
+                                        {}};
   shown.half_span = scale.half_span;
   shown.straight_binary = scale.straight_binary;
   shown.reference = scale.reference;
@@ -147,6 +159,9 @@ ViewerDocument::ScaleShown ViewerDocument::Scale() const {
   }
   if (channel0) {
     shown.source += tr("; a channel-0 capture is always \"0V to 2xVREFA\", \"Straight Binary\"");
+  }
+  if (capture_) {
+    shown.source += CalibrationText(capture_->scale.calibration);
   }
   return shown;
 }

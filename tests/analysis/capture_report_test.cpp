@@ -103,7 +103,7 @@ TEST(CaptureReport, OpensWithTheMetadataBesideTheFile) {
 TEST(CaptureReport, TwosComplementSineStaysWholeAndReportsItsFigures) {
   const CaptureRead read = ParseCapture(TwosComplementSineFile());
   ASSERT_TRUE(read.file);
-  OpenedCapture capture{"sine.txt", *read.file, {}, false, {}, {}, {}};
+  OpenedCapture capture{"sine.txt", *read.file, {}, false, {}, {}, {}, {}};
   const CaptureAnalysis analysis = Analyse(capture.file, capture.scale);
   // On a line the sine is centred on 0 and spans 3000 codes, not wrapped.
   EXPECT_NEAR(analysis.stats[2].mean_code, 0.0, 1.0);
@@ -152,7 +152,7 @@ TEST(CaptureReport, FrequenciesInHertzWhenTheHostTimesGiveThePeriod) {
   }
   const CaptureRead read = ParseCapture(TwosComplementSineFile());
   ASSERT_TRUE(read.file);
-  OpenedCapture capture{"sine.txt", *read.file, {}, true, {}, {}, 0.0001};
+  OpenedCapture capture{"sine.txt", *read.file, {}, true, {}, {}, 0.0001, {}};
   const CaptureAnalysis analysis = Analyse(capture.file, capture.scale);
   const auto spectrum = AnalyseSpectrum(analysis.channels[2].values, WindowKind::BlackmanHarris);
   ASSERT_TRUE(spectrum);

@@ -60,8 +60,8 @@ TEST(CaptureScale, BothCodingsGiveTheSameVoltsForTheSameInput) {
         const double volts = fraction * span;
         const auto straight = static_cast<std::int32_t>(std::lround(volts / span * 4096.0));
         const std::int32_t twos = straight ^ 0x800;
-        CaptureScale binary{AdcWordRules::Version2, half_span, true, reference};
-        CaptureScale complement{AdcWordRules::Version2, half_span, false, reference};
+        CaptureScale binary{AdcWordRules::Version2, half_span, true, reference, {}};
+        CaptureScale complement{AdcWordRules::Version2, half_span, false, reference, {}};
         SCOPED_TRACE(::testing::Message() << half_span << " " << reference << " " << volts);
         EXPECT_NEAR(CodeVolts(straight, binary), CodeVolts(twos, complement), 1e-6);
         EXPECT_NEAR(CodeVolts(twos, complement), volts, span / 4096.0 / 2.0 + 1e-6);

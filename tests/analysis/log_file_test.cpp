@@ -87,6 +87,23 @@ TEST(LogFile, ReadsWhatTheLoggerWrites) {
   }
 }
 
+// A calibrated log's volts, read back as the logger wrote them: channel 9
+// corrected, (2048 + 5 - 10) / 1.02 on the 4 V span of the measured 2.0 V,
+// its deviation by the gain only; channel 2 nominal.
+TEST(LogFile, ACalibratedLogReadsBackTheVoltsItWasWrittenWith) {
+  logger::LogLayout layout = LogLayoutOf("version2", 4, {2, 9});
+  layout.calibration = adc::CalibrationNote{"/cal/B.json", "B", {}, 2.0};
+  layout.calibration->adc[9] = board::LineCorrection{10.0, 2.0};
+  const LogRead read = ParseLog(LogHeadText(layout) + LogRowText(layout, 0, {5, 5}));
+  ASSERT_TRUE(read.log) << read.error;
+  EXPECT_NEAR(read.log->Volts(0, 0).minimum, 2.0 + 5 / 4096.0 * 4, 1e-9);
+  EXPECT_NEAR(read.log->Volts(0, 1).minimum, 2043 / 1.02 / 4096 * 4, 1e-9);
+  EXPECT_NEAR(read.log->Volts(0, 1).deviation, 1.5 / 1.02 / 4096 * 4, 1e-9);
+  const std::string report = LogReportText("run.csv", *read.log, LogStatistics(*read.log));
+  EXPECT_NE(report.find("reference 2.000 V"), std::string::npos) << report;
+  EXPECT_NE(report.find("Calibration: /cal/B.json (board B)\n"), std::string::npos) << report;
+}
+
 TEST(LogFile, ALastLineWithoutItsEndIsLeftForLater) {
   const logger::LogLayout layout = LogLayoutOf("version2", 1, {0, 1});
   const std::string whole = FourRows(layout);

@@ -190,6 +190,40 @@ TEST(DataLogger, AveragedRowsHoldTheStatisticsWorkedOutByHand) {
   EXPECT_EQ(rig.source.reads, 8);
 }
 
+// Channel 5 reads 5, 6, 5, 6 (2053, 2054 from the bottom of the line),
+// corrected by 10 LSB and +2 %: (2053 - 10) / 1.02; channel 0 has no
+// correction, channel 3 one but is not logged.
+TEST(DataLogger, ACalibrationCorrectsTheVoltsColumnsOnlyAndTheHeaderRecordsIt) {
+  adc::CalibrationNote note{"/cal/SIM-0001.json", "SIM-0001", {}, std::nullopt};
+  note.adc[5] = board::LineCorrection{10.0, 2.0};
+  note.adc[3] = board::LineCorrection{-3.0, 1.0};
+  adc::CalibrationNote measured = note;
+  measured.reference_volts = 2.0;  // stands in for the one given
+  const struct {
+    adc::CalibrationNote note;
+    int average;
+    std::string figures;  // channel 0's, then channel 5's
+  } cases[] = {
+      {note, 1, "0,2.500000,5,2.444997"},
+      {note, 4,
+       "0.000,0,0,0.000,2.500000,2.500000,2.500000,0.000000,"
+       "5.500,5,6,0.577,2.445595,2.444997,2.446193,0.000691"},
+      {measured, 1, "0,2.000000,5,1.955997"},
+  };
+  for (const auto& c : cases) {
+    Rig rig;
+    rig.source.code = [](int read, int channel) { return channel == 5 ? 5 + read % 2 : 0; };
+    LogLayout layout = Layout({0, 5}, c.average);
+    layout.calibration = c.note;
+    layout.started = "2026-12-08T00:00:00.000000Z";
+    rig.Run(layout, {seconds(1), seconds(1)});
+    EXPECT_EQ(rig.sink.Lines(),
+              (std::vector<std::string>{HeaderLine(layout).substr(0, HeaderLine(layout).size() - 1),
+                                        ColumnLine(layout).substr(0, ColumnLine(layout).size() - 1),
+                                        "2026-12-08T00:00:00.000000Z,0.000000,ok,," + c.figures}));
+  }
+}
+
 TEST(DataLogger, AFailedReadWritesAGapRowAndTheBoardIsRecoveredBeforeTheNext) {
   Rig rig;
   rig.source.fails = [](int read) { return read >= 3 && read < 6; };

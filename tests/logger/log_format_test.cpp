@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
+
+#include "adc/capture_metadata.h"
 
 namespace kx::logger {
 namespace {
@@ -141,6 +144,65 @@ TEST(LogFormat, VoltsFollowTheRangeAndCodingOfTheLayout) {
   EXPECT_TRUE(RowLine(layout, row)
                   .ends_with(",2048.500,2048,2049,0.707,1.250305,1.250000,1.250610,0.000432\n"))
       << RowLine(layout, row);
+}
+
+// The calibration a log records, and a capture's metadata alike.
+TEST(CalibrationNote, RoundTripsInMetadataAndLogHeaderAndIsAbsentWithoutOne) {
+  adc::CalibrationNote note{"/cal/SIM-0001.json", "SIM-0001", {}, 2.497};
+  note.adc[0] = board::LineCorrection{-4.5, 1.25};
+  note.adc[15] = board::LineCorrection{0.5, -0.75};
+  for (const std::optional<adc::CalibrationNote>& noted : {std::optional(note), {}}) {
+    adc::CaptureMetadata metadata;
+    metadata.calibration = noted;
+    LogLayout layout = Version2Single();
+    layout.calibration = noted;
+    const std::string json = adc::MetadataJson(metadata);
+    EXPECT_EQ(json.find("calibration") != std::string::npos, noted.has_value()) << json;
+    EXPECT_EQ(adc::ParseMetadata(json).metadata.value().calibration, noted);
+    EXPECT_EQ(ParseHeaderLine(HeaderLine(layout)).layout, layout);
+  }
+}
+
+TEST(CalibrationNote, EachBadFieldIsRefusedByBothReadersNamingIt) {
+  const nlohmann::json good = nlohmann::json::parse(
+      R"({"path": "/c.json", "board": "B", "reference_volts": null,
+          "adc": [{"channel": 3, "offset_lsb": 1, "gain_percent": 0.5}]})");
+  const struct {
+    const char* pointer;
+    const char* value;  // none: the key removed
+    const char* message;
+  } cases[] = {
+      {"", R"("B")", R"("calibration" must be an object or null)"},
+      {"/path", nullptr, R"("calibration.path")"},
+      {"/adc", "{}", R"("calibration.adc")"},
+      {"/adc/0", "3", R"("calibration.adc[0]")"},
+      {"/adc/0/channel", "16", R"("calibration.adc[0].channel" must be a channel 0 to 15)"},
+      {"/adc/1", R"({"channel": 3, "offset_lsb": 0, "gain_percent": 0})",
+       R"("calibration.adc[1].channel": channel 3 comes twice)"},
+      {"/adc/0/offset_lsb", "2049", R"("calibration.adc[0].offset_lsb")"},
+      {"/adc/0/gain_percent", "-100", R"("calibration.adc[0].gain_percent")"},
+      {"/reference_volts", "0", R"("calibration.reference_volts")"},
+  };
+  const std::string header =
+      HeaderLine(Version2Single()).substr(0, HeaderLine(Version2Single()).rfind('}'));
+  const std::string metadata =
+      R"({"edition": "version2", "range": "vref", "coding": null, "reference_volts": null)";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.message);
+    nlohmann::json note = good;
+    const nlohmann::json::json_pointer at(c.pointer);
+    if (c.value == nullptr) {
+      note[at.parent_pointer()].erase(at.back());
+    } else {
+      note[at] = nlohmann::json::parse(c.value);
+    }
+    for (const std::string& front : {metadata, header}) {
+      const std::string text = front + R"(, "calibration": )" + note.dump() + "}";
+      EXPECT_NE((front == header ? ParseHeaderLine(text).error : adc::ParseMetadata(text).error)
+                    .find(c.message),
+                std::string::npos);
+    }
+  }
 }
 
 }  // namespace

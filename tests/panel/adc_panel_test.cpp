@@ -11,6 +11,7 @@
 #include <QFileSystemModel>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <algorithm>
 #include <filesystem>
 #include <map>
@@ -19,6 +20,7 @@
 #include "panel/panel_actions.h"
 #include "panel/panel_rig.h"
 #include "panel/text_box.h"
+#include "session/calibration_file.h"
 #include "support/temp_folder.h"
 
 namespace kx::testing {
@@ -177,6 +179,60 @@ TEST(AdcRead, VoltsFollowTheReferenceRangeAndCodingOfTheRead) {
     Click(*rig.window, rig.window->cmdReadADC);
     EXPECT_EQ(rig.window->lblVolts[3]->text().toStdString(), c.volts)
         << c.range << c.coding << c.reference;
+  }
+}
+
+// lblVolts keeps the panel's own caption; its tooltip shows the volts the
+// board's calibration file (in a private configuration folder, left set for
+// the tests after this one) gives for the code read: 1.25 V reads 1024 from
+// the bottom, corrected on "0V to 2xVREFA" only by 8 LSB and +2 %.
+TEST(AdcRead, TheTooltipShowsTheCalibratedVoltsTheCaptionStaysTheSame) {
+  const TempFolder config;
+  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.Path().string()));
+  const std::string file =
+      session::CalibrationFilePath(session::DefaultCalibrationFolder().path, "SIM-0001");
+  session::Calibration calibration;
+  calibration.board = "SIM-0001";
+  calibration.written = "2026-12-09T12:00:00Z";
+  calibration.program = "test";
+  calibration.adc[0][3] =
+      session::ChannelCalibration{{8.0, 2.0}, calibration.written, "test", "entered", {}};
+  board::sim::SimSettings settings;
+  settings.inputs[3] = 1.25;
+  const struct {
+    std::string stored;  // "good", "damaged" or none
+    int range;
+    std::string tip;
+  } cases[] = {
+      {"good", 0, "Calibrated: 1.216 V (calibration of board SIM-0001)"},  // (1024 - 8) / 1.02
+      {"good", 1, ""},
+      {"", 0, ""},
+      {"damaged", 0, "Not calibrated: " + file},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.tip);
+    std::filesystem::remove(file);
+    if (!c.stored.empty()) {
+      ASSERT_FALSE(session::WriteCalibrationFile(file, calibration));
+    }
+    if (c.stored == "damaged") {
+      WriteBytes(file, "{");
+    }
+    PanelRig rig(Version2Edition, settings);
+    ChooseItem(*rig.window, rig.window->Combo1[0], c.range);
+    Click(*rig.window, rig.window->cmdReadADC);
+    QLabel* label = rig.window->lblVolts[3];
+    EXPECT_EQ(label->text().toStdString(), "1.250");
+    EXPECT_TRUE(label->toolTip().toStdString().starts_with(c.tip))
+        << label->toolTip().toStdString();
+    EXPECT_EQ(label->toolTip().isEmpty(), c.tip.empty());
+    EXPECT_EQ(rig.window->lblVolts[5]->toolTip().isEmpty(), c.stored != "damaged");
+    // What the pointer resting on the label brings up.
+    QHelpEvent help(QEvent::ToolTip, label->rect().center(),
+                    label->mapToGlobal(label->rect().center()));
+    QApplication::sendEvent(label, &help);
+    EXPECT_EQ(QToolTip::text(), label->toolTip());
+    QToolTip::hideText();
   }
 }
 

@@ -10,8 +10,8 @@ std::string FirmwareFolder() {
 
 PanelRig::PanelRig(const Edition& edition, board::sim::SimSettings settings, bool load)
     : board(std::move(settings)) {
-  window = std::make_unique<panel::FrmStartup>(edition, board::LinkLibraries{&cvn, &io}, port,
-                                               FirmwareFolder());
+  window = std::make_unique<panel::FrmStartup>(
+      edition, board::LinkLibraries{&cvn, &io, &board.Directory()}, port, FirmwareFolder());
   watcher = std::make_unique<ModalWatcher>([this] { return window->isVisible(); });
   if (load) {
     window->Form_Load();

@@ -33,6 +33,10 @@ TEST(ProgramOptions, AcceptedForms) {
   EXPECT_EQ(usb.options->usb_id.value_or(""), "1234:7312");
   EXPECT_EQ(usb.options->usb_loader_id.value_or(""), "1234:7310");
   EXPECT_EQ(usb.options->usb_bus.value_or(""), "3:7");
+
+  const ParsedOptions chosen = ParseProgramOptions(Version2Edition, {"--calibration=c.json"});
+  EXPECT_EQ(chosen.calibration.kind, session::CalibrationChoice::Kind::File);
+  EXPECT_EQ(chosen.calibration.file, "c.json");
 }
 
 TEST(ProgramOptions, HelpAndVersionStopWithStatusZero) {

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "adc/capture_metadata.h"
+#include "adc/sample_file.h"
 #include "support/log_text.h"
 #include "support/temp_folder.h"
 
@@ -107,6 +109,49 @@ TEST(ViewReport, Channel0CaptureOfTheSameSine) {
   const std::size_t at = report.out.find("SNR ");
   ASSERT_NE(at, std::string::npos);
   EXPECT_NEAR(std::stod(report.out.substr(at + 4)), kExpectedSnr, 0.5);
+}
+
+// A capture whose metadata names a calibration: channel 3's volts corrected
+// by 10 LSB and +2 %, its codes raw; nominal without one, or on a --range
+// other than the one the corrections were measured on.
+TEST(ViewReport, VoltsCalibratedWhereTheMetadataNamesTheCalibration) {
+  const testing::TempFolder folder;
+  adc::SampleSet set;
+  set.fill(2053);
+  testing::WriteBytes(folder.File("cap.txt"),
+                      adc::AllChannelsFileText(std::vector(adc::AllChannelsSampleSets, set)));
+  adc::CaptureMetadata metadata;
+  metadata.straight_binary = true;
+  metadata.reference_volts = 2.5;
+  adc::CalibrationNote note{"/cal/S.json", "S", {}, std::nullopt};
+  note.adc[3] = board::LineCorrection{10.0, 2.0};
+  const struct {
+    bool noted;
+    std::string range;
+    std::string line;  // of the calibration; none without one
+    double volts;
+  } cases[] = {
+      {true, "2xvref", "Calibration: /cal/S.json (board S)\n", 2043 / 1.02 * 5 / 4096},
+      {false, "2xvref", "", 2053 * 5.0 / 4096},
+      {true, "vref", "Calibration not applied: /cal/S.json holds the corrections of 0V to 2xVREFA",
+       2053 * 2.5 / 4096},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    metadata.calibration = c.noted ? std::optional(note) : std::nullopt;
+    ASSERT_FALSE(adc::WriteMetadataFile(folder.File("cap.txt"), metadata));
+    const ProcessRun text =
+        RunIn(folder.Path(), KX7312VIEW, {"--report", "cap.txt", "--range", c.range});
+    EXPECT_EQ(text.out.find("Calibration"),
+              c.line.empty() ? std::string::npos : text.out.find(c.line))
+        << text.out;
+    const ProcessRun json =
+        RunIn(folder.Path(), KX7312VIEW, {"--report", "cap.txt", "--range", c.range, "--json"});
+    const auto doc = nlohmann::json::parse(json.out);
+    EXPECT_EQ(doc["statistics"][3]["mean_code"], 2053.0);
+    EXPECT_NEAR(doc["statistics"][3]["mean_volts"].get<double>(), c.volts, 1e-9);
+    EXPECT_EQ(doc["calibration"].is_null(), !c.line.starts_with("Calibration:"));
+  }
 }
 
 // Everything short of the window works with no display at all.
