@@ -1,6 +1,6 @@
 // The server's bounds against clients that never read, a line of 6,000
 // captures, a flood of connections past the descriptor limit and past
-// --max-clients: another client is still answered within 100 ms, and the
+// --max-clients: another client is still answered promptly, and the
 // server's memory stays under the README's bound.
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -27,12 +27,15 @@ using testing::ServerProcess;
 // most: its own size on the simulated board and what each may hold.
 constexpr long kBoundKib = 64L * 1024;
 
-// `client`'s answer to *IDN? within 100 ms (in the release build): the
-// others' long lines and the listener's troubles must not hold it.
+// `client`'s answer to *IDN? within a second (five in the sanitizers'
+// build): the others' long lines and the listener's troubles must not hold
+// it. A server that served a line of 6,000 captures before the next client
+// would take many seconds; the bound leaves room for a loaded machine, and
+// the speed itself is the benchmarks' to measure.
 #ifdef KX_SLOW_BUILD
-constexpr std::chrono::milliseconds kPrompt{1000};
+constexpr std::chrono::milliseconds kPrompt{5000};
 #else
-constexpr std::chrono::milliseconds kPrompt{100};
+constexpr std::chrono::milliseconds kPrompt{1000};
 #endif
 void AnsweredPromptly(LineClient& client) {
   const auto start = std::chrono::steady_clock::now();
