@@ -12,7 +12,7 @@ namespace kx::commands {
 namespace {
 
 constexpr std::array<ArgumentSpec, 1> kChannelCodes = {
-    {{"CH=CODE ...", ArgumentKind::ChannelCodes}}};
+    {{"CH=CODE|VOLTS ...", ArgumentKind::ChannelCodes}}};
 constexpr std::array<ArgumentSpec, 2> kGroupWord = {
     {{"low|high", ArgumentKind::Group, GroupChoices}, {"WORD", ArgumentKind::Value}}};
 constexpr std::array<ArgumentSpec, 3> kPowerDown = {
@@ -262,8 +262,8 @@ constexpr std::array<OptionSpec, 7> kServeOptions = {{
 
 constexpr std::array<CommandSpec, 25> kCommands = {{
     {"dac", "load", kChannelCodes, kLoadOptions,
-     "Load Input Register (--update: Update DAC Register) with the codes, then the LDAC pulse "
-     "(--no-pulse: none)",
+     "Load Input Register (--update: Update DAC Register) with the codes, each entry in volts "
+     "as its nearest code, then the LDAC pulse (--no-pulse: none)",
      text::DacLoad},
     {"dac", "write", kGroupWord, {}, "the raw DAC write of a group's box", text::DacWrite},
     {"dac",

@@ -22,6 +22,26 @@ namespace kx::commands {
 // their statuses, which every outcome holds.
 struct NoResult {};
 
+// A channel of a load: the code sent and, for an entry in volts, what was
+// asked and what the code stands for on the scale it was worked out on.
+struct LoadedCode {
+  int channel = 0;
+  std::uint16_t code = 0;
+  struct Volts {
+    double asked = 0.0;
+    double volts = 0.0;  // the output the code gives
+    double reference_volts = 0.0;
+    bool internal_reference = false;
+    bool calibrated = false;
+  };
+  std::optional<Volts> volts;
+};
+
+// dac load: every channel loaded, in the order given.
+struct LoadResult {
+  std::vector<LoadedCode> loaded;
+};
+
 // adc read: AdcResults, and the volt texts where the edition shows them;
 // of one channel only where the read named one.
 struct ReadResult {
@@ -74,8 +94,9 @@ struct BoardsResult {
   std::vector<board::AttachedBoard> boards;
 };
 
-using Result = std::variant<NoResult, ReadResult, ConfigureResult, PowerDownResult, CaptureResult,
-                            LogResult, HistogramResult, SweepResult, SpectrumResult, BoardsResult>;
+using Result =
+    std::variant<NoResult, LoadResult, ReadResult, ConfigureResult, PowerDownResult, CaptureResult,
+                 LogResult, HistogramResult, SweepResult, SpectrumResult, BoardsResult>;
 
 // What one step of a call did: the requests it made and what came of them.
 struct Outcome {

@@ -15,6 +15,7 @@
 #include "board/status_text.h"
 #include "commands/capture_record.h"
 #include "commands/linearity_record.h"
+#include "commands/volts_codes.h"
 #include "session/setup_file.h"
 
 namespace kx::commands {
@@ -75,14 +76,19 @@ Outcome Session::Run(const Command& command, const adc::CaptureStop& stop) {
 }
 
 Session::Step Session::Execute(const DacLoad& load, const adc::CaptureStop&) {
+  Checked<LoadResult> loaded = LoadedCodes(load, dac_, nullptr);
+  if (!loaded.Ok()) {
+    // An entry beyond its range refuses the whole load: nothing is sent.
+    return {LoadResult{}, loaded.Failure().text};
+  }
   dac::DacOperations::ChannelTicks ticks{};
   dac::DacOperations::ChannelTexts texts;
-  for (const ChannelCode& code : load.codes) {
+  for (const LoadedCode& code : loaded.Value().loaded) {
     ticks[static_cast<std::size_t>(code.channel)] = true;
     texts[static_cast<std::size_t>(code.channel)] = fmt::format("{:X}", code.code);
   }
-  return {NoResult{}, Refused(load.update ? dac_.UpdateDacRegisters(ticks, texts, load.pulse)
-                                          : dac_.LoadInputRegisters(ticks, texts, load.pulse))};
+  return {loaded.Value(), Refused(load.update ? dac_.UpdateDacRegisters(ticks, texts, load.pulse)
+                                              : dac_.LoadInputRegisters(ticks, texts, load.pulse))};
 }
 
 Session::Step Session::Execute(const DacWrite& write, const adc::CaptureStop&) {
