@@ -64,7 +64,8 @@ TEST(CtlProcessTest, TheTraceHoldsThePanelsWordsForTheSameSettings) {
 }
 
 // A load in volts sends exactly the words of the load of its nearest codes,
-// and the ADC channel wired to the DAC reads back what was asked.
+// and the ADC channel wired to the DAC reads back what was asked; beyond the
+// range it sends nothing.
 TEST(CtlProcessTest, VoltsGoOutAsTheWordsOfTheirNearestCodes) {
   testing::TempFolder volts;
   testing::TempFolder codes;
@@ -87,18 +88,16 @@ TEST(CtlProcessTest, VoltsGoOutAsTheWordsOfTheirNearestCodes) {
             (Lines{"DAC3 1.2500 V: code 0x800 = 1.2500 V (DAC0-7's external 2.5 V reference)",
                    "DAC12 -0.0003 V: code 0x000 = 0.0000 V (DAC8-15's external 2.5 V reference)"}));
   EXPECT_EQ(out.back(), "ADC3 1.250");
-}
 
-TEST(CtlProcessTest, VoltsBeyondTheRangeSendNothingAndNameTheRange) {
-  testing::TempFolder folder;
-  const ToolRun run = RunTool(
-      {"--simulate", "--trace", "trace.txt", "dac", "load", "4=1", "11=2.6V"}, folder.Path());
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.err,
+  // One entry beyond its range: nothing is sent, and the message names it.
+  const ToolRun beyond = RunTool(
+      {"--simulate", "--trace", "beyond.txt", "dac", "load", "4=1", "11=2.6V"}, volts.Path());
+  EXPECT_EQ(beyond.status, 1);
+  EXPECT_EQ(beyond.out, "");
+  EXPECT_EQ(beyond.err,
             "kx7312ctl: dac load: DAC11: 2.6000 V is outside 0.0000 V to 2.4994 V on DAC8-15's "
             "external 2.5 V reference\nkx7312ctl: stopped; nothing more was sent\n");
-  EXPECT_TRUE(CommandRequests(testing::ReadBytes(folder.File("trace.txt"))).empty());
+  EXPECT_TRUE(CommandRequests(testing::ReadBytes(volts.File("beyond.txt"))).empty());
 }
 
 TEST(CtlProcessTest, AHundredLineScriptRunsOnOneStartUp) {
