@@ -6,11 +6,11 @@
 
 namespace kx::commands {
 
-dac::DacScale ChannelScale(int channel, const dac::DacOperations& dac,
+dac::DacScale ChannelScale(int channel, bool internal_reference,
                            const session::Calibration* calibration) {
   const int group = channel / dac::ChannelsPerGroup;
   dac::DacScale scale;
-  if (!dac.InternalReference(group)) {
+  if (!internal_reference) {
     const std::optional<double> measured =
         calibration != nullptr ? calibration->dac_reference_volts[static_cast<std::size_t>(group)]
                                : std::nullopt;
@@ -20,6 +20,11 @@ dac::DacScale ChannelScale(int channel, const dac::DacOperations& dac,
     scale.correction = calibration->Dac(channel);
   }
   return scale;
+}
+
+dac::DacScale ChannelScale(int channel, const dac::DacOperations& dac,
+                           const session::Calibration* calibration) {
+  return ChannelScale(channel, dac.InternalReference(channel / dac::ChannelsPerGroup), calibration);
 }
 
 std::string ScaleText(int channel, const LoadedCode::Volts& volts) {

@@ -9,10 +9,14 @@
 
 namespace kx::commands {
 
-// What a channel's codes stand for as a load finds the board: its group's
-// reference as last chosen (the chip starts on the external one), the
-// external one as measured where the calibration holds it, and the
-// channel's own correction where it has one.
+// What a channel's codes stand for: the internal reference, or the external
+// one as the calibration measured it for the channel's group (the board's
+// nominal one where it did not), and the channel's own correction where it
+// has one.
+dac::DacScale ChannelScale(int channel, bool internal_reference,
+                           const session::Calibration* calibration);
+// The same on the reference the group was last told to take (the chip
+// starts on the external one).
 dac::DacScale ChannelScale(int channel, const dac::DacOperations& dac,
                            const session::Calibration* calibration);
 
