@@ -43,9 +43,9 @@ std::optional<std::string> WriteCaptureRecord(const std::string& file,
   return std::nullopt;
 }
 
-std::optional<std::string> CaptureWithRecord(session::BoardSession& board,
-                                             session::CaptureKind kind, const std::string& file,
-                                             const std::string& reference_text) {
+std::optional<std::string> CaptureWithRecord(
+    session::BoardSession& board, session::CaptureKind kind, const std::string& file,
+    const std::string& reference_text, const std::optional<adc::CalibrationNote>& calibration) {
   std::vector<std::chrono::steady_clock::time_point> progress;
   const auto started = std::chrono::system_clock::now();
   const auto clock = std::chrono::steady_clock::now();
@@ -56,8 +56,15 @@ std::optional<std::string> CaptureWithRecord(session::BoardSession& board,
   }
   const CaptureTimes times{started, std::chrono::steady_clock::now() - clock, progress};
   const bool channel0 = kind == session::CaptureKind::Channel0;
-  return WriteCaptureRecord(file, CaptureRecord(board.edition(), board.Adc().Configuration(),
-                                                channel0, reference_text, times));
+  adc::CaptureMetadata record =
+      CaptureRecord(board.edition(), board.Adc().Configuration(), channel0, reference_text, times);
+  if (calibration) {
+    record.calibration = calibration;
+    if (calibration->reference_volts) {
+      record.reference_volts = calibration->reference_volts;
+    }
+  }
+  return WriteCaptureRecord(file, record);
 }
 
 }  // namespace kx::commands

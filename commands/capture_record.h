@@ -32,9 +32,11 @@ std::optional<std::string> WriteCaptureRecord(const std::string& file,
 
 // The capture into `file`, timed, then its record beside it. The operator's
 // message when either could not be written; no record for a capture that
-// failed.
-std::optional<std::string> CaptureWithRecord(session::BoardSession& board,
-                                             session::CaptureKind kind, const std::string& file,
-                                             const std::string& reference_text);
+// failed. The record names the calibration its volts are to be read with,
+// where one applies; its measured reference replaces `reference_text`.
+std::optional<std::string> CaptureWithRecord(
+    session::BoardSession& board, session::CaptureKind kind, const std::string& file,
+    const std::string& reference_text,
+    const std::optional<adc::CalibrationNote>& calibration = std::nullopt);
 
 }  // namespace kx::commands

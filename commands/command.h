@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -9,6 +10,8 @@
 
 #include "analysis/linearity/code_density.h"
 #include "analysis/spectrum.h"
+#include "board/line_correction.h"
+#include "session/calibration.h"
 #include "session/setup.h"
 
 namespace kx::commands {
@@ -92,10 +95,15 @@ struct AdcConfigure {
 enum class ReadFormat { Hex, Dec, Volts };
 
 // adc read [--reference VOLTS] [--format hex|dec|volts] [--channel CH]
+// [--calibration FILE|auto|none]
 struct AdcRead {
   std::string reference = "2.50";  // the "ADC Reference" box's text, two decimals
   ReadFormat format = ReadFormat::Hex;
   std::optional<int> channel;  // one channel only; all sixteen by default
+  // Without --reference, a calibration's measured reference takes the
+  // nominal one's place.
+  bool reference_given = false;
+  session::CalibrationChoice calibration = {};
 };
 
 // adc write WORD
@@ -105,13 +113,16 @@ struct AdcWrite {
 };
 
 // adc capture FILE ("Read && Save ADC") and adc capture-channel0 FILE, each
-// [--metadata [--reference VOLTS]].
+// [--metadata [--reference VOLTS] [--calibration FILE|auto|none]].
 struct AdcCapture {
   std::string file;
   bool channel0 = false;
-  // --metadata: FILE.json beside FILE, with the reference of --reference.
+  // --metadata: FILE.json beside FILE, with the reference of --reference
+  // and the calibration the volts are to be read with.
   bool metadata = false;
   std::string reference = "2.50";
+  bool reference_given = false;
+  session::CalibrationChoice calibration = {};
 };
 
 // adc log FILE --every INTERVAL [--for DURATION] [--channels LIST]
@@ -124,6 +135,8 @@ struct AdcLog {
   std::vector<int> channels;                         // in the order given; all sixteen by default
   int average = 1;
   std::string reference = "2.50";
+  bool reference_given = false;
+  session::CalibrationChoice calibration = {};  // the volts columns'; the codes stay raw
   bool overwrite = false;
   bool quiet = false;
 };
@@ -147,6 +160,8 @@ struct AdcHistogram {
   // turns its volts into codes.
   std::optional<AppliedVolts> input = std::nullopt;
   std::optional<double> reference = std::nullopt;  // none: the board's own
+  // --save-calibration: the offset and gain into the board's file.
+  bool save_calibration = false;
 };
 
 // adc spectrum [--channel CH] [--window NAME]: the spectrum figures of one
@@ -185,6 +200,8 @@ struct DacSweep {
   // depend on the ratio of the two converters' steps.
   std::optional<double> adc_reference = std::nullopt;
   std::optional<double> dac_reference = std::nullopt;
+  // --save-calibration: the fit line's offset and gain into the board's file.
+  bool save_calibration = false;
 };
 
 // setup save FILE: the panel-wide state of this call, as a set-up file.
@@ -214,17 +231,47 @@ struct ServeRequest {
   int max_clients = 64;
   Vxi11Use vxi11 = Vxi11Use::WhereRegistered;
   std::string portmapper;  // ADDR:PORT: answer GETPORT there instead of registering
+  session::CalibrationChoice calibration = {};  // for the volt queries and the logs
 };
 inline constexpr int MostClients = 10000;
+
+// calibration show: the board's calibration file, each entry with where it
+// came from.
+struct CalibrationShow {};
+
+// A channel's figures as entered: CH:OFFSET:GAIN.
+struct ChannelCorrection {
+  int channel = 0;
+  board::LineCorrection correction;
+};
+
+// calibration save [--adc CH:OFFSET:GAIN ...] [--range 2xvref|vref]
+// [--dac CH:OFFSET:GAIN ...] [--adc-reference VOLTS]
+// [--dac-reference low|high:VOLTS ...]: figures entered by hand, merged
+// into the board's file (the entries not named stay).
+struct CalibrationSave {
+  std::vector<ChannelCorrection> adc;
+  std::optional<int> range;  // the Range list's index; none: the range in force
+  std::vector<ChannelCorrection> dac;
+  std::optional<double> adc_reference;
+  std::array<std::optional<double>, 2> dac_reference;
+};
+
+// calibration clear [--adc CH ...] [--dac CH ...]: those channels' entries
+// (an ADC channel's on both ranges), or the whole file when none is named.
+struct CalibrationClear {
+  std::vector<int> adc;
+  std::vector<int> dac;
+};
 
 // list: the boards attached, found without a word to any of them. It runs
 // alone, without the start-up, so it never downloads the firmware.
 struct ListBoards {};
 
-using Action =
-    std::variant<DacLoad, DacWrite, DacPowerDown, DacLdacRegister, DacReference, DacClearCode,
-                 LineRequest, AdcConfigure, AdcRead, AdcWrite, AdcCapture, AdcLog, AdcHistogram,
-                 DacSweep, AdcSpectrum, SetupSave, SetupLoad, ListBoards>;
+using Action = std::variant<DacLoad, DacWrite, DacPowerDown, DacLdacRegister, DacReference,
+                            DacClearCode, LineRequest, AdcConfigure, AdcRead, AdcWrite, AdcCapture,
+                            AdcLog, AdcHistogram, DacSweep, AdcSpectrum, SetupSave, SetupLoad,
+                            CalibrationShow, CalibrationSave, CalibrationClear, ListBoards>;
 
 // One checked command, ready to run: nothing in it can be refused any more.
 struct Command {

@@ -50,7 +50,7 @@ constexpr std::array<OptionSpec, 3> kConfigureOptions = {{
      .absent = "has no Coding list: leave out --coding",
      .read = text::Coding},
 }};
-constexpr std::array<OptionSpec, 3> kReadOptions = {{
+constexpr std::array<OptionSpec, 4> kReadOptions = {{
     {.name = "--reference",
      .value = "VOLTS",
      .what = "the reference in volts",
@@ -69,8 +69,17 @@ constexpr std::array<OptionSpec, 3> kReadOptions = {{
      .examples = "0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15",
      .read = text::ReadChannel,
      .summary = "one channel only, with the two words that select and read it"},
+    {.name = "--calibration",
+     .value = "FILE|auto|none",
+     .what = "a calibration FILE, auto or none",
+     .examples = "auto none",
+     .value_kind = ArgumentKind::File,
+     .volts_only = true,
+     .absent = "shows no ADC voltages: leave out --calibration",
+     .read = text::ReadCalibration,
+     .summary = "the volts through the board's calibration (auto, the default), a FILE's, or none"},
 }};
-constexpr std::array<OptionSpec, 2> kCaptureOptions = {{
+constexpr std::array<OptionSpec, 3> kCaptureOptions = {{
     {.name = "--metadata",
      .value = "",
      .read = text::Metadata,
@@ -82,8 +91,17 @@ constexpr std::array<OptionSpec, 2> kCaptureOptions = {{
      .volts_only = true,
      .read = text::CaptureReference,
      .summary = "the metadata's reference (with --metadata)"},
+    {.name = "--calibration",
+     .value = "FILE|auto|none",
+     .what = "a calibration FILE, auto or none",
+     .examples = "auto none",
+     .value_kind = ArgumentKind::File,
+     .volts_only = true,
+     .absent = "shows no ADC voltages: leave out --calibration",
+     .read = text::CaptureCalibration,
+     .summary = "the calibration the metadata names for the volts (with --metadata; default auto)"},
 }};
-constexpr std::array<OptionSpec, 7> kLogOptions = {{
+constexpr std::array<OptionSpec, 8> kLogOptions = {{
     {.name = "--every",
      .value = "INTERVAL",
      .what = "the interval, such as 1s or 100ms",
@@ -112,10 +130,19 @@ constexpr std::array<OptionSpec, 7> kLogOptions = {{
      .volts_only = true,
      .absent = "has no ADC reference: leave out --reference",
      .read = text::LogReference},
+    {.name = "--calibration",
+     .value = "FILE|auto|none",
+     .what = "a calibration FILE, auto or none",
+     .examples = "auto none",
+     .value_kind = ArgumentKind::File,
+     .volts_only = true,
+     .absent = "shows no ADC voltages: leave out --calibration",
+     .read = text::LogCalibration,
+     .summary = "the calibration of the volts columns (default auto); the codes stay raw"},
     {.name = "--overwrite", .value = "", .read = text::Overwrite},
     {.name = "--quiet", .value = "", .read = text::Quiet},
 }};
-constexpr std::array<OptionSpec, 6> kHistogramOptions = {{
+constexpr std::array<OptionSpec, 7> kHistogramOptions = {{
     {.name = "--channel",
      .value = "CH",
      .what = "the channel number 0-15",
@@ -156,6 +183,13 @@ constexpr std::array<OptionSpec, 6> kHistogramOptions = {{
      .value_kind = ArgumentKind::File,
      .read = text::HistogramOut,
      .summary = "the counts and figures per code as CSV, the metadata in FILE.json beside it"},
+    {.name = "--save-calibration",
+     .value = "",
+     .volts_only = true,
+     .absent = "shows no ADC voltages: leave out --save-calibration",
+     .read = text::HistogramSaveCalibration,
+     .summary = "the offset and gain (with --input) into the board's calibration, on the range "
+                "in force"},
 }};
 constexpr std::array<OptionSpec, 2> kSpectrumOptions = {{
     {.name = "--channel",
@@ -171,7 +205,7 @@ constexpr std::array<OptionSpec, 2> kSpectrumOptions = {{
      .read = text::SpectrumWindow,
      .summary = "the window before the transform (default blackman-harris)"},
 }};
-constexpr std::array<OptionSpec, 9> kSweepOptions = {{
+constexpr std::array<OptionSpec, 10> kSweepOptions = {{
     {.name = "--channel",
      .value = "CH",
      .what = "the DAC channel number 0-15",
@@ -227,8 +261,12 @@ constexpr std::array<OptionSpec, 9> kSweepOptions = {{
      .value_kind = ArgumentKind::File,
      .read = text::SweepOut,
      .summary = "the curve and figures per code as CSV, the metadata in FILE.json beside it"},
+    {.name = "--save-calibration",
+     .value = "",
+     .read = text::SweepSaveCalibration,
+     .summary = "the fit line's offset and gain into the board's calibration of the DAC channel"},
 }};
-constexpr std::array<OptionSpec, 7> kServeOptions = {{
+constexpr std::array<OptionSpec, 8> kServeOptions = {{
     {.name = "--listen",
      .value = "ADDR:PORT",
      .what = "the address and port",
@@ -258,9 +296,62 @@ constexpr std::array<OptionSpec, 7> kServeOptions = {{
      .what = "the address and port",
      .examples = "127.0.0.1:111",
      .summary = "VXI-11, the server answering the portmapper's GETPORT there itself"},
+    {.name = "--calibration",
+     .value = "FILE|auto|none",
+     .what = "a calibration FILE, auto or none",
+     .examples = "auto none",
+     .value_kind = ArgumentKind::File,
+     .summary = "the calibration of the volt queries and the logs (default auto: the board's "
+                "own)"},
+}};
+constexpr std::array<OptionSpec, 5> kCalibrationSaveOptions = {{
+    {.name = "--adc",
+     .value = "CH:OFFSET:GAIN",
+     .what = "CH:OFFSET:GAIN, such as 3:1.5:-0.2",
+     .examples = "0:0:0",
+     .read = text::SaveAdc,
+     .summary = "an ADC channel's offset (LSB) and gain error (%); again for more channels"},
+    {.name = "--range",
+     .value = "2xvref|vref",
+     .what = "2xvref or vref",
+     .choices = RangeChoices,
+     .read = text::SaveRange,
+     .summary = "the range the --adc entries were measured on (default: the range in force)"},
+    {.name = "--dac",
+     .value = "CH:OFFSET:GAIN",
+     .what = "CH:OFFSET:GAIN, such as 12:-2:0.3",
+     .examples = "0:0:0",
+     .read = text::SaveDac,
+     .summary = "a DAC channel's offset (LSB) and gain error (%); again for more channels"},
+    {.name = "--adc-reference",
+     .value = "VOLTS",
+     .what = "the ADC reference in volts as measured",
+     .examples = "2.50",
+     .read = text::SaveAdcReference,
+     .summary = "the ADC's reference as measured: the volts use it where no --reference is given"},
+    {.name = "--dac-reference",
+     .value = "low|high:VOLTS",
+     .what = "low:VOLTS or high:VOLTS",
+     .examples = "low:2.50 high:2.50",
+     .read = text::SaveDacReference,
+     .summary = "a DAC group's external reference as measured"},
+}};
+constexpr std::array<OptionSpec, 2> kCalibrationClearOptions = {{
+    {.name = "--adc",
+     .value = "CH",
+     .what = "the ADC channel number 0-15",
+     .examples = "0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15",
+     .read = text::ClearAdc,
+     .summary = "that ADC channel's entries (both ranges); again for more channels"},
+    {.name = "--dac",
+     .value = "CH",
+     .what = "the DAC channel number 0-15",
+     .examples = "0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15",
+     .read = text::ClearDac,
+     .summary = "that DAC channel's entry; again for more channels"},
 }};
 
-constexpr std::array<CommandSpec, 25> kCommands = {{
+constexpr std::array<CommandSpec, 28> kCommands = {{
     {"dac", "load", kChannelCodes, kLoadOptions,
      "Load Input Register (--update: Update DAC Register) with the codes, each entry in volts "
      "as its nearest code, then the LDAC pulse (--no-pulse: none)",
@@ -331,6 +422,24 @@ constexpr std::array<CommandSpec, 25> kCommands = {{
      {},
      "reach a set-up FILE's settings with the words the panel would send",
      text::SetupLoad},
+    {"calibration",
+     "show",
+     {},
+     {},
+     "the board's calibration file: each channel's offset and gain, and where it came from",
+     text::CalibrationShow},
+    {"calibration",
+     "save",
+     {},
+     kCalibrationSaveOptions,
+     "figures entered by hand into the board's calibration file (the other entries stay)",
+     text::CalibrationSave},
+    {"calibration",
+     "clear",
+     {},
+     kCalibrationClearOptions,
+     "remove channels' entries from the board's calibration file, or the whole file",
+     text::CalibrationClear},
     {"script", "", kScriptFile, {}, "one command per line, # comments"},
     {"serve",
      "",

@@ -49,9 +49,35 @@ logger::LogLayout LogLayoutOf(const Edition& edition, const adc::AdcConfiguratio
   return layout;
 }
 
+LayoutCalibration CalibrateLayout(Session& session, const AdcLog& log, logger::LogLayout& layout) {
+  Session::CalibrationForVolts calibration =
+      session.CalibrationNoteFor(log.calibration, log.reference_given);
+  if (!calibration.error.empty()) {
+    return {std::nullopt, std::move(calibration.error)};
+  }
+  if (!calibration.note) {
+    return {};
+  }
+  if (calibration.note->reference_volts) {
+    layout.reference_volts = calibration.note->reference_volts;
+  }
+  std::string path = calibration.note->path;
+  layout.calibration = std::move(calibration.note);
+  return {std::move(path), std::nullopt};
+}
+
 LogRun RunLog(Session& session, const AdcLog& log, const logger::LogStop& stop,
               const LogSetup& setup) {
   LogRun run;
+  logger::LogLayout layout =
+      LogLayoutOf(session.Board().edition(), session.Board().Adc().Configuration(), log);
+  // Before the file: a calibration that cannot be applied leaves no file.
+  LayoutCalibration calibration = CalibrateLayout(session, log, layout);
+  if (calibration.failure) {
+    run.failure = std::move(calibration.failure);
+    return run;
+  }
+  run.calibration = std::move(calibration.path);
   logger::LogFile::Opened opened = logger::LogFile::Create(log.file, log.overwrite);
   if (!opened.file) {
     run.failure = opened.error;
@@ -60,9 +86,8 @@ LogRun RunLog(Session& session, const AdcLog& log, const logger::LogStop& stop,
   logger::SystemLogClock system_clock;
   logger::LogClock& clock = setup.clock != nullptr ? *setup.clock : system_clock;
   LogSource source(session, log.reference);
-  logger::DataLogger logger(
-      LogLayoutOf(session.Board().edition(), session.Board().Adc().Configuration(), log),
-      {log.every, log.duration, setup.progress_every}, source, *opened.file, clock);
+  logger::DataLogger logger(layout, {log.every, log.duration, setup.progress_every}, source,
+                            *opened.file, clock);
 
   logger::LogReport report;
   if (setup.progress && !log.quiet) {

@@ -40,6 +40,16 @@ class LogSource final : public logger::AdcSource {
 logger::LogLayout LogLayoutOf(const Edition& edition, const adc::AdcConfiguration& config,
                               const AdcLog& log);
 
+// The calibration the log's volts columns are to be computed with, put in
+// its layout (the header records it, and its measured reference replaces
+// the nominal one where the log gave none). The file applied, none where
+// none was; the message where it cannot be applied.
+struct LayoutCalibration {
+  std::optional<std::string> path;
+  std::optional<std::string> failure;
+};
+LayoutCalibration CalibrateLayout(Session& session, const AdcLog& log, logger::LogLayout& layout);
+
 // How a front end runs the logger: the clock (the machine's unless a test
 // gives its own) and where progress lines go (none: quiet).
 struct LogSetup {
@@ -53,6 +63,7 @@ struct LogSetup {
 struct LogRun {
   logger::LogSummary summary;
   std::optional<std::string> failure;
+  std::optional<std::string> calibration;  // the calibration file applied
 };
 LogRun RunLog(Session& session, const AdcLog& log, const logger::LogStop& stop,
               const LogSetup& setup);

@@ -15,6 +15,7 @@
 #include "board/link_record.h"
 #include "dac/dac_operations.h"
 #include "logger/data_logger.h"
+#include "session/calibration.h"
 
 namespace kx::commands {
 
@@ -48,6 +49,9 @@ struct ReadResult {
   std::optional<int> channel;
   std::array<std::int32_t, adc::AdcChannels> codes{};
   std::optional<std::array<std::string, adc::AdcChannels>> volts;
+  // The reference the volts were computed with where a calibration's
+  // measured one took the box's place.
+  std::optional<double> reference_volts = std::nullopt;
 };
 
 // adc configure: the configuration values the lists set.
@@ -89,14 +93,23 @@ struct SpectrumResult {
   analysis::Spectrum spectrum;
 };
 
+// calibration show, save and clear: the board's file as the command left it
+// (none where there is none), and what the command changed in it.
+struct CalibrationResult {
+  std::string board;
+  std::string path;
+  std::optional<session::Calibration> calibration;
+  std::vector<std::string> changed;  // "adc 3 on 0V to 2xVREFA", "the whole file"
+};
+
 // list: the boards attached.
 struct BoardsResult {
   std::vector<board::AttachedBoard> boards;
 };
 
-using Result =
-    std::variant<NoResult, LoadResult, ReadResult, ConfigureResult, PowerDownResult, CaptureResult,
-                 LogResult, HistogramResult, SweepResult, SpectrumResult, BoardsResult>;
+using Result = std::variant<NoResult, LoadResult, ReadResult, ConfigureResult, PowerDownResult,
+                            CaptureResult, LogResult, HistogramResult, SweepResult, SpectrumResult,
+                            CalibrationResult, BoardsResult>;
 
 // What one step of a call did: the requests it made and what came of them.
 struct Outcome {
@@ -110,6 +123,9 @@ struct Outcome {
   // link library is missing.
   std::vector<std::string> messages;
   Result result;
+  // The calibration file the command's volts were computed with, where one
+  // was applied.
+  std::optional<std::string> calibration;
 
   bool Succeeded() const { return error.empty(); }
   // The command's own result, or none when it gave another kind.

@@ -305,6 +305,61 @@ Checked<double> ReferenceVoltsOf(std::string_view text) {
   return *volts;
 }
 
+Checked<session::CalibrationChoice> CalibrationChoiceOf(std::string_view text) {
+  using Kind = session::CalibrationChoice::Kind;
+  if (text == "auto" || text == "none") {
+    return session::CalibrationChoice{text == "auto" ? Kind::Auto : Kind::None, {}};
+  }
+  if (text.empty() || text.find('\0') != std::string_view::npos) {
+    return Bad(fmt::format("{} is not auto, none or a calibration FILE", Quote(text)));
+  }
+  return session::CalibrationChoice{Kind::File, std::string(text)};
+}
+
+Checked<ChannelCorrection> ChannelCorrectionOf(std::string_view text) {
+  const std::size_t first = text.find(':');
+  const std::size_t second = first == std::string_view::npos ? first : text.find(':', first + 1);
+  if (second == std::string_view::npos) {
+    return Bad(
+        fmt::format("{} is not CH:OFFSET:GAIN (the offset in LSB, the gain error in %), "
+                    "such as 3:1.5:-0.2",
+                    Quote(text)));
+  }
+  const Checked<int> channel = ChannelOf(text.substr(0, first));
+  if (!channel.Ok()) {
+    return channel.Failure();
+  }
+  const std::optional<double> offset = VoltsNumber(text.substr(first + 1, second - first - 1));
+  const std::optional<double> gain = VoltsNumber(text.substr(second + 1));
+  if (!offset || !gain) {
+    return Bad(fmt::format("{}: the offset and the gain must be numbers, such as 3:1.5:-0.2",
+                           Quote(text)));
+  }
+  if (std::abs(*offset) > board::LargestOffsetLsb || std::abs(*gain) > board::LargestGainPercent) {
+    return Outside(
+        fmt::format("{}: the offset must be from -{} to {} LSB and the gain from -{} to {} %",
+                    Quote(text), board::LargestOffsetLsb, board::LargestOffsetLsb,
+                    board::LargestGainPercent, board::LargestGainPercent));
+  }
+  return ChannelCorrection{channel.Value(), {*offset, *gain}};
+}
+
+Checked<GroupVolts> GroupReferenceOf(std::string_view text) {
+  const std::size_t colon = text.find(':');
+  if (colon == std::string_view::npos) {
+    return Bad(fmt::format("{} is not low:VOLTS or high:VOLTS", Quote(text)));
+  }
+  const Checked<int> group = ChoiceOf(text.substr(0, colon), GroupChoices, "a DAC group");
+  if (!group.Ok()) {
+    return group.Failure();
+  }
+  const Checked<double> volts = ReferenceVoltsOf(text.substr(colon + 1));
+  if (!volts.Ok()) {
+    return volts.Failure();
+  }
+  return GroupVolts{group.Value(), volts.Value()};
+}
+
 Checked<AppliedVolts> AppliedVoltsOf(std::string_view text) {
   const std::size_t colon = text.find(':');
   const auto bad = [&] {

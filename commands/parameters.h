@@ -100,6 +100,19 @@ Checked<std::chrono::nanoseconds> SettleOf(std::string_view text);
 Checked<double> ReferenceVoltsOf(std::string_view text);
 // CENTRE:AMPLITUDE in volts, the amplitude above 0.
 Checked<AppliedVolts> AppliedVoltsOf(std::string_view text);
+// --calibration: "auto", "none", or a calibration file's path.
+Checked<session::CalibrationChoice> CalibrationChoiceOf(std::string_view text);
+// CH:OFFSET:GAIN of a calibration entered by hand: the channel 0-15, its
+// offset in LSB and its gain error in percent, within what a calibration
+// file may hold.
+Checked<ChannelCorrection> ChannelCorrectionOf(std::string_view text);
+// low:VOLTS or high:VOLTS: a DAC group's reference as measured.
+struct GroupVolts {
+  int group = LowGroup;
+  double volts = 0.0;
+};
+Checked<GroupVolts> GroupReferenceOf(std::string_view text);
+
 // The reference option where the edition has no "ADC Reference" box.
 std::optional<Fault> NeedsReference(const Edition& edition);
 

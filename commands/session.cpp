@@ -9,6 +9,7 @@
 #include <variant>
 
 #include "adc/adc_display.h"
+#include "adc/reference_entry.h"
 #include "analysis/linearity/linearity_file.h"
 #include "board/board_references.h"
 #include "board/link_record.h"
@@ -136,9 +137,31 @@ Session::Step Session::Execute(const AdcConfigure& configure, const adc::Capture
 }
 
 Session::Step Session::Execute(const AdcRead& read, const adc::CaptureStop&) {
+  // Nothing is sent where the calibration named cannot be applied.
+  const CalibrationForVolts calibration =
+      CalibrationNoteFor(read.calibration, read.reference_given);
+  if (!calibration.error.empty()) {
+    return {ReadResult{read.channel, {}, std::nullopt}, calibration.error};
+  }
   adc::AdcReading reading =
       read.channel ? adc_.ReadChannel(*read.channel, read.reference) : adc_.ReadAll(read.reference);
-  return {ReadResult{read.channel, reading.codes, std::move(reading.volts)}, Refused(reading.done)};
+  ReadResult result{read.channel, reading.codes, std::move(reading.volts)};
+  if (!calibration.note || !result.volts) {
+    return {std::move(result), Refused(reading.done)};
+  }
+  // The panel's own lblVolts stay nominal; this command's volts are
+  // calibrated.
+  const adc::CalibrationNote& note = *calibration.note;
+  const double reference = note.reference_volts.value_or(adc::ReadReferenceNumber(read.reference));
+  const float span =
+      adc::FullScaleSpan(static_cast<float>(reference), adc_.Configuration().AdcRangeBit);
+  for (std::size_t channel = 0; channel < result.codes.size(); ++channel) {
+    const auto& correction = note.adc[channel];
+    (*result.volts)[channel] = adc::VoltText(adc::CalibratedCodeVolts(
+        result.codes[channel], span, !TwosComplement(), correction ? &*correction : nullptr));
+  }
+  result.reference_volts = note.reference_volts;
+  return {std::move(result), Refused(reading.done), std::nullopt, note.path};
 }
 
 Session::Step Session::Execute(const AdcWrite& write, const adc::CaptureStop&) {
@@ -149,7 +172,22 @@ Session::Step Session::Execute(const AdcCapture& capture, const adc::CaptureStop
   const session::CaptureKind kind =
       capture.channel0 ? session::CaptureKind::Channel0 : session::CaptureKind::AllChannels;
   if (capture.metadata) {
-    return {CaptureResult{}, CaptureWithRecord(board_, kind, capture.file, capture.reference)};
+    // The channel-0 capture reads on its fixed word's range.
+    const std::optional<int> range =
+        capture.channel0 ? std::optional<int>((adc::FixedChannel0Word & adc::RangeField) != 0)
+                         : std::nullopt;
+    const CalibrationForVolts calibration =
+        CalibrationNoteFor(capture.calibration, capture.reference_given, range);
+    if (!calibration.error.empty()) {
+      return {CaptureResult{}, calibration.error};
+    }
+    std::optional<std::string> path;
+    if (calibration.note) {
+      path = calibration.note->path;
+    }
+    return {CaptureResult{},
+            CaptureWithRecord(board_, kind, capture.file, capture.reference, calibration.note),
+            std::nullopt, std::move(path)};
   }
   if (!capture.file.empty()) {
     return {CaptureResult{}, board_.CaptureToFile(kind, capture.file).failure};
@@ -192,7 +230,7 @@ Session::Step Session::Execute(const AdcLog& log, const adc::CaptureStop& stop) 
   LogRun run = RunLog(*this, log, stop, log_setup_);
   // Gap rows are the log's to tell; the call goes on.
   watch_.Rearm();
-  return {LogResult{run.summary}, std::move(run.failure)};
+  return {LogResult{run.summary}, std::move(run.failure), std::nullopt, std::move(run.calibration)};
 }
 
 void Session::Tell(const std::string& line) const {
@@ -230,6 +268,11 @@ std::string CodingWord(const Edition& edition, bool twos) {
 }  // namespace
 
 Session::Step Session::Execute(const AdcHistogram& histogram, const adc::CaptureStop& stop) {
+  if (histogram.save_calibration) {
+    if (std::optional<std::string> unwritable = CalibrationUnwritable()) {
+      return {HistogramResult{}, std::move(unwritable)};
+    }
+  }
   linearity::CodeCounts counts;
   const int flip = TwosComplement() ? 0x800 : 0;
   auto next = std::chrono::steady_clock::now() + kProgressEvery;
@@ -267,6 +310,13 @@ Session::Step Session::Execute(const AdcHistogram& histogram, const adc::Capture
   if (result.linearity.problem != linearity::DensityProblem::None) {
     std::string reason = result.linearity.reason + nothing;
     return {std::move(result), std::move(reason)};
+  }
+  if (histogram.save_calibration && result.linearity.offset_lsb && result.linearity.gain_percent) {
+    if (std::optional<std::string> unsaved = SaveMeasured(
+            true, histogram.channel, {*result.linearity.offset_lsb, *result.linearity.gain_percent},
+            "adc histogram", histogram.reference.value_or(board::BoardReferenceVolts))) {
+      return {std::move(result), std::move(unsaved)};
+    }
   }
   if (histogram.file.empty()) {
     return {std::move(result), std::nullopt};
@@ -347,6 +397,11 @@ Session::Step Session::Execute(const DacSweep& sweep, const adc::CaptureStop& st
   if (std::optional<std::string> mismatch = SweepMismatch(sweep)) {
     return {SweepResult{}, std::move(mismatch)};
   }
+  if (sweep.save_calibration) {
+    if (std::optional<std::string> unwritable = CalibrationUnwritable()) {
+      return {SweepResult{}, std::move(unwritable)};
+    }
+  }
   const int flip = TwosComplement() ? 0x800 : 0;
   std::vector<linearity::SweepPoint> points;
   std::uint64_t requests = 0;
@@ -401,6 +456,17 @@ Session::Step Session::FinishSweep(const DacSweep& sweep,
     std::string reason = result.linearity.problem + nothing;
     return {std::move(result), std::move(reason)};
   }
+  // The fit line: every code's mean weighs in, where the endpoint line
+  // rests on the two ends alone, whose reads are as noisy as any and where
+  // an output near its rail bends first.
+  if (sweep.save_calibration) {
+    if (std::optional<std::string> unsaved =
+            SaveMeasured(false, sweep.channel,
+                         {result.linearity.fit_offset_lsb, result.linearity.fit_gain_percent},
+                         "dac sweep", dac_span)) {
+      return {std::move(result), std::move(unsaved)};
+    }
+  }
   if (sweep.file.empty()) {
     return {std::move(result), std::nullopt};
   }
@@ -444,9 +510,21 @@ board::BoardIdentity Session::Identity() const {
   return directory_ != nullptr ? directory_->Identity() : board::BoardIdentity{};
 }
 
+const session::CalibrationResolved& Session::Calibration(const session::CalibrationChoice& choice) {
+  const auto key = std::make_pair(choice.kind, choice.file);
+  auto found = calibrations_.find(key);
+  if (found == calibrations_.end()) {
+    found = calibrations_.emplace(key, session::ResolveCalibration(choice, Identity())).first;
+  }
+  return found->second;
+}
+
 Outcome Session::ReadAgain(const std::string& reference) {
   watch_.Rearm();
-  return Run(Command{"adc read", AdcRead{reference, ReadFormat::Hex, std::nullopt}, {}});
+  // The logger's reads want codes only: its volts come from the codes.
+  AdcRead read{reference, ReadFormat::Hex, std::nullopt};
+  read.calibration.kind = session::CalibrationChoice::Kind::None;
+  return Run(Command{"adc read", std::move(read), {}});
 }
 
 Outcome Session::Reload() {
@@ -462,6 +540,7 @@ Outcome Session::Reload() {
 Outcome Session::Finish(Step step) {
   Outcome outcome;
   outcome.result = std::move(step.result);
+  outcome.calibration = std::move(step.calibration);
   outcome.requests = watch_.TakeRecords();
   outcome.messages = port_.TakeMessages();
   if (const std::optional<LinkFailure>& link_failure = watch_.Failure()) {

@@ -3,12 +3,14 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "adc/adc_control_word.h"
+#include "adc/calibration_note.h"
 #include "board/board_link_factory.h"
 #include "commands/command.h"
 #include "commands/console_port.h"
@@ -17,6 +19,7 @@
 #include "commands/outcome.h"
 #include "dac/dac_operations.h"
 #include "session/board_session.h"
+#include "session/calibration_file.h"
 #include "session/edition.h"
 
 namespace kx::commands {
@@ -57,6 +60,25 @@ class Session {
   const session::BoardSession& Board() const { return board_; }
   // Which board this is: its serial once connected, or the user's name.
   board::BoardIdentity Identity() const;
+  // The calibration `choice` names for this board: read at its first use
+  // after the start-up (the identity is known then) and kept for the call,
+  // until a calibration command changes the board's file. `applied` is none
+  // where the choice names none; `error` says why a file named, or the
+  // board's own, could not be applied, and the command fails with it.
+  const session::CalibrationResolved& Calibration(const session::CalibrationChoice& choice);
+  // What a capture's metadata or a log's header records of the calibration
+  // `choice` names: each channel's ADC correction on the range of list index
+  // `range_index` (none: the range in force), and the measured reference
+  // where the command gave none. No note where the choice names no
+  // calibration or the edition shows no volts; `error` when it cannot be
+  // applied.
+  struct CalibrationForVolts {
+    std::optional<adc::CalibrationNote> note;
+    std::string error;
+  };
+  CalibrationForVolts CalibrationNoteFor(const session::CalibrationChoice& choice,
+                                         bool reference_given,
+                                         std::optional<int> range_index = std::nullopt);
 
  private:
   // What a command's execution left: its result, and why it could not
@@ -66,6 +88,8 @@ class Session {
     std::optional<std::string> failure;
     // How far a long test came, added to whatever stopped it.
     std::optional<std::string> progress = std::nullopt;
+    // The calibration file the volts were computed with.
+    std::optional<std::string> calibration = std::nullopt;
   };
   // One execution function per command.
   Step Execute(const DacLoad& load, const adc::CaptureStop& stop);
@@ -85,7 +109,19 @@ class Session {
   Step Execute(const AdcSpectrum& spectrum, const adc::CaptureStop& stop);
   Step Execute(const SetupSave& save, const adc::CaptureStop& stop);
   Step Execute(const SetupLoad& load, const adc::CaptureStop& stop);
+  Step Execute(const CalibrationShow& show, const adc::CaptureStop& stop);
+  Step Execute(const CalibrationSave& save, const adc::CaptureStop& stop);
+  Step Execute(const CalibrationClear& clear, const adc::CaptureStop& stop);
   Step Execute(const ListBoards& list, const adc::CaptureStop& stop);
+
+  // A characterisation test's figures as the board's calibration entry for
+  // the channel (the ADC's on the range in force, or the DAC's), merged into
+  // its file. The message when the file could not be read or written.
+  std::optional<std::string> SaveMeasured(bool adc, int channel,
+                                          const board::LineCorrection& correction,
+                                          const char* method, double reference_volts);
+  // Where a test that is to save its figures could not: before it runs.
+  std::optional<std::string> CalibrationUnwritable() const;
 
   // The sweep's parts: an --adc-linearity file that does not fit the ADC's
   // range and coding (before anything is sent), the codes' words and reads,
@@ -111,6 +147,8 @@ class Session {
   std::function<std::string()> link_problem_;
   AfterFailure after_failure_;
   LogSetup log_setup_;
+  std::map<std::pair<session::CalibrationChoice::Kind, std::string>, session::CalibrationResolved>
+      calibrations_;
   // Watches every request on its way to the board; the session's link goes
   // through it.
   LinkWatch watch_;

@@ -58,8 +58,8 @@ std::string QuotePath(std::string_view path) {
 }
 
 bool IsGroupWord(std::string_view word) {
-  return word == "dac" || word == "line" || word == "adc" || word == "setup" || word == "script" ||
-         word == "serve" || word == "list";
+  return word == "dac" || word == "line" || word == "adc" || word == "setup" ||
+         word == "calibration" || word == "script" || word == "serve" || word == "list";
 }
 
 const std::string& Cursor::TakeRequired(std::string_view what) {

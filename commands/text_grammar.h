@@ -35,7 +35,8 @@ T Take(const Checked<T>& checked, std::string_view prefix = {}) {
 // Paths are quoted whole: a cut one would not say which file was meant.
 std::string QuotePath(std::string_view path);
 
-// Whether `word` starts a command: dac, line, adc, setup, script, serve or list.
+// Whether `word` starts a command: dac, line, adc, setup, calibration, script,
+// serve or list.
 bool IsGroupWord(std::string_view word);
 
 // The words of one call or script line, read front to back.

@@ -58,6 +58,34 @@ T& As(Action& action) {
   return std::get<T>(action);
 }
 
+// --calibration FILE|auto|none; a FILE is read once the board is known.
+session::CalibrationChoice CalibrationFile(const std::string& value) {
+  session::CalibrationChoice choice = Take(CalibrationChoiceOf(value), "--calibration: ");
+  if (choice.kind == session::CalibrationChoice::Kind::File) {
+    CheckFileName(choice.file);
+  }
+  return choice;
+}
+
+// One more CH:OFFSET:GAIN of a save; a channel is named once.
+void AddCorrection(std::vector<ChannelCorrection>& entries, const std::string& value,
+                   std::string_view option) {
+  const ChannelCorrection entry = Take(ChannelCorrectionOf(value), fmt::format("{}: ", option));
+  if (std::any_of(entries.begin(), entries.end(),
+                  [&](const ChannelCorrection& e) { return e.channel == entry.channel; })) {
+    Refuse(fmt::format("{}: channel {} is named twice", option, entry.channel));
+  }
+  entries.push_back(entry);
+}
+
+void AddChannel(std::vector<int>& channels, const std::string& value, std::string_view option) {
+  const int channel = Take(ChannelOf(value), fmt::format("{}: ", option));
+  if (std::find(channels.begin(), channels.end(), channel) != channels.end()) {
+    Refuse(fmt::format("{}: channel {} is named twice", option, channel));
+  }
+  channels.push_back(channel);
+}
+
 }  // namespace
 
 Action DacLoad(Cursor& cursor, const CommandSpec& spec, const Edition& edition) {
@@ -142,14 +170,18 @@ Action Capture(Cursor& cursor, const CommandSpec& spec, const Edition& edition, 
   const std::string& file = cursor.TakeRequired("the FILE to save the samples to");
   CheckCaptureFile(file, cursor.Checks());
   Action action = commands::AdcCapture{file, channel0};
-  bool reference_given = false;
+  bool calibration_given = false;
   while (!cursor.AtNextCommand()) {
     const std::string& word = cursor.Take();
-    reference_given =
-        ReadOption(cursor, word, spec, action, edition).name == "--reference" || reference_given;
+    calibration_given = ReadOption(cursor, word, spec, action, edition).name == "--calibration" ||
+                        calibration_given;
   }
-  if (reference_given && !As<commands::AdcCapture>(action).metadata) {
+  const commands::AdcCapture& read = As<commands::AdcCapture>(action);
+  if (read.reference_given && !read.metadata) {
     Refuse("--reference of a capture goes into its metadata: add --metadata");
+  }
+  if (calibration_given && !read.metadata) {
+    Refuse("--calibration of a capture goes into its metadata: add --metadata");
   }
   return action;
 }
@@ -225,7 +257,13 @@ std::string ResultFileText(const std::string& path) {
 Action AdcHistogram(Cursor& cursor, const CommandSpec& spec, const Edition& edition) {
   Action action = commands::AdcHistogram{};
   RequireOptions(spec, GivenOptions(cursor, spec, action, edition));
-  const std::string& file = As<commands::AdcHistogram>(action).file;
+  const auto& histogram = As<commands::AdcHistogram>(action);
+  if (histogram.save_calibration && !histogram.input) {
+    Refuse(
+        "--save-calibration needs --input CENTRE:AMPLITUDE: the offset and gain exist only "
+        "against an input as applied");
+  }
+  const std::string& file = histogram.file;
   if (!file.empty()) {
     CheckCaptureFile(file, cursor.Checks());
   }
@@ -291,6 +329,29 @@ Action SetupLoad(Cursor& cursor, const CommandSpec&, const Edition& edition) {
   return commands::SetupLoad{file, *read.setup};
 }
 
+Action CalibrationShow(Cursor& cursor, const CommandSpec& spec, const Edition& edition) {
+  Action action = commands::CalibrationShow{};
+  Options(cursor, spec, action, edition);
+  return action;
+}
+
+Action CalibrationSave(Cursor& cursor, const CommandSpec& spec, const Edition& edition) {
+  Action action = commands::CalibrationSave{};
+  Options(cursor, spec, action, edition);
+  const auto& save = As<commands::CalibrationSave>(action);
+  if (save.adc.empty() && save.dac.empty() && !save.adc_reference && !save.dac_reference[0] &&
+      !save.dac_reference[1]) {
+    Refuse("nothing to save: give --adc, --dac, --adc-reference or --dac-reference");
+  }
+  return action;
+}
+
+Action CalibrationClear(Cursor& cursor, const CommandSpec& spec, const Edition& edition) {
+  Action action = commands::CalibrationClear{};
+  Options(cursor, spec, action, edition);
+  return action;
+}
+
 ServeRequest Serve(Cursor& cursor, const CommandSpec& spec) {
   ServeRequest request;
   std::string max_clients = std::to_string(request.max_clients);
@@ -305,11 +366,15 @@ ServeRequest Serve(Cursor& cursor, const CommandSpec& spec) {
     }
     const bool known = option.name == "--listen" || option.name == "--log-folder" ||
                        option.name == "--setup-folder" || option.name == "--max-clients" ||
-                       option.name == "--portmapper";
+                       option.name == "--portmapper" || option.name == "--calibration";
     if (!known || (!option.value && cursor.AtEnd())) {
       Refuse(fmt::format("unexpected {} (expected {})", Quote(word), UsageText(spec)));
     }
     const std::string value = option.value ? *option.value : cursor.Take();
+    if (option.name == "--calibration") {
+      request.calibration = Take(CalibrationChoiceOf(value), "--calibration: ");
+      continue;
+    }
     (option.name == "--listen"         ? request.listen
      : option.name == "--log-folder"   ? request.log_folder
      : option.name == "--setup-folder" ? request.setup_folder
@@ -364,6 +429,7 @@ void Coding(Action& action, const std::string& value, const Edition&) {
 
 void ReadReference(Action& action, const std::string& value, const Edition&) {
   As<commands::AdcRead>(action).reference = ReferenceText(value);
+  As<commands::AdcRead>(action).reference_given = true;
 }
 
 void Format(Action& action, const std::string& value, const Edition& edition) {
@@ -385,6 +451,7 @@ void Metadata(Action& action, const std::string&, const Edition&) {
 void CaptureReference(Action& action, const std::string& value, const Edition&) {
   As<commands::AdcCapture>(action).reference =
       Take(FileReferenceOf(ReferenceText(value)), "--reference: ");
+  As<commands::AdcCapture>(action).reference_given = true;
 }
 
 void Every(Action& action, const std::string& value, const Edition&) {
@@ -406,6 +473,7 @@ void Average(Action& action, const std::string& value, const Edition&) {
 void LogReference(Action& action, const std::string& value, const Edition&) {
   As<commands::AdcLog>(action).reference =
       Take(FileReferenceOf(ReferenceText(value)), "--reference: ");
+  As<commands::AdcLog>(action).reference_given = true;
 }
 
 void Overwrite(Action& action, const std::string&, const Edition&) {
@@ -479,6 +547,57 @@ void HistogramInput(Action& action, const std::string& value, const Edition&) {
 
 void HistogramReference(Action& action, const std::string& value, const Edition&) {
   As<commands::AdcHistogram>(action).reference = Take(ReferenceVoltsOf(value), "--reference: ");
+}
+
+void ReadCalibration(Action& action, const std::string& value, const Edition&) {
+  As<commands::AdcRead>(action).calibration = CalibrationFile(value);
+}
+
+void CaptureCalibration(Action& action, const std::string& value, const Edition&) {
+  As<commands::AdcCapture>(action).calibration = CalibrationFile(value);
+}
+
+void LogCalibration(Action& action, const std::string& value, const Edition&) {
+  As<commands::AdcLog>(action).calibration = CalibrationFile(value);
+}
+
+void HistogramSaveCalibration(Action& action, const std::string&, const Edition&) {
+  As<commands::AdcHistogram>(action).save_calibration = true;
+}
+
+void SweepSaveCalibration(Action& action, const std::string&, const Edition&) {
+  As<commands::DacSweep>(action).save_calibration = true;
+}
+
+void SaveAdc(Action& action, const std::string& value, const Edition&) {
+  AddCorrection(As<commands::CalibrationSave>(action).adc, value, "--adc");
+}
+
+void SaveDac(Action& action, const std::string& value, const Edition&) {
+  AddCorrection(As<commands::CalibrationSave>(action).dac, value, "--dac");
+}
+
+void SaveRange(Action& action, const std::string& value, const Edition&) {
+  As<commands::CalibrationSave>(action).range = Take(ChoiceOf(value, RangeChoices, "a range"));
+}
+
+void SaveAdcReference(Action& action, const std::string& value, const Edition&) {
+  As<commands::CalibrationSave>(action).adc_reference =
+      Take(ReferenceVoltsOf(value), "--adc-reference: ");
+}
+
+void SaveDacReference(Action& action, const std::string& value, const Edition&) {
+  const GroupVolts group = Take(GroupReferenceOf(value), "--dac-reference: ");
+  As<commands::CalibrationSave>(action).dac_reference[static_cast<std::size_t>(group.group)] =
+      group.volts;
+}
+
+void ClearAdc(Action& action, const std::string& value, const Edition&) {
+  AddChannel(As<commands::CalibrationClear>(action).adc, value, "--adc");
+}
+
+void ClearDac(Action& action, const std::string& value, const Edition&) {
+  AddChannel(As<commands::CalibrationClear>(action).dac, value, "--dac");
 }
 
 void SweepAdcReference(Action& action, const std::string& value, const Edition&) {

@@ -27,6 +27,9 @@ Action AdcSpectrum(Cursor& cursor, const CommandSpec& spec, const Edition& editi
 Action DacSweep(Cursor& cursor, const CommandSpec& spec, const Edition& edition);
 Action SetupSave(Cursor& cursor, const CommandSpec& spec, const Edition& edition);
 Action SetupLoad(Cursor& cursor, const CommandSpec& spec, const Edition& edition);
+Action CalibrationShow(Cursor& cursor, const CommandSpec& spec, const Edition& edition);
+Action CalibrationSave(Cursor& cursor, const CommandSpec& spec, const Edition& edition);
+Action CalibrationClear(Cursor& cursor, const CommandSpec& spec, const Edition& edition);
 
 // serve's words after "serve" (throws UsageError).
 ServeRequest Serve(Cursor& cursor, const CommandSpec& spec);
@@ -64,6 +67,18 @@ void AdcLinearity(Action& action, const std::string& value, const Edition& editi
 void SweepOut(Action& action, const std::string& value, const Edition& edition);
 void HistogramInput(Action& action, const std::string& value, const Edition& edition);
 void HistogramReference(Action& action, const std::string& value, const Edition& edition);
+void ReadCalibration(Action& action, const std::string& value, const Edition& edition);
+void CaptureCalibration(Action& action, const std::string& value, const Edition& edition);
+void LogCalibration(Action& action, const std::string& value, const Edition& edition);
+void HistogramSaveCalibration(Action& action, const std::string& value, const Edition& edition);
+void SweepSaveCalibration(Action& action, const std::string& value, const Edition& edition);
+void SaveAdc(Action& action, const std::string& value, const Edition& edition);
+void SaveDac(Action& action, const std::string& value, const Edition& edition);
+void SaveRange(Action& action, const std::string& value, const Edition& edition);
+void SaveAdcReference(Action& action, const std::string& value, const Edition& edition);
+void SaveDacReference(Action& action, const std::string& value, const Edition& edition);
+void ClearAdc(Action& action, const std::string& value, const Edition& edition);
+void ClearDac(Action& action, const std::string& value, const Edition& edition);
 void SweepAdcReference(Action& action, const std::string& value, const Edition& edition);
 void SweepDacReference(Action& action, const std::string& value, const Edition& edition);
 

@@ -31,7 +31,7 @@ ParsedItem ParseOne(Cursor& cursor, const std::string& group, const Source& sour
       Refuse(fmt::format("unknown option {}; run with --help for the options", Quote(group)));
     }
     Refuse(fmt::format(
-        "unknown command {}: a command starts with dac, line, adc, setup, script, serve or list",
+        "unknown command {}: a command starts with dac, line, adc, setup, calibration, script, serve or list",
         Quote(group)));
   }
   if (group == "serve") {

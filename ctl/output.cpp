@@ -1,6 +1,7 @@
 #include "ctl/output.h"
 
 #include <fmt/format.h>
+#include <fmt/ranges.h>
 
 #include <charconv>
 #include <chrono>
@@ -17,12 +18,14 @@
 #endif
 #include "board/link_requests.h"
 #include "board/status_text.h"
+#include "commands/calibration_store.h"
 #include "commands/choices.h"
 #include "commands/log_values.h"
 #include "commands/overloaded.h"
 #include "commands/volts_codes.h"
 #include "ctl/command_parser.h"
 #include "dac/dac_volts.h"
+#include "session/calibration_file.h"
 
 namespace kx::ctl {
 
@@ -194,6 +197,62 @@ void PlainBoards(std::ostream& out, const BoardsResult& result) {
   }
 }
 
+// "offset 3.250 LSB, gain -0.500 % (adc histogram, 2026-12-09T11:00:00.125Z,
+// kx7312ctl 1.05, reference 2.497 V)".
+std::string EntryText(const session::ChannelCalibration& entry) {
+  std::string text =
+      fmt::format("offset {:.3f} LSB, gain {:.3f} % ({}, {}, {}", entry.correction.offset_lsb,
+                  entry.correction.gain_percent, entry.method, entry.date, entry.program);
+  if (entry.reference_volts) {
+    text += fmt::format(", reference {} V", *entry.reference_volts);
+  }
+  return text + ")";
+}
+
+std::string ReferenceText(const std::optional<double>& volts) {
+  return volts ? fmt::format("{} V", *volts) : "nominal";
+}
+
+void PlainCalibration(std::ostream& out, const CalibrationResult& result) {
+  if (!result.calibration) {
+    out << fmt::format("no calibration for board {} ({})\n", result.board, result.path);
+    return;
+  }
+  const session::Calibration& calibration = *result.calibration;
+  out << fmt::format("calibration of board {}: {}\n", result.board, result.path)
+      << fmt::format("written {} by {}\n", calibration.written, calibration.program)
+      << fmt::format("ADC reference: {}; DAC0-7 reference: {}; DAC8-15 reference: {}\n",
+                     ReferenceText(calibration.adc_reference_volts),
+                     ReferenceText(calibration.dac_reference_volts[0]),
+                     ReferenceText(calibration.dac_reference_volts[1]));
+  for (std::size_t range = 0; range < calibration.adc.size(); ++range) {
+    for (std::size_t channel = 0; channel < calibration.adc[range].size(); ++channel) {
+      if (const auto& entry = calibration.adc[range][channel]) {
+        out << AdcEntryName(static_cast<int>(range), static_cast<int>(channel)) << ": "
+            << EntryText(*entry) << '\n';
+      }
+    }
+  }
+  for (std::size_t channel = 0; channel < calibration.dac.size(); ++channel) {
+    if (const auto& entry = calibration.dac[channel]) {
+      out << DacEntryName(static_cast<int>(channel)) << ": " << EntryText(*entry) << '\n';
+    }
+  }
+}
+
+void PlainChanged(std::ostream& out, const char* verb, const CalibrationResult& result) {
+  if (result.changed.empty()) {
+    out << (result.calibration
+                ? fmt::format("nothing to clear: board {}'s calibration has no such entry ({})\n",
+                              result.board, result.path)
+                : fmt::format("nothing to clear: no calibration for board {} ({})\n", result.board,
+                              result.path));
+    return;
+  }
+  out << fmt::format("{} {} for board {} ({})\n", verb, fmt::join(result.changed, ", "),
+                     result.board, result.path);
+}
+
 std::int32_t LastReply(const Outcome& outcome) {
   return outcome.requests.empty() ? 0 : outcome.requests.back().reply;
 }
@@ -242,6 +301,15 @@ void Plain(std::ostream& out, const Command& command, const Outcome& outcome,
                    }
                  },
                  [&](const SetupSave& save) { out << "Saved the set-up to " << save.file << '\n'; },
+                 [&](const CalibrationShow&) {
+                   PlainCalibration(out, ResultOf<CalibrationResult>(outcome));
+                 },
+                 [&](const CalibrationSave&) {
+                   PlainChanged(out, "saved", ResultOf<CalibrationResult>(outcome));
+                 },
+                 [&](const CalibrationClear&) {
+                   PlainChanged(out, "removed", ResultOf<CalibrationResult>(outcome));
+                 },
                  [&](const ListBoards&) { PlainBoards(out, ResultOf<BoardsResult>(outcome)); },
                  [&](const auto&) { PlainRequests(out, outcome.requests); },
              },
@@ -263,6 +331,11 @@ Json SentJson(const std::vector<LinkRecord>& requests) {
     sent.push_back(std::move(entry));
   }
   return sent;
+}
+
+// The calibration file the volts were computed with, or null.
+Json CalibrationKey(const Outcome& outcome) {
+  return outcome.calibration ? Json(*outcome.calibration) : Json(nullptr);
 }
 
 // The keys each command adds, with the outcome's own result.
@@ -339,7 +412,10 @@ void AddKeys(Json& object, const AdcRead& read, const Outcome& outcome, const Ed
   if (result.channel) {
     object["channel"] = *result.channel;
   }
-  object["reference_volts"] = result.volts ? Json(Number(read.reference)) : Json(nullptr);
+  object["reference_volts"] = !result.volts            ? Json(nullptr)
+                              : result.reference_volts ? Json(*result.reference_volts)
+                                                       : Json(Number(read.reference));
+  object["calibration"] = CalibrationKey(outcome);
   object["codes"] = std::vector<std::int32_t>(result.codes.begin() + static_cast<long>(first),
                                               result.codes.begin() + static_cast<long>(end));
   if (result.volts) {
@@ -361,6 +437,7 @@ void AddKeys(Json& object, const AdcWrite& write, const Outcome& outcome, const 
 void AddKeys(Json& object, const AdcCapture& capture, const Outcome& outcome, const Edition&) {
   object["file"] = capture.file;
   object["transfers"] = outcome.requests.size();
+  object["calibration"] = CalibrationKey(outcome);
 }
 
 void AddKeys(Json& object, const AdcLog& log, const Outcome& outcome, const Edition&) {
@@ -372,6 +449,7 @@ void AddKeys(Json& object, const AdcLog& log, const Outcome& outcome, const Edit
   object["missed"] = done.missed;
   object["seconds"] = std::chrono::duration<double>(done.elapsed).count();
   object["stopped"] = result.summary.stopped;
+  object["calibration"] = CalibrationKey(outcome);
 }
 
 void AddKeys(Json& object, const AdcHistogram& histogram, const Outcome& outcome, const Edition&) {
@@ -414,6 +492,30 @@ void AddKeys(Json& object, const SetupSave& save, const Outcome&, const Edition&
 void AddKeys(Json& object, const SetupLoad& load, const Outcome&, const Edition&) {
   object["file"] = load.file;
   object["edition"] = load.setup.edition != nullptr ? load.setup.edition->program_name : "";
+}
+
+// The board's file as the command left it: its own JSON, or null.
+void AddCalibrationKeys(Json& object, const Outcome& outcome) {
+  const auto& result = ResultOf<CalibrationResult>(outcome);
+  object["board"] = result.board.empty() ? Json(nullptr) : Json(result.board);
+  object["path"] = result.path.empty() ? Json(nullptr) : Json(result.path);
+  object["calibration"] = result.calibration
+                              ? Json::parse(session::CalibrationJson(*result.calibration))
+                              : Json(nullptr);
+}
+
+void AddKeys(Json& object, const CalibrationShow&, const Outcome& outcome, const Edition&) {
+  AddCalibrationKeys(object, outcome);
+}
+
+void AddKeys(Json& object, const CalibrationSave&, const Outcome& outcome, const Edition&) {
+  AddCalibrationKeys(object, outcome);
+  object["saved"] = ResultOf<CalibrationResult>(outcome).changed;
+}
+
+void AddKeys(Json& object, const CalibrationClear&, const Outcome& outcome, const Edition&) {
+  AddCalibrationKeys(object, outcome);
+  object["removed"] = ResultOf<CalibrationResult>(outcome).changed;
 }
 
 void AddKeys(Json& object, const ListBoards&, const Outcome& outcome, const Edition&) {
@@ -465,6 +567,11 @@ void Output::CommandDone(const Command& command, const Outcome& outcome) {
     out_ << object.dump(-1, ' ', false, Json::error_handler_t::replace) << '\n';
   } else if (outcome.Succeeded()) {
     Plain(out_, command, outcome, edition_);
+    // Beside the volts rather than among them, so that a script reading
+    // them sees the same lines either way.
+    if (outcome.calibration) {
+      err_ << kProgram << "calibration: " << *outcome.calibration << '\n';
+    }
   }
   out_.flush();
   if (!outcome.Succeeded()) {

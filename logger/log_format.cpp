@@ -29,7 +29,18 @@ Scale ScaleOf(const LogLayout& layout) {
           layout.straight_binary.value_or(true)};
 }
 
-void AppendFigures(std::string& line, const LogLayout& layout, const ChannelFigures* figures) {
+// The channel's ADC correction where the layout names a calibration.
+const board::LineCorrection* CorrectionOf(const LogLayout& layout, int channel) {
+  if (!layout.calibration || channel < 0 ||
+      channel >= static_cast<int>(layout.calibration->adc.size())) {
+    return nullptr;
+  }
+  const auto& correction = layout.calibration->adc[static_cast<std::size_t>(channel)];
+  return correction ? &*correction : nullptr;
+}
+
+void AppendFigures(std::string& line, const LogLayout& layout, int channel,
+                   const ChannelFigures* figures) {
   const auto field = [&line, figures](auto&& format) {
     line += ',';
     if (figures != nullptr) {
@@ -48,8 +59,12 @@ void AppendFigures(std::string& line, const LogLayout& layout, const ChannelFigu
     return;
   }
   const Scale scale = ScaleOf(layout);
-  const auto volts = [&scale](double value) {
-    return fmt::format("{:.6f}", adc::LineVolts(value, scale.span, scale.straight_binary));
+  // The codes stay raw; the volts are the calibrated input's.
+  const board::LineCorrection* correction = CorrectionOf(layout, channel);
+  const double slope = correction != nullptr ? 1.0 + correction->gain_percent / 100.0 : 1.0;
+  const auto volts = [&scale, correction](double value) {
+    return fmt::format(
+        "{:.6f}", adc::CalibratedLineVolts(value, scale.span, scale.straight_binary, correction));
   };
   if (!layout.Averaged()) {
     field([&](const ChannelFigures& f) { return volts(f.minimum); });
@@ -58,7 +73,7 @@ void AppendFigures(std::string& line, const LogLayout& layout, const ChannelFigu
     field([&](const ChannelFigures& f) { return volts(f.minimum); });
     field([&](const ChannelFigures& f) { return volts(f.maximum); });
     field([&](const ChannelFigures& f) {
-      return fmt::format("{:.6f}", f.deviation / CodeSteps * scale.span);
+      return fmt::format("{:.6f}", f.deviation / slope / CodeSteps * scale.span);
     });
   }
 }
@@ -268,7 +283,7 @@ std::string RowLine(const LogLayout& layout, const LogRow& row) {
   line += fmt::format(",{:.6f}", std::chrono::duration<double>(row.since_start).count());
   line += row.gap_status ? fmt::format(",gap,{}", *row.gap_status) : std::string(",ok,");
   for (std::size_t i = 0; i < layout.channels.size(); ++i) {
-    AppendFigures(line, layout,
+    AppendFigures(line, layout, layout.channels[i],
                   row.gap_status || i >= row.figures.size() ? nullptr : &row.figures[i]);
   }
   line += '\n';

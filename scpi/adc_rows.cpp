@@ -99,9 +99,10 @@ Action Read(commands::AdcRead read) {
 }
 
 // ADC:READ? [CH]: the sixteen codes, or one channel's.
-Action ReadQuery(const Instrument&, const Unit& unit) {
+Action ReadQuery(const Instrument& instrument, const Unit& unit) {
   Count(unit, 0, 1);
   commands::AdcRead read;
+  read.calibration = instrument.CalibrationChoice();
   if (!unit.parameters.empty()) {
     read.channel = ChannelNumber(unit.parameters[0]);
   }
@@ -116,8 +117,10 @@ Action ReadVoltsQuery(const Instrument& instrument, const Unit& unit) {
   }
   commands::AdcRead read;
   read.format = commands::ReadFormat::Volts;
+  read.calibration = instrument.CalibrationChoice();
   if (!unit.parameters.empty()) {
     read.reference = AdcReference(unit.parameters[0]);
+    read.reference_given = true;
   }
   return Read(std::move(read));
 }

@@ -24,11 +24,18 @@ std::optional<std::string> BackgroundLog::Start(commands::Session& session,
   if (Running()) {
     return "a log is running already";
   }
+  logger::LogLayout layout =
+      commands::LogLayoutOf(session.Board().edition(), session.Board().Adc().Configuration(), log);
+  if (commands::LayoutCalibration calibration = commands::CalibrateLayout(session, log, layout);
+      calibration.failure) {
+    (void)file->Close();
+    return calibration.failure;
+  }
   file_ = std::move(file);
   source_ = std::make_unique<commands::LogSource>(session, log.reference);
   logger_ = std::make_unique<logger::DataLogger>(
-      commands::LogLayoutOf(session.Board().edition(), session.Board().Adc().Configuration(), log),
-      logger::LogPlan{log.every, log.duration, std::chrono::seconds(10)}, *source_, *file_, clock_);
+      std::move(layout), logger::LogPlan{log.every, log.duration, std::chrono::seconds(10)},
+      *source_, *file_, clock_);
   start_ = clock_.Now();
   if (std::optional<std::string> error = logger_->Begin()) {
     // Never started: the caller hears the reason, and the state stays as it

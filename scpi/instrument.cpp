@@ -146,6 +146,13 @@ std::optional<Error> Instrument::StartLog(commands::AdcLog log, Client& client) 
   log.overwrite = log_settings_.overwrite;
   if (edition_.HasVolts()) {
     log.reference = log_settings_.reference;
+    log.reference_given = log_settings_.reference_given;
+  }
+  log.calibration = calibration_;
+  // No file where the calibration cannot be applied.
+  if (std::string error = session_->CalibrationNoteFor(log.calibration, log.reference_given).error;
+      !error.empty()) {
+    return MakeError(FileNameError, error);
   }
   logger::LogFile::Opened opened = logger::LogFile::CreateIn(*log_folder_, name, log.overwrite);
   if (!opened.file) {

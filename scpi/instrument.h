@@ -45,6 +45,8 @@ struct LogSettings {
   int average = 1;
   bool overwrite = false;
   std::string reference = "2.50";
+  // Set by LOG:REFerence: else a calibration's measured reference is used.
+  bool reference_given = false;
 };
 
 // The board as a SCPI instrument: the command tree over the session of
@@ -97,6 +99,14 @@ class Instrument {
   const Edition& edition() const { return edition_; }
   const commands::Session& Session() const { return *session_; }
   bool AutoPulse() const { return auto_pulse_; }
+  // The calibration of the volt queries and the logs (serve --calibration).
+  void UseCalibration(session::CalibrationChoice choice) { calibration_ = std::move(choice); }
+  const session::CalibrationChoice& CalibrationChoice() const { return calibration_; }
+  // That calibration on the session, read once: what it applies, or why it
+  // cannot.
+  commands::Session::CalibrationForVolts CalibrationInUse() {
+    return session_->CalibrationNoteFor(calibration_, false);
+  }
   void SetAutoPulse(bool on) { auto_pulse_ = on; }
 
   // LOG:STARt with the current settings: the error to queue when a log runs
@@ -121,6 +131,7 @@ class Instrument {
   LogLine log_;
   std::unique_ptr<commands::Session> session_;
   bool auto_pulse_ = true;  // DAC:LOAD:PULSe, the LDAC pulse after a load
+  session::CalibrationChoice calibration_;
   LogSettings log_settings_;
   std::optional<logger::LogFolder> log_folder_;
   std::filesystem::path setup_folder_ = ".";

@@ -119,7 +119,10 @@ Action ReferenceRow(const Instrument& instrument, const Unit& unit) {
   }
   const std::string reference =
       Take(commands::FileReferenceOf(AdcReference(unit.parameters[0])), "the reference");
-  return [reference](Instrument::Run& run) { run.instrument.Logging().reference = reference; };
+  return [reference](Instrument::Run& run) {
+    run.instrument.Logging().reference = reference;
+    run.instrument.Logging().reference_given = true;
+  };
 }
 
 Action ReferenceQuery(const Instrument&, const Unit& unit) {

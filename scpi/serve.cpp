@@ -260,6 +260,16 @@ bool StartInstrument(Instrument& instrument, SteadyLogTimer& log_timer,
     err << "kx7312ctl: start-up: " << started.error << "\n";
     return false;
   }
+  // The volts it serves are the calibration's from the first query on: a
+  // file that cannot be applied stops the start.
+  instrument.UseCalibration(request.calibration);
+  if (const commands::Session::CalibrationForVolts calibration = instrument.CalibrationInUse();
+      !calibration.error.empty()) {
+    err << "kx7312ctl: serve: " << calibration.error << "\n";
+    return false;
+  } else if (calibration.note) {
+    log("calibration: " + calibration.note->path);
+  }
   instrument.UseLogTimer(log_timer);
   if (const std::optional<std::string> error = instrument.SetLogFolder(request.log_folder)) {
     err << "kx7312ctl: serve: " << *error << "\n";

@@ -27,6 +27,10 @@ struct ChannelCalibration {
 // from its nominal line.
 struct Calibration {
   std::string board;  // the identity's file word (board::BoardIdentity::FileWord)
+  // When and by what the file was last written: "2026-12-09T12:00:00Z",
+  // "kx7312ctl 1.05".
+  std::string written;
+  std::string program;
   std::array<std::array<std::optional<ChannelCalibration>, CalibrationChannels>, 2> adc;
   std::array<std::optional<ChannelCalibration>, CalibrationChannels> dac;
   std::optional<double> adc_reference_volts;

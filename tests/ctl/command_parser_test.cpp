@@ -241,7 +241,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"script", "script: missing the FILE, or - for standard input"},
         Refusal{
             "read adc",
-            R"(unknown command "read": a command starts with dac, line, adc, setup, script, serve or list)"},
+            R"(unknown command "read": a command starts with dac, line, adc, setup, calibration, script, serve or list)"},
         Refusal{
             "line pulse-ldac serve",
             R"(serve: it runs alone: start it as "kx7312ctl [OPTIONS] serve ..." with no other command)"},

@@ -59,7 +59,8 @@ std::string SampleValue(ArgumentKind kind, commands::Choices choices, std::strin
 
 // The command with what it cannot do without: its arguments and required
 // options.
-std::vector<std::string> Least(const commands::CommandSpec& spec, const std::string& file) {
+std::vector<std::string> Least(const commands::CommandSpec& spec, const std::string& file,
+                               const Edition& edition) {
   std::vector<std::string> words{std::string(spec.group), std::string(spec.word)};
   for (const commands::ArgumentSpec& argument : spec.arguments) {
     if (argument.kind == ArgumentKind::ChannelCodes) {
@@ -72,6 +73,13 @@ std::vector<std::string> Least(const commands::CommandSpec& spec, const std::str
     // A capture's reference goes into its metadata.
     if (option.name == "--metadata") {
       words.emplace_back("--metadata");
+    }
+    // A histogram's calibration is measured against its input; a save
+    // saves something.
+    if ((option.name == "--input" && commands::Has(edition, option)) ||
+        (spec.group == "calibration" && option.name == "--adc-reference")) {
+      words.push_back(std::string(option.name));
+      words.push_back(SampleValue(option.value_kind, option.choices, option.examples, file));
     }
     if (option.required) {
       words.push_back(std::string(option.name));
@@ -110,7 +118,7 @@ TEST(CommandTableTest, TheParserAndTheCompletionTakeWhatTheTableSays) {
       SCOPED_TRACE(program + ": " + name);
 #ifndef KX_WITH_SPECTRUM
       if (name == "adc spectrum") {
-        EXPECT_EQ(ParseError(Least(spec, folder.File("out.txt")), *edition),
+        EXPECT_EQ(ParseError(Least(spec, folder.File("out.txt"), *edition), *edition),
                   "adc spectrum: this build has no spectra (it was made without FFTW)");
         continue;
       }
@@ -120,7 +128,7 @@ TEST(CommandTableTest, TheParserAndTheCompletionTakeWhatTheTableSays) {
       session::Setup setup;
       setup.edition = edition;
       kx::testing::WriteBytes(folder.File("setup.json"), session::SetupJson(setup));
-      const std::vector<std::string> least = Least(spec, file);
+      const std::vector<std::string> least = Least(spec, file, *edition);
       EXPECT_EQ(ParseError(least, *edition), "");
       EXPECT_EQ(Offered({std::string(spec.group), ""}, *edition).count(std::string(spec.word)), 1U);
       std::set<std::string> options;

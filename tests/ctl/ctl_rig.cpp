@@ -8,6 +8,7 @@
 
 #include "ctl/run_ctl.h"
 #include "ctl/script.h"
+#include "support/config_home.h"
 #include "support/trace_requests.h"
 
 namespace kx::ctl::testing {
@@ -24,7 +25,9 @@ std::string RequestText(std::uint8_t code, std::uint32_t word) {
 }
 
 CtlRig::CtlRig(const Edition& edition_, board::sim::SimSettings settings)
-    : edition(edition_), board(std::move(settings)) {}
+    : edition(edition_), board(std::move(settings)) {
+  kx::testing::PrivateConfigHome();
+}
 
 int CtlRig::Run(const std::string& command_line, bool json, const std::string& input) {
   std::istringstream words_in(command_line);

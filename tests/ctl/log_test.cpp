@@ -192,7 +192,7 @@ TEST(CtlLog, QuietKeepsProgressOffStandardErrorAndJsonSummarisesTheRun) {
   EXPECT_EQ(rig.err, "");
   nlohmann::json expected = nlohmann::json::parse(R"({"command":"adc log",
       "source":"command line","ok":true,"rows":60,"gap_rows":0,"missed":0,"seconds":60.0,
-      "stopped":false,"requests":0})");
+      "stopped":false,"calibration":null,"requests":0})");
   expected["file"] = file;
   EXPECT_EQ(nlohmann::json::parse(rig.out), expected) << rig.out;
   EXPECT_EQ(std::count(rig.out.begin(), rig.out.end(), '\n'), 1);

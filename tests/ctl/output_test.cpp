@@ -70,10 +70,11 @@ INSTANTIATE_TEST_SUITE_P(
         KeyCase{"dac clear-code low 0x0800", With({"group", "clear_code"})},
         KeyCase{"line pulse-ldac", With({})},
         KeyCase{"adc configure --weak", With({"word", "range", "weak", "coding"})},
-        KeyCase{"adc read", With({"reference_volts", "codes", "volts"})},
+        KeyCase{"adc read", With({"reference_volts", "calibration", "codes", "volts"})},
         KeyCase{"adc write 8310", With({"word", "reply"})},
-        KeyCase{"adc capture FILE", With({"file", "transfers"}, {"requests"})},
-        KeyCase{"adc capture-channel0 FILE", With({"file", "transfers"}, {"requests"})}));
+        KeyCase{"adc capture FILE", With({"file", "transfers", "calibration"}, {"requests"})},
+        KeyCase{"adc capture-channel0 FILE",
+                With({"file", "transfers", "calibration"}, {"requests"})}));
 
 TEST(CtlJsonTest, ValuesCarryTheWordsRepliesCodesAndVolts) {
   board::sim::SimSettings settings;

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "support/config_home.h"
+
 namespace kx::ctl::testing {
 
 namespace {
@@ -27,6 +29,7 @@ std::string Slurp(const std::filesystem::path& path) {
 
 ToolRun RunTool(const std::vector<std::string>& args, const std::filesystem::path& folder,
                 const std::string& input) {
+  kx::testing::PrivateConfigHome();
   std::filesystem::create_directories(folder);
   const std::filesystem::path in = folder / ".tool-stdin";
   const std::filesystem::path out = folder / ".tool-stdout";

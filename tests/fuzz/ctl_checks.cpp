@@ -59,6 +59,9 @@ std::string_view ExpectedName(const Action& action) {
           [](const AdcSpectrum&) -> std::string_view { return "adc spectrum"; },
           [](const SetupSave&) -> std::string_view { return "setup save"; },
           [](const SetupLoad&) -> std::string_view { return "setup load"; },
+          [](const CalibrationShow&) -> std::string_view { return "calibration show"; },
+          [](const CalibrationSave&) -> std::string_view { return "calibration save"; },
+          [](const CalibrationClear&) -> std::string_view { return "calibration clear"; },
           [](const ListBoards&) -> std::string_view { return "list"; },
       },
       action);
@@ -163,6 +166,29 @@ void CheckAction(const SetupLoad& load, const Edition&) {
 }
 
 void CheckAction(const ListBoards&, const Edition&) {}
+
+void CheckAction(const CalibrationShow&, const Edition&) {}
+
+void CheckAction(const CalibrationSave& save, const Edition&) {
+  Require(!save.adc.empty() || !save.dac.empty() || save.adc_reference || save.dac_reference[0] ||
+              save.dac_reference[1],
+          "calibration save: something to save");
+  for (const auto* entries : {&save.adc, &save.dac}) {
+    for (const ChannelCorrection& entry : *entries) {
+      Require(entry.channel >= 0 && entry.channel < 16 &&
+                  std::fabs(entry.correction.offset_lsb) <= board::LargestOffsetLsb &&
+                  std::fabs(entry.correction.gain_percent) <= board::LargestGainPercent,
+              "calibration save: a channel 0 to 15 with figures a file may hold");
+    }
+  }
+}
+
+void CheckAction(const CalibrationClear& clear, const Edition&) {
+  for (const auto* channels : {&clear.adc, &clear.dac}) {
+    Require(std::all_of(channels->begin(), channels->end(), [](int c) { return c >= 0 && c < 16; }),
+            "calibration clear: channels 0 to 15");
+  }
+}
 
 void CheckAction(const DacSweep& sweep, const Edition&) {
   Require(
@@ -282,6 +308,21 @@ std::string Describe(const Command& command) {
           },
           [&text](const SetupSave& save) { text += save.file; },
           [&text](const SetupLoad& load) { text += load.file; },
+          [&text](const CalibrationSave& save) {
+            for (const ChannelCorrection& entry : save.adc) {
+              text += fmt::format("adc {}:{}:{} ", entry.channel, entry.correction.offset_lsb,
+                                  entry.correction.gain_percent);
+            }
+            for (const ChannelCorrection& entry : save.dac) {
+              text += fmt::format("dac {}:{}:{} ", entry.channel, entry.correction.offset_lsb,
+                                  entry.correction.gain_percent);
+            }
+            text += fmt::format("{}", save.range.value_or(-1));
+          },
+          [&text](const CalibrationClear& clear) {
+            text += fmt::format("{} {}", fmt::join(clear.adc, ","), fmt::join(clear.dac, ","));
+          },
+          [](const CalibrationShow&) {},
           [](const ListBoards&) {},
       },
       command.action);

@@ -239,6 +239,12 @@ CASES = [
     ("setup-save-classic", "use-cl", "dac load 3=7FF dac power-down low 1k 0 1 line ldac-low adc configure --weak setup save s.json"),
     ("setup-load-bad-field", "use", "setup load bad-setup.json"),
     ("setup-load-missing-file", "use", "setup load"),
+    ("calibration-kept", "v2", "calibration show calibration save --adc 3:40:2 --dac 12:-2:0.5 --dac-reference high:2.49 calibration show calibration clear --adc 3 calibration clear calibration clear"),
+    ("calibration-applied", "v2", "calibration save --adc 3:40:2 --adc-reference 2.4 dac load 3=400 adc read --format volts --channel 3 adc read --format volts --channel 3 --reference 2.50 adc read --format volts --channel 3 --calibration none"),
+    ("calibration-save-bad", "use", "calibration save --adc 3:4000:0"),
+    ("calibration-save-nothing", "use", "calibration save"),
+    ("calibration-file-missing", "use", "adc read --calibration missing.json"),
+    ("calibration-histogram-without-input", "use", "adc histogram --channel 0 --samples 4096 --save-calibration"),
     # adc log (an interval far above the run's length: one row, whatever the machine's load).
     ("adc-log", "all", "adc log run.csv --every 1h --for 50ms"),
     ("adc-log-two-rows", "v2", "adc log run.csv --every 1s --for 1500ms --channels 3"),
@@ -590,6 +596,8 @@ def normalise_file(name: str, data: bytes) -> bytes:
         # transfers spread in time.
         data = re.sub(rb'("start_time"\s*:\s*)"[^"]*"', rb'\1"<time>"', data)
         data = re.sub(rb'("[a-z_]*seconds"\s*:\s*)[0-9.eE+-]+', rb'\1"<seconds>"', data)
+    if "kx7312/calibration/" in name:
+        data = re.sub(rb'("(written|date)"\s*:\s*)"[^"]*"', rb'\1"<time>"', data)
     if data.startswith(b"# kx7312-log "):
         data = re.sub(rb'("started":)"[^"]*"', rb'\1"<time>"', data)
         data = re.sub(rb"(?m)^" + ISO_TIME + rb",[0-9.]+,", b"<time>,<seconds>,", data)
@@ -639,6 +647,13 @@ def variants(runs: str) -> list:
     raise ValueError(f"unknown runs {runs!r}")
 
 
+def private_home(folder: Path) -> dict:
+    """The environment with HOME and XDG_CONFIG_HOME in the case's folder, so
+    that a developer's own calibration never changes a record."""
+    home = folder / "home"
+    return dict(os.environ, HOME=str(home), XDG_CONFIG_HOME=str(home / ".config"))
+
+
 def run_one(program: Path, work: Path, case: tuple, index: int, label: str, prefix: list) -> str:
     name, _, words = case[:3]
     stdin = case[3].encode() if len(case) > 3 else None
@@ -652,7 +667,7 @@ def run_one(program: Path, work: Path, case: tuple, index: int, label: str, pref
     try:
         done = subprocess.run(argv, cwd=folder, input=stdin,
                               stdin=None if stdin is not None else subprocess.DEVNULL,
-                              capture_output=True, timeout=60)
+                              capture_output=True, timeout=60, env=private_home(folder))
         status = str(done.returncode)
         out, err = done.stdout, done.stderr
     except subprocess.TimeoutExpired as timeout:
@@ -662,6 +677,9 @@ def run_one(program: Path, work: Path, case: tuple, index: int, label: str, pref
     norm = Normaliser(folder, program)
     lines = [f"=== {label}: kx7312ctl " + shlex.join(prefix) + (" " if prefix else "") + words,
              f"--- exit status {status}", "--- standard output"]
+    if name.startswith("calibration"):
+        # When a calibration was saved, in its file and as shown.
+        out, err = (re.sub(ISO_TIME, b"<time>", data) for data in (out, err))
     lines += shown_bytes(normalise_output(norm.paths(out)))
     lines.append("--- standard error")
     lines += shown_bytes(normalise_output(norm.paths(err)))
@@ -699,7 +717,8 @@ class Server:
         self.process = subprocess.Popen(
             [str(program), "--edition", edition, "--simulate", "--trace", "trace.txt", "serve",
              "--listen", "127.0.0.1:0", "--log-folder", "logs", "--no-vxi11"],
-            cwd=folder, stdout=subprocess.PIPE, stderr=self.err, stdin=subprocess.DEVNULL)
+            cwd=folder, stdout=subprocess.PIPE, stderr=self.err, stdin=subprocess.DEVNULL,
+            env=private_home(folder))
         self.first = self.process.stdout.readline()
         port = re.match(rb"listening on 127\.0\.0\.1:(\d+)\n", self.first)
         if not port:

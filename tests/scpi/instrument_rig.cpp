@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "commands/session.h"
+#include "support/config_home.h"
 #include "support/trace_requests.h"
 
 namespace kx::scpi::testing {
@@ -28,6 +29,7 @@ InstrumentRig::InstrumentRig(const Edition& edition_, board::sim::SimSettings se
                 FirmwareFolder(), std::function<std::string()>{}, commands::AfterFailure::Serve);
           },
           [this](const std::string& line) { log.push_back(line); }) {
+  kx::testing::PrivateConfigHome();
   instrument.StartUp();
 }
 

@@ -45,6 +45,9 @@ class Server:
             [KX7312CTL, "--simulate", "--sim-settings", settings, "serve", "--listen",
              "127.0.0.1:0", *extra],
             stdout=subprocess.PIPE, stderr=self.log, cwd=folder,
+            # A home of its own: a developer's calibration never changes
+            # the volts served.
+            env=dict(os.environ, HOME=folder, XDG_CONFIG_HOME=os.path.join(folder, ".config")),
             # Unbuffered: a line read is all that is taken from the pipe, so
             # select() tells truly whether the server's next line is there.
             bufsize=0)

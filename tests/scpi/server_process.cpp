@@ -18,6 +18,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "support/config_home.h"
+
 namespace kx::scpi::testing {
 
 namespace {
@@ -30,6 +32,7 @@ ServerProcess::ServerProcess(const std::filesystem::path& folder,
                              const std::vector<std::string>& args,
                              const std::vector<std::string>& serve_args, int descriptors)
     : folder_(folder) {
+  kx::testing::PrivateConfigHome();
   std::vector<std::string> words = {KX7312CTL};
   words.insert(words.end(), args.begin(), args.end());
   // No portmapper entry: these servers run side by side, and the one test

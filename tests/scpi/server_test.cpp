@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "server_process.h"
+#include "support/config_home.h"
 #include "support/temp_folder.h"
 #include "support/trace_requests.h"
 #include "tool_process.h"
@@ -240,6 +242,27 @@ struct Usage {
   std::vector<std::string> args;
   std::string message;
 };
+
+// The board's calibration (ADC channel 2: 40 LSB, 2 %) in the volt queries
+// with serve's default, and left out with --calibration none.
+TEST(ScpiServerTest, TheVoltQueriesAreCalibratedUnlessToldNone) {
+  TempFolder folder;
+  kx::testing::WriteBytes(folder.File("one.json"), R"({"inputs": {"2": 1.0}})");
+  ASSERT_EQ(
+      ctl::testing::RunTool({"--simulate", "calibration", "save", "--adc", "2:40:2"}, folder.Path())
+          .status,
+      0);
+  for (const bool applied : {true, false}) {
+    ServerProcess server(
+        folder.Path(), {"--simulate", "--sim-settings", "one.json"},
+        applied ? std::vector<std::string>{} : std::vector<std::string>{"--calibration", "none"});
+    LineClient client(server.Port());
+    EXPECT_EQ(Split(client.Ask("ADC:READ:VOLT?"), ',').at(2), applied ? "0.932" : "1.000");
+    EXPECT_EQ(server.Stop(SIGTERM), 0);
+    EXPECT_EQ(server.Log().find("calibration: ") != std::string::npos, applied) << server.Log();
+  }
+  std::filesystem::remove_all(kx::testing::PrivateConfigHome() / ".config");
+}
 
 TEST(ScpiServerTest, BadServeUsageStopsBeforeTheBoardWithStatus2) {
   TempFolder folder;
