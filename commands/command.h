@@ -38,11 +38,13 @@ struct ChannelCode {
   std::optional<double> volts = std::nullopt;
 };
 
-// dac load CH=CODE|CH=VOLTS ... [--update] [--no-pulse]
+// dac load CH=CODE|CH=VOLTS ... [--update] [--no-pulse] [--calibration FILE|auto|none]
 struct DacLoad {
   bool update = false;  // "Update DAC Register" instead of "Load Input Register"
   bool pulse = true;    // the automatic LDAC pulse after the sixteen words
   std::vector<ChannelCode> codes;
+  // What the entries in volts are converted through; read only where there is one.
+  session::CalibrationChoice calibration = {};
 };
 
 // dac write low|high WORD

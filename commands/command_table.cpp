@@ -31,9 +31,17 @@ constexpr std::array<ArgumentSpec, 1> kWord = {{{"WORD", ArgumentKind::Value}}};
 constexpr std::array<ArgumentSpec, 1> kFile = {{{"FILE", ArgumentKind::File}}};
 constexpr std::array<ArgumentSpec, 1> kScriptFile = {{{"FILE|-", ArgumentKind::File}}};
 
-constexpr std::array<OptionSpec, 2> kLoadOptions = {{
+constexpr std::array<OptionSpec, 3> kLoadOptions = {{
     {.name = "--update", .value = "", .read = text::Update},
     {.name = "--no-pulse", .value = "", .read = text::NoPulse},
+    {.name = "--calibration",
+     .value = "FILE|auto|none",
+     .what = "a calibration FILE, auto or none",
+     .examples = "auto none",
+     .value_kind = ArgumentKind::File,
+     .read = text::LoadCalibration,
+     .summary = "the entries in volts through the board's calibration (auto, the default), a "
+                "FILE's, or none"},
 }};
 constexpr std::array<OptionSpec, 3> kConfigureOptions = {{
     {.name = "--range",

@@ -38,9 +38,11 @@ struct LoadedCode {
   std::optional<Volts> volts;
 };
 
-// dac load: every channel loaded, in the order given.
+// dac load: every channel loaded, in the order given, and the calibration
+// file its volts were converted through.
 struct LoadResult {
   std::vector<LoadedCode> loaded;
+  std::optional<std::string> calibration;
 };
 
 // adc read: AdcResults, and the volt texts where the edition shows them;

@@ -549,6 +549,10 @@ void HistogramReference(Action& action, const std::string& value, const Edition&
   As<commands::AdcHistogram>(action).reference = Take(ReferenceVoltsOf(value), "--reference: ");
 }
 
+void LoadCalibration(Action& action, const std::string& value, const Edition&) {
+  As<commands::DacLoad>(action).calibration = CalibrationFile(value);
+}
+
 void ReadCalibration(Action& action, const std::string& value, const Edition&) {
   As<commands::AdcRead>(action).calibration = CalibrationFile(value);
 }

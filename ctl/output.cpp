@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 #include <fmt/ranges.h>
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <nlohmann/json.hpp>
@@ -365,6 +366,10 @@ void AddKeys(Json& object, const DacLoad& load, const Outcome& outcome, const Ed
   }
   object["loaded"] = std::move(loaded);
   object["pulse"] = load.pulse;
+  if (std::any_of(load.codes.begin(), load.codes.end(),
+                  [](const ChannelCode& code) { return code.volts.has_value(); })) {
+    object["calibration"] = CalibrationKey(outcome);
+  }
 }
 
 void AddKeys(Json& object, const DacWrite& write, const Outcome&, const Edition&) {

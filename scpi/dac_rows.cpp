@@ -68,11 +68,11 @@ Action Load(const Unit& unit, bool update) {
 // nearest code to the volts given. The range depends on the reference the
 // group is on when the unit runs, so it is checked then; the load sends
 // nothing unless every channel is within its range.
-Action VoltsRow(const Instrument&, const Unit& unit) {
+Action VoltsRow(const Instrument& instrument, const Unit& unit) {
   if (unit.parameters.empty() || unit.parameters.size() % 2 != 0) {
     Refuse(MissingParameter, "channel,volts pairs wanted");
   }
-  commands::DacLoad load{false, true, {}};
+  commands::DacLoad load{false, true, {}, instrument.CalibrationChoice()};
   for (std::size_t i = 0; i < unit.parameters.size(); i += 2) {
     const int channel = ChannelNumber(unit.parameters[i]);
     const Parameter& volts = unit.parameters[i + 1];
@@ -86,8 +86,7 @@ Action VoltsRow(const Instrument&, const Unit& unit) {
     }
   }
   return [load](Instrument::Run& run) {
-    const commands::Checked<commands::LoadResult> codes =
-        commands::LoadedCodes(load, run.instrument.Session().Board().Dac(), nullptr);
+    const commands::Checked<commands::LoadResult> codes = run.instrument.LoadCodes(load);
     if (!codes.Ok()) {
       run.Fail(MakeError(ErrorOf(codes.Failure().kind), codes.Failure().text));
       return;
@@ -114,9 +113,13 @@ Action VoltsQuery(const Instrument&, const Unit& unit) {
     const auto& words = input ? (low ? dac.InputRegWordsLow() : dac.InputRegWordsHigh())
                               : (low ? dac.DacRegWordsLow() : dac.DacRegWordsHigh());
     const std::int32_t word = words[static_cast<std::size_t>(channel % dac::ChannelsPerGroup)];
-    const std::uint16_t code = dac::CodeOfChannelWord(word);
+    const commands::Checked<dac::DacScale> scale = run.instrument.DacScale(channel);
+    if (!scale.Ok()) {
+      run.Fail(MakeError(ErrorOf(scale.Failure().kind), scale.Failure().text));
+      return;
+    }
     run.responses.push_back(
-        fmt::format("{:.6f}", commands::ChannelScale(channel, dac, nullptr).CodeVolts(code)));
+        fmt::format("{:.6f}", scale.Value().CodeVolts(dac::CodeOfChannelWord(word))));
   };
 }
 

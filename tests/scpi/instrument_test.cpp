@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "instrument_rig.h"
+#include "session/calibration_file.h"
 #include "support/temp_folder.h"
 #include "support/trace_requests.h"
 
@@ -88,6 +89,19 @@ TEST(ScpiInstrumentTest, VoltsLoadTheNearestCodeAndBeyondTheRangeQueueTheRange) 
   EXPECT_EQ(by_volts.Ask("DAC:VOLT? 3;VOLT? 12;VOLT? 5"), "1.250000;0.000000;0.000000");
   EXPECT_EQ(by_volts.Ask("DAC:REF LOW,INT;:DAC:VOLT 3,2.4996;VOLT? 3"), "2.499390");
   EXPECT_EQ(by_volts.NextError(), "0,\"No error\"");
+  // Through the server's calibration: DAC3 2 LSB and 1 % high.
+  const kx::testing::TempFolder folder;
+  const std::string when = "2026-12-09T12:00:00Z";
+  const std::string by = "kx7312ctl 1.05";
+  session::Calibration calibration;
+  calibration.board = "SIM-0001";
+  calibration.written = when;
+  calibration.program = by;
+  calibration.dac[3] = session::ChannelCalibration{{2.0, 1.0}, when, by, "entered", std::nullopt};
+  ASSERT_FALSE(session::WriteCalibrationFile(folder.File("c.json"), calibration).has_value());
+  by_codes.instrument.UseCalibration(
+      {session::CalibrationChoice::Kind::File, folder.File("c.json")});
+  EXPECT_EQ(by_codes.Ask("DAC:VOLT 3,1.25;VOLT? 3"), "1.250159");  // code 2026
   const struct {
     std::string line;
     std::string error;
