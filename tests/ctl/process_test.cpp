@@ -100,22 +100,39 @@ TEST(CtlProcessTest, VoltsGoOutAsTheWordsOfTheirNearestCodes) {
   EXPECT_TRUE(CommandRequests(testing::ReadBytes(volts.File("beyond.txt"))).empty());
 }
 
-// DAC3 entered as 2 LSB and 1 % high against a measured 2.6 V reference:
-// applied by default, left out with --calibration none.
+// DAC3 entered as 2 LSB and 1 % high against a measured 2.6 V DAC0-7
+// reference: the correction on either reference, the measured one only on
+// the external; none with --calibration none.
 TEST(CtlProcessTest, VoltsGoThroughTheBoardsCalibrationUnlessToldNone) {
   testing::TempFolder folder;
   const Lines calibrate = {"--simulate", "calibration",     "save",   "--dac",
                            "3:2:1",      "--dac-reference", "low:2.6"};
   ASSERT_EQ(RunTool(calibrate, folder.Path()).status, 0);
-  for (const bool applied : {true, false}) {
-    const ToolRun run = RunTool(
-        {"--simulate", "dac", "load", "3=1.25V", "--calibration", applied ? "auto" : "none"},
-        folder.Path());
-    EXPECT_EQ(testing::SplitLines(run.out).front(),
-              applied ? "DAC3 1.2500 V: code 0x79C = 1.2502 V (DAC0-7's external 2.6 V reference, "
-                        "calibrated)"
-                      : "DAC3 1.2500 V: code 0x800 = 1.2500 V (DAC0-7's external 2.5 V reference)");
-    EXPECT_EQ(run.err.starts_with("kx7312ctl: calibration: "), applied) << run.err;
+  const struct {
+    const char* words;
+    const char* line;
+    bool applied;
+  } rows[] = {
+      {"dac load 3=1.25V",
+       "DAC3 1.2500 V: code 0x79C = 1.2502 V (DAC0-7's external 2.6 V reference, calibrated)",
+       true},
+      {"dac load 3=1.25V --calibration none",
+       "DAC3 1.2500 V: code 0x800 = 1.2500 V (DAC0-7's external 2.5 V reference)", false},
+      {"dac reference low internal dac load 3=1.25V",
+       "DAC3 1.2500 V: code 0x7EA = 1.2502 V (DAC0-7's internal 2.5 V reference, calibrated)",
+       true},
+      {"dac load 12=1.25V",
+       "DAC12 1.2500 V: code 0x800 = 1.2500 V (DAC8-15's external 2.5 V reference)", true},
+  };
+  for (const auto& row : rows) {
+    Lines words = {"--simulate"};
+    std::istringstream in(row.words);
+    for (std::string word; in >> word;) {
+      words.push_back(word);
+    }
+    const ToolRun run = RunTool(words, folder.Path());
+    EXPECT_NE(run.out.find(row.line), std::string::npos) << row.words << ": " << run.out;
+    EXPECT_EQ(run.err.starts_with("kx7312ctl: calibration: "), row.applied) << run.err;
   }
   EXPECT_EQ(RunTool({"--simulate", "calibration", "clear"}, folder.Path()).status, 0);
 }

@@ -10,65 +10,43 @@
 namespace kx::dac {
 namespace {
 
-const board::LineCorrection kHigh{2.0, 1.0};   // +2 LSB, +1 %
-const board::LineCorrection kLow{-3.0, -2.0};  // -3 LSB, -2 %
-constexpr double kStep25 = 2.5 / 4096;         // one step of the internal reference
-constexpr double kStep33 = 3.3 / 4096;
+const board::LineCorrection kHigh{2.0, 1.0};   // code c gives 1.01 c + 2 LSB
+const board::LineCorrection kLow{-3.0, -2.0};  // and 0.98 c - 3 LSB
+constexpr double kStep = 2.5 / 4096;           // one step of the internal reference
 
-struct VoltsCase {
-  const char* name;
-  DacScale scale;
-  double volts;
-  std::optional<std::uint16_t> code;  // none: refused
-  double code_volts;                  // what that code stands for
-  std::string refusal;                // the range, where refused
-};
-
+// Each value's code and the volts that code stands for, or the refusal.
 TEST(DacScale, VoltsTakeTheNearestCodeAndAValueBeyondHalfAStepIsRefusedNamingTheRange) {
-  const DacScale internal{2.5};
-  const DacScale external{3.3};
-  const std::vector<VoltsCase> cases = {
-      {"zero", internal, 0.0, 0, 0.0, ""},
-      {"just under half a step below 0", internal, -0.49 * kStep25, 0, 0.0, ""},
-      {"beyond half a step below 0", internal, -0.51 * kStep25, std::nullopt, 0,
-       "-0.0003 V is outside 0.0000 V to 2.4994 V"},
-      {"half a step rounds up", internal, 0.5 * kStep25, 1, kStep25, ""},
-      {"mid", internal, 1.25, 0x800, 1.25, ""},
-      {"top code", internal, 4095 * kStep25, 0xFFF, 4095 * kStep25, ""},
-      {"within half a step above the top", internal, 4095.49 * kStep25, 0xFFF, 4095 * kStep25, ""},
-      {"3.3 V mid", external, 1.65, 0x800, 1.65, ""},
-      {"3.3 V between codes", external, 2.5, 3103, 3103 * kStep33, ""},
-      {"3.3 V top code", external, 3.2992, 0xFFF, 4095 * kStep33, ""},
-      {"3.3 V reference itself", external, 3.3, std::nullopt, 0,
-       "3.3000 V is outside 0.0000 V to 3.2992 V"},
-      // Code c gives (1.01 c + 2) LSB: 0 V is out of reach, 2.5 V is not.
-      {"high channel at 0 V",
-       {2.5, &kHigh},
-       0.0,
-       std::nullopt,
-       0,
-       "0.0000 V is outside 0.0012 V to 2.5256 V"},
-      {"high channel mid", {2.5, &kHigh}, 1.25, 2026, (2026 * 1.01 + 2) * kStep25, ""},
-      {"high channel at the reference", {2.5, &kHigh}, 2.5, 4053, (4053 * 1.01 + 2) * kStep25, ""},
-      // Code c gives (0.98 c - 3) LSB: the ideal top is out of reach.
-      {"low channel at 0 V", {2.5, &kLow}, 0.0, 3, (3 * 0.98 - 3) * kStep25, ""},
-      {"low channel at the ideal top",
-       {2.5, &kLow},
-       4095 * kStep25,
-       std::nullopt,
-       0,
-       "2.4994 V is outside -0.0018 V to 2.4476 V"},
-      {"low channel on 3.3 V", {3.3, &kLow}, 3.2, 4056, (4056 * 0.98 - 3) * kStep33, ""},
+  const struct {
+    DacScale scale;
+    double volts;
+    std::optional<std::uint16_t> code;  // none: refused
+    std::string shown;                  // the code's volts, or the refusal
+  } cases[] = {
+      {{2.5}, 0.0, 0, "0.0000 V"},
+      {{2.5}, -0.49 * kStep, 0, "0.0000 V"},
+      {{2.5}, -0.51 * kStep, std::nullopt, "-0.0003 V is outside 0.0000 V to 2.4994 V"},
+      {{2.5}, 0.5 * kStep, 1, "0.0006 V"},  // halves round up
+      {{2.5}, 1.25, 0x800, "1.2500 V"},
+      {{2.5}, 4095 * kStep, 0xFFF, "2.4994 V"},
+      {{2.5}, 4095.49 * kStep, 0xFFF, "2.4994 V"},
+      {{3.3}, 1.65, 0x800, "1.6500 V"},
+      {{3.3}, 2.5, 3103, "2.5000 V"},
+      {{3.3}, 3.2992, 0xFFF, "3.2992 V"},
+      {{3.3}, 3.3, std::nullopt, "3.3000 V is outside 0.0000 V to 3.2992 V"},
+      {{2.5, &kHigh}, 0.0, std::nullopt, "0.0000 V is outside 0.0012 V to 2.5256 V"},
+      {{2.5, &kHigh}, 1.25, 2026, "1.2502 V"},
+      {{2.5, &kHigh}, 2.5, 4053, "2.4997 V"},
+      {{2.5, &kLow}, 0.0, 3, "0.0000 V"},  // -0.06 LSB
+      {{2.5, &kLow}, 4095 * kStep, std::nullopt, "2.4994 V is outside -0.0018 V to 2.4476 V"},
+      {{3.3, &kLow}, 3.2, 4056, "3.2000 V"},
   };
-  for (const VoltsCase& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& c : cases) {
     const std::optional<std::uint16_t> code = c.scale.NearestCode(c.volts);
-    EXPECT_EQ(code, c.code);
-    if (code) {
-      EXPECT_NEAR(c.scale.CodeVolts(*code), c.code_volts, 1e-12);
-    } else {
-      EXPECT_EQ(OutsideRangeText(c.volts, c.scale.Range()), c.refusal);
-    }
+    EXPECT_EQ(code, c.code) << c.volts << " on " << c.scale.reference_volts;
+    EXPECT_EQ(
+        code ? DacVoltsText(c.scale.CodeVolts(*code)) : OutsideRangeText(c.volts, c.scale.Range()),
+        c.shown)
+        << c.volts << " on " << c.scale.reference_volts;
   }
 }
 

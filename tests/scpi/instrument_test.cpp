@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "instrument_rig.h"
-#include "session/calibration_file.h"
 #include "support/temp_folder.h"
 #include "support/trace_requests.h"
 
@@ -91,14 +90,13 @@ TEST(ScpiInstrumentTest, VoltsLoadTheNearestCodeAndBeyondTheRangeQueueTheRange) 
   EXPECT_EQ(by_volts.NextError(), "0,\"No error\"");
   // Through the server's calibration: DAC3 2 LSB and 1 % high.
   const kx::testing::TempFolder folder;
-  const std::string when = "2026-12-09T12:00:00Z";
-  const std::string by = "kx7312ctl 1.05";
-  session::Calibration calibration;
-  calibration.board = "SIM-0001";
-  calibration.written = when;
-  calibration.program = by;
-  calibration.dac[3] = session::ChannelCalibration{{2.0, 1.0}, when, by, "entered", std::nullopt};
-  ASSERT_FALSE(session::WriteCalibrationFile(folder.File("c.json"), calibration).has_value());
+  kx::testing::WriteBytes(
+      folder.File("c.json"),
+      R"({"format": "kx7312-calibration", "version": 1, "board": "SIM-0001", "written": )"
+      R"("2026-12-09T12:00:00Z", "program": "kx7312ctl 1.05", "adc_reference_volts": null, )"
+      R"("dac_reference_volts": [null, null], "adc": [], "dac": [{"channel": 3, "offset_lsb": 2, )"
+      R"("gain_percent": 1, "date": "2026-12-09T12:00:00Z", "program": "kx7312ctl 1.05", )"
+      R"("method": "entered", "reference_volts": null}]})");
   by_codes.instrument.UseCalibration(
       {session::CalibrationChoice::Kind::File, folder.File("c.json")});
   EXPECT_EQ(by_codes.Ask("DAC:VOLT 3,1.25;VOLT? 3"), "1.250159");  // code 2026
@@ -110,7 +108,6 @@ TEST(ScpiInstrumentTest, VoltsLoadTheNearestCodeAndBeyondTheRangeQueueTheRange) 
        "-222,\"Data out of range; DAC11: 2.6000 V is outside 0.0000 V to 2.4994 V on DAC8-15's "
        "external 2.5 V reference\""},
       {"DAC:VOLT 3,-0.001", "-222,\"Data out of range; DAC3: -0.0010 V is outside"},
-      {"DAC:VOLT 3", "-109,\"Missing parameter; channel,volts pairs wanted"},
       {"DAC:VOLT 3,\"1V\"", "-104,\"Data type error; the volts must be a decimal number"},
       {"DAC:VOLT 3,1,3,2", R"(-224,"Illegal parameter value; ""3,2"": channel 3 is given twice)"},
   };
