@@ -9,7 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "adc/sample_file.h"
-#include "board/bounded_file.h"
+#include "board/parsed_file.h"
 
 namespace kx::adc {
 namespace {
@@ -197,18 +197,7 @@ MetadataRead ParseMetadata(std::string_view json_text) {
 }
 
 MetadataRead ReadMetadataFile(const std::string& path) {
-  const board::BoundedFileText read = board::ReadFileAtMost(path, kMaxFileBytes);
-  if (read.problem == board::FileReadProblem::TooLarge) {
-    return Fail(fmt::format("{}: larger than 64 KiB, not capture metadata", path));
-  }
-  if (read.problem != board::FileReadProblem::None) {
-    return Fail(fmt::format("cannot read {}: {}", path, read.reason));
-  }
-  MetadataRead parsed = ParseMetadata(read.text);
-  if (!parsed.metadata) {
-    parsed.error = fmt::format("{}: {}", path, parsed.error);
-  }
-  return parsed;
+  return board::ReadParsedFile(path, kMaxFileBytes, "capture metadata", ParseMetadata);
 }
 
 }  // namespace kx::adc

@@ -10,6 +10,7 @@
 #include "analysis/capture_report.h"
 #include "analysis/linearity/linearity_text.h"
 #include "board/bounded_file.h"
+#include "board/parsed_file.h"
 
 namespace kx::analysis {
 namespace {
@@ -24,6 +25,9 @@ constexpr std::string_view kMetadataSuffix = ".json";
 // A result holds at most 4096 lines of a few numbers; far larger is no result.
 constexpr std::size_t kCsvLimit = 16U << 20U;
 constexpr std::size_t kMetadataLimit = 1U << 20U;
+constexpr board::FileWords kCsvWords{"a linearity result", true};
+constexpr board::FileWords kMetadataWords{"a linearity result", true,
+                                          "the result's metadata file: "};
 
 // The metadata's "kind" when it is a linearity result's, else empty.
 std::string ResultKindOf(const std::string& metadata_path) {
@@ -57,16 +61,6 @@ std::string FirstLine(const std::string& path) {
   return head;
 }
 
-std::string ReadProblem(const board::BoundedFileText& read, std::size_t limit) {
-  return read.problem == board::FileReadProblem::TooLarge
-             ? fmt::format("larger than {} MiB: not a linearity result", limit >> 20U)
-             : fmt::format("cannot read it: {}", read.reason);
-}
-
-LinearityRead Fail(const std::string& file, const std::string& why) {
-  return LinearityRead{std::nullopt, fmt::format("{}: {}", file, why)};
-}
-
 int IntAt(const Json& doc, const char* key) {
   const auto found = doc.find(key);
   return found != doc.end() && found->is_number_integer() ? found->get<int>() : 0;
@@ -86,7 +80,7 @@ std::optional<std::uint64_t> CountAt(const Json& doc, const char* key) {
   return found->get<std::uint64_t>();
 }
 
-std::optional<std::string> ReadHistogram(const std::string& csv, const std::string& metadata,
+std::optional<std::string> ReadHistogram(std::string_view csv, std::string_view metadata,
                                          const Json& doc, LinearityResult& result) {
   linearity::DensityRead read = linearity::ReadDensity(csv, metadata);
   if (!read.result) {
@@ -103,7 +97,7 @@ std::optional<std::string> ReadHistogram(const std::string& csv, const std::stri
   return std::nullopt;
 }
 
-std::optional<std::string> ReadSweepResult(const std::string& csv, const std::string& metadata,
+std::optional<std::string> ReadSweepResult(std::string_view csv, std::string_view metadata,
                                            const Json& doc, LinearityResult& result) {
   linearity::SweepRead read = linearity::ReadSweep(csv, metadata);
   if (!read.result) {
@@ -128,6 +122,33 @@ std::optional<std::string> ReadSweepResult(const std::string& csv, const std::st
   return std::nullopt;
 }
 
+// What is wrong with a result's metadata, `doc` its JSON.
+std::string ReadMetadata(std::string_view text, Json& doc) {
+  doc = Json::parse(text, nullptr, false);
+  if (!doc.is_object()) {
+    return "the result's metadata file is not a JSON object: damaged or cut short";
+  }
+  const std::string kind = TextAt(doc, "kind");
+  if (kind != kHistogramKind && kind != kSweepKind) {
+    return fmt::format(
+        "not the metadata of a linearity result (its \"kind\" is neither \"{}\" nor \"{}\")",
+        kHistogramKind, kSweepKind);
+  }
+  return {};
+}
+
+// What is wrong with a result's CSV, the figures read into `result`.
+std::string ReadCsv(std::string_view csv, std::string_view metadata, const Json& doc,
+                    LinearityResult& result) {
+  // Every line ends in a newline: without one the last number may be cut.
+  if (!csv.empty() && csv.back() != '\n') {
+    return "the last line has no line end: the file is cut short";
+  }
+  return (result.kind == ResultKind::AdcHistogram ? ReadHistogram(csv, metadata, doc, result)
+                                                  : ReadSweepResult(csv, metadata, doc, result))
+      .value_or("");
+}
+
 }  // namespace
 
 std::optional<std::string> LinearityCsvPath(const std::string& path) {
@@ -146,42 +167,27 @@ std::optional<std::string> LinearityCsvPath(const std::string& path) {
 
 LinearityRead ReadLinearityResult(const std::string& csv_path) {
   const std::string metadata_path = csv_path + std::string(kMetadataSuffix);
-  const board::BoundedFileText metadata = board::ReadFileAtMost(metadata_path, kMetadataLimit);
-  if (metadata.problem != board::FileReadProblem::None) {
-    return Fail(metadata_path,
-                "the result's metadata file: " + ReadProblem(metadata, kMetadataLimit));
-  }
-  const Json doc = Json::parse(metadata.text, nullptr, false);
-  if (!doc.is_object()) {
-    return Fail(metadata_path,
-                "the result's metadata file is not a JSON object: damaged or cut "
-                "short");
-  }
-  const std::string kind = TextAt(doc, "kind");
-  if (kind != kHistogramKind && kind != kSweepKind) {
-    return Fail(metadata_path, fmt::format("not the metadata of a linearity result (its \"kind\" "
-                                           "is neither \"{}\" nor \"{}\")",
-                                           kHistogramKind, kSweepKind));
-  }
-  const board::BoundedFileText csv = board::ReadFileAtMost(csv_path, kCsvLimit);
-  if (csv.problem != board::FileReadProblem::None) {
-    return Fail(csv_path, ReadProblem(csv, kCsvLimit));
-  }
-  // Every line ends in a newline: without one the last number may be cut.
-  if (!csv.text.empty() && csv.text.back() != '\n') {
-    return Fail(csv_path, "the last line has no line end: the file is cut short");
+  std::string metadata;
+  Json doc;
+  std::string error = board::ParseFileAtMost(metadata_path, kMetadataLimit, kMetadataWords,
+                                             [&](std::string_view text) {
+                                               metadata = text;
+                                               return ReadMetadata(text, doc);
+                                             });
+  if (!error.empty()) {
+    return LinearityRead{std::nullopt, std::move(error)};
   }
   LinearityResult result;
   result.path = csv_path;
-  result.kind = kind == kHistogramKind ? ResultKind::AdcHistogram : ResultKind::DacSweep;
+  result.kind =
+      TextAt(doc, "kind") == kHistogramKind ? ResultKind::AdcHistogram : ResultKind::DacSweep;
   result.range = TextAt(doc, "range");
   result.coding = TextAt(doc, "coding");
-  const std::optional<std::string> error =
-      result.kind == ResultKind::AdcHistogram
-          ? ReadHistogram(csv.text, metadata.text, doc, result)
-          : ReadSweepResult(csv.text, metadata.text, doc, result);
-  if (error) {
-    return Fail(csv_path, *error);
+  error = board::ParseFileAtMost(csv_path, kCsvLimit, kCsvWords, [&](std::string_view csv) {
+    return ReadCsv(csv, metadata, doc, result);
+  });
+  if (!error.empty()) {
+    return LinearityRead{std::nullopt, std::move(error)};
   }
   return LinearityRead{std::move(result), {}};
 }

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <nlohmann/json.hpp>
 #include <utility>
 
 namespace kx::analysis {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <nlohmann/json.hpp>
 #include <thread>
 #include <utility>
 #include <variant>

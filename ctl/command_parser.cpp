@@ -30,9 +30,10 @@ ParsedItem ParseOne(Cursor& cursor, const std::string& group, const Source& sour
     if (group.starts_with("-")) {
       Refuse(fmt::format("unknown option {}; run with --help for the options", Quote(group)));
     }
-    Refuse(fmt::format(
-        "unknown command {}: a command starts with dac, line, adc, setup, calibration, script, serve or list",
-        Quote(group)));
+    Refuse(
+        fmt::format("unknown command {}: a command starts with dac, line, adc, setup, calibration, "
+                    "script, serve or list",
+                    Quote(group)));
   }
   if (group == "serve") {
     Refuse("it runs alone: start it as \"kx7312ctl [OPTIONS] serve ...\" with no other command");

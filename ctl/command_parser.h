@@ -28,8 +28,8 @@ struct ParseResult {
 };
 
 // The commands in `tokens`, one after the other: each starts with its group
-// word (dac, line, adc, setup, calibration, script) and takes the words up to the next group
-// word. Every value is checked here, before anything could be sent:
+// word (dac, line, adc, setup, calibration, script) and takes the words up to
+// the next group word. Every value is checked here, before anything could be sent:
 // channels 0-15, codes 0-FFF, DAC words up to 8 and ADC words up to 4 hex
 // digits, finite volts, file names without control characters, and what the
 // edition has no control for.

@@ -19,7 +19,7 @@ using commands::ArgumentSpec;
 using commands::CommandSpec;
 using commands::OptionSpec;
 
-constexpr std::string_view kGroupWords = "dac line adc setup script";
+constexpr std::string_view kGroupWords = "dac line adc setup calibration script";
 constexpr std::string_view kFiles = "@files\n";
 constexpr std::string_view kFolders = "@folders\n";
 

@@ -125,6 +125,20 @@ Action ReadVoltsQuery(const Instrument& instrument, const Unit& unit) {
   return Read(std::move(read));
 }
 
+// ADC:CALibration?: the calibration file the volt queries and the logs
+// apply (serve --calibration), "" where they show nominal volts.
+Action CalibrationQuery(const Instrument&, const Unit& unit) {
+  Count(unit, 0, 0);
+  return [](Instrument::Run& run) {
+    const commands::Session::CalibrationForVolts calibration = run.instrument.CalibrationInUse();
+    if (!calibration.error.empty()) {
+      run.Fail(MakeError(FileNameError, calibration.error));
+      return;
+    }
+    run.responses.push_back(Quoted(calibration.note ? calibration.note->path : ""));
+  };
+}
+
 Action ResultsQuery(const Instrument&, const Unit& unit) {
   Count(unit, 0, 0);
   return Reply([](Instrument::Run& run) {
@@ -216,6 +230,7 @@ std::span<const Row> AdcRows() {
       Row{HeaderPattern("ADC:READ"), nullptr, ReadQuery},
       Row{HeaderPattern("ADC:READ:VOLTage"), nullptr, ReadVoltsQuery},
       Row{HeaderPattern("ADC:RESults"), nullptr, ResultsQuery},
+      Row{HeaderPattern("ADC:CALibration"), nullptr, CalibrationQuery},
       Row{HeaderPattern("ADC:WRITe"), WriteRow, WriteQuery},
       Row{HeaderPattern("ADC:CAPTure[:ALL]"), nullptr, CaptureQuery},
       Row{HeaderPattern("ADC:CAPTure:CHANnel0"), nullptr, CaptureChannel0Query},

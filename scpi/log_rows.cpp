@@ -17,15 +17,6 @@ namespace {
 
 constexpr std::array<commands::Choice, 1> kAllChoices = {{{"all", "ALL"}}};
 
-// A SCPI string: in double quotes, a quote inside doubled.
-std::string Quoted(const std::string& text) {
-  std::string quoted = "\"";
-  for (const char c : text) {
-    quoted += c == '"' ? "\"\"" : std::string(1, c);
-  }
-  return quoted + "\"";
-}
-
 // LOG:STARt FILE,INTERVAL[,DURATION].
 Action StartRow(const Instrument&, const Unit& unit) {
   Count(unit, 2, 3);

@@ -150,4 +150,12 @@ int ChannelNumber(const Parameter& parameter) {
   return Take(checked);
 }
 
+std::string Quoted(const std::string& text) {
+  std::string quoted = "\"";
+  for (const char c : text) {
+    quoted += c == '"' ? "\"\"" : std::string(1, c);
+  }
+  return quoted + "\"";
+}
+
 }  // namespace kx::scpi

@@ -67,6 +67,9 @@ std::string TimeText(const Parameter& parameter, const char* what);
 // so that a client on the network writes nowhere else.
 std::string LogFileName(const Parameter& parameter);
 
+// A SCPI string response: in double quotes, a quote inside doubled.
+std::string Quoted(const std::string& text);
+
 // A channel number 0-15.
 int ChannelNumber(const Parameter& parameter);
 

@@ -15,7 +15,7 @@
 #include "adc/adc_lists.h"
 #include "adc/capture_metadata.h"
 #include "adc/sample_file.h"
-#include "board/bounded_file.h"
+#include "board/parsed_file.h"
 
 namespace kx::session {
 
@@ -89,7 +89,7 @@ std::string Date(const Json& value, const std::string& path) {
 }
 
 std::string Program(const Json& value, const std::string& path) {
-  const std::string name = value.is_string() ? value.get<std::string>() : std::string();
+  std::string name = value.is_string() ? value.get<std::string>() : std::string();
   if (name.empty() || name.size() > kLongestProgram ||
       !std::all_of(name.begin(), name.end(),
                    [](char c) { return static_cast<unsigned char>(c) >= 0x20 && c != 0x7F; })) {
@@ -106,7 +106,7 @@ std::string BoardWord(const Json& value, const std::string& path) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
            c == '_' || c == '.';
   };
-  const std::string word = value.is_string() ? value.get<std::string>() : std::string();
+  std::string word = value.is_string() ? value.get<std::string>() : std::string();
   if (word.empty() || word.size() > kLongestProgram || word.front() == '.' ||
       !std::all_of(word.begin(), word.end(), safe)) {
     Fault(path,
@@ -296,18 +296,7 @@ CalibrationRead ParseCalibration(std::string_view json_text) {
 }
 
 CalibrationRead ReadCalibrationFile(const std::string& path) {
-  const board::BoundedFileText read = board::ReadFileAtMost(path, kMaxFileBytes);
-  if (read.problem == board::FileReadProblem::TooLarge) {
-    return Fail(fmt::format("{}: larger than 256 KiB, not a calibration", path));
-  }
-  if (read.problem != board::FileReadProblem::None) {
-    return Fail(fmt::format("cannot read {}: {}", path, read.reason));
-  }
-  CalibrationRead parsed = ParseCalibration(read.text);
-  if (!parsed.calibration) {
-    parsed.error = fmt::format("{}: {}", path, parsed.error);
-  }
-  return parsed;
+  return board::ReadParsedFile(path, kMaxFileBytes, "a calibration", ParseCalibration);
 }
 
 std::optional<std::string> WriteCalibrationFile(const std::string& path,

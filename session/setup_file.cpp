@@ -11,7 +11,7 @@
 
 #include "adc/adc_lists.h"
 #include "adc/sample_file.h"
-#include "board/bounded_file.h"
+#include "board/parsed_file.h"
 #include "dac/dac_lists.h"
 
 namespace kx::session {
@@ -352,18 +352,7 @@ SetupRead ParseSetup(std::string_view json_text) {
 }
 
 SetupRead ReadSetupFile(const std::string& path) {
-  const board::BoundedFileText read = board::ReadFileAtMost(path, kMaxFileBytes);
-  if (read.problem == board::FileReadProblem::TooLarge) {
-    return Fail(fmt::format("{}: larger than 64 KiB, not a set-up", path));
-  }
-  if (read.problem != board::FileReadProblem::None) {
-    return Fail(fmt::format("cannot read {}: {}", path, read.reason));
-  }
-  SetupRead parsed = ParseSetup(read.text);
-  if (!parsed.setup) {
-    parsed.error = fmt::format("{}: {}", path, parsed.error);
-  }
-  return parsed;
+  return board::ReadParsedFile(path, kMaxFileBytes, "a set-up", ParseSetup);
 }
 
 }  // namespace kx::session

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstddef>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 

@@ -1,5 +1,7 @@
 #include "board/backend/link_options.h"
 
+#include <CLI/CLI.hpp>
+
 namespace kx::board {
 
 LinkOptionReader::LinkOptionReader(CLI::App& app) {

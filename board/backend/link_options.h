@@ -1,8 +1,13 @@
 #pragma once
 
-#include <CLI/CLI.hpp>
 #include <optional>
 #include <string>
+
+// The reader declares its options on a CLI11 app; only the files that parse
+// a command line need CLI11's headers, which take seconds to compile.
+namespace CLI {
+class App;
+}
 
 namespace kx::board {
 

@@ -22,7 +22,7 @@ using testing::ToolRun;
 using Json = nlohmann::json;
 
 std::filesystem::path BoardFile() {
-  return kx::testing::PrivateConfigHome() / ".config" / "kx7312" / "calibration" / "SIM-0001.json";
+  return kx::testing::PrivateConfigHome() / "kx7312" / "calibration" / "SIM-0001.json";
 }
 
 // A calibration folder as empty as the test's home.
@@ -134,23 +134,28 @@ TEST(CalibrationProcessTest, AHistogramsCalibrationBringsTheReadsToTheInput) {
   ForgetCalibration();
 }
 
-// An entered calibration of ADC channel 2 (40 LSB, 2 %) against 1.0 V on it:
-// applied by default, left out with --calibration none.
+// An entered calibration of ADC channel 2 (40 LSB, 2 %, the reference
+// measured at 2.4 V) against 1.0 V on it: applied by default, left out with
+// --calibration none. A capture's metadata records the reference used.
 struct FrontEnd {
   const char* command;  // after the board's options
+  const char* file;     // where the volts are, "" for standard output
   const char* calibrated;
   const char* nominal;
 };
 
-TEST(CalibrationProcessTest, ReadsAndLogsShowCalibratedVoltsUnlessToldNone) {
+TEST(CalibrationProcessTest, ReadsLogsAndCapturesApplyTheCalibrationUnlessToldNone) {
   const testing::TempFolder folder;
   ForgetCalibration();
   kx::testing::WriteBytes(folder.File("one.json"), R"({"inputs": {"2": 1.0}})");
-  ASSERT_EQ(RunTool(Words("calibration save --adc 2:40:2"), folder.Path()).status, 0);
+  ASSERT_EQ(
+      RunTool(Words("calibration save --adc 2:40:2 --adc-reference 2.4"), folder.Path()).status, 0);
   const FrontEnd rows[] = {
-      {"adc read --format volts --channel 2", "ADC2 0.932", "ADC2 1.000"},
-      {"adc log log.csv --every 1ms --for 1ms --channels 2 --quiet --overwrite", ",0.932282\n",
-       ",0.999756\n"},
+      {"adc read --format volts --channel 2", "", "ADC2 0.895\n", "ADC2 1.000\n"},
+      {"adc log log.csv --every 1ms --for 1ms --channels 2 --quiet --overwrite", "log.csv",
+       ",-1229,0.894991\n", ",-1229,0.999756\n"},
+      {"adc capture samples.txt --metadata", "samples.txt.json", "\"reference_volts\": 2.4,",
+       "\"reference_volts\": 2.5,"},
   };
   for (const FrontEnd& row : rows) {
     for (const bool applied : {true, false}) {
@@ -158,9 +163,8 @@ TEST(CalibrationProcessTest, ReadsAndLogsShowCalibratedVoltsUnlessToldNone) {
                                         (applied ? "" : " --calibration none")),
                                   folder.Path());
       ASSERT_EQ(run.status, 0) << row.command << ": " << run.err;
-      const std::string shown = std::string(row.command).starts_with("adc log")
-                                    ? kx::testing::ReadBytes(folder.File("log.csv"))
-                                    : run.out;
+      const std::string shown =
+          *row.file == '\0' ? run.out : kx::testing::ReadBytes(folder.File(row.file));
       EXPECT_NE(shown.find(applied ? row.calibrated : row.nominal), std::string::npos)
           << row.command << " applied=" << applied << ": " << shown;
       EXPECT_EQ(run.err.find("kx7312ctl: calibration: ") != std::string::npos, applied) << run.err;

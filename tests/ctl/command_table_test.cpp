@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <regex>
 #include <set>
 #include <sstream>

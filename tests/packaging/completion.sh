@@ -25,18 +25,18 @@ check "--no-pulse --update" kx7312ctl dac load 0=800 --
 check "2xvref vref" kx7312ctl adc configure --range ""
 check "dec hex volts" kx7312ctl adc read --format ""
 check "capture capture-channel0" kx7312ctl adc cap
-check "--average --channels --every --for --overwrite --quiet --reference" kx7312ctl adc log run.csv --
+check "--average --calibration --channels --every --for --overwrite --quiet --reference" kx7312ctl adc log run.csv --
 check "100ms 1s" kx7312ctl adc log run.csv --every ""
 check "10m 1h" kx7312ctl adc log run.csv --every 1s --for ""
 check "0-3 all" kx7312ctl adc log run.csv --every 1s --channels ""
 check "1 10 100" kx7312ctl adc log run.csv --every 1s --average ""
-check "10 11 12 13 14 15 8 9 adc dac line script setup" kx7312ctl dac power-down high normal ""
-check "0 1 2 3 4 5 6 7 adc dac line script setup" kx7312ctl dac power-down low 1k 3 ""
-check "10 11 12 13 14 15 8 9 adc dac line script setup" kx7312ctl dac ldac-register high ""
+check "10 11 12 13 14 15 8 9 adc calibration dac line script setup" kx7312ctl dac power-down high normal ""
+check "0 1 2 3 4 5 6 7 adc calibration dac line script setup" kx7312ctl dac power-down low 1k 3 ""
+check "10 11 12 13 14 15 8 9 adc calibration dac line script setup" kx7312ctl dac ldac-register high ""
 check "configure" kx7312ctl --simulate dac load 0=1 adc conf
 check "script serve setup" kx7312ctl s
 check "load save" kx7312ctl setup ""
-check "--listen --log-folder --max-clients --no-vxi11 --portmapper --setup-folder --vxi11" kx7312ctl --simulate serve --
+check "--calibration --listen --log-folder --max-clients --no-vxi11 --portmapper --setup-folder --vxi11" kx7312ctl --simulate serve --
 check "64" kx7312ctl serve --max-clients ""
 check "127.0.0.1:111" kx7312ctl serve --portmapper ""
 check "--log-folder" kx7312ctl serve --log

@@ -258,10 +258,11 @@ TEST(ScpiServerTest, TheVoltQueriesAreCalibratedUnlessToldNone) {
         applied ? std::vector<std::string>{} : std::vector<std::string>{"--calibration", "none"});
     LineClient client(server.Port());
     EXPECT_EQ(Split(client.Ask("ADC:READ:VOLT?"), ',').at(2), applied ? "0.932" : "1.000");
+    EXPECT_EQ(client.Ask("ADC:CAL?") != "\"\"", applied);
     EXPECT_EQ(server.Stop(SIGTERM), 0);
     EXPECT_EQ(server.Log().find("calibration: ") != std::string::npos, applied) << server.Log();
   }
-  std::filesystem::remove_all(kx::testing::PrivateConfigHome() / ".config");
+  std::filesystem::remove_all(kx::testing::PrivateConfigHome() / "kx7312");
 }
 
 TEST(ScpiServerTest, BadServeUsageStopsBeforeTheBoardWithStatus2) {

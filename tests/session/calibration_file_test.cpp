@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
+#include "support/config_home.h"
 #include "support/temp_folder.h"
 
 namespace kx::session {
@@ -112,7 +112,7 @@ TEST(CalibrationFileTest, AChoiceFindsTheBoardsFileOrSaysWhyNot) {
   };
   for (const Resolution& row : rows) {
     const testing::TempFolder folder;
-    ASSERT_EQ(setenv("XDG_CONFIG_HOME", folder.Path().c_str(), 1), 0);
+    testing::UseConfigFolder(folder.Path());
     if (*row.file != '\0') {
       ASSERT_FALSE(WriteCalibrationFile(folder.File(row.file), Sample(row.file_board)));
     }
@@ -124,8 +124,9 @@ TEST(CalibrationFileTest, AChoiceFindsTheBoardsFileOrSaysWhyNot) {
     EXPECT_EQ(resolved.error.empty(), *row.error_part == '\0') << resolved.error;
   }
   const testing::TempFolder folder;
-  ASSERT_EQ(setenv("XDG_CONFIG_HOME", folder.Path().c_str(), 1), 0);
-  EXPECT_EQ(DefaultCalibrationFolder().path, folder.File("kx7312/calibration"));
+  testing::UseConfigFolder(folder.Path());
+  EXPECT_EQ(std::filesystem::path(DefaultCalibrationFolder().path).lexically_normal(),
+            (folder.Path() / "kx7312" / "calibration").lexically_normal());
   std::filesystem::create_directories(folder.Path() / "kx7312" / "calibration");
   testing::WriteBytes(folder.File("kx7312/calibration/SIM-0001.json"), "{");
   EXPECT_NE(ResolveCalibration({}, {"SIM-0001", ""}).error.find("not valid JSON"),

@@ -1,8 +1,7 @@
 #include "support/config_home.h"
 
-#include <stdlib.h>  // NOLINT(modernize-deprecated-headers): mkdtemp, setenv
-
-#include <stdexcept>
+#include <cstdlib>
+#include <random>
 #include <string>
 #include <system_error>
 
@@ -10,35 +9,50 @@ namespace kx::testing {
 
 namespace {
 
+void SetVariable(const char* name, const std::filesystem::path& value) {
+#ifdef _WIN32
+  _putenv_s(name, value.string().c_str());
+#else
+  setenv(name, value.c_str(), 1);
+#endif
+}
+
 class ConfigHome {
  public:
-  ConfigHome() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kx7312-home-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-      throw std::runtime_error("cannot make a private home folder in " + pattern);
-    }
-    path_ = pattern;
-    ::setenv("HOME", path_.c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", (path_ / ".config").c_str(), 1);
+  ConfigHome()
+      : home_(std::filesystem::temp_directory_path() /
+              ("kx7312-home-" + std::to_string(std::random_device{}()))) {
+    std::filesystem::remove_all(home_);
+    std::filesystem::create_directories(home_ / ".config");
+    SetVariable("HOME", home_);
+    UseConfigFolder(home_ / ".config");
   }
   ~ConfigHome() {
     std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
+    std::filesystem::remove_all(home_, ignored);
   }
   ConfigHome(const ConfigHome&) = delete;
   ConfigHome& operator=(const ConfigHome&) = delete;
 
-  const std::filesystem::path& Path() const { return path_; }
+  std::filesystem::path Config() const { return home_ / ".config"; }
 
  private:
-  std::filesystem::path path_;
+  std::filesystem::path home_;
 };
 
 }  // namespace
 
+void UseConfigFolder(const std::filesystem::path& config) {
+  SetVariable("XDG_CONFIG_HOME", config);
+#ifdef _WIN32
+  SetVariable("APPDATA", config);
+#endif
+}
+
 const std::filesystem::path& PrivateConfigHome() {
   static const ConfigHome home;
-  return home.Path();
+  static const std::filesystem::path config = home.Config();
+  return config;
 }
 
 }  // namespace kx::testing

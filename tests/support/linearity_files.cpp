@@ -1,5 +1,6 @@
 #include "support/linearity_files.h"
 
+#include <nlohmann/json.hpp>
 #include <vector>
 
 #include "analysis/linearity/linearity_file.h"

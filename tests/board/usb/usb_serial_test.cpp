@@ -1,6 +1,7 @@
 // Boards told apart by their USB serial numbers: two emulated boards on one
-// bus, each chosen by its serial, the listing of both, and what a serial
-// that matches none, or a board without one, gives.
+// bus, both listed whatever serial was asked for, each chosen by its serial,
+// and what a serial that matches none gives beside a board that reports one
+// and beside one that reports none.
 
 #include <gtest/gtest.h>
 
@@ -19,108 +20,78 @@ namespace {
 
 namespace usb = board::usb;
 
-// A running board with serial KX-A at 1:5, and at 1:20 one whose loader
-// reports KX-B already, waiting for its firmware.
-EmulatedBoardSetup BoardA() {
-  EmulatedBoardSetup setup = RunningBoard();
-  setup.serial = "KX-A";
-  return setup;
-}
-
-EmulatedBoardSetup BoardB() {
+// Beside a running board with serial KX-A at 1:5: at 1:20 one waiting for
+// its firmware whose loader reports `serial` (none: no serial at all).
+EmulatedBoardSetup BoardB(const std::optional<std::string>& serial) {
   EmulatedBoardSetup setup = WaitingBoard();
-  setup.serial = setup.loader_serial = "KX-B";
+  setup.serial = setup.loader_serial = serial;
   setup.port = 3;
   setup.first_device_number = 20;
   return setup;
 }
 
-std::unique_ptr<usb::UsbLinkLibrary> Library(std::optional<std::string> serial,
-                                             board::OperatorPort& port) {
-  usb::UsbOptions options;
-  options.serial = std::move(serial);
-  usb::OpenedUsbLinkLibrary opened = usb::OpenUsbLinkLibrary(options, port);
-  EXPECT_NE(opened.library, nullptr) << opened.error;
-  return std::move(opened.library);
-}
-
-std::uint32_t InputRegister(const EmulatedUsbBoard& board) {
-  return board.InspectChip(
-      [](const board::sim::SimBoard& chip) { return chip.Group(0).DacRegister(3); });
-}
+using Listed =
+    std::tuple<std::optional<std::uint8_t>, bool, std::optional<std::string>, std::string>;
 
 class UsbSerial : public UsbBackendTest {};
 
-TEST_F(UsbSerial, EachBoardIsChosenByItsSerialAndOnlyItHearsTheWords) {
+TEST_F(UsbSerial, BothBoardsAreListedAndOnlyTheOneChosenByItsSerialHearsTheWords) {
   struct Case {
     std::string serial;
+    std::optional<std::string> serial_b;
     int chosen;  // 0 board A, 1 board B, -1 none
     std::string problem;
   };
   const std::vector<Case> cases = {
-      {"KX-A", 0, ""},
-      {"KX-B", 1, ""},  // followed across its download by its port
-      {"KX-C", -1,
+      {"KX-A", "KX-B", 0, ""},
+      {"KX-B", "KX-B", 1, ""},  // followed across its download by its port
+      {"KX-C", "KX-B", -1,
        R"(no board with USB serial "KX-C"; attached: "KX-A" at 1:5 and "KX-B" at 1:20)"},
+      {"KX-Z", std::nullopt, -1,
+       R"(no board with USB serial "KX-Z"; attached: "KX-A" at 1:5 and one at 1:20 )"
+       R"(reporting no serial (waiting for its firmware))"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.serial);
-    EmulatedUsbBoard a(BoardA());
-    EmulatedUsbBoard b(BoardB());
+    EmulatedBoardSetup setup_a = RunningBoard();
+    setup_a.serial = "KX-A";
+    EmulatedUsbBoard a(setup_a);
+    EmulatedUsbBoard b(BoardB(c.serial_b));
     a.PlugIn();
     b.PlugIn();
     FakeOperator port;
-    std::unique_ptr<usb::UsbLinkLibrary> library = Library(c.serial, port);
-    board::CvnBoardLink link(*library, FirmwareFolder());
+    usb::UsbOptions options;
+    options.serial = c.serial;
+    usb::OpenedUsbLinkLibrary opened = usb::OpenUsbLinkLibrary(options, port);
+    ASSERT_NE(opened.library, nullptr) << opened.error;
+    usb::UsbLinkLibrary& library = *opened.library;
+    // The listing ignores the choice (it is how one finds the serial to
+    // give) and sends no vendor request to either board.
+    std::vector<Listed> listed;
+    for (const board::AttachedBoard& seen : library.Attached().boards) {
+      listed.emplace_back(seen.address, seen.running, seen.serial, seen.serial_problem);
+    }
+    EXPECT_EQ(listed, (std::vector<Listed>{{5, true, "KX-A", ""}, {20, false, c.serial_b, ""}}));
+    EXPECT_TRUE(a.Controls().empty() && b.Controls().empty());
+
+    board::CvnBoardLink link(library, FirmwareFolder());
     link.LoadUSB();
     // DAC3 written and updated: 0x7FF.
     link.WriteDacWord(board::DacLowRequest, 0x0337FF00);
-    EXPECT_EQ(library->LastProblem(), c.problem);
-    EXPECT_EQ(library->ConnectedSerial(),
+    EXPECT_EQ(library.LastProblem(), c.problem);
+    EXPECT_EQ(library.ConnectedSerial(),
               c.chosen < 0 ? std::nullopt : std::optional<std::string>(c.serial));
     const std::vector<const EmulatedUsbBoard*> boards = {&a, &b};
     for (std::size_t i = 0; i < boards.size(); ++i) {
       const bool chosen = static_cast<int>(i) == c.chosen;
-      EXPECT_EQ(InputRegister(*boards[i]), chosen ? 0x7FFU : 0U) << i;
-      if (!chosen) {
-        EXPECT_TRUE(boards[i]->Controls().empty()) << i;
-      }
+      EXPECT_EQ(boards[i]->InspectChip(
+                    [](const board::sim::SimBoard& chip) { return chip.Group(0).DacRegister(3); }),
+                chosen ? 0x7FFU : 0U)
+          << i;
+      EXPECT_TRUE(chosen || boards[i]->Controls().empty()) << i;
     }
     EXPECT_EQ(b.Running(), c.chosen == 1);
-    library.reset();
   }
-}
-
-TEST_F(UsbSerial, TheListingShowsEveryBoardAndABoardWithoutASerialIsNamedSo) {
-  EmulatedUsbBoard a(BoardA());
-  EmulatedBoardSetup without = WaitingBoard();  // reports no serial at all
-  without.port = 3;
-  without.first_device_number = 20;
-  EmulatedUsbBoard b(without);
-  a.PlugIn();
-  b.PlugIn();
-  FakeOperator port;
-  // The listing ignores the choice: it is how one finds the serial to give.
-  const board::AttachedBoards attached = Library("KX-A", port)->Attached();
-  ASSERT_EQ(attached.boards.size(), 2U);
-  for (const auto& [seen, address, running, serial] :
-       {std::tuple{attached.boards[0], 5, true, std::optional<std::string>("KX-A")},
-        std::tuple{attached.boards[1], 20, false, std::optional<std::string>()}}) {
-    EXPECT_EQ(seen.address, address);
-    EXPECT_EQ(seen.running, running) << address;
-    EXPECT_EQ(seen.serial, serial) << address;
-    EXPECT_EQ(seen.serial_problem, "") << address;
-  }
-  // Listing sends no vendor request to either board.
-  EXPECT_TRUE(a.Controls().empty());
-  EXPECT_TRUE(b.Controls().empty());
-
-  std::unique_ptr<usb::UsbLinkLibrary> missing = Library("KX-Z", port);
-  board::CvnBoardLink(*missing, FirmwareFolder()).LoadUSB();
-  EXPECT_EQ(missing->LastProblem(),
-            R"(no board with USB serial "KX-Z"; attached: "KX-A" at 1:5 and one at 1:20 )"
-            R"(reporting no serial (waiting for its firmware))");
-  EXPECT_EQ(missing->ConnectedSerial(), std::nullopt);
 }
 
 }  // namespace
