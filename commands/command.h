@@ -33,13 +33,18 @@ inline constexpr int HighGroup = 1;  // DAC8 to DAC15
 struct ChannelCode {
   int channel;  // 0 to 15
   std::uint16_t code;
+  // An entry in volts: its code is worked out when the load runs, from the
+  // group's reference of that moment, and `code` is unused until then.
+  std::optional<double> volts = std::nullopt;
 };
 
-// dac load CH=CODE ... [--update] [--no-pulse]
+// dac load CH=CODE|CH=VOLTS ... [--update] [--no-pulse] [--calibration FILE|auto|none]
 struct DacLoad {
   bool update = false;  // "Update DAC Register" instead of "Load Input Register"
   bool pulse = true;    // the automatic LDAC pulse after the sixteen words
   std::vector<ChannelCode> codes;
+  // What the entries in volts are converted through; read only where there is one.
+  session::CalibrationChoice calibration = {};
 };
 
 // dac write low|high WORD

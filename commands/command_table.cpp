@@ -12,7 +12,7 @@ namespace kx::commands {
 namespace {
 
 constexpr std::array<ArgumentSpec, 1> kChannelCodes = {
-    {{"CH=CODE ...", ArgumentKind::ChannelCodes}}};
+    {{"CH=CODE|VOLTS ...", ArgumentKind::ChannelCodes}}};
 constexpr std::array<ArgumentSpec, 2> kGroupWord = {
     {{"low|high", ArgumentKind::Group, GroupChoices}, {"WORD", ArgumentKind::Value}}};
 constexpr std::array<ArgumentSpec, 3> kPowerDown = {
@@ -31,9 +31,17 @@ constexpr std::array<ArgumentSpec, 1> kWord = {{{"WORD", ArgumentKind::Value}}};
 constexpr std::array<ArgumentSpec, 1> kFile = {{{"FILE", ArgumentKind::File}}};
 constexpr std::array<ArgumentSpec, 1> kScriptFile = {{{"FILE|-", ArgumentKind::File}}};
 
-constexpr std::array<OptionSpec, 2> kLoadOptions = {{
+constexpr std::array<OptionSpec, 3> kLoadOptions = {{
     {.name = "--update", .value = "", .read = text::Update},
     {.name = "--no-pulse", .value = "", .read = text::NoPulse},
+    {.name = "--calibration",
+     .value = "FILE|auto|none",
+     .what = "a calibration FILE, auto or none",
+     .examples = "auto none",
+     .value_kind = ArgumentKind::File,
+     .read = text::LoadCalibration,
+     .summary = "the entries in volts through the board's calibration (auto, the default), a "
+                "FILE's, or none"},
 }};
 constexpr std::array<OptionSpec, 3> kConfigureOptions = {{
     {.name = "--range",
@@ -353,8 +361,8 @@ constexpr std::array<OptionSpec, 2> kCalibrationClearOptions = {{
 
 constexpr std::array<CommandSpec, 28> kCommands = {{
     {"dac", "load", kChannelCodes, kLoadOptions,
-     "Load Input Register (--update: Update DAC Register) with the codes, then the LDAC pulse "
-     "(--no-pulse: none)",
+     "Load Input Register (--update: Update DAC Register) with the codes, each entry in volts "
+     "as its nearest code, then the LDAC pulse (--no-pulse: none)",
      text::DacLoad},
     {"dac", "write", kGroupWord, {}, "the raw DAC write of a group's box", text::DacWrite},
     {"dac",

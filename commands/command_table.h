@@ -16,7 +16,7 @@ enum class ArgumentKind {
   Group,          // low|high
   Choice,         // one of `choices`
   GroupChannels,  // the rest: channel numbers of the group given first
-  ChannelCodes,   // the rest: CH=CODE
+  ChannelCodes,   // the rest: CH=CODE or CH=VOLTS
   Value,          // a value with no list: WORD
   File,           // a file name
   Folder,         // a folder name

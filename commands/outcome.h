@@ -23,6 +23,28 @@ namespace kx::commands {
 // their statuses, which every outcome holds.
 struct NoResult {};
 
+// A channel of a load: the code sent and, for an entry in volts, what was
+// asked and what the code stands for on the scale it was worked out on.
+struct LoadedCode {
+  int channel = 0;
+  std::uint16_t code = 0;
+  struct Volts {
+    double asked = 0.0;
+    double volts = 0.0;  // the output the code gives
+    double reference_volts = 0.0;
+    bool internal_reference = false;
+    bool calibrated = false;
+  };
+  std::optional<Volts> volts;
+};
+
+// dac load: every channel loaded, in the order given, and the calibration
+// file its volts were converted through.
+struct LoadResult {
+  std::vector<LoadedCode> loaded;
+  std::optional<std::string> calibration;
+};
+
 // adc read: AdcResults, and the volt texts where the edition shows them;
 // of one channel only where the read named one.
 struct ReadResult {
@@ -87,9 +109,9 @@ struct BoardsResult {
   std::vector<board::AttachedBoard> boards;
 };
 
-using Result =
-    std::variant<NoResult, ReadResult, ConfigureResult, PowerDownResult, CaptureResult, LogResult,
-                 HistogramResult, SweepResult, SpectrumResult, CalibrationResult, BoardsResult>;
+using Result = std::variant<NoResult, LoadResult, ReadResult, ConfigureResult, PowerDownResult,
+                            CaptureResult, LogResult, HistogramResult, SweepResult, SpectrumResult,
+                            CalibrationResult, BoardsResult>;
 
 // What one step of a call did: the requests it made and what came of them.
 struct Outcome {

@@ -126,15 +126,67 @@ Checked<std::vector<int>> GroupChannelsOf(const std::vector<std::string>& words,
   return channels;
 }
 
+namespace {
+
+std::optional<Fault> AddEntry(DacLoad& load, ChannelCode entry, std::string_view word) {
+  const bool given =
+      std::any_of(load.codes.begin(), load.codes.end(),
+                  [&entry](const ChannelCode& c) { return c.channel == entry.channel; });
+  if (given) {
+    return Bad(fmt::format("{}: channel {} is given twice", Quote(word), entry.channel));
+  }
+  load.codes.push_back(entry);
+  return std::nullopt;
+}
+
+}  // namespace
+
 std::optional<Fault> AddCode(DacLoad& load, int channel, std::uint16_t code,
                              std::string_view word) {
-  const bool given = std::any_of(load.codes.begin(), load.codes.end(),
-                                 [channel](const ChannelCode& c) { return c.channel == channel; });
-  if (given) {
-    return Bad(fmt::format("{}: channel {} is given twice", Quote(word), channel));
+  return AddEntry(load, {channel, code}, word);
+}
+
+std::optional<Fault> AddVolts(DacLoad& load, int channel, double volts, std::string_view word) {
+  return AddEntry(load, {channel, 0, volts}, word);
+}
+
+bool IsVoltsText(std::string_view text) {
+  return text.ends_with('V') || text.ends_with('v');
+}
+
+Checked<double> DacVoltsOf(std::string_view text) {
+  std::string_view number = text;
+  double scale = 1.0;
+  if (number.ends_with("mV") || number.ends_with("mv")) {
+    number.remove_suffix(2);
+    scale = 0.001;
+  } else if (IsVoltsText(number)) {
+    number.remove_suffix(1);
   }
-  load.codes.push_back({channel, code});
-  return std::nullopt;
+  // Digits and one point only, so that from_chars sees no exponent, no
+  // "inf" and no "nan", and a hex code with a V typed after it fails here.
+  const std::string_view unsigned_part = number.starts_with('-') ? number.substr(1) : number;
+  const std::size_t point = unsigned_part.find('.');
+  const std::string_view whole = unsigned_part.substr(0, point);
+  const std::string_view fraction =
+      point == std::string_view::npos ? std::string_view{} : unsigned_part.substr(point + 1);
+  const bool digits = (IsDigits(whole) || whole.empty()) &&
+                      (IsDigits(fraction) || fraction.empty()) &&
+                      !(whole.empty() && fraction.empty());
+  double volts = 0.0;
+  if (digits && number.size() != text.size()) {
+    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), volts);
+    if (error == std::errc{} && end == number.data() + number.size()) {
+      return volts * scale;
+    }
+    // Out of a double's reach: hundreds of digits before the point, or so
+    // many zeros after it that the value is 0 in all but name.
+    if (whole.find_first_not_of('0') == std::string_view::npos) {
+      return 0.0;
+    }
+    return Outside(fmt::format("{} is beyond any DAC output", Quote(text)));
+  }
+  return Bad(fmt::format("{} is not volts such as 1.25V or 1250mV", Quote(text)));
 }
 
 Checked<int> ClearCodeOf(std::optional<std::int32_t> value, std::string_view word) {

@@ -63,6 +63,13 @@ Checked<int> GroupChannelOf(std::string_view word, int group);
 Checked<std::vector<int>> GroupChannelsOf(const std::vector<std::string>& words, int group);
 // One more CH=CODE of a load; a channel is loaded once.
 std::optional<Fault> AddCode(DacLoad& load, int channel, std::uint16_t code, std::string_view word);
+// One more entry in volts, CH=VOLTS; its range is checked when the load runs.
+std::optional<Fault> AddVolts(DacLoad& load, int channel, double volts, std::string_view word);
+// Whether the text after CH= means volts: it ends in V (no hex code does).
+bool IsVoltsText(std::string_view text);
+// A DAC output in volts as kx7312ctl takes it: a decimal number, a minus
+// sign allowed, with no exponent, followed by V or mV: "1.25V", "1250mV".
+Checked<double> DacVoltsOf(std::string_view text);
 // The clear code by value: 0x0000, 0x0800 or 0x0FFF as list index.
 Checked<int> ClearCodeOf(std::optional<std::int32_t> value, std::string_view word);
 

@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <nlohmann/json.hpp>
@@ -17,6 +18,7 @@
 #include "board/status_text.h"
 #include "commands/capture_record.h"
 #include "commands/linearity_record.h"
+#include "commands/volts_codes.h"
 #include "session/setup_file.h"
 
 namespace kx::commands {
@@ -76,15 +78,61 @@ Outcome Session::Run(const Command& command, const adc::CaptureStop& stop) {
       std::visit([&](const auto& action) { return Execute(action, stop); }, command.action));
 }
 
+Checked<const session::AppliedCalibration*> Session::DacCalibration(
+    const session::CalibrationChoice& choice) {
+  const session::CalibrationResolved& resolved = Calibration(choice);
+  if (!resolved.error.empty()) {
+    return Fault{FaultKind::BoardFailure, resolved.error};
+  }
+  return resolved.applied ? &*resolved.applied : nullptr;
+}
+
+Checked<LoadResult> Session::LoadCodes(const DacLoad& load) {
+  const bool volts = std::any_of(load.codes.begin(), load.codes.end(),
+                                 [](const ChannelCode& code) { return code.volts.has_value(); });
+  // A load of codes alone never fails on a damaged calibration file.
+  const Checked<const session::AppliedCalibration*> applied =
+      volts ? DacCalibration(load.calibration)
+            : Checked<const session::AppliedCalibration*>(nullptr);
+  if (!applied.Ok()) {
+    return applied.Failure();
+  }
+  const session::AppliedCalibration* calibration = applied.Value();
+  Checked<LoadResult> loaded =
+      LoadedCodes(load, dac_, calibration != nullptr ? &calibration->calibration : nullptr);
+  if (!loaded.Ok() || calibration == nullptr) {
+    return loaded;
+  }
+  LoadResult result = loaded.Value();
+  result.calibration = calibration->path;
+  return result;
+}
+
+Checked<dac::DacScale> Session::DacScaleNow(int channel, const session::CalibrationChoice& choice) {
+  const Checked<const session::AppliedCalibration*> applied = DacCalibration(choice);
+  if (!applied.Ok()) {
+    return applied.Failure();
+  }
+  return ChannelScale(channel, dac_,
+                      applied.Value() != nullptr ? &applied.Value()->calibration : nullptr);
+}
+
 Session::Step Session::Execute(const DacLoad& load, const adc::CaptureStop&) {
+  Checked<LoadResult> loaded = LoadCodes(load);
+  if (!loaded.Ok()) {
+    // An entry beyond its range refuses the whole load: nothing is sent.
+    return {LoadResult{}, loaded.Failure().text};
+  }
   dac::DacOperations::ChannelTicks ticks{};
   dac::DacOperations::ChannelTexts texts;
-  for (const ChannelCode& code : load.codes) {
+  for (const LoadedCode& code : loaded.Value().loaded) {
     ticks[static_cast<std::size_t>(code.channel)] = true;
     texts[static_cast<std::size_t>(code.channel)] = fmt::format("{:X}", code.code);
   }
-  return {NoResult{}, Refused(load.update ? dac_.UpdateDacRegisters(ticks, texts, load.pulse)
-                                          : dac_.LoadInputRegisters(ticks, texts, load.pulse))};
+  return {loaded.Value(),
+          Refused(load.update ? dac_.UpdateDacRegisters(ticks, texts, load.pulse)
+                              : dac_.LoadInputRegisters(ticks, texts, load.pulse)),
+          std::nullopt, loaded.Value().calibration};
 }
 
 Session::Step Session::Execute(const DacWrite& write, const adc::CaptureStop&) {

@@ -17,7 +17,9 @@
 #include "commands/link_watch.h"
 #include "commands/log_source.h"
 #include "commands/outcome.h"
+#include "commands/parameters.h"
 #include "dac/dac_operations.h"
+#include "dac/dac_volts.h"
 #include "session/board_session.h"
 #include "session/calibration_file.h"
 #include "session/edition.h"
@@ -76,6 +78,14 @@ class Session {
     std::optional<adc::CalibrationNote> note;
     std::string error;
   };
+  // A load's channels with the codes it sends now: each entry in volts on
+  // the reference its group is on, through the calibration the load names
+  // (read only where there is an entry in volts); or the fault of the first
+  // entry beyond its range, or why the calibration cannot be applied.
+  Checked<LoadResult> LoadCodes(const DacLoad& load);
+  // What a channel's codes stand for now, through the calibration `choice`
+  // names (its correction points into the calibration kept for the call).
+  Checked<dac::DacScale> DacScaleNow(int channel, const session::CalibrationChoice& choice);
   CalibrationForVolts CalibrationNoteFor(const session::CalibrationChoice& choice,
                                          bool reference_given,
                                          std::optional<int> range_index = std::nullopt);
@@ -132,6 +142,10 @@ class Session {
       const std::function<void(std::span<const std::int32_t>)>& take, const adc::CaptureStop& stop);
   Step FinishSweep(const DacSweep& sweep, const std::vector<linearity::SweepPoint>& points,
                    std::uint64_t requests, const std::optional<std::string>& stopped);
+
+  // The calibration of a DAC conversion: none where the choice names none.
+  Checked<const session::AppliedCalibration*> DacCalibration(
+      const session::CalibrationChoice& choice);
 
   // The progress line of a long test on standard error, where one is wanted.
   void Tell(const std::string& line) const;

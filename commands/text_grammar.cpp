@@ -121,8 +121,10 @@ std::uint16_t CodeText(const std::string& word, std::string_view text) {
     case dac::HexTextFault::Empty:
       Refuse(fmt::format("{} has no code after \"=\"", Quote(word)));
     case dac::HexTextFault::NotHex:
-      Refuse(fmt::format("{}: {} is not a hex code (0 to FFF, 0x optional)", Quote(word),
-                         Quote(text)));
+      // "1.25" was meant as volts: say how to write them.
+      Refuse(fmt::format(
+          "{}: {} is not a hex code (0 to FFF, 0x optional){}", Quote(word), Quote(text),
+          text.find('.') != std::string_view::npos ? "; volts end in V: 1.25V" : ""));
     case dac::HexTextFault::TooManyDigits:
       Refuse(fmt::format("{}: code {} is above FFF", Quote(word), Capped(text)));
   }

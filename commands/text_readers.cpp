@@ -98,12 +98,16 @@ Action DacLoad(Cursor& cursor, const CommandSpec& spec, const Edition& edition) 
     }
     const std::size_t equals = word.find('=');
     if (equals == std::string::npos) {
-      Refuse(fmt::format("{} is not CH=CODE", Quote(word)));
+      Refuse(fmt::format("{} is not CH=CODE or CH=VOLTS", Quote(word)));
     }
     const int channel = Take(ChannelOf(word.substr(0, equals)));
-    const std::uint16_t code = CodeText(word, std::string_view(word).substr(equals + 1));
-    if (const std::optional<Fault> fault =
-            AddCode(As<commands::DacLoad>(action), channel, code, word)) {
+    const std::string_view value = std::string_view(word).substr(equals + 1);
+    auto& load = As<commands::DacLoad>(action);
+    const std::optional<Fault> fault =
+        IsVoltsText(value)
+            ? AddVolts(load, channel, Take(DacVoltsOf(value), Quote(word) + ": "), word)
+            : AddCode(load, channel, CodeText(word, value), word);
+    if (fault) {
       Refuse(fault->text);
     }
   }
@@ -543,6 +547,10 @@ void HistogramInput(Action& action, const std::string& value, const Edition&) {
 
 void HistogramReference(Action& action, const std::string& value, const Edition&) {
   As<commands::AdcHistogram>(action).reference = Take(ReferenceVoltsOf(value), "--reference: ");
+}
+
+void LoadCalibration(Action& action, const std::string& value, const Edition&) {
+  As<commands::DacLoad>(action).calibration = CalibrationFile(value);
 }
 
 void ReadCalibration(Action& action, const std::string& value, const Edition&) {

@@ -37,6 +37,7 @@ ServeRequest Serve(Cursor& cursor, const CommandSpec& spec);
 // The options' value readers.
 void Update(Action& action, const std::string& value, const Edition& edition);
 void NoPulse(Action& action, const std::string& value, const Edition& edition);
+void LoadCalibration(Action& action, const std::string& value, const Edition& edition);
 void Range(Action& action, const std::string& value, const Edition& edition);
 void Weak(Action& action, const std::string& value, const Edition& edition);
 void Coding(Action& action, const std::string& value, const Edition& edition);

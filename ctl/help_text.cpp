@@ -66,7 +66,8 @@ std::string UsageLines(const commands::CommandSpec& spec) {
 }  // namespace
 
 std::string CommandsHelp() {
-  std::string help = "Commands (CH: channel 0-15; CODE, WORD: hex, 0x optional):\n";
+  std::string help =
+      "Commands (CH: channel 0-15; CODE, WORD: hex, 0x optional; VOLTS: 1.25V or 1250mV):\n";
   for (const commands::CommandSpec& spec : commands::CommandTable()) {
     std::string usage = UsageLines(spec);
     usage.pop_back();

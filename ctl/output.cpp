@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 #include <fmt/ranges.h>
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <nlohmann/json.hpp>
@@ -22,7 +23,9 @@
 #include "commands/choices.h"
 #include "commands/log_values.h"
 #include "commands/overloaded.h"
+#include "commands/volts_codes.h"
 #include "ctl/command_parser.h"
+#include "dac/dac_volts.h"
 #include "session/calibration_file.h"
 
 namespace kx::ctl {
@@ -107,6 +110,19 @@ void PlainRequests(std::ostream& out, const std::vector<LinkRecord>& requests) {
   }
   if (open_group != 0) {
     out << '\n';
+  }
+}
+
+// Each entry in volts, before the words that carried it:
+//   DAC3 1.2500 V: code 0x800 = 1.2500 V (DAC0-7's external 2.5 V reference)
+void PlainVoltsEntries(std::ostream& out, const LoadResult& result) {
+  for (const LoadedCode& code : result.loaded) {
+    if (code.volts) {
+      out << fmt::format("DAC{} {}: code {} = {} ({})\n", code.channel,
+                         dac::DacVoltsText(code.volts->asked), adc::CodeHexText(code.code),
+                         dac::DacVoltsText(code.volts->volts),
+                         ScaleText(code.channel, *code.volts));
+    }
   }
 }
 
@@ -245,6 +261,10 @@ std::int32_t LastReply(const Outcome& outcome) {
 void Plain(std::ostream& out, const Command& command, const Outcome& outcome,
            const Edition& edition) {
   std::visit(Overloaded{
+                 [&](const DacLoad&) {
+                   PlainVoltsEntries(out, ResultOf<LoadResult>(outcome));
+                   PlainRequests(out, outcome.requests);
+                 },
                  [&](const AdcConfigure&) { PlainConfiguration(out, outcome, edition.HasVolts()); },
                  [&](const AdcRead& read) { PlainRead(out, read, outcome); },
                  [&](const AdcWrite&) { out << adc::WriteReplyText(LastReply(outcome)) << '\n'; },
@@ -320,14 +340,36 @@ Json CalibrationKey(const Outcome& outcome) {
 }
 
 // The keys each command adds, with the outcome's own result.
-void AddKeys(Json& object, const DacLoad& load, const Outcome&, const Edition&) {
+void AddKeys(Json& object, const DacLoad& load, const Outcome& outcome, const Edition&) {
   object["register"] = load.update ? "dac" : "input";
+  const std::vector<LoadedCode>& sent = ResultOf<LoadResult>(outcome).loaded;
   Json loaded = Json::array();
-  for (const ChannelCode& code : load.codes) {
-    loaded.push_back({{"channel", code.channel}, {"code", code.code}});
+  for (std::size_t i = 0; i < load.codes.size(); ++i) {
+    const ChannelCode& code = load.codes[i];
+    // A refused load worked out no codes.
+    const LoadedCode* done = i < sent.size() ? &sent[i] : nullptr;
+    Json entry = {{"channel", code.channel}};
+    if (!code.volts) {
+      entry["code"] = code.code;
+    } else {
+      entry["volts_asked"] = *code.volts;
+      entry["code"] = done != nullptr ? Json(done->code) : Json(nullptr);
+      entry["volts"] = done != nullptr ? Json(done->volts->volts) : Json(nullptr);
+      entry["reference_volts"] =
+          done != nullptr ? Json(done->volts->reference_volts) : Json(nullptr);
+      entry["reference"] = done == nullptr                   ? Json(nullptr)
+                           : done->volts->internal_reference ? Json("internal")
+                                                             : Json("external");
+      entry["calibrated"] = done != nullptr && done->volts->calibrated;
+    }
+    loaded.push_back(std::move(entry));
   }
   object["loaded"] = std::move(loaded);
   object["pulse"] = load.pulse;
+  if (std::any_of(load.codes.begin(), load.codes.end(),
+                  [](const ChannelCode& code) { return code.volts.has_value(); })) {
+    object["calibration"] = CalibrationKey(outcome);
+  }
 }
 
 void AddKeys(Json& object, const DacWrite& write, const Outcome&, const Edition&) {

@@ -36,6 +36,11 @@ constexpr std::int32_t ChannelWord(std::uint8_t command, int address, std::uint1
   return CommandBits(command) + address * 0x100000 + code * 0x100;
 }
 
+// The code a channel word carries.
+constexpr std::uint16_t CodeOfChannelWord(std::int32_t word) {
+  return static_cast<std::uint16_t>((static_cast<std::uint32_t>(word) >> 8) & LargestChannelCode);
+}
+
 // Mode 0 to 3 in bits 9-8, the channel mask in bits 7-0.
 constexpr std::int32_t PowerDownWord(int mode, std::uint8_t mask) {
   return CommandBits(PowerDownDacs) + mode * 0x100 + mask;

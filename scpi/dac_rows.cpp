@@ -8,6 +8,7 @@
 
 #include "commands/choices.h"
 #include "commands/parameters.h"
+#include "commands/volts_codes.h"
 #include "scpi/rows.h"
 #include "scpi/scpi_values.h"
 
@@ -60,6 +61,65 @@ Action Load(const Unit& unit, bool update) {
     commands::Command pulsed = command;
     std::get<commands::DacLoad>(pulsed.action).pulse = run.instrument.AutoPulse();
     run.Board(pulsed);
+  };
+}
+
+// DAC:VOLTage CH,V[,CH,V ...]: "Load Input Register" with each channel's
+// nearest code to the volts given. The range depends on the reference the
+// group is on when the unit runs, so it is checked then; the load sends
+// nothing unless every channel is within its range.
+Action VoltsRow(const Instrument& instrument, const Unit& unit) {
+  if (unit.parameters.empty() || unit.parameters.size() % 2 != 0) {
+    Refuse(MissingParameter, "channel,volts pairs wanted");
+  }
+  commands::DacLoad load{false, true, {}, instrument.CalibrationChoice()};
+  for (std::size_t i = 0; i < unit.parameters.size(); i += 2) {
+    const int channel = ChannelNumber(unit.parameters[i]);
+    const Parameter& volts = unit.parameters[i + 1];
+    if (volts.kind != ParameterKind::Decimal) {
+      Refuse(DataTypeError, "the volts must be a decimal number, such as 1.25");
+    }
+    const std::string pair = fmt::format("{},{}", unit.parameters[i].text, volts.text);
+    if (const std::optional<commands::Fault> fault =
+            commands::AddVolts(load, channel, volts.value, pair)) {
+      Refuse(*fault);
+    }
+  }
+  return [load](Instrument::Run& run) {
+    const commands::Checked<commands::LoadResult> codes = run.instrument.LoadCodes(load);
+    if (!codes.Ok()) {
+      run.Fail(MakeError(ErrorOf(codes.Failure().kind), codes.Failure().text));
+      return;
+    }
+    // The words of DAC:LOAD with those codes.
+    commands::DacLoad coded{false, run.instrument.AutoPulse(), {}};
+    for (const commands::LoadedCode& code : codes.Value().loaded) {
+      coded.codes.push_back({code.channel, code.code});
+    }
+    run.Board(Typed("dac load", coded));
+  };
+}
+
+// DAC:VOLTage? CH: the output the channel's stored code stands for, from the
+// words of the button that loaded last, on the scale of the group's
+// reference now.
+Action VoltsQuery(const Instrument&, const Unit& unit) {
+  Count(unit, 1, 1);
+  const int channel = ChannelNumber(unit.parameters[0]);
+  return [channel](Instrument::Run& run) {
+    const dac::DacOperations& dac = run.instrument.Session().Board().Dac();
+    const bool input = dac.LastLoad() == dac::DacOperations::LoadButton::InputRegister;
+    const bool low = channel < dac::ChannelsPerGroup;
+    const auto& words = input ? (low ? dac.InputRegWordsLow() : dac.InputRegWordsHigh())
+                              : (low ? dac.DacRegWordsLow() : dac.DacRegWordsHigh());
+    const std::int32_t word = words[static_cast<std::size_t>(channel % dac::ChannelsPerGroup)];
+    const commands::Checked<dac::DacScale> scale = run.instrument.DacScale(channel);
+    if (!scale.Ok()) {
+      run.Fail(MakeError(ErrorOf(scale.Failure().kind), scale.Failure().text));
+      return;
+    }
+    run.responses.push_back(
+        fmt::format("{:.6f}", scale.Value().CodeVolts(dac::CodeOfChannelWord(word))));
   };
 }
 
@@ -185,6 +245,7 @@ std::span<const Row> DacRows() {
   static const std::array rows = {
       Row{HeaderPattern("DAC:LOAD[:INPut]"), LoadRow},
       Row{HeaderPattern("DAC:UPDate"), UpdateRow},
+      Row{HeaderPattern("DAC:VOLTage"), VoltsRow, VoltsQuery},
       Row{HeaderPattern("DAC:LOAD:PULSe"), PulseRow, PulseQuery},
       Row{HeaderPattern("DAC:WRITe"), WriteRow},
       Row{HeaderPattern("DAC:PDOWn"), PowerDownRow},

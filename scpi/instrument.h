@@ -108,6 +108,14 @@ class Instrument {
     return session_->CalibrationNoteFor(calibration_, false);
   }
   void SetAutoPulse(bool on) { auto_pulse_ = on; }
+  // DAC:VOLTage's conversions on the session: a load's codes, and what a
+  // channel's stored code stands for through the calibration in use.
+  commands::Checked<commands::LoadResult> LoadCodes(const commands::DacLoad& load) {
+    return session_->LoadCodes(load);
+  }
+  commands::Checked<dac::DacScale> DacScale(int channel) {
+    return session_->DacScaleNow(channel, calibration_);
+  }
 
   // LOG:STARt with the current settings: the error to queue when a log runs
   // already or the file cannot be created. A file that fails later ends

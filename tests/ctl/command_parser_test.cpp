@@ -6,6 +6,7 @@
 
 #include <climits>
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <variant>
@@ -52,6 +53,14 @@ TEST(CommandParserTest, DacLoadTakesChannelCodePairsAndItsOptions) {
   EXPECT_EQ(load.codes[1].channel, 15);
   EXPECT_EQ(load.codes[1].code, 0xFFF);
   EXPECT_EQ(load.codes[2].code, 0x800);  // leading zeros are no digits of the value
+
+  // Volts beside codes, their codes worked out when the load runs.
+  const auto volts = Only<DacLoad>("dac load 3=1.25V 4=7FF 5=1250mv 6=-.5v 7=2V");
+  std::vector<std::optional<double>> asked;
+  for (const ChannelCode& code : volts.codes) {
+    asked.push_back(code.volts);
+  }
+  EXPECT_EQ(asked, (std::vector<std::optional<double>>{1.25, std::nullopt, 1.25, -0.5, 2.0}));
 
   const auto plain = Only<DacLoad>("dac load");
   EXPECT_FALSE(plain.update);
@@ -161,7 +170,15 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"dac load 16=1", R"(dac load: "16" is not a channel number 0-15)"},
         Refusal{"dac load -1=1", R"(dac load: "-1" is not a channel number 0-15)"},
         Refusal{"dac load x=1", R"(dac load: "x" is not a channel number 0-15)"},
-        Refusal{"dac load 3:7FF", R"(dac load: "3:7FF" is not CH=CODE)"},
+        Refusal{"dac load 3:7FF", R"(dac load: "3:7FF" is not CH=CODE or CH=VOLTS)"},
+        Refusal{
+            "dac load 3=1.25",
+            R"(dac load: "3=1.25": "1.25" is not a hex code (0 to FFF, 0x optional); volts end in V: 1.25V)"},
+        Refusal{"dac load 3=1e3V",
+                R"(dac load: "3=1e3V": "1e3V" is not volts such as 1.25V or 1250mV)"},
+        Refusal{"dac load 3=1.2.5V",
+                R"(dac load: "3=1.2.5V": "1.2.5V" is not volts such as 1.25V or 1250mV)"},
+        Refusal{"dac load 3=1V 3=2", R"(dac load: "3=2": channel 3 is given twice)"},
         Refusal{"dac load 3=1 03=2", R"(dac load: "03=2": channel 3 is given twice)"},
         Refusal{"dac load --pulse", R"(dac load: unknown option "--pulse")"},
         Refusal{"dac load --update=yes", "dac load: --update takes no value"},

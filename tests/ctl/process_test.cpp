@@ -63,6 +63,80 @@ TEST(CtlProcessTest, TheTraceHoldsThePanelsWordsForTheSameSettings) {
             "ADC configuration 0x83C0: 0V to 2xVREFA, Weak, 2's Compliment");
 }
 
+// A load in volts sends exactly the words of the load of its nearest codes,
+// and the ADC channel wired to the DAC reads back what was asked; beyond the
+// range it sends nothing.
+TEST(CtlProcessTest, VoltsGoOutAsTheWordsOfTheirNearestCodes) {
+  testing::TempFolder volts;
+  testing::TempFolder codes;
+  const ToolRun run =
+      RunTool({"--simulate", "--trace", "trace.txt", "dac", "load", "3=1.25V", "12=-0.3mV", "4=7FF",
+               "adc", "read", "--channel", "3", "--format", "volts"},
+              volts.Path());
+  ASSERT_EQ(run.status, 0) << run.err;
+  ASSERT_EQ(
+      RunTool({"--simulate", "--trace", "trace.txt", "dac", "load", "3=0x800", "12=0", "4=7FF"},
+              codes.Path())
+          .status,
+      0);
+  Lines requests = CommandRequests(testing::ReadBytes(volts.File("trace.txt")));
+  requests.resize(requests.size() - 2);  // the ADC read's two words
+  EXPECT_EQ(requests, CommandRequests(testing::ReadBytes(codes.File("trace.txt"))));
+  const Lines out = testing::SplitLines(run.out);
+  ASSERT_GT(out.size(), 2U);
+  EXPECT_EQ(Lines(out.begin(), out.begin() + 2),
+            (Lines{"DAC3 1.2500 V: code 0x800 = 1.2500 V (DAC0-7's external 2.5 V reference)",
+                   "DAC12 -0.0003 V: code 0x000 = 0.0000 V (DAC8-15's external 2.5 V reference)"}));
+  EXPECT_EQ(out.back(), "ADC3 1.250");
+
+  // One entry beyond its range: nothing is sent, and the message names it.
+  const ToolRun beyond = RunTool(
+      {"--simulate", "--trace", "beyond.txt", "dac", "load", "4=1", "11=2.6V"}, volts.Path());
+  EXPECT_EQ(beyond.status, 1);
+  EXPECT_EQ(beyond.out, "");
+  EXPECT_EQ(beyond.err,
+            "kx7312ctl: dac load: DAC11: 2.6000 V is outside 0.0000 V to 2.4994 V on DAC8-15's "
+            "external 2.5 V reference\nkx7312ctl: stopped; nothing more was sent\n");
+  EXPECT_TRUE(CommandRequests(testing::ReadBytes(volts.File("beyond.txt"))).empty());
+}
+
+// DAC3 entered as 2 LSB and 1 % high against a measured 2.6 V DAC0-7
+// reference: the correction on either reference, the measured one only on
+// the external; none with --calibration none.
+TEST(CtlProcessTest, VoltsGoThroughTheBoardsCalibrationUnlessToldNone) {
+  testing::TempFolder folder;
+  const Lines calibrate = {"--simulate", "calibration",     "save",   "--dac",
+                           "3:2:1",      "--dac-reference", "low:2.6"};
+  ASSERT_EQ(RunTool(calibrate, folder.Path()).status, 0);
+  const struct {
+    const char* words;
+    const char* line;
+    bool applied;
+  } rows[] = {
+      {"dac load 3=1.25V",
+       "DAC3 1.2500 V: code 0x79C = 1.2502 V (DAC0-7's external 2.6 V reference, calibrated)",
+       true},
+      {"dac load 3=1.25V --calibration none",
+       "DAC3 1.2500 V: code 0x800 = 1.2500 V (DAC0-7's external 2.5 V reference)", false},
+      {"dac reference low internal dac load 3=1.25V",
+       "DAC3 1.2500 V: code 0x7EA = 1.2502 V (DAC0-7's internal 2.5 V reference, calibrated)",
+       true},
+      {"dac load 12=1.25V",
+       "DAC12 1.2500 V: code 0x800 = 1.2500 V (DAC8-15's external 2.5 V reference)", true},
+  };
+  for (const auto& row : rows) {
+    Lines words = {"--simulate"};
+    std::istringstream in(row.words);
+    for (std::string word; in >> word;) {
+      words.push_back(word);
+    }
+    const ToolRun run = RunTool(words, folder.Path());
+    EXPECT_NE(run.out.find(row.line), std::string::npos) << row.words << ": " << run.out;
+    EXPECT_EQ(run.err.starts_with("kx7312ctl: calibration: "), row.applied) << run.err;
+  }
+  EXPECT_EQ(RunTool({"--simulate", "calibration", "clear"}, folder.Path()).status, 0);
+}
+
 TEST(CtlProcessTest, AHundredLineScriptRunsOnOneStartUp) {
   testing::TempFolder folder;
   std::string script = "# one hundred commands\n";

@@ -72,6 +72,8 @@ void CheckAction(const DacLoad& load, const Edition&) {
   for (const ChannelCode& code : load.codes) {
     Require(code.channel >= 0 && code.channel < 16, "dac load: a channel is 0 to 15");
     Require(code.code <= 0xFFF, "dac load: a code is 0 to FFF");
+    Require(!code.volts || (std::isfinite(*code.volts) && code.code == 0),
+            "dac load: volts are a finite number, their code worked out when the load runs");
     Require(!seen[static_cast<std::size_t>(code.channel)], "dac load: a channel comes once");
     seen[static_cast<std::size_t>(code.channel)] = true;
   }
@@ -249,7 +251,8 @@ std::string Describe(const Command& command) {
           [&text](const DacLoad& load) {
             text += fmt::format("update={} pulse={}", load.update, load.pulse);
             for (const ChannelCode& code : load.codes) {
-              text += fmt::format(" {}={}", code.channel, code.code);
+              text += code.volts ? fmt::format(" {}={}V", code.channel, *code.volts)
+                                 : fmt::format(" {}={}", code.channel, code.code);
             }
           },
           [&text](const DacWrite& write) {

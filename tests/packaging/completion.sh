@@ -21,7 +21,7 @@ check "external internal" kx7312ctl dac reference high ""
 check "0x0000 0x0800 0x0FFF" kx7312ctl dac clear-code low ""
 check "clr-high clr-low" kx7312ctl line clr
 check "10= 11= 12= 13= 14= 15= 1=" kx7312ctl dac load 1
-check "--no-pulse --update" kx7312ctl dac load 0=800 --
+check "--calibration --no-pulse --update" kx7312ctl dac load 0=800 --
 check "2xvref vref" kx7312ctl adc configure --range ""
 check "dec hex volts" kx7312ctl adc read --format ""
 check "capture capture-channel0" kx7312ctl adc cap

@@ -77,6 +77,48 @@ TEST(ScpiInstrumentTest, ADacLoadReadsBackOnTheAdcCodeForCode) {
   EXPECT_EQ(Split(rig.Ask("ADC:RES?"), ',').at(2), "600");
 }
 
+// DAC:VOLTage sends DAC:LOAD's words for the nearest code, on the reference
+// the group is on when it runs; beyond the range it sends nothing.
+TEST(ScpiInstrumentTest, VoltsLoadTheNearestCodeAndBeyondTheRangeQueueTheRange) {
+  InstrumentRig by_volts;
+  InstrumentRig by_codes;
+  by_volts.Ask("DAC:VOLT 3,1.25,12,0.0001");
+  by_codes.Ask("DAC:LOAD 3,#H800,12,0");
+  EXPECT_EQ(by_volts.RequestLines(), by_codes.RequestLines());
+  EXPECT_EQ(by_volts.Ask("DAC:VOLT? 3;VOLT? 12;VOLT? 5"), "1.250000;0.000000;0.000000");
+  EXPECT_EQ(by_volts.Ask("DAC:REF LOW,INT;:DAC:VOLT 3,2.4996;VOLT? 3"), "2.499390");
+  EXPECT_EQ(by_volts.NextError(), "0,\"No error\"");
+  // Through the server's calibration: DAC3 2 LSB and 1 % high.
+  const kx::testing::TempFolder folder;
+  kx::testing::WriteBytes(
+      folder.File("c.json"),
+      R"({"format": "kx7312-calibration", "version": 1, "board": "SIM-0001", "written": )"
+      R"("2026-12-09T12:00:00Z", "program": "kx7312ctl 1.05", "adc_reference_volts": null, )"
+      R"("dac_reference_volts": [null, null], "adc": [], "dac": [{"channel": 3, "offset_lsb": 2, )"
+      R"("gain_percent": 1, "date": "2026-12-09T12:00:00Z", "program": "kx7312ctl 1.05", )"
+      R"("method": "entered", "reference_volts": null}]})");
+  by_codes.instrument.UseCalibration(
+      {session::CalibrationChoice::Kind::File, folder.File("c.json")});
+  EXPECT_EQ(by_codes.Ask("DAC:VOLT 3,1.25;VOLT? 3"), "1.250159");  // code 2026
+  const struct {
+    std::string line;
+    std::string error;
+  } rows[] = {
+      {"DAC:VOLT 4,1,11,2.6",
+       "-222,\"Data out of range; DAC11: 2.6000 V is outside 0.0000 V to 2.4994 V on DAC8-15's "
+       "external 2.5 V reference\""},
+      {"DAC:VOLT 3,-0.001", "-222,\"Data out of range; DAC3: -0.0010 V is outside"},
+      {"DAC:VOLT 3,\"1V\"", "-104,\"Data type error; the volts must be a decimal number"},
+      {"DAC:VOLT 3,1,3,2", R"(-224,"Illegal parameter value; ""3,2"": channel 3 is given twice)"},
+  };
+  for (const auto& row : rows) {
+    const std::size_t before = by_volts.RequestLines().size();
+    EXPECT_EQ(by_volts.Ask(row.line), "<none>");
+    EXPECT_EQ(by_volts.NextError().substr(0, row.error.size()), row.error) << row.line;
+    EXPECT_EQ(by_volts.RequestLines().size(), before) << row.line;
+  }
+}
+
 TEST(ScpiInstrumentTest, ACaptureComesBackAsABlockOrAsCodes) {
   InstrumentRig rig;
   const std::string block = rig.Ask("ADC:CAPT?");
