@@ -308,7 +308,14 @@ std::optional<std::string> WriteCalibrationFile(const std::string& path,
       return fmt::format("cannot create the folder {}: {}", folder.string(), error.message());
     }
   }
-  return adc::WriteFileReplacing(path, CalibrationJson(calibration));
+  // A file this program would refuse to read is not written: the board's
+  // good file stays rather than being replaced by one that fails every
+  // command after.
+  const std::string text = CalibrationJson(calibration);
+  if (const CalibrationRead check = ParseCalibration(text); !check.calibration) {
+    return fmt::format("{}: not written, it would not read back: {}", path, check.error);
+  }
+  return adc::WriteFileReplacing(path, text);
 }
 
 CalibrationFolder DefaultCalibrationFolder() {

@@ -37,6 +37,18 @@ TEST(CalibrationFileTest, ARoundTripKeepsEveryField) {
   EXPECT_EQ(CalibrationJson(*read.calibration), CalibrationJson(written));
   EXPECT_EQ(read.calibration->Adc(1, 3)->offset_lsb, 1.5);
   EXPECT_EQ(read.calibration->Dac(15)->gain_percent, 1);
+
+  // One the reader would refuse (an entry without its date) is not written
+  // over the good file.
+  kx::testing::TempFolder folder;
+  const std::string path = folder.File("SIM-0001.json");
+  ASSERT_FALSE(WriteCalibrationFile(path, written));
+  Calibration undated = written;
+  undated.dac[15]->date.clear();
+  const std::optional<std::string> refused = WriteCalibrationFile(path, undated);
+  ASSERT_TRUE(refused.has_value());
+  EXPECT_NE(refused->find("dac[0].date"), std::string::npos) << *refused;
+  EXPECT_EQ(CalibrationJson(*ReadCalibrationFile(path).calibration), CalibrationJson(written));
 }
 
 struct BadField {
