@@ -10,6 +10,7 @@
 
 #include "adc/calibration_note_json.h"
 #include "adc/sample_file.h"
+#include "board/json_message.h"
 #include "board/parsed_file.h"
 
 namespace kx::adc {
@@ -189,12 +190,7 @@ MetadataRead ParseMetadata(std::string_view json_text) {
   try {
     doc = Json::parse(json_text.begin(), json_text.end());
   } catch (const Json::exception& e) {
-    std::string_view what = e.what();
-    if (const auto end = what.find("] ");
-        !what.empty() && what.front() == '[' && end != std::string_view::npos) {
-      what.remove_prefix(end + 2);
-    }
-    return Fail(fmt::format("not valid JSON: {}", what));
+    return Fail(fmt::format("not valid JSON: {}", board::JsonMessage(e.what())));
   }
   CaptureMetadata metadata;
   std::string error;

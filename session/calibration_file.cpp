@@ -15,6 +15,7 @@
 #include "adc/adc_lists.h"
 #include "adc/capture_metadata.h"
 #include "adc/sample_file.h"
+#include "board/json_message.h"
 #include "board/parsed_file.h"
 
 namespace kx::session {
@@ -281,12 +282,7 @@ CalibrationRead ParseCalibration(std::string_view json_text) {
   try {
     doc = Json::parse(json_text.begin(), json_text.end());
   } catch (const Json::exception& e) {
-    std::string_view what = e.what();
-    if (const auto end = what.find("] ");
-        !what.empty() && what.front() == '[' && end != std::string_view::npos) {
-      what.remove_prefix(end + 2);
-    }
-    return Fail(fmt::format("not valid JSON: {}", what));
+    return Fail(fmt::format("not valid JSON: {}", board::JsonMessage(e.what())));
   }
   try {
     return {ReadDocument(doc), {}};

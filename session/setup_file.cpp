@@ -11,6 +11,7 @@
 
 #include "adc/adc_lists.h"
 #include "adc/sample_file.h"
+#include "board/json_message.h"
 #include "board/parsed_file.h"
 #include "dac/dac_lists.h"
 
@@ -337,12 +338,7 @@ SetupRead ParseSetup(std::string_view json_text) {
   try {
     doc = Json::parse(json_text.begin(), json_text.end());
   } catch (const Json::exception& e) {
-    std::string_view what = e.what();
-    if (const auto end = what.find("] ");
-        !what.empty() && what.front() == '[' && end != std::string_view::npos) {
-      what.remove_prefix(end + 2);
-    }
-    return Fail(fmt::format("not valid JSON: {}", what));
+    return Fail(fmt::format("not valid JSON: {}", board::JsonMessage(e.what())));
   }
   try {
     return {ReadDocument(doc), {}};

@@ -14,6 +14,7 @@
 
 #include "board/board_model.h"
 #include "board/bounded_file.h"
+#include "board/json_message.h"
 
 namespace kx::board::sim {
 namespace {
@@ -35,19 +36,6 @@ SimSettingsResult Fail(std::string message) {
 std::string Escaped(const std::string& text) {
   const std::string quoted = Json(text).dump(-1, ' ', false, Json::error_handler_t::replace);
   return quoted.substr(1, quoted.size() - 2);
-}
-
-// nlohmann prefixes its messages with an internal tag such as
-// "[json.exception.parse_error.101] "; the rest (with line and column) is
-// what helps the person fixing the file.
-std::string_view WithoutTag(std::string_view what) {
-  if (!what.empty() && what.front() == '[') {
-    const std::size_t end = what.find("] ");
-    if (end != std::string_view::npos) {
-      what.remove_prefix(end + 2);
-    }
-  }
-  return what;
 }
 
 // Only the plain spelling counts ("3", not "03", "+3" or " 3"), so two keys
@@ -371,7 +359,7 @@ SimSettingsResult ParseSimSettings(std::string_view json_text) {
     doc = Json::parse(json_text.begin(), json_text.end());
   } catch (const Json::exception& e) {
     // Besides parse errors this also covers number overflow ("1e999").
-    return Fail(fmt::format("settings: not valid JSON: {}", WithoutTag(e.what())));
+    return Fail(fmt::format("settings: not valid JSON: {}", JsonMessage(e.what())));
   }
 
   SimSettings settings;
