@@ -17,10 +17,16 @@
 #include "adc/sample_file.h"
 #include "board/json_message.h"
 #include "board/parsed_file.h"
+#include "session/json_fields.h"
 
 namespace kx::session {
 
 namespace {
+
+using json_fields::Fault;
+using json_fields::FieldFault;
+using json_fields::Item;
+using json_fields::Member;
 
 using Json = nlohmann::ordered_json;
 using Channels = std::array<std::optional<ChannelCalibration>, CalibrationChannels>;
@@ -29,35 +35,9 @@ constexpr std::size_t kMaxFileBytes = std::size_t{256} * 1024;
 constexpr double kLargestReferenceVolts = 5.0;
 constexpr std::size_t kLongestProgram = 100;
 
-// A field at fault: its path and what is wrong with it.
-struct FieldFault : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
-
-[[noreturn]] void Fault(const std::string& path, const std::string& what) {
-  throw FieldFault(fmt::format("{}: {}", path, what));
-}
-
-std::string Member(const std::string& path, std::string_view key) {
-  return path.empty() ? std::string(key) : fmt::format("{}.{}", path, key);
-}
-
 const Json& Object(const Json& value, const std::string& path,
                    std::initializer_list<std::string_view> keys) {
-  if (!value.is_object()) {
-    Fault(path.empty() ? "the calibration" : path, "not an object");
-  }
-  for (const std::string_view key : keys) {
-    if (!value.contains(key)) {
-      Fault(Member(path, key), "missing");
-    }
-  }
-  for (const auto& [key, unused] : value.items()) {
-    if (std::find(keys.begin(), keys.end(), key) == keys.end()) {
-      Fault(Member(path, key), "not a field of a calibration");
-    }
-  }
-  return value;
+  return json_fields::Object(value, path, keys, "the calibration", "a calibration");
 }
 
 double Number(const Json& value, const std::string& path, double largest_magnitude) {
@@ -114,22 +94,6 @@ std::string BoardWord(const Json& value, const std::string& path) {
           fmt::format("{} is not a board's word (letters, digits, '-', '_' or '.')", value.dump()));
   }
   return word;
-}
-
-template <std::size_t N>
-int Item(const Json& value, const std::string& path, const std::array<const char*, N>& items) {
-  if (value.is_string()) {
-    for (std::size_t i = 0; i < N; ++i) {
-      if (value.get<std::string>() == items[i]) {
-        return static_cast<int>(i);
-      }
-    }
-  }
-  std::string listed;
-  for (std::size_t i = 0; i < N; ++i) {
-    listed += fmt::format("{}\"{}\"", i == 0 ? "" : (i + 1 == N ? " or " : ", "), items[i]);
-  }
-  Fault(path, fmt::format("{} is not {}", value.dump(), listed));
 }
 
 Json ReferenceJson(const std::optional<double>& volts) {

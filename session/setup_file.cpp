@@ -14,10 +14,16 @@
 #include "board/json_message.h"
 #include "board/parsed_file.h"
 #include "dac/dac_lists.h"
+#include "session/json_fields.h"
 
 namespace kx::session {
 
 namespace {
+
+using json_fields::Fault;
+using json_fields::FieldFault;
+using json_fields::Item;
+using json_fields::Member;
 
 using Json = nlohmann::ordered_json;
 using LoadButton = dac::DacOperations::LoadButton;
@@ -27,41 +33,13 @@ constexpr std::array<const char*, 2> kLoadButtons = {"input_register", "dac_regi
 constexpr std::array<const char*, 2> kLevels = {"high", "low"};
 constexpr std::array<const Edition*, 2> kEditions = {&Version2Edition, &ClassicEdition};
 
-// A field at fault: its path and what is wrong with it.
-struct FieldFault : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
-
-[[noreturn]] void Fault(const std::string& path, const std::string& what) {
-  throw FieldFault(fmt::format("{}: {}", path, what));
-}
-
-std::string Member(const std::string& path, std::string_view key) {
-  return path.empty() ? std::string(key) : fmt::format("{}.{}", path, key);
-}
-
 std::string Element(const std::string& path, std::size_t index) {
   return fmt::format("{}[{}]", path, index);
 }
 
-// An object holding exactly `keys`: a key it lacks or one it should not have
-// is named.
 const Json& Object(const Json& value, const std::string& path,
                    std::initializer_list<std::string_view> keys) {
-  if (!value.is_object()) {
-    Fault(path.empty() ? "the set-up" : path, "not an object");
-  }
-  for (const std::string_view key : keys) {
-    if (!value.contains(key)) {
-      Fault(Member(path, key), "missing");
-    }
-  }
-  for (const auto& [key, unused] : value.items()) {
-    if (std::find(keys.begin(), keys.end(), key) == keys.end()) {
-      Fault(Member(path, key), "not a field of a set-up");
-    }
-  }
-  return value;
+  return json_fields::Object(value, path, keys, "the set-up", "a set-up");
 }
 
 const Json& Array(const Json& value, const std::string& path, std::size_t size) {
@@ -84,23 +62,6 @@ bool Boolean(const Json& value, const std::string& path) {
     Fault(path, fmt::format("{} is neither true nor false", value.dump()));
   }
   return value.get<bool>();
-}
-
-// The index of the item `value` names in `items`.
-template <std::size_t N>
-int Item(const Json& value, const std::string& path, const std::array<const char*, N>& items) {
-  if (value.is_string()) {
-    for (std::size_t i = 0; i < N; ++i) {
-      if (value.get<std::string>() == items[i]) {
-        return static_cast<int>(i);
-      }
-    }
-  }
-  std::string listed;
-  for (std::size_t i = 0; i < N; ++i) {
-    listed += fmt::format("{}\"{}\"", i == 0 ? "" : (i + 1 == N ? " or " : ", "), items[i]);
-  }
-  Fault(path, fmt::format("{} is not {}", value.dump(), listed));
 }
 
 std::string WordText(std::int32_t word) {
