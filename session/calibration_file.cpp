@@ -15,7 +15,6 @@
 #include "adc/adc_lists.h"
 #include "adc/capture_metadata.h"
 #include "adc/sample_file.h"
-#include "board/json_message.h"
 #include "board/parsed_file.h"
 #include "session/json_fields.h"
 
@@ -24,7 +23,6 @@ namespace kx::session {
 namespace {
 
 using json_fields::Fault;
-using json_fields::FieldFault;
 using json_fields::Item;
 using json_fields::Member;
 
@@ -198,10 +196,6 @@ Calibration ReadDocument(const Json& doc) {
   return calibration;
 }
 
-CalibrationRead Fail(std::string error) {
-  return {std::nullopt, std::move(error)};
-}
-
 std::string Environment(const char* name) {
   const char* value = std::getenv(name);
   return value != nullptr ? std::string(value) : std::string();
@@ -242,17 +236,7 @@ std::string CalibrationJson(const Calibration& calibration) {
 }
 
 CalibrationRead ParseCalibration(std::string_view json_text) {
-  Json doc;
-  try {
-    doc = Json::parse(json_text.begin(), json_text.end());
-  } catch (const Json::exception& e) {
-    return Fail(fmt::format("not valid JSON: {}", board::JsonMessage(e.what())));
-  }
-  try {
-    return {ReadDocument(doc), {}};
-  } catch (const FieldFault& fault) {
-    return Fail(fault.what());
-  }
+  return json_fields::ParseDocument<CalibrationRead>(json_text, ReadDocument);
 }
 
 CalibrationRead ReadCalibrationFile(const std::string& path) {

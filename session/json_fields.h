@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "board/json_message.h"
+
 namespace kx::session::json_fields {
 
 // The readers of the set-up and calibration files check every field and
@@ -68,6 +70,23 @@ int Item(const nlohmann::ordered_json& value, const std::string& path,
     listed += fmt::format("{}\"{}\"", i == 0 ? "" : (i + 1 == N ? " or " : ", "), items[i]);
   }
   Fault(path, fmt::format("{} is not {}", value.dump(), listed));
+}
+
+// `text` parsed and its document read by `read`, which throws FieldFault
+// for a field at fault: a `Read` holding the result, or no result and why.
+template <class Read, class ReadDocument>
+Read ParseDocument(std::string_view text, ReadDocument read) {
+  nlohmann::ordered_json doc;
+  try {
+    doc = nlohmann::ordered_json::parse(text.begin(), text.end());
+  } catch (const nlohmann::ordered_json::exception& e) {
+    return Read{{}, fmt::format("not valid JSON: {}", board::JsonMessage(e.what()))};
+  }
+  try {
+    return Read{read(doc), {}};
+  } catch (const FieldFault& fault) {
+    return Read{{}, fault.what()};
+  }
 }
 
 }  // namespace kx::session::json_fields

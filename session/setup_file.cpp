@@ -11,7 +11,6 @@
 
 #include "adc/adc_lists.h"
 #include "adc/sample_file.h"
-#include "board/json_message.h"
 #include "board/parsed_file.h"
 #include "dac/dac_lists.h"
 #include "session/json_fields.h"
@@ -21,7 +20,6 @@ namespace kx::session {
 namespace {
 
 using json_fields::Fault;
-using json_fields::FieldFault;
 using json_fields::Item;
 using json_fields::Member;
 
@@ -252,10 +250,6 @@ Setup ReadDocument(const Json& doc) {
   return setup;
 }
 
-SetupRead Fail(std::string error) {
-  return {std::nullopt, std::move(error)};
-}
-
 }  // namespace
 
 std::string SetupJson(const Setup& setup) {
@@ -295,17 +289,7 @@ std::optional<std::string> WriteSetupFile(const std::string& path, const Setup& 
 }
 
 SetupRead ParseSetup(std::string_view json_text) {
-  Json doc;
-  try {
-    doc = Json::parse(json_text.begin(), json_text.end());
-  } catch (const Json::exception& e) {
-    return Fail(fmt::format("not valid JSON: {}", board::JsonMessage(e.what())));
-  }
-  try {
-    return {ReadDocument(doc), {}};
-  } catch (const FieldFault& fault) {
-    return Fail(fault.what());
-  }
+  return json_fields::ParseDocument<SetupRead>(json_text, ReadDocument);
 }
 
 SetupRead ReadSetupFile(const std::string& path) {
