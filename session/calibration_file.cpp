@@ -161,20 +161,7 @@ void ReadEntries(const Json& value, const std::string& path, bool adc, Calibrati
 }
 
 Calibration ReadDocument(const Json& doc) {
-  // Another kind of file is told as such before its fields are looked at.
-  const Json format = doc.is_object() && doc.contains("format") ? doc["format"] : Json();
-  if (format != CalibrationFormat) {
-    Fault("format", fmt::format("{} is not \"{}\"", format.dump(), CalibrationFormat));
-  }
-  // A newer version may have other fields: it is told as newer.
-  const Json version = doc.contains("version") ? doc["version"] : Json();
-  if (!version.is_number_integer() || version.get<long long>() < 1) {
-    Fault("version", fmt::format("{} is no version number", version.dump()));
-  }
-  if (version.get<long long>() > CalibrationVersion) {
-    Fault("version", fmt::format("{} is newer than this program reads ({})",
-                                 version.get<long long>(), CalibrationVersion));
-  }
+  json_fields::CheckFormat(doc, CalibrationFormat, CalibrationVersion);
   Object(doc, "",
          {"format", "version", "board", "written", "program", "adc_reference_volts",
           "dac_reference_volts", "adc", "dac"});

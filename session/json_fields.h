@@ -54,6 +54,26 @@ inline const nlohmann::ordered_json& Object(const nlohmann::ordered_json& value,
   return value;
 }
 
+// The document's "format" and "version": another kind of file is told as
+// such before its fields are looked at, and a newer version (which may have
+// other fields) as newer.
+inline void CheckFormat(const nlohmann::ordered_json& doc, std::string_view format_name,
+                        long long newest) {
+  using Json = nlohmann::ordered_json;
+  const Json format = doc.is_object() && doc.contains("format") ? doc["format"] : Json();
+  if (format != format_name) {
+    Fault("format", fmt::format("{} is not \"{}\"", format.dump(), format_name));
+  }
+  const Json version = doc.contains("version") ? doc["version"] : Json();
+  if (!version.is_number_integer() || version.get<long long>() < 1) {
+    Fault("version", fmt::format("{} is no version number", version.dump()));
+  }
+  if (version.get<long long>() > newest) {
+    Fault("version", fmt::format("{} is newer than this program reads ({})",
+                                 version.get<long long>(), newest));
+  }
+}
+
 // The index of the item `value` names in `items`.
 template <std::size_t N>
 int Item(const nlohmann::ordered_json& value, const std::string& path,

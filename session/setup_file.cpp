@@ -190,20 +190,7 @@ const Edition& ReadEdition(const Json& value) {
 }
 
 Setup ReadDocument(const Json& doc) {
-  // Another kind of file is told as such before its fields are looked at.
-  const Json format = doc.is_object() && doc.contains("format") ? doc["format"] : Json();
-  if (format != SetupFormat) {
-    Fault("format", fmt::format("{} is not \"{}\"", format.dump(), SetupFormat));
-  }
-  // A newer version may have other fields: it is told as newer.
-  const Json version = doc.contains("version") ? doc["version"] : Json();
-  if (!version.is_number_integer() || version.get<long long>() < 1) {
-    Fault("version", fmt::format("{} is no version number", version.dump()));
-  }
-  if (version.get<long long>() > SetupVersion) {
-    Fault("version", fmt::format("{} is newer than this program reads ({})",
-                                 version.get<long long>(), SetupVersion));
-  }
+  json_fields::CheckFormat(doc, SetupFormat, SetupVersion);
   Object(doc, "", {"format", "version", "edition", "dac", "adc", "lines"});
   Setup setup;
   setup.edition = &ReadEdition(doc["edition"]);
